@@ -1,0 +1,211 @@
+#include "afd_builder.h"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace afdtest {
+
+void put32(Bytes& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void put16(Bytes& b, uint16_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+uint32_t get32(const Bytes& b, std::size_t off) {
+  return static_cast<uint32_t>(b.at(off)) | static_cast<uint32_t>(b.at(off + 1)) << 8 |
+         static_cast<uint32_t>(b.at(off + 2)) << 16 | static_cast<uint32_t>(b.at(off + 3)) << 24;
+}
+void set32(Bytes& b, std::size_t off, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.at(off + static_cast<std::size_t>(i)) = static_cast<uint8_t>(v >> (8 * i));
+}
+
+namespace {
+
+void put_sub(Bytes& b, uint32_t type, const Bytes& payload) {
+  put32(b, type);
+  put32(b, static_cast<uint32_t>(payload.size()));
+  b.insert(b.end(), payload.begin(), payload.end());
+}
+
+Bytes text_bytes(const std::string& s) {
+  Bytes b(s.begin(), s.end());
+  b.push_back(0);
+  return b;
+}
+
+void put_box(Bytes& b, const Box& box) {
+  put32(b, static_cast<uint32_t>(box.lat_max));
+  put32(b, static_cast<uint32_t>(box.lat_min));
+  put32(b, static_cast<uint32_t>(box.lon_max));
+  put32(b, static_cast<uint32_t>(box.lon_min));
+}
+
+Bytes head_record(uint32_t type, int32_t size) {
+  Bytes b;
+  put32(b, type);
+  put32(b, static_cast<uint32_t>(size));
+  return b;
+}
+
+}  // namespace
+
+Facility Facility::airport(std::string name, int32_t lat, int32_t lon, bool ai) {
+  Facility f;
+  f.subtype = 1;
+  f.name = std::move(name);
+  f.position = std::make_pair(lat, lon);
+  f.ai = ai;
+  return f;
+}
+
+Facility Facility::vor(std::string name) {
+  Facility f;
+  f.subtype = 2;
+  f.name = std::move(name);
+  return f;
+}
+
+Facility Facility::ndb(std::string name) {
+  Facility f = vor(std::move(name));
+  f.subtype = 3;
+  return f;
+}
+
+Facility Facility::raw(uint32_t type, Bytes payload) {
+  Facility f;
+  f.type = type;
+  f.payload_override = std::move(payload);
+  return f;
+}
+
+Bytes facility_record(const Facility& f) {
+  Bytes payload = f.payload_override;
+  if (payload.empty()) {
+    put32(payload, static_cast<uint32_t>(f.subtype));
+    put32(payload, 0);
+    if (f.subtype == 1) {
+      if (f.position) {
+        Bytes pos;
+        put32(pos, 0);
+        put32(pos, static_cast<uint32_t>(f.position->first));
+        put32(pos, 0);
+        put32(pos, static_cast<uint32_t>(f.position->second));
+        put_sub(payload, 0x10001, pos);
+      }
+      if (f.name) put_sub(payload, 0x10006, text_bytes(*f.name));
+      if (f.ai) put_sub(payload, 0x11001, Bytes{1, 0, 0, 0});
+    } else if (f.name) {
+      Bytes navaid(48, 0x11);  // frequency and other data the tool never reads
+      const Bytes text = text_bytes(*f.name);
+      navaid.insert(navaid.end(), text.begin(), text.end());
+      put_sub(payload, 0x10004, navaid);
+    }
+    for (const SubRecord& s : f.extra) put_sub(payload, s.type, s.payload);
+    if (f.end_sub_record) put_sub(payload, 0, {});
+  }
+  Bytes rec = head_record(f.type, f.size_override.value_or(static_cast<int32_t>(payload.size())));
+  rec.insert(rec.end(), payload.begin(), payload.end());
+  return rec;
+}
+
+Bytes name_entry_record(const NameRef& e, uint32_t link) {
+  Bytes payload;
+  put32(payload, static_cast<uint32_t>(e.level));
+  put32(payload, link);
+  const Bytes text = text_bytes(e.name);
+  payload.insert(payload.end(), text.begin(), text.end());
+  payload.insert(payload.end(), e.padding.begin(), e.padding.end());
+  Bytes rec = head_record(e.type, e.size_override.value_or(static_cast<int32_t>(payload.size())));
+  rec.insert(rec.end(), payload.begin(), payload.end());
+  return rec;
+}
+
+int AfdBuilder::add(Facility f) {
+  facilities_.push_back(std::move(f));
+  return static_cast<int>(facilities_.size()) - 1;
+}
+
+NameList& AfdBuilder::add_list() {
+  lists_.emplace_back();
+  return lists_.back();
+}
+
+Bytes AfdBuilder::build(Layout* layout) const {
+  Layout where;
+  Bytes objects;
+  const uint32_t object_start = 168;
+  for (const Facility& f : facilities_) {
+    where.facility_offsets.push_back(object_start + static_cast<uint32_t>(objects.size()));
+    const Bytes rec = facility_record(f);
+    objects.insert(objects.end(), rec.begin(), rec.end());
+  }
+  if (object_list_end) put32(objects, 0), put32(objects, 0);
+  const uint32_t lists_start = object_start + static_cast<uint32_t>(objects.size());
+  Bytes lists;
+  for (const NameList& list : lists_) {
+    const uint32_t head_at = lists_start + static_cast<uint32_t>(lists.size());
+    where.list_offsets.push_back(head_at);
+    where.entry_offsets.emplace_back();
+    Bytes entries;
+    for (const NameRef& e : list.entries) {
+      where.entry_offsets.back().push_back(head_at + 24 + static_cast<uint32_t>(entries.size()));
+      uint32_t link = e.raw_link;
+      if (e.facility >= 0) link = where.facility_offsets.at(static_cast<std::size_t>(e.facility));
+      const Bytes rec = name_entry_record(e, link);
+      entries.insert(entries.end(), rec.begin(), rec.end());
+    }
+    if (list.end_record) put32(entries, 0), put32(entries, 0);
+    const auto size = list.size_override.value_or(static_cast<int32_t>(16 + entries.size()));
+    Bytes head = head_record(0x30001, size);
+    head.resize(20, 0);
+    put32(head, list.entry_count_override.value_or(static_cast<uint32_t>(list.entries.size())));
+    lists.insert(lists.end(), head.begin(), head.end());
+    lists.insert(lists.end(), entries.begin(), entries.end());
+  }
+  if (chain_end) put32(lists, 0), put32(lists, 0);
+  const uint32_t trailer_at = lists_start + static_cast<uint32_t>(lists.size());
+
+  Bytes file;
+  put16(file, version_word);
+  put_box(file, bounds);
+  file.resize(70, 0);
+  put32(file, trailer_offset.value_or(with_trailer ? trailer_at : 0));
+  file.resize(118, 0);
+  put32(file, magic);
+  file.resize(128, 0);
+  for (uint16_t id : file_id) put16(file, id);
+  file.resize(144, 0);
+  put32(file, section_tag);
+  put32(file, 0);
+  put32(file, static_cast<uint32_t>(format_level));
+  put32(file, name_list_offset.value_or(lists_start));
+  put32(file, 0);
+  put32(file, object_list_offset.value_or(object_start));
+  file.insert(file.end(), objects.begin(), objects.end());
+  file.insert(file.end(), lists.begin(), lists.end());
+  if (with_trailer) {
+    put32(file, static_cast<uint32_t>(trailer_word));
+    put_box(file, trailer_box);
+  }
+  where.object_list_offset = object_start;
+  where.name_list_offset = lists_start;
+  where.trailer_offset = with_trailer ? trailer_at : 0;
+  if (layout != nullptr) *layout = std::move(where);
+  return file;
+}
+
+void write_file(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+Bytes read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace afdtest

@@ -1,0 +1,225 @@
+// The scan trusts nothing in the file. A walk ends, keeping what it has
+// catalogued, at the first record that
+//   - has a head cut short by the end of the data (fewer than 8 bytes),
+//   - declares a negative size,
+//   - reaches past the end of its list's data (the file's end, or for a name
+//     list's entries the end of the span that the list's head declares),
+//   - would start beyond the 32-bit offsets that the format can express.
+// Steps are always at least 8 bytes forward, so every walk ends, and each
+// name list's entries are searched only inside that list, so the work stays
+// linear in the file's size whatever its bytes say.
+#include "catalogue.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "records.h"
+
+namespace quarnel {
+
+namespace {
+
+constexpr uint64_t kMaxOffset = UINT32_MAX;
+
+struct RecordHead {
+  uint32_t type;
+  int32_t size;
+};
+
+// Reads the head at `pos` into ObjectBuffer. False when the walk must end there.
+bool read_head(RunState& rs, uint64_t pos, uint64_t limit, RecordHead* head) {
+  if (pos > kMaxOffset || pos >= limit || limit - pos < kRecordHeadSize) return false;
+  uint8_t* buf = rs.object_buffer.get();
+  if (rs.first_input.read_at(pos, buf, kRecordHeadSize) < kRecordHeadSize) return false;
+  head->type = get_u32(buf + kRecType);
+  head->size = get_i32(buf + kRecSize);
+  return true;
+}
+
+void catalogue_facility(RunState& rs, const RecordHead& head, uint64_t pos, std::size_t len,
+                        const NameTable* table, int mode) {
+  const uint8_t* rec = rs.object_buffer.get();
+  CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
+  const int32_t subtype = field_i32(rec, len, kContSubtype);
+  if (subtype < kSubtypeAirport || subtype > kSubtypeNdb) {
+    std::printf("unknown object %d at 0x%06lX\n", subtype, static_cast<unsigned long>(pos));
+    return;
+  }
+  const char* name = add_name(rs, facility_name(rec, len), true);
+  slot = CatalogueEntry{};
+  slot.origin = mode == kScanTakeAll ? 1 : 0;
+  if (subtype == kSubtypeAirport) {
+    rs.stats.airports++;
+    log_bounds(rs.airport_box, rec, len);
+    if (has_ai_marker(rec, len)) {
+      log_bounds(rs.ai_airport_box, rec, len);
+      rs.stats.ai_airports++;
+      slot.flags = kFlagAiAirport;
+    }
+    if (mode != kScanTakeAll && table != nullptr && is_name_selected(name, table)) {
+      slot.origin = static_cast<uint16_t>(mode);
+    }
+  } else if (subtype == kSubtypeVor) {
+    rs.stats.vors++;
+  } else {
+    rs.stats.ndbs++;
+  }
+  slot.kind = subtype;
+  slot.base_offset = static_cast<uint32_t>(pos);
+  slot.name = name;
+  rs.catalogue_count++;
+  rs.stats.containers++;
+  const int64_t whole = static_cast<int64_t>(head.size) + kRecordHeadSize;
+  if (whole > rs.stats.max_cont_size) rs.stats.max_cont_size = whole;
+}
+
+void catalogue_name_entry(RunState& rs, uint64_t pos, std::size_t len, int mode) {
+  const uint8_t* rec = rs.object_buffer.get();
+  rs.stats.names++;
+  CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
+  slot = CatalogueEntry{};
+  slot.origin = mode == kScanTakeAll ? 1 : 0;
+  slot.kind = static_cast<int32_t>(kTypeNameEntry);
+  slot.name_kind = field_i32(rec, len, kNeNameKind);
+  slot.base_offset = static_cast<uint32_t>(pos);
+  slot.facility_offset = field_u32(rec, len, kNeFacilityOffset);
+  const ByteSpan text = len > kNeName ? ByteSpan{rec + kNeName, len - kNeName} : ByteSpan{};
+  slot.name = add_name(rs, bounded_text(text), true);
+  rs.catalogue_count++;
+}
+
+}  // namespace
+
+bool read_headers(InputFile& in, uint8_t* image) {
+  if (in.read_at(0, image, kFileHeaderSize) < kFileHeaderSize) return false;
+  if (get_u32(image + kFhMagic) != kMagic) return false;
+  uint8_t* section = image + kFileHeaderSize;
+  if (in.read_at(kFileHeaderSize, section, kSectionHeaderSize) < kSectionHeaderSize) return false;
+  if (get_u32(section + kShSectionTag) != kSectionTag) return false;
+  return get_i32(section + kShFormatLevel) >= kMinFormatLevel;
+}
+
+const char* add_name(RunState& rs, std::string_view text, bool counted) {
+  const std::size_t len = text.size();
+  if (counted && static_cast<int64_t>(len) > rs.stats.max_strlen) {
+    rs.stats.max_strlen = static_cast<int64_t>(len);
+  }
+  if (len >= rs.name_pool_size || rs.name_pool_fill >= rs.name_pool_size - len - 1) {
+    return nullptr;
+  }
+  char* copy = rs.name_pool.get() + rs.name_pool_fill;
+  if (len > 0) std::memcpy(copy, text.data(), len);
+  copy[len] = '\0';
+  rs.name_pool_fill += len + 1;
+  return copy;
+}
+
+bool is_name_selected(const char* name, const NameTable* table) {
+  if (table == nullptr || name == nullptr) return false;
+  for (std::size_t i = 0; i < table->count; ++i) {
+    if (table->slots[i] != nullptr && std::strcmp(name, table->slots[i]) == 0) return true;
+  }
+  return false;
+}
+
+void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mode,
+                  uint64_t limit) {
+  if (limit > rs.first_input.size()) limit = rs.first_input.size();
+  uint64_t pos = offset;
+  RecordHead head;
+  while (rs.catalogue_count < kCatalogueCapacity && read_head(rs, pos, limit, &head) &&
+         head.type != kTypeEnd) {
+    if (head.size < 0) break;
+    const uint64_t next = pos + kRecordHeadSize + static_cast<uint64_t>(head.size);
+    if (next > limit) break;
+    std::size_t n = static_cast<std::size_t>(head.size);
+    if (n > kScanPayloadLimit) n = kScanPayloadLimit;
+    const std::size_t got =
+        rs.first_input.read_at(pos + kRecordHeadSize, rs.object_buffer.get() + kRecordHeadSize, n);
+    const std::size_t len = kRecordHeadSize + got;
+    if (head.type == kTypeContainer) {
+      catalogue_facility(rs, head, pos, len, table, mode);
+    } else if (head.type == kTypeNameEntry) {
+      catalogue_name_entry(rs, pos, len, mode);
+    } else {
+      std::printf("unknown object: 0x%06lX\n", static_cast<unsigned long>(head.type));
+    }
+    pos = next;
+  }
+}
+
+int64_t read_name_list(RunState& rs, uint64_t offset) {
+  if (rs.catalogue_count >= kCatalogueCapacity) {
+    std::printf("overflow %d\n", static_cast<int>(rs.catalogue_count));
+    return 0;
+  }
+  const uint64_t file_size = rs.first_input.size();
+  if (offset > kMaxOffset || offset >= file_size || file_size - offset < kRecordHeadSize) return 0;
+  uint8_t head[kNameListHeadSize];
+  if (rs.first_input.read_at(offset, head, kRecordHeadSize) < kRecordHeadSize) return 0;
+  const uint32_t type = get_u32(head + kRecType);
+  const int32_t size = get_i32(head + kRecSize);
+  if (type == kTypeNameListHead) {
+    // A head cut short by the end of the file would be copied cut short: the
+    // chain ends before it instead.
+    if (rs.first_input.read_at(offset + kRecordHeadSize, head + kRecordHeadSize,
+                               kNameListHeadSize - kRecordHeadSize) <
+        kNameListHeadSize - kRecordHeadSize) {
+      return 0;
+    }
+    CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
+    slot = CatalogueEntry{};
+    slot.kind = static_cast<int32_t>(kTypeNameListHead);
+    slot.base_offset = static_cast<uint32_t>(offset);
+    slot.name = add_name(rs, "", false);
+    rs.catalogue_count++;
+    rs.stats.name_lists++;
+    const uint64_t extent =
+        size > 0 ? offset + kRecordHeadSize + static_cast<uint64_t>(size) : file_size;
+    scan_objects(rs, offset + kNameListHeadSize, nullptr, kScanSelectByName, extent);
+  }
+  if (size <= 0) return 0;
+  return static_cast<int64_t>(size) + static_cast<int64_t>(kRecordHeadSize);
+}
+
+void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
+                     int mode) {
+  const uint8_t* section = header_image + kFileHeaderSize;
+  rs.catalogue_count = 0;
+  scan_objects(rs, get_u32(section + kShObjectListOffset), table, mode, rs.first_input.size());
+  uint64_t offset = get_u32(section + kShNameListOffset);
+  for (;;) {
+    const int64_t d = read_name_list(rs, offset);
+    if (d <= 0) break;
+    offset += static_cast<uint64_t>(d);
+  }
+}
+
+CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_view name) {
+  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+    CatalogueEntry& e = rs.catalogue[i];
+    if (kind != 0 && e.kind != kind) return nullptr;
+    if (e.name != nullptr && name == e.name) return &e;
+  }
+  return nullptr;
+}
+
+CatalogueEntry* find_facility_by_offset(RunState& rs, uint32_t offset, bool only_selected) {
+  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+    CatalogueEntry& e = rs.catalogue[i];
+    if (e.kind > kSubtypeNdb) return nullptr;
+    if (e.base_offset == offset) return only_selected && !is_selected(e) ? nullptr : &e;
+  }
+  return nullptr;
+}
+
+int count_selected(const RunState& rs) {
+  int n = 0;
+  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+    if (is_selected(rs.catalogue[i])) ++n;
+  }
+  return n;
+}
+
+}  // namespace quarnel

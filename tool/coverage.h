@@ -1,0 +1,31 @@
+// Coverage boxes: the rectangles of a file's airports (header bounds) and of
+// its AI airports (trailer).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quarnel {
+
+struct CoverageBox {
+  int32_t lat_max;
+  int32_t lat_min;
+  int32_t lon_max;
+  int32_t lon_min;
+};
+
+// Maxima start at the smallest value and minima at the largest, so the first
+// logged position sets all four fields.
+constexpr CoverageBox kEmptyBox{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX};
+
+void init_bounds(CoverageBox& box);
+void log_bounds0(CoverageBox& box, int32_t latitude, int32_t longitude);
+
+// Grows the box by the first position of an airport record (head first, `len`
+// bytes of it known). Returns 1 when a position was logged, else 0.
+int log_bounds(CoverageBox& box, const uint8_t* record, std::size_t len);
+
+void store_box(uint8_t* dst, const CoverageBox& box);
+CoverageBox load_box(const uint8_t* src);
+
+}  // namespace quarnel

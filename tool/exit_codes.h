@@ -1,0 +1,19 @@
+// The tool's process exit codes. The front end maps these same values to its
+// status messages, so both programs take them from here.
+#pragma once
+
+namespace quarnel {
+
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitOutOfMemory = 1,
+  kExitCannotOpen = 2,
+  kExitBadHeader = 3,
+  kExitNothingFound = 4,
+  kExitNoMatch = 5,
+  kExitCannotWrite = 6,
+  kExitTooManyNames = 7,  // extract: more names than the name table holds
+  kExitNestingOverflow = 15,
+};
+
+}  // namespace quarnel

@@ -1,0 +1,80 @@
+// The tool's three open-file slots: inputs that are only ever read, and an
+// output that appears at its path only once it is complete.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace quarnel {
+
+// A read-only input. Reads are positional: the caller says where, the file
+// says how many bytes were there.
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile() { close(); }
+
+  bool open(const std::string& path);
+  void close();
+  bool is_open() const { return file_ != nullptr; }
+  const std::string& path() const { return path_; }
+  // Size of the file when it was opened; reads never go past it.
+  uint64_t size() const { return size_; }
+
+  // Reads up to `n` bytes at `offset`; returns how many were read.
+  std::size_t read_at(uint64_t offset, uint8_t* dst, std::size_t n);
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  uint64_t size_ = 0;
+  // Where the stream stands, so consecutive reads need no seek.
+  uint64_t position_ = 0;
+  bool position_known_ = false;
+};
+
+// The output is written to a temporary file beside its final path and renamed
+// over it by commit(), so no reader ever sees a partial file and an earlier
+// file at the path survives every failure.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile() { abandon(); }
+
+  // Creates the temporary file; false when the final path cannot be written.
+  bool create(const std::string& final_path);
+  bool is_open() const { return file_ != nullptr; }
+  const std::string& path() const { return final_path_; }
+
+  // Writes at the current position; returns the bytes written.
+  std::size_t write(const uint8_t* src, std::size_t n);
+  std::size_t read(uint8_t* dst, std::size_t n);
+  uint64_t tell() const { return position_; }
+  uint64_t size() const { return end_; }
+  bool seek(uint64_t offset);
+  bool seek_end();
+  // Whether any write so far fell short.
+  bool failed() const { return failed_; }
+
+  // Flushes, closes and moves the file to its final path. On failure nothing
+  // is left behind and false is returned.
+  bool commit();
+  // Drops the temporary file; the final path is untouched.
+  void abandon();
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string final_path_;
+  std::string temp_path_;
+  uint64_t position_ = 0;
+  uint64_t end_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace quarnel

@@ -1,0 +1,12 @@
+#include <cstdio>
+
+#include "commands.h"
+#include "exit_codes.h"
+
+int main(int argc, char** argv) {
+  quarnel::RunState rs;
+  if (!rs.allocate()) return quarnel::kExitOutOfMemory;
+  const int result = quarnel::run(rs, argc, argv);
+  std::fflush(stdout);
+  return result;
+}

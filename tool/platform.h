@@ -1,0 +1,42 @@
+// The few operations that differ between POSIX and Windows. Everything else in
+// the tool is portable C++ over the C standard library.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace quarnel::platform {
+
+// Opens an existing file for reading only (inputs are never changed, so they
+// need not be writable). Returns null when the file cannot be opened.
+std::FILE* open_input(const std::string& path);
+
+// Size in bytes of an open file, or -1 when it cannot be told.
+int64_t file_size(std::FILE* f);
+
+// Absolute seek that works beyond 2 GiB on every platform.
+bool seek(std::FILE* f, uint64_t offset);
+
+// Why an output path cannot be written, checked before anything is written.
+enum class OutputCheck { kOk, kIsDirectory, kReadOnly };
+OutputCheck check_output_path(const std::string& path);
+
+// Creates a new, empty temporary file in the folder of `final_path`, opened for
+// reading and writing in binary mode. Fills `temp_path`; null on failure.
+std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_path);
+
+// Gives the finished temporary file the permissions a plain create of
+// `final_path` would have given it (or those of the file it replaces).
+void adopt_final_permissions(const std::string& temp_path, const std::string& final_path);
+
+// Moves `temp_path` over `final_path`, replacing an existing file.
+bool replace_file(const std::string& temp_path, const std::string& final_path);
+
+// Removes a file; failures are ignored (used to drop temporaries).
+void remove_file(const std::string& path);
+
+// The notice for a user who started the tool without a command line.
+void show_notice(const char* caption, const char* text);
+
+}  // namespace quarnel::platform

@@ -1,0 +1,87 @@
+// Everything one run of the tool works on. `main` creates one RunState; every
+// procedure receives it. The big blocks are allocated once, at start, and
+// nothing is allocated while a command runs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "afd_format.h"
+#include "coverage.h"
+#include "files.h"
+
+namespace quarnel {
+
+enum class Origin : uint16_t { kNone = 0, kFirstInput = 1, kSecondInput = 2 };
+
+struct CatalogueEntry {
+  int32_t kind = 0;       // 1..3 facility subtype, or a record type of the name lists
+  int32_t name_kind = 0;  // NameEntry level; 0 for every other kind
+  uint32_t base_offset = 0;
+  uint32_t source_offset = 0;
+  uint32_t output_offset = 0;
+  uint32_t facility_offset = 0;
+  uint16_t flags = 0;
+  uint16_t origin = 0;
+  // Null when the name did not fit into NamePool: such a name never matches.
+  const char* name = nullptr;
+};
+
+constexpr uint16_t kFlagAiAirport = 1;
+
+inline bool is_selected(const CatalogueEntry& e) { return (e.origin & 0xF) != 0; }
+inline bool is_facility(const CatalogueEntry& e) {
+  return e.kind >= kSubtypeAirport && e.kind <= kSubtypeNdb;
+}
+
+struct ScanStatistics {
+  int containers = 0;
+  int name_lists = 0;
+  int names = 0;
+  int64_t max_strlen = 0;
+  int64_t max_cont_size = 0;
+  int airports = 0;
+  int ai_airports = 0;
+  int vors = 0;
+  int ndbs = 0;
+};
+
+// The command-line names of the extract command. A slot may hold null for a
+// name too long for NamePool; it selects nothing but does not end the table.
+struct NameTable {
+  std::array<const char*, kNameTableSlots> slots{};
+  std::size_t count = 0;
+};
+
+struct RunState {
+  // Allocates the three work buffers; false when any allocation failed.
+  bool allocate();
+
+  std::unique_ptr<uint8_t[]> object_buffer;
+  std::unique_ptr<CatalogueEntry[]> catalogue;
+  std::size_t catalogue_count = 0;
+  std::unique_ptr<char[]> name_pool;
+  std::size_t name_pool_size = 0;
+  std::size_t name_pool_fill = 0;
+
+  ScanStatistics stats;
+  CoverageBox airport_box = kEmptyBox;
+  CoverageBox ai_airport_box = kEmptyBox;
+  int32_t trailer_word = -1;
+  // The input that no longer held a record the scan had found, if any.
+  const std::string* unreadable_input = nullptr;
+  std::array<uint8_t, kHeaderImageSize> header_image{};
+
+  InputFile first_input;
+  InputFile second_input;
+  OutputFile output;
+
+  std::string first_input_path;
+  std::string second_input_path;
+  std::string output_path;
+  NameTable name_table;
+};
+
+}  // namespace quarnel

@@ -1,0 +1,44 @@
+#include <cinttypes>
+#include <cstdio>
+
+#include "catalogue.h"
+#include "commands.h"
+#include "exit_codes.h"
+
+namespace quarnel {
+
+namespace {
+
+void print_report(const RunState& rs) {
+  const ScanStatistics& s = rs.stats;
+  std::printf(
+      "containers:     %4d\nname list:      %4d\nnames:          %4d\n"
+      "--------------------\ncat count:      %4d\n\nmax strlen:     %4" PRId64
+      "\nmax cont size: %5" PRId64 "\n",
+      s.containers, s.name_lists, s.names, static_cast<int>(rs.catalogue_count), s.max_strlen,
+      s.max_cont_size);
+  std::printf("airports:       %4d\n", s.airports);
+  std::printf("airports AI:    %4d\n", s.ai_airports);
+  std::printf("vor's:          %4d\n", s.vors);
+  std::printf("ndb's:          %4d\n", s.ndbs);
+}
+
+}  // namespace
+
+int run_statistics(RunState& rs, const std::string& path) {
+  if (!rs.first_input.open(path)) {
+    std::printf("cannot open:\"%s\"\n", path.c_str());
+    return kExitCannotOpen;
+  }
+  int result = kExitBadHeader;
+  uint8_t image[kHeaderImageSize];
+  if (read_headers(rs.first_input, image)) {
+    build_catalogue(rs, image, &rs.name_table, kScanSelectByName);
+    print_report(rs);
+    result = kExitOk;
+  }
+  rs.first_input.close();
+  return result;
+}
+
+}  // namespace quarnel
