@@ -1,0 +1,141 @@
+#include "fake_platform.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace quarnel_helper {
+
+namespace {
+
+constexpr std::uintptr_t kProcessHandle = 0x1234;
+constexpr std::uintptr_t kThreadHandle = 0x5678;
+
+}  // namespace
+
+std::optional<std::string> FakePlatform::Setting(const std::string& key) const {
+  const auto it = profile.find({"MVT.INI", "QUARNEL", key});
+  if (it == profile.end()) return std::nullopt;
+  return it->second;
+}
+
+void FakePlatform::StoreSetting(const std::string& key, const std::string& value) {
+  profile[{"MVT.INI", "QUARNEL", key}] = value;
+}
+
+std::string FakePlatform::GetControlText(int control_id) {
+  log.push_back("get " + std::to_string(control_id));
+  return controls[control_id];
+}
+
+void FakePlatform::SetControlText(int control_id, const std::string& text) {
+  log.push_back("set " + std::to_string(control_id) + "=" + text);
+  controls[control_id] = text;
+}
+
+void FakePlatform::EndDialog(int result) {
+  log.push_back("end " + std::to_string(result));
+  ++end_dialog_calls;
+  end_dialog_result = result;
+}
+
+bool FakePlatform::PickFile(const OpenFileRequest& request, std::string* chosen_path) {
+  // The filter list ends at its first double zero; keep both zeros.
+  std::string filter;
+  for (const char* p = request.filter;; ++p) {
+    filter.push_back(*p);
+    if (p[0] == '\0' && p != request.filter && p[-1] == '\0') break;
+    if (filter.size() > 64) break;  // a list without its end mark: stop, the test will see it
+  }
+  picks.push_back({request.initial_dir, filter, request.flags});
+  log.push_back(std::string("pick ") + request.initial_dir);
+  if (pick_answers.empty()) return false;
+  const std::optional<std::string> answer = pick_answers.front();
+  pick_answers.pop_front();
+  if (!answer) return false;
+  *chosen_path = *answer;
+  return true;
+}
+
+int FakePlatform::ShowMessage(const std::string& text, unsigned type) {
+  log.push_back("box " + text);
+  boxes.push_back({text, type});
+  if (static_cast<int>(boxes.size()) - 1 == throw_on_box) throw std::runtime_error("box failed");
+  if (box_answers.empty()) return kIdOk;
+  const int answer = box_answers.front();
+  box_answers.pop_front();
+  return answer;
+}
+
+unsigned FakePlatform::ProfileRead(const char* section, const char* key,
+                                   const char* default_value, char* buffer, unsigned size,
+                                   const char* file) {
+  log.push_back(std::string("read ") + key);
+  profile_read_sizes.push_back(size);
+  const auto it = profile.find({file, section, key});
+  const std::string value = it == profile.end() ? default_value : it->second;
+  if (size == 0) return 0;
+  // As the system does: cut to the buffer, always zero-terminated.
+  const std::size_t n = value.size() < size - 1 ? value.size() : size - 1;
+  std::memcpy(buffer, value.data(), n);
+  buffer[n] = '\0';
+  return static_cast<unsigned>(n);
+}
+
+bool FakePlatform::ProfileWrite(const char* section, const char* key, const char* value,
+                                const char* file) {
+  log.push_back(std::string("write ") + key + "=" + value);
+  ++profile_writes;
+  profile[{file, section, key}] = value;
+  return true;
+}
+
+unsigned FakePlatform::CurrentDirectory(char* buffer, unsigned size) {
+  current_dir_size_offered = size;
+  if (current_dir.size() + 1 > size) return static_cast<unsigned>(current_dir.size() + 1);
+  std::memcpy(buffer, current_dir.c_str(), current_dir.size() + 1);
+  return static_cast<unsigned>(current_dir.size());
+}
+
+StartedProcess FakePlatform::StartProcess(char* command_line) {
+  log.push_back(std::string("start ") + command_line);
+  command_lines.push_back(command_line);
+  remaining_timeouts_ = timeouts_before_end;
+  if (!start_succeeds) return StartedProcess{};
+  return StartedProcess{kProcessHandle, kThreadHandle};
+}
+
+WaitOutcome FakePlatform::WaitForProcess(std::uintptr_t process, unsigned milliseconds) {
+  log.push_back("wait " + std::to_string(milliseconds));
+  wait_slices.push_back(milliseconds);
+  if (process != kProcessHandle || wait_fails) return WaitOutcome::kFailed;
+  if (remaining_timeouts_ > 0) {
+    --remaining_timeouts_;
+    return WaitOutcome::kTimedOut;
+  }
+  return WaitOutcome::kEnded;
+}
+
+bool FakePlatform::GetExitCode(std::uintptr_t process, std::uint32_t* code) {
+  log.push_back("exitcode");
+  if (process != kProcessHandle || !exit_code) return false;
+  *code = *exit_code;
+  return true;
+}
+
+void FakePlatform::ReleaseProcess(const StartedProcess& started) {
+  log.push_back("release");
+  if (started.process != 0) ++releases;
+}
+
+void FakePlatform::BeginWaitCursor() {
+  log.push_back("cursor on");
+  ++wait_cursor_depth;
+  ++wait_cursor_begins;
+}
+
+void FakePlatform::EndWaitCursor() {
+  log.push_back("cursor off");
+  --wait_cursor_depth;
+}
+
+}  // namespace quarnel_helper

@@ -1,0 +1,88 @@
+// A scripted stand-in for the system: records every call in order and answers
+// from queues the test fills in.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform.h"
+
+namespace quarnel_helper {
+
+class FakePlatform : public DialogPlatform {
+ public:
+  struct PickCall {
+    std::string initial_dir;
+    std::string filter;  // up to and including the double zero
+    unsigned flags;
+  };
+  struct BoxCall {
+    std::string text;
+    unsigned type;
+  };
+  using ProfileKey = std::tuple<std::string, std::string, std::string>;  // file, section, key
+
+  // Everything that happened, one entry per call, e.g. "set 1697=C:\X",
+  // "box  Did you select the right files ?", "start <command line>".
+  std::vector<std::string> log;
+
+  std::map<int, std::string> controls;
+  int end_dialog_calls = 0;
+  int end_dialog_result = 0;
+
+  std::deque<std::optional<std::string>> pick_answers;  // nullopt: cancelled
+  std::vector<PickCall> picks;
+
+  std::deque<int> box_answers;  // empty: kIdOk
+  std::vector<BoxCall> boxes;
+  int throw_on_box = -1;  // index of the box that throws instead of showing
+
+  std::map<ProfileKey, std::string> profile;
+  std::vector<unsigned> profile_read_sizes;
+  int profile_writes = 0;
+
+  std::string current_dir = "C:\\QUARNEL";
+  unsigned current_dir_size_offered = 0;
+
+  bool start_succeeds = true;
+  int timeouts_before_end = 0;
+  bool wait_fails = false;
+  std::optional<std::uint32_t> exit_code = 0;  // nullopt: the query fails
+  std::vector<std::string> command_lines;
+  std::vector<unsigned> wait_slices;
+  int releases = 0;
+
+  int wait_cursor_depth = 0;
+  int wait_cursor_begins = 0;
+
+  // The value stored for key in MVT.INI's QUARNEL section, if any.
+  std::optional<std::string> Setting(const std::string& key) const;
+  void StoreSetting(const std::string& key, const std::string& value);
+
+  std::string GetControlText(int control_id) override;
+  void SetControlText(int control_id, const std::string& text) override;
+  void EndDialog(int result) override;
+  bool PickFile(const OpenFileRequest& request, std::string* chosen_path) override;
+  int ShowMessage(const std::string& text, unsigned type) override;
+  unsigned ProfileRead(const char* section, const char* key, const char* default_value,
+                       char* buffer, unsigned size, const char* file) override;
+  bool ProfileWrite(const char* section, const char* key, const char* value,
+                    const char* file) override;
+  unsigned CurrentDirectory(char* buffer, unsigned size) override;
+  StartedProcess StartProcess(char* command_line) override;
+  WaitOutcome WaitForProcess(std::uintptr_t process, unsigned milliseconds) override;
+  bool GetExitCode(std::uintptr_t process, std::uint32_t* code) override;
+  void ReleaseProcess(const StartedProcess& started) override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+
+ private:
+  int remaining_timeouts_ = -1;
+};
+
+}  // namespace quarnel_helper

@@ -1,0 +1,59 @@
+#include "status_message.h"
+
+#include <gtest/gtest.h>
+
+#include "tool/exit_codes.h"
+
+namespace quarnel_helper {
+namespace {
+
+TEST(StatusMessageTest, EveryCodeOfTheToolHasItsText) {
+  const struct {
+    std::uint32_t status;
+    const char* text;
+  } cases[] = {
+      {quarnel::kExitOk, "End of process ! Status : Sucess ! "},
+      {quarnel::kExitOutOfMemory, "End of process ! Status : Out of memory ! "},
+      {quarnel::kExitCannotOpen, "End of process ! Status : File open error ! "},
+      {quarnel::kExitBadHeader, "End of process ! Status : Wrong BGL header ! "},
+      {quarnel::kExitNothingFound, "End of process ! Status : Nothing found ! "},
+      {quarnel::kExitNoMatch, "End of process ! Status : No vaild data in input file ! "},
+      {quarnel::kExitCannotWrite, "End of process ! Status : Can\xB4t open output file ! "},
+      {0xFFFFFFFFu, "End of process ! Status : Quarnel not found ! "},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(StatusMessage(c.status), c.text) << c.status;
+  }
+}
+
+TEST(StatusMessageTest, CannotWriteUsesTheAcuteAccentByte) {
+  const std::string text = StatusMessage(quarnel::kExitCannotWrite);
+  const std::string::size_type can = text.find("Can");
+  ASSERT_NE(can, std::string::npos);
+  EXPECT_EQ(static_cast<unsigned char>(text[can + 3]), 0xB4u);
+  EXPECT_EQ(text.find('\''), std::string::npos);
+}
+
+TEST(StatusMessageTest, OtherCodesAreShownInUpperCaseHex) {
+  const struct {
+    std::uint32_t status;
+    const char* hex;
+  } cases[] = {
+      {quarnel::kExitNestingOverflow, "F"},
+      {quarnel::kExitTooManyNames, "7"},
+      {16, "10"},
+      {255, "FF"},
+      {259, "103"},  // what a process that never ended reports
+      {0xC0000005u, "C0000005"},
+      {0xFFFFFFFEu, "FFFFFFFE"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(StatusMessage(c.status),
+              std::string("End of process ! Status : Internal error code: ") + c.hex +
+                  " ! \nSend email with the code to support@quarnel.example")
+        << c.status;
+  }
+}
+
+}  // namespace
+}  // namespace quarnel_helper
