@@ -12,6 +12,8 @@ struct CoverageBox {
   int32_t lat_min;
   int32_t lon_max;
   int32_t lon_min;
+
+  bool operator==(const CoverageBox&) const = default;
 };
 
 // Maxima start at the smallest value and minima at the largest, so the first

@@ -1,0 +1,82 @@
+#include "test_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace afdtest {
+
+ScratchDir::ScratchDir() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/quarnel-test-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = name.data();
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::string> ScratchDir::entries() const {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(path_)) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+CapturedStdout::CapturedStdout() {
+  std::fflush(stdout);
+  char name[] = "/tmp/quarnel-stdout-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0) throw std::runtime_error("mkstemp failed");
+  path_ = name;
+  saved_fd_ = dup(1);
+  dup2(fd, 1);
+  close(fd);
+}
+
+CapturedStdout::~CapturedStdout() { text(); }
+
+std::string CapturedStdout::text() {
+  if (!done_) {
+    std::fflush(stdout);
+    dup2(saved_fd_, 1);
+    close(saved_fd_);
+    std::ifstream in(path_, std::ios::binary);
+    text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    unlink(path_.c_str());
+    done_ = true;
+  }
+  return text_;
+}
+
+int run_in(const std::string& dir, const std::string& command, std::string* out) {
+  const std::string line = "cd '" + dir + "' && " + command;
+  FILE* pipe = popen(line.c_str(), "r");
+  if (pipe == nullptr) throw std::runtime_error("popen failed");
+  std::string text;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
+  const int status = pclose(pipe);
+  if (out != nullptr) *out = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace afdtest

@@ -1,0 +1,45 @@
+// Shared set-up for the tool's in-process tests: a fresh RunState per test and
+// builder-made files on disk.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "afd_builder.h"
+#include "catalogue.h"
+#include "run_state.h"
+#include "test_support.h"
+
+namespace quarnel::testing {
+
+class ToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(rs.allocate()); }
+
+  std::string put(const std::string& name, const afdtest::Bytes& bytes) {
+    const std::string path = dir.file(name);
+    afdtest::write_file(path, bytes);
+    return path;
+  }
+
+  // Opens `bytes` as the first input and builds the catalogue as a command
+  // would. Returns what the scan printed.
+  std::string scan(const afdtest::Bytes& bytes, const NameTable* table = nullptr,
+                   int mode = kScanSelectByName) {
+    const std::string path = put("scan.bgl", bytes);
+    EXPECT_TRUE(rs.first_input.open(path));
+    uint8_t image[kHeaderImageSize];
+    EXPECT_TRUE(read_headers(rs.first_input, image));
+    afdtest::CapturedStdout out;
+    build_catalogue(rs, image, table, mode);
+    return out.text();
+  }
+
+  const CatalogueEntry& entry(std::size_t i) const { return rs.catalogue[i]; }
+
+  afdtest::ScratchDir dir;
+  RunState rs;
+};
+
+}  // namespace quarnel::testing
