@@ -8,6 +8,15 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, backslash);
 }
 
+std::string ProgramTitleOf(const std::string& module_path) {
+  const std::string::size_type backslash = module_path.rfind('\\');
+  std::string name =
+      backslash == std::string::npos ? module_path : module_path.substr(backslash + 1);
+  const std::string::size_type dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name;
+}
+
 void MakeUpper(std::string* text) {
   for (char& c : *text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

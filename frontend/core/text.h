@@ -9,6 +9,11 @@ namespace quarnel_helper {
 // "C:\X.BGL" gives "C:", which is what a file in a drive's root is filed under.
 std::string FolderOf(const std::string& path);
 
+// The program's name as its message boxes show it: the file name of the
+// program without folder and extension ("C:\APP\QuarnelHelper.exe" gives
+// "QuarnelHelper").
+std::string ProgramTitleOf(const std::string& module_path);
+
 // Upper-cases the ASCII letters in place. Other bytes stay as they are, so the
 // text keeps its length and every path that goes through here is changed in
 // exactly the same way, which is what the output-path clash test relies on.

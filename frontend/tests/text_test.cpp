@@ -24,6 +24,22 @@ TEST(FolderOfTest, TakesEverythingBeforeTheLastBackslash) {
   }
 }
 
+TEST(ProgramTitleOfTest, DropsFolderAndExtension) {
+  const struct {
+    const char* path;
+    const char* title;
+  } cases[] = {
+      {"C:\\APPS\\QuarnelHelper.exe", "QuarnelHelper"},
+      {"C:\\A.B\\NOEXT", "NOEXT"},
+      {"C:\\X\\name.tar.exe", "name.tar"},
+      {"QuarnelHelper.EXE", "QuarnelHelper"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProgramTitleOf(c.path), c.title) << c.path;
+  }
+}
+
 TEST(MakeUpperTest, UpperCasesAsciiLettersOnly) {
   const struct {
     std::string in;

@@ -1,0 +1,190 @@
+// Checks the compiled resources of both programs byte by byte: the dialog
+// template the window is built from, the icons and the version record.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "res_file.h"
+#include "resource.h"
+
+namespace quarnel_helper {
+namespace {
+
+constexpr std::uint16_t kRtIcon = 3;
+constexpr std::uint16_t kRtDialog = 5;
+constexpr std::uint16_t kRtGroupIcon = 14;
+constexpr std::uint16_t kRtVersion = 16;
+constexpr std::uint16_t kGermanGermany = 0x0407;
+
+constexpr std::uint16_t kButton = 0x80;
+constexpr std::uint16_t kEdit = 0x81;
+constexpr std::uint16_t kStatic = 0x82;
+
+std::vector<ResEntry> Load(const char* path) {
+  const auto bytes = ReadWholeFile(path);
+  EXPECT_TRUE(bytes.has_value()) << path;
+  if (!bytes) return {};
+  const auto entries = ParseResFile(*bytes);
+  EXPECT_TRUE(entries.has_value()) << path;
+  return entries.value_or(std::vector<ResEntry>{});
+}
+
+const ResEntry* Find(const std::vector<ResEntry>& entries, std::uint16_t type, std::uint16_t id) {
+  for (const ResEntry& e : entries) {
+    if (e.type == type && e.id == id) return &e;
+  }
+  return nullptr;
+}
+
+class HelperResourceTest : public ::testing::Test {
+ protected:
+  std::vector<ResEntry> entries_ = Load(QUARNEL_HELPER_RES);
+};
+
+TEST_F(HelperResourceTest, DialogTemplateIsExactlyAsDesigned) {
+  const ResEntry* entry = Find(entries_, kRtDialog, IDD_QUARNELHELPER_DIALOG);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->language, kGermanGermany);
+  const auto dialog = ParseDialogEx(entry->data);
+  ASSERT_TRUE(dialog.has_value());
+  EXPECT_EQ(dialog->style, 0x90C800C0u);
+  EXPECT_EQ(dialog->ex_style, 0x00040000u);
+  EXPECT_EQ(dialog->x, 0);
+  EXPECT_EQ(dialog->y, 0);
+  EXPECT_EQ(dialog->cx, 320);
+  EXPECT_EQ(dialog->cy, 286);
+  EXPECT_EQ(dialog->caption, "QuarnelHelper V1.5");
+  EXPECT_EQ(dialog->point_size, 8);
+  EXPECT_EQ(dialog->typeface, "MS Sans Serif");
+  EXPECT_EQ(dialog->weight, 0);
+  EXPECT_EQ(dialog->italic, 0);
+  EXPECT_EQ(dialog->charset, 1);
+
+  struct Expected {
+    std::int32_t id;
+    std::uint16_t kind;
+    std::uint32_t style;
+    int x, y, cx, cy;
+    const char* text;  // nullptr: the credits, whose wording is ours to choose
+  };
+  const Expected expected[] = {
+      {1698, kButton, 0x50010000, 10, 10, 85, 15, "Select source AFD file"},
+      {1700, kButton, 0x50010000, 10, 55, 85, 15, "Select the basic AFD file"},
+      {1, kButton, 0x50010001, 105, 215, 90, 14, "Start Process"},
+      {-1, kStatic, 0x50020000, 5, 245, 145, 35, nullptr},
+      {1697, kEdit, 0x58810080, 10, 30, 300, 14, ""},
+      {1699, kEdit, 0x58810080, 10, 74, 300, 14, ""},
+      {-1, kStatic, 0x50020000, 160, 245, 145, 34, ""},
+      {-1, kStatic, 0x50020200, 100, 55, 90, 15, "For example eurnwafd.bgl"},
+      {-1, kStatic, 0x50020200, 100, 10, 210, 15,
+       "This is your new file, the file which is linked to the basic file !"},
+      {-1, kStatic, 0x50020000, 10, 175, 255, 25,
+       "By pressing the button \"Start process\" a new AFD file is produced, it combines\n"
+       "the source file and the basic file. As default the new file is called NEWAFD.BGL\n"
+       "Change the output path and name of the file with the buttons above."},
+      {1701, kButton, 0x50010000, 10, 100, 85, 15, "Output path for new file"},
+      {1702, kEdit, 0x58810080, 10, 119, 300, 14, ""},
+      {1703, kEdit, 0x50810080, 10, 150, 300, 14, ""},
+      {-1, kStatic, 0x50021201, 10, 140, 300, 10,
+       "Filename of output path, by default it is NEWAFD.BGL"},
+  };
+  ASSERT_EQ(dialog->items.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    const DialogItem& item = dialog->items[i];
+    const Expected& want = expected[i];
+    SCOPED_TRACE("control #" + std::to_string(i + 1));
+    EXPECT_EQ(item.id, want.id);
+    EXPECT_EQ(item.class_atom, want.kind);
+    EXPECT_EQ(item.style, want.style);
+    EXPECT_EQ(item.ex_style, 0u);
+    EXPECT_EQ(item.x, want.x);
+    EXPECT_EQ(item.y, want.y);
+    EXPECT_EQ(item.cx, want.cx);
+    EXPECT_EQ(item.cy, want.cy);
+    if (want.text != nullptr) {
+      EXPECT_EQ(item.text, want.text);
+    }
+  }
+  // The credits: four lines naming who wrote it and where to write to.
+  const std::string& credits = dialog->items[3].text;
+  EXPECT_EQ(std::count(credits.begin(), credits.end(), '\n'), 3);
+  EXPECT_NE(credits.find("support@quarnel.example"), std::string::npos);
+}
+
+TEST_F(HelperResourceTest, IconGroupHoldsA32And16PixelSixteenColourImage) {
+  const ResEntry* group = Find(entries_, kRtGroupIcon, IDI_APPICON);
+  ASSERT_NE(group, nullptr);
+  const std::vector<std::uint8_t>& g = group->data;
+  ASSERT_EQ(g.size(), 6u + 2 * 14);
+  EXPECT_EQ(g[2], 1);  // icons, not cursors
+  EXPECT_EQ(g[4], 2);  // two images
+  const int sizes[] = {32, 16};
+  for (int i = 0; i < 2; ++i) {
+    const std::uint8_t* e = &g[6 + 14 * i];
+    SCOPED_TRACE(sizes[i]);
+    EXPECT_EQ(e[0], sizes[i]);
+    EXPECT_EQ(e[1], sizes[i]);
+    EXPECT_EQ(e[2], 16);  // colours
+    EXPECT_EQ(e[6] | e[7] << 8, 4);  // bits per pixel
+    const std::uint16_t image_id = static_cast<std::uint16_t>(e[12] | e[13] << 8);
+    const ResEntry* image = Find(entries_, kRtIcon, image_id);
+    ASSERT_NE(image, nullptr);
+    const std::vector<std::uint8_t>& b = image->data;
+    const std::size_t row = static_cast<std::size_t>(sizes[i]) / 2;
+    const std::size_t mask_row = 4;
+    ASSERT_EQ(b.size(), 40 + 64 + sizes[i] * row + sizes[i] * mask_row);
+    EXPECT_EQ(b[4] | b[5] << 8, sizes[i]);        // width
+    EXPECT_EQ(b[8] | b[9] << 8, 2 * sizes[i]);    // height of colours and mask
+    EXPECT_EQ(b[14], 4);                          // bits per pixel
+  }
+}
+
+TEST_F(HelperResourceTest, VersionRecordNamesTheProgram) {
+  const ResEntry* entry = Find(entries_, kRtVersion, 1);
+  ASSERT_NE(entry, nullptr);
+  const auto version = ParseVersionInfo(entry->data);
+  ASSERT_TRUE(version.has_value());
+  EXPECT_EQ(version->file_version_ms, 0x00010000u);
+  EXPECT_EQ(version->file_version_ls, 0x00000001u);
+  EXPECT_EQ(version->product_version_ms, 0x00010000u);
+  EXPECT_EQ(version->product_version_ls, 0x00000001u);
+  EXPECT_EQ(version->file_os, 0x4u);    // 32-bit Windows
+  EXPECT_EQ(version->file_type, 0x1u);  // application
+  const std::map<std::string, std::string> wanted = {
+      {"040704b0/FileDescription", "QuarnelHelper, Dialog for Quarnel"},
+      {"040704b0/FileVersion", "1, 0, 0, 1"},
+      {"040704b0/ProductVersion", "1, 0, 0, 1"},
+      {"040704b0/InternalName", "QuarnelHelper"},
+      {"040704b0/ProductName", "QuarnelHelper"},
+      {"040704b0/Comments", ""},
+      {"040704b0/PrivateBuild", ""},
+      {"040704b0/SpecialBuild", ""},
+  };
+  for (const auto& [key, value] : wanted) {
+    const auto it = version->strings.find(key);
+    ASSERT_NE(it, version->strings.end()) << key;
+    EXPECT_EQ(it->second, value) << key;
+  }
+  for (const char* ours : {"040704b0/CompanyName", "040704b0/LegalCopyright"}) {
+    const auto it = version->strings.find(ours);
+    ASSERT_NE(it, version->strings.end()) << ours;
+    EXPECT_FALSE(it->second.empty()) << ours;
+  }
+  EXPECT_EQ(version->translation, (std::vector<std::uint8_t>{0x07, 0x04, 0xB0, 0x04}));
+}
+
+TEST(ToolResourceTest, OneIconGroupWithOne32PixelImage) {
+  const std::vector<ResEntry> entries = Load(QUARNEL_TOOL_RES);
+  const ResEntry* group = Find(entries, kRtGroupIcon, IDI_APPICON);
+  ASSERT_NE(group, nullptr);
+  ASSERT_EQ(group->data.size(), 6u + 14);
+  EXPECT_EQ(group->data[4], 1);
+  EXPECT_EQ(group->data[6], 32);
+  EXPECT_EQ(group->data[7], 32);
+  int groups = 0;
+  for (const ResEntry& e : entries) groups += e.type == kRtGroupIcon;
+  EXPECT_EQ(groups, 1);
+}
+
+}  // namespace
+}  // namespace quarnel_helper

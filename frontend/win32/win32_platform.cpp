@@ -1,0 +1,140 @@
+#include "win32_platform.h"
+
+#include <commdlg.h>
+
+#include <vector>
+
+#include "text.h"
+
+namespace quarnel_helper {
+
+static_assert(kMbOk == MB_OK && kMbOkCancel == MB_OKCANCEL);
+static_assert(kMbIconHand == MB_ICONHAND && kMbIconQuestion == MB_ICONQUESTION &&
+              kMbIconInformation == MB_ICONINFORMATION);
+static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL);
+static_assert(kOfnHideReadOnly == OFN_HIDEREADONLY && kOfnOverwritePrompt == OFN_OVERWRITEPROMPT);
+
+namespace {
+
+// The program file's full path, however long.
+std::string ModulePath() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(),
+                                            static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::string();
+    if (length < buffer.size()) return std::string(buffer.data(), length);
+    if (buffer.size() >= 32768) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+HANDLE AsHandle(std::uintptr_t value) { return reinterpret_cast<HANDLE>(value); }
+
+}  // namespace
+
+Win32Platform::Win32Platform() : title_(ProgramTitleOf(ModulePath())) {}
+
+std::string Win32Platform::GetControlText(int control_id) {
+  const HWND control = GetDlgItem(dialog_, control_id);
+  const int length = GetWindowTextLengthA(control);
+  if (length <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(control, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+void Win32Platform::SetControlText(int control_id, const std::string& text) {
+  SetDlgItemTextA(dialog_, control_id, text.c_str());
+}
+
+void Win32Platform::EndDialog(int result) { ::EndDialog(dialog_, result); }
+
+bool Win32Platform::PickFile(const OpenFileRequest& request, std::string* chosen_path) {
+  // The picker refuses a path longer than this instead of cutting it.
+  char file[MAX_PATH] = {};
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = dialog_;
+  ofn.lpstrFilter = request.filter;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = sizeof file;
+  ofn.lpstrInitialDir = request.initial_dir;
+  ofn.Flags = request.flags;
+  if (!GetOpenFileNameA(&ofn)) return false;
+  *chosen_path = file;
+  return true;
+}
+
+int Win32Platform::ShowMessage(const std::string& text, unsigned type) {
+  return MessageBoxA(dialog_, text.c_str(), title_.c_str(), type);
+}
+
+unsigned Win32Platform::ProfileRead(const char* section, const char* key,
+                                    const char* default_value, char* buffer, unsigned size,
+                                    const char* file) {
+  return GetPrivateProfileStringA(section, key, default_value, buffer, size, file);
+}
+
+bool Win32Platform::ProfileWrite(const char* section, const char* key, const char* value,
+                                 const char* file) {
+  return WritePrivateProfileStringA(section, key, value, file) != FALSE;
+}
+
+unsigned Win32Platform::CurrentDirectory(char* buffer, unsigned size) {
+  return GetCurrentDirectoryA(size, buffer);
+}
+
+StartedProcess Win32Platform::StartProcess(char* command_line) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWMINIMIZED;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                      nullptr, nullptr, &startup, &info)) {
+    return StartedProcess{};
+  }
+  return StartedProcess{reinterpret_cast<std::uintptr_t>(info.hProcess),
+                        reinterpret_cast<std::uintptr_t>(info.hThread)};
+}
+
+WaitOutcome Win32Platform::WaitForProcess(std::uintptr_t process, unsigned milliseconds) {
+  switch (WaitForSingleObject(AsHandle(process), milliseconds)) {
+    case WAIT_OBJECT_0:
+      return WaitOutcome::kEnded;
+    case WAIT_TIMEOUT:
+      return WaitOutcome::kTimedOut;
+    default:
+      return WaitOutcome::kFailed;
+  }
+}
+
+bool Win32Platform::GetExitCode(std::uintptr_t process, std::uint32_t* code) {
+  DWORD exit_code = 0;
+  if (!GetExitCodeProcess(AsHandle(process), &exit_code)) return false;
+  *code = exit_code;
+  return true;
+}
+
+void Win32Platform::ReleaseProcess(const StartedProcess& started) {
+  if (started.thread != 0) CloseHandle(AsHandle(started.thread));
+  if (started.process != 0) CloseHandle(AsHandle(started.process));
+}
+
+void Win32Platform::BeginWaitCursor() {
+  const HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
+  const HCURSOR before = SetCursor(wait);
+  if (wait_cursor_count_++ == 0) cursor_before_wait_ = before;
+}
+
+void Win32Platform::EndWaitCursor() {
+  if (wait_cursor_count_ == 0) return;
+  if (--wait_cursor_count_ == 0) {
+    SetCursor(cursor_before_wait_ != nullptr ? cursor_before_wait_
+                                             : LoadCursor(nullptr, IDC_ARROW));
+  }
+}
+
+}  // namespace quarnel_helper
