@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "lookup.h"
 #include "records.h"
 
 namespace quarnel {
@@ -126,6 +127,7 @@ bool is_name_selected(const char* name, const NameTable* table) {
 void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mode,
                   uint64_t limit) {
   if (limit > rs.first_input.size()) limit = rs.first_input.size();
+  invalidate_lookups(rs);
   uint64_t pos = offset;
   RecordHead head;
   while (rs.catalogue_count < kCatalogueCapacity && read_head(rs, pos, limit, &head) &&
@@ -168,6 +170,7 @@ int64_t read_name_list(RunState& rs, uint64_t offset) {
         kNameListHeadSize - kRecordHeadSize) {
       return 0;
     }
+    invalidate_lookups(rs);
     CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
     slot = CatalogueEntry{};
     slot.kind = static_cast<int32_t>(kTypeNameListHead);
@@ -187,6 +190,7 @@ void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable*
                      int mode) {
   const uint8_t* section = header_image + kFileHeaderSize;
   rs.catalogue_count = 0;
+  invalidate_lookups(rs);
   scan_objects(rs, get_u32(section + kShObjectListOffset), table, mode, rs.first_input.size());
   uint64_t offset = get_u32(section + kShNameListOffset);
   for (;;) {
@@ -194,24 +198,6 @@ void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable*
     if (d <= 0) break;
     offset += static_cast<uint64_t>(d);
   }
-}
-
-CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_view name) {
-  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
-    CatalogueEntry& e = rs.catalogue[i];
-    if (kind != 0 && e.kind != kind) return nullptr;
-    if (e.name != nullptr && name == e.name) return &e;
-  }
-  return nullptr;
-}
-
-CatalogueEntry* find_facility_by_offset(RunState& rs, uint32_t offset, bool only_selected) {
-  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
-    CatalogueEntry& e = rs.catalogue[i];
-    if (e.kind > kSubtypeNdb) return nullptr;
-    if (e.base_offset == offset) return only_selected && !is_selected(e) ? nullptr : &e;
-  }
-  return nullptr;
 }
 
 int count_selected(const RunState& rs) {

@@ -2,14 +2,29 @@
 
 #include <new>
 
+#include "lookup.h"
+
 namespace quarnel {
 
+namespace {
+
+template <typename T>
+void allocate_missing(std::unique_ptr<T[]>& block, std::size_t n) {
+  if (!block) block.reset(new (std::nothrow) T[n]);
+}
+
+}  // namespace
+
 bool RunState::allocate() {
-  object_buffer.reset(new (std::nothrow) uint8_t[kObjectBufferSize]);
-  catalogue.reset(new (std::nothrow) CatalogueEntry[kCatalogueCapacity]);
-  name_pool.reset(new (std::nothrow) char[kNamePoolSize]);
+  allocate_missing(object_buffer, kObjectBufferSize);
+  allocate_missing(catalogue, kCatalogueCapacity);
+  allocate_missing(name_pool, kNamePoolSize);
   name_pool_size = kNamePoolSize;
-  return object_buffer && catalogue && name_pool;
+  allocate_missing(lookups.name_slots, kNameSlots);
+  allocate_missing(lookups.facility_keys, kCatalogueCapacity);
+  lookups.ready = false;
+  return object_buffer && catalogue && name_pool && lookups.name_slots &&
+         lookups.facility_keys;
 }
 
 }  // namespace quarnel

@@ -55,8 +55,20 @@ struct NameTable {
   std::size_t count = 0;
 };
 
+// The Catalogue's lookup indexes (lookup.cpp), in blocks allocated with it.
+struct CatalogueLookups {
+  std::unique_ptr<uint64_t[]> name_slots;     // hash << 32 | (index + 1); 0 is free
+  std::unique_ptr<uint64_t[]> facility_keys;  // base_offset << 32 | index, sorted
+  std::size_t facilities = 0;                 // keys in use
+  std::size_t leading_run = 0;                // entries at the start of the first one's kind
+  std::size_t indexed = 0;                    // the Catalogue count they describe
+  bool ready = false;
+};
+
 struct RunState {
-  // Allocates the three work buffers; false when any allocation failed.
+  // Allocates the work buffers and the lookup indexes, each unless it is
+  // already there (a harness may hand blocks from one run to the next). False
+  // when any allocation failed.
   bool allocate();
 
   std::unique_ptr<uint8_t[]> object_buffer;
@@ -65,6 +77,7 @@ struct RunState {
   std::unique_ptr<char[]> name_pool;
   std::size_t name_pool_size = 0;
   std::size_t name_pool_fill = 0;
+  CatalogueLookups lookups;
 
   ScanStatistics stats;
   CoverageBox airport_box = kEmptyBox;

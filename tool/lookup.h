@@ -1,0 +1,23 @@
+// Indexes behind find_airport_by_name and find_facility_by_offset (declared in
+// catalogue.h). They are built on the first lookup after a scan and answer
+// exactly as walks over the Catalogue would.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+
+#include "afd_format.h"
+#include "run_state.h"
+
+namespace quarnel {
+
+// Slots of the name table: a power of two, at least twice the Catalogue, so
+// probe paths stay short however full the Catalogue is.
+constexpr std::size_t kNameSlots = std::bit_ceil(2 * kCatalogueCapacity);
+
+// Scans call this whenever they add entries. Code that changes an entry's
+// kind, name or base_offset in place must call it too; nothing in the tool
+// does once a scan has ended.
+void invalidate_lookups(RunState& rs);
+
+}  // namespace quarnel
