@@ -96,6 +96,7 @@ class AfdBuilder {
   NameList& add_list();
   NameList& list(std::size_t i) { return lists_[i]; }
   std::vector<Facility>& facilities() { return facilities_; }
+  const std::vector<Facility>& facilities() const { return facilities_; }
 
   Bytes build(Layout* layout = nullptr) const;
 

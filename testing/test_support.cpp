@@ -66,6 +66,20 @@ std::string CapturedStdout::text() {
   return text_;
 }
 
+SilencedStdout::SilencedStdout() {
+  std::fflush(stdout);
+  saved_fd_ = dup(1);
+  const int null_fd = open("/dev/null", O_WRONLY);
+  dup2(null_fd, 1);
+  close(null_fd);
+}
+
+SilencedStdout::~SilencedStdout() {
+  std::fflush(stdout);
+  dup2(saved_fd_, 1);
+  close(saved_fd_);
+}
+
 int run_in(const std::string& dir, const std::string& command, std::string* out) {
   const std::string line = "cd '" + dir + "' && " + command;
   FILE* pipe = popen(line.c_str(), "r");

@@ -43,6 +43,18 @@ class CapturedStdout {
   bool done_ = false;
 };
 
+// Sends the process's standard output to the null device while it exists.
+class SilencedStdout {
+ public:
+  SilencedStdout();
+  ~SilencedStdout();
+  SilencedStdout(const SilencedStdout&) = delete;
+  SilencedStdout& operator=(const SilencedStdout&) = delete;
+
+ private:
+  int saved_fd_ = -1;
+};
+
 // Runs a command line through the shell in `dir`; returns its exit status and
 // fills `out` with its standard output.
 int run_in(const std::string& dir, const std::string& command, std::string* out);

@@ -27,4 +27,23 @@ bool RunState::allocate() {
          lookups.facility_keys;
 }
 
+void RunState::reset() {
+  catalogue_count = 0;
+  name_pool_fill = 0;
+  stats = ScanStatistics{};
+  airport_box = kEmptyBox;
+  ai_airport_box = kEmptyBox;
+  trailer_word = -1;
+  unreadable_input = nullptr;
+  header_image.fill(0);
+  first_input.close();
+  second_input.close();
+  output.abandon();
+  first_input_path.clear();
+  second_input_path.clear();
+  output_path.clear();
+  name_table = NameTable{};
+  lookups.ready = false;
+}
+
 }  // namespace quarnel

@@ -70,6 +70,9 @@ struct RunState {
   // already there (a harness may hand blocks from one run to the next). False
   // when any allocation failed.
   bool allocate();
+  // Returns everything to its start value but keeps the buffers, so one
+  // allocation can serve many runs in a test or fuzzing loop.
+  void reset();
 
   std::unique_ptr<uint8_t[]> object_buffer;
   std::unique_ptr<CatalogueEntry[]> catalogue;
