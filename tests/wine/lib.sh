@@ -1,0 +1,159 @@
+# Helpers of the Wine tests, sourced by scripts/test-windows: a private X
+# display and Wine prefix, windows found by title and driven by control id,
+# and the pass/fail bookkeeping.
+
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+tests_run=0
+tests_passed=0
+tests_failed=0
+tests_skipped=0
+failed_names=()
+
+pass() {
+  tests_run=$((tests_run + 1))
+  tests_passed=$((tests_passed + 1))
+  echo "  ok    $1"
+}
+
+fail() {
+  tests_run=$((tests_run + 1))
+  tests_failed=$((tests_failed + 1))
+  failed_names+=("$1")
+  echo "  FAIL  $1${2:+ -- $2}"
+}
+
+skip() {
+  tests_skipped=$((tests_skipped + 1))
+  echo "  skip  $1 -- $2"
+}
+
+# expect_eq NAME ACTUAL EXPECTED
+expect_eq() {
+  if [ "$2" = "$3" ]; then
+    pass "$1"
+  else
+    fail "$1" "got [$2], want [$3]"
+  fi
+}
+
+# check NAME COMMAND...: passes when the command succeeds.
+check() {
+  local name=$1
+  shift
+  if "$@"; then pass "$name"; else fail "$name"; fi
+}
+
+# ---- session: X display and Wine prefix of this run only ----
+
+wine_session_start() {
+  local n
+  for n in $(seq 91 140); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  SESSION_DIR=$(mktemp -d /tmp/quarnel-wine.XXXXXX)
+  export WINEPREFIX="$SESSION_DIR/prefix"
+  export WINEDEBUG=-all
+  # No Mono or Gecko: their installers would ask questions nobody answers.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  "$WINE" wineboot -i >/dev/null 2>&1
+  # Unmanaged windows: Wine draws the captions itself, so the screenshots show
+  # them although no window manager runs on this display.
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  DRIVE_C="$WINEPREFIX/drive_c"
+}
+
+wine_session_end() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "${XVFB_PID:-}" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=
+  fi
+  if [ -n "${SESSION_DIR:-}" ]; then
+    rm -rf "$SESSION_DIR"
+    SESSION_DIR=
+  fi
+}
+
+# ---- windows ----
+
+# probe ARGS...: runs the window probe; its output without carriage returns.
+probe() {
+  "$WINE" "$PROBE_EXE" "$@" 2>/dev/null | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+has_window() { probe has "$1" >/dev/null; }
+
+# wait_window TITLE [SECONDS]
+wait_window() {
+  local deadline=$((SECONDS + ${2:-30}))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    has_window "$1" && return 0
+    sleep 0.3
+  done
+  return 1
+}
+
+# wait_no_window TITLE [SECONDS]
+wait_no_window() {
+  local deadline=$((SECONDS + ${2:-30}))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    has_window "$1" || return 0
+    sleep 0.3
+  done
+  return 1
+}
+
+# control_text TITLE ID
+control_text() { probe text "$1" "$2"; }
+
+# click TITLE ID: a real mouse click in the middle of the control.
+click() {
+  local rect
+  rect=$(probe rect "$1" "$2") || return 1
+  # shellcheck disable=SC2086
+  set -- $rect
+  xdotool mousemove --sync $(($1 + $3 / 2)) $(($2 + $4 / 2)) click 1
+}
+
+# type_into TITLE ID TEXT: replaces the text of an edit control by typing.
+type_into() {
+  click "$1" "$2" || return 1
+  xdotool key End shift+Home
+  xdotool type --delay 25 "$3"
+}
+
+# shot NAME: screenshot of the whole display into the artifacts folder.
+shot() { import -window root "$ARTIFACTS/$1.png" 2>/dev/null || true; }
+
+# wait_pid PID [SECONDS]: true when the process has ended in time.
+wait_pid() {
+  local deadline=$((SECONDS + ${2:-30}))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.3
+  done
+  return 1
+}
+
+# same_except_stamp A B: equal files apart from bytes 128..143 (file id,
+# creation date and time of a written file).
+same_except_stamp() {
+  [ -f "$1" ] && [ -f "$2" ] || return 1
+  [ "$(stat -c %s "$1")" = "$(stat -c %s "$2")" ] || return 1
+  # cmp -l counts bytes from 1.
+  { cmp -l "$1" "$2" || true; } | awk '$1 < 129 || $1 > 144 { bad++ } END { exit bad > 0 }'
+}

@@ -1,0 +1,116 @@
+// Reads what a running Windows program shows, for the end-to-end tests under
+// Wine: the X server tells a script where windows are, not what they say.
+//
+//   window_probe texts TITLE      the window's caption and style, then one
+//                                 line per control: id, class, style, text
+//   window_probe text TITLE ID    the text of control ID
+//   window_probe rect TITLE ID    screen rectangle of control ID: x y w h
+//   window_probe has TITLE        exit status 0 when such a window exists
+//
+// TITLE is matched exactly against top-level windows. Texts are printed as
+// UTF-8 with line breaks written as \n (backslashes stay as they are).
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                      nullptr, nullptr);
+  return out;
+}
+
+std::wstring Wide(const char* text) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), size);
+  out.resize(out.size() - 1);
+  return out;
+}
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// WM_GETTEXT is marshalled across processes, so this reads any window's text.
+std::string TextOf(HWND window) {
+  const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT copied =
+      SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return Utf8(text);
+}
+
+std::string ClassOf(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+BOOL CALLBACK PrintControl(HWND control, LPARAM) {
+  std::printf("control\t%d\t%s\t%08lX\t%s\n", GetDlgCtrlID(control), ClassOf(control).c_str(),
+              static_cast<unsigned long>(GetWindowLongW(control, GWL_STYLE)),
+              Escaped(TextOf(control)).c_str());
+  return TRUE;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: window_probe texts TITLE | text TITLE ID | rect TITLE ID | has TITLE\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return Usage();
+  const std::string command = argv[1];
+  const HWND window = FindWindowW(nullptr, Wide(argv[2]).c_str());
+  if (command == "has") return window != nullptr ? 0 : 1;
+  if (window == nullptr) {
+    std::fprintf(stderr, "no window titled \"%s\"\n", argv[2]);
+    return 1;
+  }
+  if (command == "texts") {
+    std::printf("window\t%08lX\t%08lX\t%s\n",
+                static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
+                static_cast<unsigned long>(GetWindowLongW(window, GWL_EXSTYLE)),
+                Escaped(TextOf(window)).c_str());
+    EnumChildWindows(window, PrintControl, 0);
+    return 0;
+  }
+  if (command == "text" && argc >= 4) {
+    const HWND control = GetDlgItem(window, std::atoi(argv[3]));
+    if (control == nullptr) return 1;
+    std::printf("%s\n", Escaped(TextOf(control)).c_str());
+    return 0;
+  }
+  if (command == "rect" && argc >= 4) {
+    const HWND control = GetDlgItem(window, std::atoi(argv[3]));
+    RECT r;
+    if (control == nullptr || !GetWindowRect(control, &r)) return 1;
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return 0;
+  }
+  return Usage();
+}
