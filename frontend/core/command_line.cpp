@@ -23,8 +23,8 @@ bool FormatCommandLine(const ToolInvocation& call, char* buffer, std::size_t siz
   // own argv[0] there and hand it a shifted, meaningless command.
   const int written =
       HasBlank(call.tool_dir)
-          ? std::snprintf(buffer, size, "\"%s\\Quarnel\" %s \"%s\" \"%s\" \"%s\\%s\"", dir,
-                          option, base, source, out_dir, out_name)
+          ? std::snprintf(buffer, size, "\"%s\\Quarnel\" %s \"%s\" \"%s\" \"%s\\%s\"", dir, option,
+                          base, source, out_dir, out_name)
           : std::snprintf(buffer, size, "%s\\Quarnel %s \"%s\" \"%s\" \"%s\\%s\"", dir, option,
                           base, source, out_dir, out_name);
   return written >= 0 && static_cast<std::size_t>(written) < size;

@@ -60,9 +60,8 @@ class DialogPlatform {
   // Win32 macros of the same purpose.) The read copies the stored value or
   // the default into buffer, cut to size - 1 characters and zero-terminated,
   // and returns the number of characters copied.
-  virtual unsigned ProfileRead(const char* section, const char* key,
-                               const char* default_value, char* buffer, unsigned size,
-                               const char* file) = 0;
+  virtual unsigned ProfileRead(const char* section, const char* key, const char* default_value,
+                               char* buffer, unsigned size, const char* file) = 0;
   virtual bool ProfileWrite(const char* section, const char* key, const char* value,
                             const char* file) = 0;
 

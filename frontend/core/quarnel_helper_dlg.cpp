@@ -133,7 +133,7 @@ void CQuarnelHelperDlg::OnOK() {
     return;
   }
 
-  const ToolInvocation call{m_strToolDir,   "-r",           m_strBaseFile,
+  const ToolInvocation call{m_strToolDir,    "-r",           m_strBaseFile,
                             m_strSourceFile, m_strOutputDir, m_strOutputName};
   char command_line[kCommandLineSize];
   if (!FormatCommandLine(call, command_line, sizeof command_line)) {

@@ -9,7 +9,7 @@ namespace quarnel_helper {
 namespace {
 
 ToolInvocation Typical() {
-  return ToolInvocation{"C:\\QUARNEL", "-r",        "C:\\FS\\EURNWAFD.BGL",
+  return ToolInvocation{"C:\\QUARNEL",     "-r",      "C:\\FS\\EURNWAFD.BGL",
                         "D:\\MY\\SRC.BGL", "E:\\OUT", "NEWAFD.BGL"};
 }
 
@@ -67,8 +67,8 @@ TEST(FormatCommandLineTest, FitsUpToTheLastByteAndNoFurther) {
     EXPECT_LE(std::strlen(buffer), kCommandLineSize - 1);
     for (std::size_t i = 0; i < 32; ++i) {
       ASSERT_EQ(memory[i], '#') << "written before the buffer, total " << total;
-      ASSERT_EQ(memory[32 + kCommandLineSize + i], '#') << "written past the buffer, total "
-                                                        << total;
+      ASSERT_EQ(memory[32 + kCommandLineSize + i], '#')
+          << "written past the buffer, total " << total;
     }
   }
 }

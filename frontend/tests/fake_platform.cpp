@@ -66,9 +66,8 @@ int FakePlatform::ShowMessage(const std::string& text, unsigned type) {
   return answer;
 }
 
-unsigned FakePlatform::ProfileRead(const char* section, const char* key,
-                                   const char* default_value, char* buffer, unsigned size,
-                                   const char* file) {
+unsigned FakePlatform::ProfileRead(const char* section, const char* key, const char* default_value,
+                                   char* buffer, unsigned size, const char* file) {
   log.push_back(std::string("read ") + key);
   profile_read_sizes.push_back(size);
   const auto it = profile.find({file, section, key});

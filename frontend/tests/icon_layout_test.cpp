@@ -9,8 +9,8 @@ TEST(CenteredIconOriginTest, CentresWithTruncatingDivision) {
   const struct {
     int client_w, client_h, icon_w, icon_h, x, y;
   } cases[] = {
-      {32, 32, 32, 32, 0, 0},     {160, 24, 32, 32, 64, -3},  // (24-32+1)/2 = -7/2 = -3
-      {33, 34, 32, 32, 1, 1},     {100, 101, 16, 16, 42, 43},
+      {32, 32, 32, 32, 0, 0},   {160, 24, 32, 32, 64, -3},  // (24-32+1)/2 = -7/2 = -3
+      {33, 34, 32, 32, 1, 1},   {100, 101, 16, 16, 42, 43},
       {0, 0, 32, 32, -15, -15},  // -31/2 truncates to -15, not -16
   };
   for (const auto& c : cases) {

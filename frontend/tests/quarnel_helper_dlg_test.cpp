@@ -77,8 +77,7 @@ TEST_F(DialogTest, InitDialogShowsTheFourFieldsInExchangeOrder) {
   dialog_.emplace(platform_);
   platform_.log.clear();
   dialog_->OnInitDialog();
-  EXPECT_EQ(platform_.log,
-            (Log{"set 1697=S", "set 1699=B", "set 1702=O", "set 1703=NEWAFD.BGL"}));
+  EXPECT_EQ(platform_.log, (Log{"set 1697=S", "set 1699=B", "set 1702=O", "set 1703=NEWAFD.BGL"}));
 }
 
 TEST_F(DialogTest, UpdateDataTrueReadsTheControlsInExchangeOrder) {
@@ -108,8 +107,8 @@ struct PickerCase {
 const PickerCase kInputPickers[] = {
     {"source", &CQuarnelHelperDlg::OnBrowseSource, &CQuarnelHelperDlg::m_strSourceFile,
      IDC_SOURCE_FILE, "SOURCEDIR"},
-    {"base", &CQuarnelHelperDlg::OnBrowseBase, &CQuarnelHelperDlg::m_strBaseFile,
-     IDC_BASE_FILE, "TARGETDIR"},
+    {"base", &CQuarnelHelperDlg::OnBrowseBase, &CQuarnelHelperDlg::m_strBaseFile, IDC_BASE_FILE,
+     "TARGETDIR"},
 };
 
 TEST_F(DialogTest, InputPickerStartsInTheRememberedFolderAndStoresTheUpperCasedPath) {
@@ -141,10 +140,9 @@ TEST_F(DialogTest, InputPickerFollowsTheDataExchangeOrder) {
   CQuarnelHelperDlg& dialog = Open();
   platform_.pick_answers.push_back("c:\\a\\b.bgl");
   dialog.OnBrowseBase();
-  EXPECT_EQ(platform_.log,
-            (Log{"get 1697", "get 1699", "get 1702", "get 1703", "pick ", "set 1697=",
-                 "set 1699=C:\\A\\B.BGL", "set 1702=", "set 1703=NEWAFD.BGL",
-                 "write TARGETDIR=C:\\A"}));
+  EXPECT_EQ(platform_.log, (Log{"get 1697", "get 1699", "get 1702", "get 1703", "pick ",
+                                "set 1697=", "set 1699=C:\\A\\B.BGL",
+                                "set 1702=", "set 1703=NEWAFD.BGL", "write TARGETDIR=C:\\A"}));
 }
 
 TEST_F(DialogTest, CancelledPickerChangesNothing) {
@@ -195,10 +193,10 @@ TEST_F(DialogTest, OutputPickerKeepsOnlyTheFolderOfThePickedFile) {
   EXPECT_EQ(dialog.m_strOutputName, "NEWAFD.BGL");
   EXPECT_EQ(Box(IDC_OUTPUT_DIR), "D:\\OUT");
   EXPECT_EQ(platform_.Setting("OPATH"), "D:\\OUT");
-  EXPECT_EQ(platform_.log,
-            (Log{"get 1697", "get 1699", "get 1702", "get 1703", "pick D:\\OLD", "set 1697=",
-                 "set 1699=", "set 1702=D:\\OLD", "set 1703=NEWAFD.BGL", "write OPATH=D:\\OUT",
-                 "set 1697=", "set 1699=", "set 1702=D:\\OUT", "set 1703=NEWAFD.BGL"}));
+  EXPECT_EQ(platform_.log, (Log{"get 1697", "get 1699", "get 1702", "get 1703", "pick D:\\OLD",
+                                "set 1697=", "set 1699=", "set 1702=D:\\OLD", "set 1703=NEWAFD.BGL",
+                                "write OPATH=D:\\OUT", "set 1697=", "set 1699=", "set 1702=D:\\OUT",
+                                "set 1703=NEWAFD.BGL"}));
 }
 
 TEST_F(DialogTest, OverlongFieldIsCutToThePickersInitialDirectoryBuffer) {
@@ -229,14 +227,28 @@ class StartProcessTest : public DialogTest {
 TEST_F(StartProcessTest, RunsTheToolThenReportsAndCloses) {
   OpenWithFiles().OnOK();
   EXPECT_EQ(platform_.log,
-            (Log{"get 1697", "get 1699", "get 1702", "get 1703",
-                 "set 1697=C:\\FS\\MY.BGL", "set 1699=C:\\FS\\EURNWAFD.BGL", "set 1702=D:\\OUT",
-                 "set 1703=NEW.BGL", "box  Did you select the right files ?", "cursor on",
+            (Log{"get 1697",
+                 "get 1699",
+                 "get 1702",
+                 "get 1703",
+                 "set 1697=C:\\FS\\MY.BGL",
+                 "set 1699=C:\\FS\\EURNWAFD.BGL",
+                 "set 1702=D:\\OUT",
+                 "set 1703=NEW.BGL",
+                 "box  Did you select the right files ?",
+                 "cursor on",
                  "start C:\\QUARNEL\\Quarnel -r \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" "
                  "\"D:\\OUT\\NEW.BGL\"",
-                 "wait 10000", "exitcode", "release",
-                 "box End of process ! Status : Sucess ! ", "get 1697", "get 1699",
-                 "get 1702", "get 1703", "end 1", "cursor off"}));
+                 "wait 10000",
+                 "exitcode",
+                 "release",
+                 "box End of process ! Status : Sucess ! ",
+                 "get 1697",
+                 "get 1699",
+                 "get 1702",
+                 "get 1703",
+                 "end 1",
+                 "cursor off"}));
   ASSERT_EQ(platform_.boxes.size(), 2u);
   EXPECT_EQ(platform_.boxes[0].type, kMbOkCancel | kMbIconQuestion);
   EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation);
@@ -264,8 +276,8 @@ TEST_F(StartProcessTest, OutputNamingAnInputIsRefusedInAnyLetterCase) {
     const char* dir;
     const char* name;
   } clashes[] = {
-      {"C:\\FS", "MY.BGL"},        {"C:\\FS", "my.bgl"},       {"C:\\FS", "My.Bgl"},
-      {"C:\\FS", "EURNWAFD.BGL"},  {"C:\\FS", "eurnwafd.bgl"},
+      {"C:\\FS", "MY.BGL"},       {"C:\\FS", "my.bgl"},       {"C:\\FS", "My.Bgl"},
+      {"C:\\FS", "EURNWAFD.BGL"}, {"C:\\FS", "eurnwafd.bgl"},
   };
   for (const auto& c : clashes) {
     for (const int clash_answer : {kIdOk, 0}) {

@@ -151,9 +151,9 @@ std::optional<std::vector<ResEntry>> ParseResFile(const std::vector<std::uint8_t
     }
     const std::size_t data = pos + header_size;
     if (type && id && *type != 0) {
-      entries.push_back(ResEntry{*type, *id, language,
-                                 std::vector<std::uint8_t>(bytes.begin() + data,
-                                                           bytes.begin() + data + data_size)});
+      entries.push_back(ResEntry{
+          *type, *id, language,
+          std::vector<std::uint8_t>(bytes.begin() + data, bytes.begin() + data + data_size)});
     }
     pos = (data + data_size + 3) / 4 * 4;
   }

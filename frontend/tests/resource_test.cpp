@@ -1,11 +1,12 @@
 // Checks the compiled resources of both programs byte by byte: the dialog
 // template the window is built from, the icons and the version record.
+#include "resource.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "res_file.h"
-#include "resource.h"
 
 namespace quarnel_helper {
 namespace {
@@ -124,7 +125,7 @@ TEST_F(HelperResourceTest, IconGroupHoldsA32And16PixelSixteenColourImage) {
     SCOPED_TRACE(sizes[i]);
     EXPECT_EQ(e[0], sizes[i]);
     EXPECT_EQ(e[1], sizes[i]);
-    EXPECT_EQ(e[2], 16);  // colours
+    EXPECT_EQ(e[2], 16);             // colours
     EXPECT_EQ(e[6] | e[7] << 8, 4);  // bits per pixel
     const std::uint16_t image_id = static_cast<std::uint16_t>(e[12] | e[13] << 8);
     const ResEntry* image = Find(entries_, kRtIcon, image_id);
@@ -133,9 +134,9 @@ TEST_F(HelperResourceTest, IconGroupHoldsA32And16PixelSixteenColourImage) {
     const std::size_t row = static_cast<std::size_t>(sizes[i]) / 2;
     const std::size_t mask_row = 4;
     ASSERT_EQ(b.size(), 40 + 64 + sizes[i] * row + sizes[i] * mask_row);
-    EXPECT_EQ(b[4] | b[5] << 8, sizes[i]);        // width
-    EXPECT_EQ(b[8] | b[9] << 8, 2 * sizes[i]);    // height of colours and mask
-    EXPECT_EQ(b[14], 4);                          // bits per pixel
+    EXPECT_EQ(b[4] | b[5] << 8, sizes[i]);      // width
+    EXPECT_EQ(b[8] | b[9] << 8, 2 * sizes[i]);  // height of colours and mask
+    EXPECT_EQ(b[14], 4);                        // bits per pixel
   }
 }
 

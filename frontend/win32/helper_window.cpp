@@ -7,8 +7,7 @@
 
 namespace quarnel_helper {
 
-HelperWindow::HelperWindow(HINSTANCE instance, Win32Platform& platform,
-                           CQuarnelHelperDlg& dialog)
+HelperWindow::HelperWindow(HINSTANCE instance, Win32Platform& platform, CQuarnelHelperDlg& dialog)
     : instance_(instance),
       platform_(platform),
       dialog_(dialog),
@@ -19,8 +18,7 @@ INT_PTR HelperWindow::DoModal() {
                          &HelperWindow::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
-INT_PTR CALLBACK HelperWindow::DialogProc(HWND window, UINT message, WPARAM wparam,
-                                          LPARAM lparam) {
+INT_PTR CALLBACK HelperWindow::DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   HelperWindow* self;
   if (message == WM_INITDIALOG) {
     self = reinterpret_cast<HelperWindow*>(lparam);

@@ -20,8 +20,8 @@ namespace {
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);
   for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(),
-                                            static_cast<DWORD>(buffer.size()));
+    const DWORD length =
+        GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return std::string();
     if (length < buffer.size()) return std::string(buffer.data(), length);
     if (buffer.size() >= 32768) return std::string();
@@ -71,9 +71,8 @@ int Win32Platform::ShowMessage(const std::string& text, unsigned type) {
   return MessageBoxA(dialog_, text.c_str(), title_.c_str(), type);
 }
 
-unsigned Win32Platform::ProfileRead(const char* section, const char* key,
-                                    const char* default_value, char* buffer, unsigned size,
-                                    const char* file) {
+unsigned Win32Platform::ProfileRead(const char* section, const char* key, const char* default_value,
+                                    char* buffer, unsigned size, const char* file) {
   return GetPrivateProfileStringA(section, key, default_value, buffer, size, file);
 }
 

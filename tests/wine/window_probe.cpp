@@ -76,7 +76,8 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: window_probe texts TITLE | text TITLE ID | rect TITLE ID | has TITLE\n");
+  std::fprintf(stderr,
+               "usage: window_probe texts TITLE | text TITLE ID | rect TITLE ID | has TITLE\n");
   return 2;
 }
 
