@@ -13,6 +13,8 @@ static_assert(kMbIconHand == MB_ICONHAND && kMbIconQuestion == MB_ICONQUESTION &
               kMbIconInformation == MB_ICONINFORMATION);
 static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL);
 static_assert(kOfnHideReadOnly == OFN_HIDEREADONLY && kOfnOverwritePrompt == OFN_OVERWRITEPROMPT);
+// The start-up record the 32-bit program hands the system is 68 bytes long.
+static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68);
 
 namespace {
 
