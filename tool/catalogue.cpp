@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "lookup.h"
+#include "exit_codes.h"
 #include "records.h"
 
 namespace quarnel {
@@ -99,6 +100,14 @@ bool read_headers(InputFile& in, uint8_t* image) {
   if (in.read_at(kFileHeaderSize, section, kSectionHeaderSize) < kSectionHeaderSize) return false;
   if (get_u32(section + kShSectionTag) != kSectionTag) return false;
   return get_i32(section + kShFormatLevel) >= kMinFormatLevel;
+}
+
+int open_first_input(RunState& rs, const std::string& path, uint8_t* image) {
+  if (!rs.first_input.open(path)) {
+    std::printf("cannot open:\"%s\"\n", path.c_str());
+    return kExitCannotOpen;
+  }
+  return read_headers(rs.first_input, image) ? kExitOk : kExitBadHeader;
 }
 
 const char* add_name(RunState& rs, std::string_view text, bool counted) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "run_state.h"
@@ -15,6 +16,11 @@ constexpr int kScanSelectByName = 1;
 
 // Reads and tests the 168 header bytes at the start of `in` into `image`.
 bool read_headers(InputFile& in, uint8_t* image);
+
+// Opens `path` as the first input and tests its headers into `image`. Returns
+// kExitOk, or kExitCannotOpen after the cannot-open line, or kExitBadHeader.
+// The input stays open in every case but the first failure.
+int open_first_input(RunState& rs, const std::string& path, uint8_t* image);
 
 // Copies `text` into NamePool. Returns null, changing nothing, when it does not
 // fit; the pool's last byte is never used. `counted` names take part in the

@@ -167,13 +167,9 @@ void patch_name_list_head(RunState& rs, const CatalogueEntry& head, int32_t name
 }
 
 int run_extract(RunState& rs, const std::string& path, const NameTable& table) {
-  if (!rs.first_input.open(path)) {
-    std::printf("cannot open:\"%s\"\n", path.c_str());
-    return kExitCannotOpen;
-  }
-  int result = kExitBadHeader;
   uint8_t image[kHeaderImageSize];
-  if (read_headers(rs.first_input, image)) {
+  int result = open_first_input(rs, path, image);
+  if (result == kExitOk) {
     build_catalogue(rs, image, &table, kScanSelectByName);
     if (count_selected(rs) == 0) {
       result = kExitNothingFound;

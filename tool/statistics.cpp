@@ -26,16 +26,11 @@ void print_report(const RunState& rs) {
 }  // namespace
 
 int run_statistics(RunState& rs, const std::string& path) {
-  if (!rs.first_input.open(path)) {
-    std::printf("cannot open:\"%s\"\n", path.c_str());
-    return kExitCannotOpen;
-  }
-  int result = kExitBadHeader;
   uint8_t image[kHeaderImageSize];
-  if (read_headers(rs.first_input, image)) {
+  const int result = open_first_input(rs, path, image);
+  if (result == kExitOk) {
     build_catalogue(rs, image, &rs.name_table, kScanSelectByName);
     print_report(rs);
-    result = kExitOk;
   }
   rs.first_input.close();
   return result;
