@@ -199,7 +199,6 @@ void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable*
                      int mode) {
   const uint8_t* section = header_image + kFileHeaderSize;
   rs.catalogue_count = 0;
-  invalidate_lookups(rs);
   scan_objects(rs, get_u32(section + kShObjectListOffset), table, mode, rs.first_input.size());
   uint64_t offset = get_u32(section + kShNameListOffset);
   for (;;) {

@@ -1,12 +1,23 @@
 #include "files.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform.h"
 
 namespace quarnel {
 
-// Output is written in large blocks; a record-at-a-time writer would otherwise
-// cost a system call per record.
-constexpr std::size_t kOutputBufferSize = 1 << 16;
+// The first read after a jump. The records a command reads far apart (the
+// replacing airports of a link, taken in the base's order) then cost a small
+// read each instead of a whole window; a run of reads doubles it up to the
+// window's size.
+constexpr std::size_t kFirstReadAhead = 4096;
+
+void InputFile::attach_window(uint8_t* buffer, std::size_t size) {
+  window_ = size > 0 ? buffer : nullptr;
+  window_size_ = window_ != nullptr ? size : 0;
+  window_len_ = 0;
+}
 
 bool InputFile::open(const std::string& path) {
   close();
@@ -19,7 +30,6 @@ bool InputFile::open(const std::string& path) {
   }
   path_ = path;
   size_ = static_cast<uint64_t>(size);
-  position_known_ = false;
   return true;
 }
 
@@ -27,23 +37,53 @@ void InputFile::close() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
   size_ = 0;
-  position_known_ = false;
+  window_len_ = 0;
+  read_ahead_ = 0;
 }
 
 std::size_t InputFile::read_at(uint64_t offset, uint8_t* dst, std::size_t n) {
-  if (file_ == nullptr || offset >= size_) return 0;
+  if (file_ == nullptr || offset >= size_ || n == 0) return 0;
   if (n > size_ - offset) n = static_cast<std::size_t>(size_ - offset);
-  if (!position_known_ || position_ != offset) {
-    if (!platform::seek(file_, offset)) {
-      position_known_ = false;
-      return 0;
-    }
-  }
-  const std::size_t got = std::fread(dst, 1, n, file_);
-  std::clearerr(file_);
-  position_ = offset + got;
-  position_known_ = true;
+  if (window_ == nullptr || n > window_size_) return read_direct(offset, dst, n);
+  const bool held = offset >= window_start_ && offset - window_start_ <= window_len_ &&
+                    window_len_ - (offset - window_start_) >= n;
+  if (!held) refill(offset, n);
+  const auto at = static_cast<std::size_t>(offset - window_start_);
+  const std::size_t got = std::min(n, window_len_ - at);
+  std::memcpy(dst, window_ + at, got);
   return got;
+}
+
+std::size_t InputFile::refill(uint64_t offset, std::size_t n) {
+  const bool runs_on =
+      window_len_ > 0 && offset >= window_start_ && offset - window_start_ <= window_len_;
+  const std::size_t ahead = runs_on ? std::max(2 * read_ahead_, kFirstReadAhead) : kFirstReadAhead;
+  read_ahead_ = std::min(ahead, window_size_);
+  // What the window already holds of the new span moves to its front.
+  std::size_t keep = 0;
+  if (runs_on) {
+    const auto at = static_cast<std::size_t>(offset - window_start_);
+    keep = window_len_ - at;
+    std::memmove(window_, window_ + at, keep);
+  }
+  uint64_t want = std::max(n, read_ahead_);
+  if (want > size_ - offset) want = size_ - offset;
+  window_start_ = offset;
+  window_len_ = keep;
+  if (want > keep) {
+    window_len_ +=
+        read_direct(offset + keep, window_ + keep, static_cast<std::size_t>(want - keep));
+  }
+  return window_len_;
+}
+
+std::size_t InputFile::read_direct(uint64_t offset, uint8_t* dst, std::size_t n) {
+  return platform::read_at(file_, offset, dst, n);
+}
+
+void OutputFile::attach_buffer(uint8_t* buffer, std::size_t size) {
+  buffer_ = size > 0 ? buffer : nullptr;
+  buffer_size_ = buffer_ != nullptr ? size : 0;
 }
 
 bool OutputFile::create(const std::string& final_path) {
@@ -51,7 +91,13 @@ bool OutputFile::create(const std::string& final_path) {
   if (platform::check_output_path(final_path) != platform::OutputCheck::kOk) return false;
   file_ = platform::create_temp_beside(final_path, &temp_path_);
   if (file_ == nullptr) return false;
-  std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferSize);
+  // Records are written a few hundred bytes at a time; the buffer turns them
+  // into one system call per block.
+  if (buffer_ != nullptr) {
+    std::setvbuf(file_, reinterpret_cast<char*>(buffer_), _IOFBF, buffer_size_);
+  } else {
+    std::setvbuf(file_, nullptr, _IOFBF, kOutputBufferSize);
+  }
   final_path_ = final_path;
   position_ = 0;
   end_ = 0;

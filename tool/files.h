@@ -9,6 +9,12 @@
 
 namespace quarnel {
 
+// Sizes of the blocks that RunState lends to its files: large enough that a
+// stream of records costs one system call per block, small enough to stay in
+// a core's cache.
+constexpr std::size_t kInputWindowSize = std::size_t{1} << 17;
+constexpr std::size_t kOutputBufferSize = std::size_t{1} << 17;
+
 // A read-only input. Reads are positional: the caller says where, the file
 // says how many bytes were there.
 class InputFile {
@@ -28,13 +34,28 @@ class InputFile {
   // Reads up to `n` bytes at `offset`; returns how many were read.
   std::size_t read_at(uint64_t offset, uint8_t* dst, std::size_t n);
 
+  // Lends the file `size` bytes in which it keeps a window of its contents, so
+  // that reads near one another are served without a system call. Without a
+  // window every read goes to the file.
+  void attach_window(uint8_t* buffer, std::size_t size);
+
  private:
+  std::size_t read_direct(uint64_t offset, uint8_t* dst, std::size_t n);
+  // Makes the window start at `offset` and hold at least `n` bytes, as far as
+  // the file has them; returns the bytes it holds.
+  std::size_t refill(uint64_t offset, std::size_t n);
+
   std::FILE* file_ = nullptr;
   std::string path_;
   uint64_t size_ = 0;
-  // Where the stream stands, so consecutive reads need no seek.
-  uint64_t position_ = 0;
-  bool position_known_ = false;
+
+  uint8_t* window_ = nullptr;
+  std::size_t window_size_ = 0;
+  uint64_t window_start_ = 0;
+  std::size_t window_len_ = 0;
+  // How much the next refill reads: it grows while reads run on through the
+  // file and starts small again after a jump.
+  std::size_t read_ahead_ = 0;
 };
 
 // The output is written to a temporary file beside its final path and renamed
@@ -46,6 +67,10 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile() { abandon(); }
+
+  // Lends the file its write buffer (kept by the caller); without one the
+  // runtime's default buffering is used. Attach before create().
+  void attach_buffer(uint8_t* buffer, std::size_t size);
 
   // Creates the temporary file; false when the final path cannot be written.
   bool create(const std::string& final_path);
@@ -72,6 +97,8 @@ class OutputFile {
   std::FILE* file_ = nullptr;
   std::string final_path_;
   std::string temp_path_;
+  uint8_t* buffer_ = nullptr;
+  std::size_t buffer_size_ = 0;
   uint64_t position_ = 0;
   uint64_t end_ = 0;
   bool failed_ = false;

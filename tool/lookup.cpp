@@ -7,11 +7,12 @@
 //     leading run of entries of that kind counts;
 //   - by offset: the first entry with that base_offset before the first
 //     name-list entry; with only_selected, an unselected first match is none.
+#include "lookup.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "catalogue.h"
-#include "lookup.h"
 
 namespace quarnel {
 
@@ -23,7 +24,9 @@ constexpr uint64_t kLowWord = 0xFFFFFFFFu;
 static_assert((kNameSlots & kNameSlotMask) == 0, "the name table probes with a mask");
 static_assert(kNameSlots >= 2 * kCatalogueCapacity, "the name table stays at most half full");
 
-uint32_t name_hash(std::string_view name) {
+}  // namespace
+
+uint32_t lookup_name_hash(std::string_view name) {
   uint32_t h = 2166136261u;  // FNV-1a
   for (const char c : name) {
     h ^= static_cast<uint8_t>(c);
@@ -36,6 +39,8 @@ uint32_t name_hash(std::string_view name) {
   return h;
 }
 
+namespace {
+
 // Open addressing with linear probing, filled in Catalogue order and never
 // thinned: of the entries that share a name, the earliest sits first on the
 // probe path, so the first match found is the first in the Catalogue.
@@ -45,7 +50,7 @@ void build_name_table(RunState& rs, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     const char* name = rs.catalogue[i].name;
     if (name == nullptr) continue;  // a name that did not fit never matches
-    const uint32_t h = name_hash(name);
+    const uint32_t h = lookup_name_hash(name);
     std::size_t s = h & kNameSlotMask;
     while (slots[s] != 0) s = (s + 1) & kNameSlotMask;
     slots[s] = static_cast<uint64_t>(h) << 32 | (i + 1);
@@ -92,7 +97,7 @@ CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_vie
     if (rs.catalogue[0].kind != kind) return nullptr;
     limit = l.leading_run;
   }
-  const uint32_t h = name_hash(name);
+  const uint32_t h = lookup_name_hash(name);
   for (std::size_t s = h & kNameSlotMask;; s = (s + 1) & kNameSlotMask) {
     const uint64_t slot = l.name_slots[s];
     if (slot == 0) return nullptr;

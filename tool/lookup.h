@@ -5,6 +5,8 @@
 
 #include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 
 #include "afd_format.h"
 #include "run_state.h"
@@ -19,5 +21,9 @@ constexpr std::size_t kNameSlots = std::bit_ceil(2 * kCatalogueCapacity);
 // kind, name or base_offset in place must call it too; nothing in the tool
 // does once a scan has ended.
 void invalidate_lookups(RunState& rs);
+
+// The hash that places a name in the name table; tests use it to make names
+// that share one.
+uint32_t lookup_name_hash(std::string_view name);
 
 }  // namespace quarnel

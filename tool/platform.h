@@ -2,6 +2,7 @@
 // the tool is portable C++ over the C standard library.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -14,6 +15,11 @@ std::FILE* open_input(const std::string& path);
 
 // Size in bytes of an open file, or -1 when it cannot be told.
 int64_t file_size(std::FILE* f);
+
+// Reads up to `n` bytes at `offset` of an input without moving its stream:
+// one system call, where a seek and a read would take two. Returns the bytes
+// read; fewer at the end of the file or on an error.
+std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n);
 
 // Absolute seek that works beyond 2 GiB on every platform.
 bool seek(std::FILE* f, uint64_t offset);

@@ -39,6 +39,18 @@ int64_t file_size(std::FILE* f) {
   return static_cast<int64_t>(st.st_size);
 }
 
+std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  const int fd = fileno(f);
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t got = pread(fd, dst + done, n - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
 bool seek(std::FILE* f, uint64_t offset) {
   return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
 }

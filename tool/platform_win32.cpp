@@ -32,6 +32,25 @@ int64_t file_size(std::FILE* f) {
   return static_cast<int64_t>(size.QuadPart);
 }
 
+std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  std::size_t done = 0;
+  while (done < n) {
+    // A synchronous handle reads at the offset given in OVERLAPPED.
+    OVERLAPPED at{};
+    const uint64_t pos = offset + done;
+    at.Offset = static_cast<DWORD>(pos);
+    at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+    const std::size_t left = n - done;
+    const DWORD want = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(handle, dst + done, want, &got, &at) || got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
 bool seek(std::FILE* f, uint64_t offset) {
   return _fseeki64(f, static_cast<__int64>(offset), SEEK_SET) == 0;
 }

@@ -23,8 +23,14 @@ bool RunState::allocate() {
   allocate_missing(lookups.name_slots, kNameSlots);
   allocate_missing(lookups.facility_keys, kCatalogueCapacity);
   lookups.ready = false;
-  return object_buffer && catalogue && name_pool && lookups.name_slots &&
-         lookups.facility_keys;
+  allocate_missing(file_buffers, 2 * kInputWindowSize + kOutputBufferSize);
+  if (uint8_t* const blocks = file_buffers.get()) {
+    first_input.attach_window(blocks, kInputWindowSize);
+    second_input.attach_window(blocks + kInputWindowSize, kInputWindowSize);
+    output.attach_buffer(blocks + 2 * kInputWindowSize, kOutputBufferSize);
+  }
+  return object_buffer && catalogue && name_pool && lookups.name_slots && lookups.facility_keys &&
+         file_buffers;
 }
 
 void RunState::reset() {

@@ -66,9 +66,10 @@ struct CatalogueLookups {
 };
 
 struct RunState {
-  // Allocates the work buffers and the lookup indexes, each unless it is
-  // already there (a harness may hand blocks from one run to the next). False
-  // when any allocation failed.
+  // Allocates the work buffers, the lookup indexes and the file buffers, each
+  // unless it is already there (a harness may hand blocks from one run to the
+  // next), and lends the file buffers to the files. False when any allocation
+  // failed.
   bool allocate();
   // Returns everything to its start value but keeps the buffers, so one
   // allocation can serve many runs in a test or fuzzing loop.
@@ -81,6 +82,8 @@ struct RunState {
   std::size_t name_pool_size = 0;
   std::size_t name_pool_fill = 0;
   CatalogueLookups lookups;
+  // The two input windows and the output buffer, lent to the files below.
+  std::unique_ptr<uint8_t[]> file_buffers;
 
   ScanStatistics stats;
   CoverageBox airport_box = kEmptyBox;

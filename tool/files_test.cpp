@@ -1,0 +1,125 @@
+#include "files.h"
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "tool_test_util.h"
+
+namespace quarnel::testing {
+namespace {
+
+using afdtest::Bytes;
+
+class FilesTest : public ToolTest {
+ protected:
+  Bytes random_bytes(std::size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (uint8_t& v : b) v = static_cast<uint8_t>(rng());
+    return b;
+  }
+};
+
+// Whatever the window's size and the pattern of reads (runs through the file,
+// jumps back and forth, reads across the end, reads larger than the window),
+// every read returns exactly the file's bytes and counts.
+TEST_F(FilesTest, WindowedReadsReturnTheFilesBytes) {
+  const Bytes content = random_bytes(300007, 7);
+  const std::string path = put("in.bin", content);
+  std::vector<uint8_t> window(kInputWindowSize);
+  for (const std::size_t window_size : {std::size_t{0}, std::size_t{1}, std::size_t{7},
+                                        std::size_t{4096}, std::size_t{65536}, kInputWindowSize}) {
+    InputFile in;
+    in.attach_window(window.data(), window_size);
+    ASSERT_TRUE(in.open(path));
+    std::mt19937_64 rng(window_size);
+    uint64_t offset = 0;
+    std::vector<uint8_t> got(200000);
+    for (int i = 0; i < 4000; ++i) {
+      std::size_t n = 0;
+      switch (rng() % 6) {
+        case 0:
+          offset = rng() % (content.size() + 50);
+          n = rng() % 64;
+          break;  // jump
+        case 1:
+          n = 8;
+          break;  // a head
+        case 2:
+          n = rng() % 64000;
+          break;  // a record
+        case 3:
+          offset -= std::min<uint64_t>(offset, rng() % 300);
+          n = rng() % 500;
+          break;
+        case 4:
+          offset = content.size() - rng() % 100;
+          n = rng() % 200;
+          break;  // the end
+        default:
+          n = rng() % 2 == 0 ? 0 : 150000 + rng() % 50000;
+          break;  // huge
+      }
+      const std::size_t count = in.read_at(offset, got.data(), n);
+      const std::size_t expected =
+          offset >= content.size() ? 0 : std::min<std::size_t>(n, content.size() - offset);
+      ASSERT_EQ(count, expected) << "window " << window_size << ", read " << i;
+      ASSERT_TRUE(std::equal(
+          got.begin(), got.begin() + static_cast<long>(count),
+          content.begin() + static_cast<long>(std::min<uint64_t>(offset, content.size()))))
+          << "window " << window_size << ", read " << i << " at " << offset;
+      offset += count;
+    }
+  }
+}
+
+TEST_F(FilesTest, ReopeningForgetsTheWindow) {
+  std::vector<uint8_t> window(4096);
+  const std::string a = put("a.bin", Bytes(100, 0xAA));
+  const std::string b = put("b.bin", Bytes(100, 0xBB));
+  InputFile in;
+  in.attach_window(window.data(), window.size());
+  uint8_t byte = 0;
+  ASSERT_TRUE(in.open(a));
+  ASSERT_EQ(in.read_at(10, &byte, 1), 1u);
+  EXPECT_EQ(byte, 0xAA);
+  ASSERT_TRUE(in.open(b));
+  ASSERT_EQ(in.read_at(10, &byte, 1), 1u);
+  EXPECT_EQ(byte, 0xBB);
+}
+
+// Writes through a lent buffer, with seeks back to patch and reads of what
+// was written, give the same file as the plain stream would.
+TEST_F(FilesTest, BufferedOutputHoldsEveryWrite) {
+  const Bytes content = random_bytes(400000, 11);
+  std::vector<uint8_t> buffer(kOutputBufferSize);
+  OutputFile out;
+  out.attach_buffer(buffer.data(), buffer.size());
+  const std::string path = dir.file("out.bin");
+  ASSERT_TRUE(out.create(path));
+  std::mt19937 rng(3);
+  std::size_t done = 0;
+  while (done < content.size()) {
+    const std::size_t n = std::min<std::size_t>(content.size() - done, rng() % 70000);
+    ASSERT_EQ(out.write(content.data() + done, n), n);
+    done += n;
+  }
+  Bytes expected = content;
+  uint8_t head[8];
+  ASSERT_TRUE(out.seek(1000));
+  ASSERT_EQ(out.read(head, 8), 8u);
+  EXPECT_TRUE(std::equal(head, head + 8, content.begin() + 1000));
+  const uint8_t patch[4] = {1, 2, 3, 4};
+  ASSERT_TRUE(out.seek(1004));
+  ASSERT_EQ(out.write(patch, 4), 4u);
+  std::copy(patch, patch + 4, expected.begin() + 1004);
+  ASSERT_TRUE(out.seek_end());
+  ASSERT_EQ(out.write(patch, 4), 4u);
+  expected.insert(expected.end(), patch, patch + 4);
+  ASSERT_TRUE(out.commit());
+  EXPECT_EQ(afdtest::read_file(path), expected);
+}
+
+}  // namespace
+}  // namespace quarnel::testing
