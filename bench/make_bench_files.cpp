@@ -59,7 +59,8 @@ class Random {
   void fill(Bytes& b) {
     for (std::size_t i = 0; i < b.size(); i += 8) {
       const uint64_t r = next();
-      for (std::size_t k = 0; k < 8 && i + k < b.size(); ++k) b[i + k] = static_cast<uint8_t>(r >> (8 * k));
+      for (std::size_t k = 0; k < 8 && i + k < b.size(); ++k)
+        b[i + k] = static_cast<uint8_t>(r >> (8 * k));
     }
   }
 
@@ -209,7 +210,8 @@ void add_name_lists(Base& base, const Mix& m, Random& rnd) {
 // and entries.
 int catalogue_entries(Base& base) {
   std::size_t n = base.builder.facilities().size();
-  for (int l = 0; l < base.lists; ++l) n += 1 + base.builder.list(static_cast<std::size_t>(l)).entries.size();
+  for (int l = 0; l < base.lists; ++l)
+    n += 1 + base.builder.list(static_cast<std::size_t>(l)).entries.size();
   return static_cast<int>(n);
 }
 
@@ -221,16 +223,20 @@ AfdBuilder make_source(const Base& base, const Mix& m, Random& rnd) {
   const int replacements = std::min(base.leading_airports * 3 / 7, 3000);
   std::vector<Facility> out;
   for (int r = 0; r < replacements; ++r) {
-    out.push_back(make_airport(base.names[static_cast<std::size_t>(picks[static_cast<std::size_t>(r)])], m, rnd));
+    out.push_back(make_airport(
+        base.names[static_cast<std::size_t>(picks[static_cast<std::size_t>(r)])], m, rnd));
   }
-  for (int n = 0; n < replacements / 10; ++n) out.push_back(make_airport(numbered("NEW", n), m, rnd));
+  for (int n = 0; n < replacements / 10; ++n)
+    out.push_back(make_airport(numbered("NEW", n), m, rnd));
   // Navaids are never taken, even under an airport's name.
   for (int n = 0; n < 20 && n < replacements; ++n) {
-    out.push_back(Facility::vor(base.names[static_cast<std::size_t>(picks[static_cast<std::size_t>(n)])]));
+    out.push_back(
+        Facility::vor(base.names[static_cast<std::size_t>(picks[static_cast<std::size_t>(n)])]));
   }
   // Airports behind the base's first navaid are never replaced.
   const std::size_t late_first = static_cast<std::size_t>(base.leading_airports + m.navaids);
-  for (std::size_t i = late_first; i < base.names.size(); ++i) out.push_back(make_airport(base.names[i], m, rnd));
+  for (std::size_t i = late_first; i < base.names.size(); ++i)
+    out.push_back(make_airport(base.names[i], m, rnd));
   rnd.shuffle(out);
   for (Facility& f : out) src.add(std::move(f));
   return src;
@@ -242,10 +248,14 @@ bool parse(int argc, char** argv, Options* o) {
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string key = argv[i];
     const long long v = std::atoll(argv[i + 1]);
-    if (key == "--entries") o->entries = static_cast<int>(v);
-    else if (key == "--size-mib") o->size_mib = v;
-    else if (key == "--seed") o->seed = static_cast<uint64_t>(v);
-    else return false;
+    if (key == "--entries")
+      o->entries = static_cast<int>(v);
+    else if (key == "--size-mib")
+      o->size_mib = v;
+    else if (key == "--seed")
+      o->seed = static_cast<uint64_t>(v);
+    else
+      return false;
   }
   return (argc % 2) == 0 && o->entries >= 40 && o->entries <= kCapacity && o->size_mib >= 0;
 }
@@ -255,7 +265,9 @@ bool parse(int argc, char** argv, Options* o) {
 int main(int argc, char** argv) {
   Options o;
   if (!parse(argc, argv, &o)) {
-    std::fprintf(stderr, "usage: make_bench_files <folder> [--entries 40..20000] [--size-mib M] [--seed S]\n");
+    std::fprintf(
+        stderr,
+        "usage: make_bench_files <folder> [--entries 40..20000] [--size-mib M] [--seed S]\n");
     return 2;
   }
   Random rnd(o.seed);
@@ -264,7 +276,8 @@ int main(int argc, char** argv) {
   add_facilities(base, m, rnd);
   add_name_lists(base, m, rnd);
   if (catalogue_entries(base) != o.entries) {
-    std::fprintf(stderr, "make_bench_files: %d entries instead of %d\n", catalogue_entries(base), o.entries);
+    std::fprintf(stderr, "make_bench_files: %d entries instead of %d\n", catalogue_entries(base),
+                 o.entries);
     return 1;
   }
   {
@@ -274,7 +287,8 @@ int main(int argc, char** argv) {
   afdtest::write_file(o.folder + "/source.bgl", make_source(base, m, rnd).build());
   std::ofstream names(o.folder + "/names.txt");
   for (int k = 0; k < kExtractNames; ++k) {
-    names << base.names[static_cast<std::size_t>(rnd.between(0, base.leading_airports - 1))] << '\n';
+    names << base.names[static_cast<std::size_t>(rnd.between(0, base.leading_airports - 1))]
+          << '\n';
   }
   return names ? 0 : 1;
 }
