@@ -1,0 +1,27 @@
+// The statistics command on any bytes: the header test, the scan of the object
+// list and of the name-list chain, and the report.
+#include <cstddef>
+#include <cstdint>
+
+#include "exit_codes.h"
+#include "fuzz_support.h"
+
+using namespace quarnel;
+using namespace quarnel::fuzz;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  InScratch here;
+  put_file("in.bgl", data, size);
+  RunState rs;
+  const int rc = scan_file(rs, "in.bgl");
+  require(rc == kExitOk || rc == kExitBadHeader, "statistics ended with an unexpected ExitCode",
+          std::to_string(rc));
+  require(rs.catalogue_count <= kCatalogueCapacity, "the Catalogue overran its capacity");
+  require(rs.name_pool_fill < rs.name_pool_size, "NamePool overran its size");
+  const Bytes after = get_file("in.bgl");
+  require(after.size() == size && std::equal(after.begin(), after.end(), data),
+          "the input changed");
+  require(folder_listing() == std::vector<std::string>{"in.bgl"}, "a stray file appeared");
+  clear_folder();
+  return 0;
+}

@@ -1,0 +1,150 @@
+#include "fuzz_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "catalogue.h"
+#include "commands.h"
+
+namespace quarnel::fuzz {
+
+namespace {
+
+std::string g_folder;
+
+void remove_folder() {
+  if (g_folder.empty()) return;
+  if (chdir("/") != 0) return;
+  if (DIR* d = opendir(g_folder.c_str())) {
+    while (const dirent* ent = readdir(d)) {
+      if (std::strcmp(ent->d_name, ".") == 0 || std::strcmp(ent->d_name, "..") == 0) continue;
+      unlink((g_folder + "/" + ent->d_name).c_str());
+    }
+    closedir(d);
+  }
+  rmdir(g_folder.c_str());
+}
+
+std::string make_folder() {
+  // Memory-backed when the machine has it: the runs write a file per input.
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  std::string pattern = std::string(base) + "/quarnel-fuzz-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (mkdtemp(name.data()) == nullptr) {
+    std::perror("mkdtemp");
+    std::abort();
+  }
+  return name.data();
+}
+
+}  // namespace
+
+const std::string& scratch() {
+  if (g_folder.empty()) {
+    g_folder = make_folder();
+    std::atexit(remove_folder);
+    const char* show = std::getenv("QUARNEL_FUZZ_STDOUT");
+    if (show == nullptr || show[0] != '1') {
+      if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+    }
+  }
+  return g_folder;
+}
+
+InScratch::InScratch() : previous_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  require(previous_ >= 0, "cannot open the current directory");
+  require(chdir(scratch().c_str()) == 0, "cannot enter the scratch folder");
+}
+
+InScratch::~InScratch() {
+  const int rc = fchdir(previous_);
+  close(previous_);
+  require(rc == 0, "cannot return from the scratch folder");
+}
+
+void put_file(const std::string& name, const uint8_t* data, std::size_t n) {
+  scratch();
+  std::FILE* f = std::fopen(name.c_str(), "wb");
+  require(f != nullptr, "cannot create a scratch file", name);
+  require(n == 0 || std::fwrite(data, 1, n, f) == n, "cannot write a scratch file", name);
+  require(std::fclose(f) == 0, "cannot close a scratch file", name);
+}
+
+Bytes get_file(const std::string& name, bool* exists) {
+  Bytes out;
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+  if (exists != nullptr) *exists = f != nullptr;
+  if (f == nullptr) return out;
+  uint8_t buf[1 << 14];
+  std::size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + got);
+  std::fclose(f);
+  return out;
+}
+
+std::vector<std::string> folder_listing() {
+  std::vector<std::string> names;
+  DIR* d = opendir(scratch().c_str());
+  require(d != nullptr, "cannot list the scratch folder");
+  while (const dirent* ent = readdir(d)) {
+    if (std::strcmp(ent->d_name, ".") == 0 || std::strcmp(ent->d_name, "..") == 0) continue;
+    names.emplace_back(ent->d_name);
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void clear_folder() {
+  for (const std::string& name : folder_listing()) unlink(name.c_str());
+}
+
+int run_tool(RunState& rs, const std::vector<std::string>& args) {
+  scratch();
+  require(rs.allocate(), "the work buffers could not be allocated");
+  std::vector<const char*> argv;
+  argv.reserve(args.size() + 1);
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  const int rc = run(rs, static_cast<int>(args.size()), argv.data());
+  std::fflush(stdout);
+  return rc;
+}
+
+int scan_file(RunState& rs, const std::string& name) {
+  return run_tool(rs, {"quarnel", "-S", name});
+}
+
+void require(bool holds, const char* what, const std::string& detail) {
+  if (holds) return;
+  std::fprintf(stderr, "broken promise: %s%s%s\n", what, detail.empty() ? "" : ": ",
+               detail.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+CatalogueCounts count_catalogue(const RunState& rs) {
+  CatalogueCounts c;
+  bool in_lists = false;
+  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+    const CatalogueEntry& e = rs.catalogue[i];
+    if (e.kind == static_cast<int32_t>(kTypeNameListHead)) {
+      in_lists = true;
+      c.heads++;
+    } else if (e.kind == static_cast<int32_t>(kTypeNameEntry)) {
+      c.name_entries++;
+    } else if (is_facility(e) && !in_lists) {
+      c.facilities_before_lists++;
+    }
+  }
+  return c;
+}
+
+}  // namespace quarnel::fuzz

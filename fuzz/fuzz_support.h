@@ -1,0 +1,64 @@
+// Shared machinery of the fuzz targets: a private folder for the files a run
+// reads and writes, a way to run the whole program in-process on a fresh
+// RunState, and checks that stop the fuzzer when a promise is broken.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "run_state.h"
+
+namespace quarnel::fuzz {
+
+using Bytes = std::vector<uint8_t>;
+
+// The process-wide scratch folder. The first call creates it (mkdtemp), sends
+// the tool's standard output to /dev/null (set QUARNEL_FUZZ_STDOUT=1 to see it)
+// and removes the folder at exit.
+const std::string& scratch();
+
+// Makes the scratch folder the current directory for one input, so relative
+// names (and the extract's fixed output name) land there; the fuzzer's own
+// relative paths work again once it is gone.
+class InScratch {
+ public:
+  InScratch();
+  ~InScratch();
+  InScratch(const InScratch&) = delete;
+  InScratch& operator=(const InScratch&) = delete;
+
+ private:
+  int previous_;
+};
+
+// Writes `n` bytes to `name` in the scratch folder.
+void put_file(const std::string& name, const uint8_t* data, std::size_t n);
+// The contents of `name`; `exists` tells whether there was such a file.
+Bytes get_file(const std::string& name, bool* exists = nullptr);
+// The names in the scratch folder, sorted, hidden files included.
+std::vector<std::string> folder_listing();
+// Removes every file in the scratch folder.
+void clear_folder();
+
+// Runs the program's command line on the fresh RunState `rs` (its buffers
+// allocated here, as main does), which the caller can inspect afterwards.
+int run_tool(RunState& rs, const std::vector<std::string>& args);
+
+// The statistics command on `name`, in-process; its ExitCode, and the state
+// that holds the scan's counters and Catalogue.
+int scan_file(RunState& rs, const std::string& name);
+
+// Stops the process with a report when a promise does not hold.
+void require(bool holds, const char* what, const std::string& detail = {});
+
+// Counts in a scanned Catalogue.
+struct CatalogueCounts {
+  int facilities_before_lists = 0;  // facility records of the object list
+  int heads = 0;
+  int name_entries = 0;
+};
+CatalogueCounts count_catalogue(const RunState& rs);
+
+}  // namespace quarnel::fuzz
