@@ -25,7 +25,7 @@ std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n);
 bool seek(std::FILE* f, uint64_t offset);
 
 // Why an output path cannot be written, checked before anything is written.
-enum class OutputCheck { kOk, kIsDirectory, kReadOnly };
+enum class OutputCheck { kOk, kIsDirectory, kNotAFile, kReadOnly };
 OutputCheck check_output_path(const std::string& path);
 
 // Creates a new, empty temporary file in the folder of `final_path`, opened for

@@ -1,9 +1,13 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform.h"
@@ -18,6 +22,49 @@ std::string folder_of(const std::string& path) {
   if (slash == 0) return "/";
   return path.substr(0, slash);
 }
+
+// The temporary file being written, for the signal handler: a run stopped by
+// Ctrl+C, a hang-up or a termination request leaves no temporary file behind.
+// The handler may only use async-signal-safe calls, so the path lives in a
+// fixed buffer and is published with a flag.
+char g_pending_temp[PATH_MAX];
+volatile std::sig_atomic_t g_pending_armed = 0;
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+extern "C" void remove_pending_temp(int sig) {
+  if (g_pending_armed) unlink(g_pending_temp);
+  // The handler was installed for one delivery; the default action now ends
+  // the process the way the signal would have.
+  raise(sig);
+}
+
+void install_cleanup_handlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  // Past a file-size limit a write must fail and be reported as such, rather
+  // than the signal ending the run with a temporary file left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
+  for (const int sig : kCleanupSignals) {
+    struct sigaction old_action;
+    // A signal the caller chose to ignore (nohup) stays ignored.
+    if (sigaction(sig, nullptr, &old_action) != 0 || old_action.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = remove_pending_temp;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+  }
+}
+
+void arm_cleanup(const char* temp_path) {
+  g_pending_armed = 0;
+  if (std::strlen(temp_path) >= sizeof g_pending_temp) return;
+  std::strcpy(g_pending_temp, temp_path);
+  g_pending_armed = 1;
+}
+
+void disarm_cleanup() { g_pending_armed = 0; }
 
 }  // namespace
 
@@ -59,6 +106,8 @@ OutputCheck check_output_path(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return OutputCheck::kOk;
   if (S_ISDIR(st.st_mode)) return OutputCheck::kIsDirectory;
+  // A device or a pipe would be replaced by a plain file at the rename.
+  if (!S_ISREG(st.st_mode)) return OutputCheck::kNotAFile;
   if (access(path.c_str(), W_OK) != 0) return OutputCheck::kReadOnly;
   return OutputCheck::kOk;
 }
@@ -67,12 +116,15 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   std::string pattern = folder_of(final_path) + "/.quarnel-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
+  install_cleanup_handlers();
   const int fd = mkstemp(name.data());
   if (fd < 0) return nullptr;
+  arm_cleanup(name.data());
   std::FILE* f = fdopen(fd, "w+b");
   if (f == nullptr) {
     close(fd);
     unlink(name.data());
+    disarm_cleanup();
     return nullptr;
   }
   *temp_path = name.data();
@@ -93,10 +145,15 @@ void adopt_final_permissions(const std::string& temp_path, const std::string& fi
 }
 
 bool replace_file(const std::string& temp_path, const std::string& final_path) {
-  return std::rename(temp_path.c_str(), final_path.c_str()) == 0;
+  const bool moved = std::rename(temp_path.c_str(), final_path.c_str()) == 0;
+  if (moved) disarm_cleanup();
+  return moved;
 }
 
-void remove_file(const std::string& path) { unlink(path.c_str()); }
+void remove_file(const std::string& path) {
+  unlink(path.c_str());
+  disarm_cleanup();
+}
 
 void show_notice(const char* caption, const char* text) {
   // The console is the tool's report channel and must stay exactly as it is, so

@@ -1,0 +1,225 @@
+// Truncation and mutation sweep, in-process under the test build's sanitizers:
+// every command on every cut of the sample files, on header bytes flipped, and
+// on every size and offset field set to -1, 0 and huge values. Whatever the
+// bytes, a run ends with one of the tool's ExitCodes, leaves its inputs as they
+// were, and leaves no file behind but a complete output.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "afd_builder.h"
+#include "commands.h"
+#include "scratch_folder.h"
+
+namespace robustness {
+namespace {
+
+using afdtest::AfdBuilder;
+using afdtest::Bytes;
+using afdtest::Facility;
+using afdtest::Layout;
+
+const std::set<int> kAllowed = {0, 2, 3, 4, 5, 6, 7, 15};
+
+// Sends the tool's report lines to the null device for the length of a run.
+class QuietStdout {
+ public:
+  QuietStdout() {
+    std::fflush(stdout);
+    saved_ = dup(STDOUT_FILENO);
+    const int null_fd = open("/dev/null", O_WRONLY);
+    dup2(null_fd, STDOUT_FILENO);
+    close(null_fd);
+  }
+  ~QuietStdout() {
+    std::fflush(stdout);
+    dup2(saved_, STDOUT_FILENO);
+    close(saved_);
+  }
+  QuietStdout(const QuietStdout&) = delete;
+  QuietStdout& operator=(const QuietStdout&) = delete;
+
+ private:
+  int saved_;
+};
+
+struct Sweep {
+  ScratchFolder dir;
+  int runs = 0;
+
+  int run(const std::vector<std::string>& args) {
+    quarnel::RunState rs;
+    if (!rs.allocate()) return -1;
+    std::vector<const char*> argv = {"quarnel"};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    QuietStdout quiet;
+    ++runs;
+    return quarnel::run(rs, static_cast<int>(argv.size()) - 1, argv.data());
+  }
+
+  // Runs all three commands with `base` (and `source`) and checks each outcome.
+  void all_commands(const Bytes& base, const Bytes& source, const std::string& what) {
+    const std::string b = dir.put("base.bgl", base);
+    const std::string s = dir.put("source.bgl", source);
+    struct Command {
+      std::vector<std::string> args;
+      const char* output;  // relative to the folder; null for none
+    };
+    const Command commands[] = {
+        {{"-S", b}, nullptr},
+        {{"-C", b, "HAMBURG", "FRANKFURT MAIN", "BREMEN"}, "afdtmp.bgl"},
+        {{"-R", b, s, dir.file("out.bgl")}, "out.bgl"},
+        {{"-R", s, b, dir.file("out.bgl")}, "out.bgl"},
+    };
+    const std::string old_cwd = std::filesystem::current_path().string();
+    std::filesystem::current_path(dir.path());
+    for (const Command& c : commands) {
+      const int rc = run(c.args);
+      ASSERT_TRUE(kAllowed.count(rc)) << what << ": " << c.args[0] << " ended with " << rc;
+      ASSERT_EQ(dir.get("base.bgl"), base) << what << ": " << c.args[0] << " changed its input";
+      ASSERT_EQ(dir.get("source.bgl"), source) << what << ": " << c.args[0];
+      std::vector<std::string> expected = {"base.bgl", "source.bgl"};
+      if (rc == 0 && c.output != nullptr) {
+        expected.push_back(c.output);
+        std::sort(expected.begin(), expected.end());
+      }
+      ASSERT_EQ(dir.listing(), expected) << what << ": " << c.args[0] << " ended with " << rc;
+      if (c.output != nullptr) std::remove(dir.file(c.output).c_str());
+    }
+    std::filesystem::current_path(old_cwd);
+  }
+};
+
+constexpr int32_t kRegion = 0x10001, kCountry = 0x20001, kState = 0x30001, kCity = 0x40001;
+constexpr int32_t kAirport = 0x50001, kVor = 0x50003, kNdb = 0x50004;
+
+// A file shaped like the bundled samples: airports (some AI), navaids, two
+// name lists of every level, a trailer.
+AfdBuilder sample_like() {
+  AfdBuilder b;
+  b.bounds = {6100000, 5300000, 1400000, 600000};
+  b.trailer_box = {5900000, 5800000, 1000000, 900000};
+  const int ham = b.add(Facility::airport("HAMBURG", 5963000, 1093000));
+  const int brm = b.add(Facility::airport("BREMEN", 5904000, 963000, true));
+  const int fra = b.add(Facility::airport("FRANKFURT MAIN", 5555000, 948000, true));
+  const int vor = b.add(Facility::vor("HAMBURG VOR"));
+  const int ndb = b.add(Facility::ndb("BREMEN NDB"));
+  b.add_list().entries = {{kRegion, "EUROPE"},        {kCountry, "GERMANY"},
+                          {kState, "HAMBURG"},        {kCity, "HAMBURG"},
+                          {kAirport, "HAMBURG", ham}, {kVor, "HAMBURG VOR", vor},
+                          {kState, "BREMEN"},         {kCity, "BREMEN"},
+                          {kAirport, "BREMEN", brm},  {kNdb, "BREMEN NDB", ndb}};
+  b.add_list().entries = {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"},
+                          {kCity, "FRANKFURT"}, {kAirport, "FRANKFURT MAIN", fra}};
+  return b;
+}
+
+Bytes sample_source() {
+  AfdBuilder s;
+  Facility hamburg = Facility::airport("HAMBURG", 5963500, 1093500);
+  hamburg.extra.push_back({0x10010, Bytes(40, 0x42)});
+  s.add(hamburg);
+  s.add(Facility::airport("FRANKFURT MAIN", 5555500, 948500, true));
+  return s.build();
+}
+
+Bytes bundled(const char* name) {
+  return afdtest::read_file(std::string(QUARNEL_SAMPLES_DIR) + "/" + name);
+}
+
+TEST(Sweep, EveryCutOfTheBundledSamples) {
+  Sweep sweep;
+  const Bytes base = bundled("base.bgl");
+  const Bytes source = bundled("source.bgl");
+  for (std::size_t n = 0; n <= base.size(); ++n) {
+    sweep.all_commands(Bytes(base.begin(), base.begin() + static_cast<long>(n)), source,
+                       "base cut at " + std::to_string(n));
+    if (HasFatalFailure()) return;
+  }
+  for (std::size_t n = 0; n <= source.size(); ++n) {
+    sweep.all_commands(base, Bytes(source.begin(), source.begin() + static_cast<long>(n)),
+                       "source cut at " + std::to_string(n));
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_GT(sweep.runs, 4 * static_cast<int>(base.size()));
+}
+
+TEST(Sweep, HeaderBytesFlipped) {
+  Sweep sweep;
+  const Bytes base = sample_like().build();
+  const Bytes source = sample_source();
+  for (std::size_t at = 0; at < 168; ++at) {
+    for (const uint8_t mask : {0x01, 0x80, 0xFF}) {
+      Bytes damaged = base;
+      damaged[at] ^= mask;
+      sweep.all_commands(damaged, source, "header byte " + std::to_string(at) + " ^ " +
+                                              std::to_string(mask));
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// Every field of the file that holds a size or an offset.
+std::vector<std::pair<std::string, std::size_t>> size_and_offset_fields(const Layout& l,
+                                                                        const Bytes& file) {
+  std::vector<std::pair<std::string, std::size_t>> fields = {
+      {"trailer offset", 70}, {"name list offset", 128 + 28}, {"object list offset", 128 + 36}};
+  for (std::size_t i = 0; i < l.facility_offsets.size(); ++i) {
+    const std::size_t rec = l.facility_offsets[i];
+    fields.push_back({"facility " + std::to_string(i) + " size", rec + 4});
+    // Each sub-record's size, walking the record as built.
+    const std::size_t end = rec + 8 + afdtest::get32(file, rec + 4);
+    for (std::size_t sub = rec + 16; sub + 8 <= end;) {
+      fields.push_back({"facility " + std::to_string(i) + " sub-record at " +
+                            std::to_string(sub) + " size",
+                        sub + 4});
+      const uint32_t size = afdtest::get32(file, sub + 4);
+      if (afdtest::get32(file, sub) == 0) break;
+      sub += 8 + size;
+    }
+  }
+  for (std::size_t i = 0; i < l.list_offsets.size(); ++i) {
+    fields.push_back({"list " + std::to_string(i) + " size", l.list_offsets[i] + 4});
+    fields.push_back({"list " + std::to_string(i) + " count", l.list_offsets[i] + 20});
+    for (std::size_t j = 0; j < l.entry_offsets[i].size(); ++j) {
+      const std::size_t e = l.entry_offsets[i][j];
+      const std::string name = "list " + std::to_string(i) + " entry " + std::to_string(j);
+      fields.push_back({name + " size", e + 4});
+      fields.push_back({name + " facility link", e + 12});
+    }
+  }
+  return fields;
+}
+
+TEST(Sweep, SizeAndOffsetFieldsSetToExtremes) {
+  Sweep sweep;
+  Layout layout;
+  const Bytes base = sample_like().build(&layout);
+  const Bytes source = sample_source();
+  const uint32_t values[] = {0xFFFFFFFFu, 0, 1, 7, 8, 63999, 64000, 0x7FFFFFFFu, 0x80000000u,
+                             static_cast<uint32_t>(base.size())};
+  const auto fields = size_and_offset_fields(layout, base);
+  ASSERT_GT(fields.size(), 40u);
+  for (const auto& [name, at] : fields) {
+    for (const uint32_t v : values) {
+      Bytes damaged = base;
+      afdtest::set32(damaged, at, v);
+      sweep.all_commands(damaged, source, name + " = " + std::to_string(v));
+      if (HasFatalFailure()) return;
+      // The same damage in the source, which the link walks on its own.
+      sweep.all_commands(base, damaged, "source " + name + " = " + std::to_string(v));
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace robustness
