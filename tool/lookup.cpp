@@ -18,11 +18,14 @@ namespace quarnel {
 
 namespace {
 
-constexpr std::size_t kNameSlotMask = kNameSlots - 1;
-constexpr uint64_t kLowWord = 0xFFFFFFFFu;
-
-static_assert((kNameSlots & kNameSlotMask) == 0, "the name table probes with a mask");
-static_assert(kNameSlots >= 2 * kCatalogueCapacity, "the name table stays at most half full");
+// A name slot packs the entry's index + 1 (0 marks a free slot) into its low
+// bits and the top bits of the name's hash above them, so most probes that
+// meet another name are told apart without reading the entry.
+constexpr int kIndexBits = std::bit_width(kCatalogueCapacity);
+constexpr uint32_t kIndexMask = (uint32_t{1} << kIndexBits) - 1;
+static_assert(kCatalogueCapacity < kIndexMask, "index + 1 fits the slot's index bits");
+static_assert(kNameSlots >= kCatalogueCapacity + kCatalogueCapacity / 2,
+              "the name table stays at most two thirds full");
 
 }  // namespace
 
@@ -43,32 +46,44 @@ namespace {
 
 // Open addressing with linear probing, filled in Catalogue order and never
 // thinned: of the entries that share a name, the earliest sits first on the
-// probe path, so the first match found is the first in the Catalogue.
+// probe path, so the first match found is the first in the Catalogue. The
+// table is sized by the entries it holds; clearing a table for a capacity
+// that a small file never uses would cost more than its lookups.
 void build_name_table(RunState& rs, std::size_t count) {
-  uint64_t* slots = rs.lookups.name_slots.get();
-  std::fill(slots, slots + kNameSlots, uint64_t{0});
+  CatalogueLookups& l = rs.lookups;
+  const std::size_t size = std::min(std::bit_ceil(count + count / 2 + 16), kNameSlots);
+  l.name_mask = size - 1;
+  uint32_t* slots = l.name_slots.get();
+  std::fill(slots, slots + size, uint32_t{0});
   for (std::size_t i = 0; i < count; ++i) {
     const char* name = rs.catalogue[i].name;
     if (name == nullptr) continue;  // a name that did not fit never matches
     const uint32_t h = lookup_name_hash(name);
-    std::size_t s = h & kNameSlotMask;
-    while (slots[s] != 0) s = (s + 1) & kNameSlotMask;
-    slots[s] = static_cast<uint64_t>(h) << 32 | (i + 1);
+    std::size_t s = h & l.name_mask;
+    while (slots[s] != 0) s = (s + 1) & l.name_mask;
+    slots[s] = (h & ~kIndexMask) | static_cast<uint32_t>(i + 1);
   }
 }
 
-// Keys offset << 32 | index, sorted: equal offsets stand in Catalogue order.
-// A scan meets facilities at rising offsets, so the keys are usually sorted
-// as they are made.
+// The facility entries are the Catalogue's first entries, up to the first
+// name-list entry. A scan meets them at rising offsets, so they are searched
+// where they stand; only a Catalogue out of that order gets sorted keys,
+// offset << 32 | index, in which equal offsets keep Catalogue order.
 void build_facility_keys(RunState& rs, std::size_t count) {
-  uint64_t* keys = rs.lookups.facility_keys.get();
+  CatalogueLookups& l = rs.lookups;
   std::size_t n = 0;
-  while (n < count && rs.catalogue[n].kind <= kSubtypeNdb) {
-    keys[n] = static_cast<uint64_t>(rs.catalogue[n].base_offset) << 32 | n;
-    ++n;
+  bool rising = true;
+  for (; n < count && rs.catalogue[n].kind <= kSubtypeNdb; ++n) {
+    if (n > 0 && rs.catalogue[n].base_offset < rs.catalogue[n - 1].base_offset) rising = false;
   }
-  if (!std::is_sorted(keys, keys + n)) std::sort(keys, keys + n);
-  rs.lookups.facilities = n;
+  l.facilities = n;
+  l.facilities_in_place = rising;
+  if (rising) return;
+  uint64_t* keys = l.facility_keys.get();
+  for (std::size_t i = 0; i < n; ++i) {
+    keys[i] = static_cast<uint64_t>(rs.catalogue[i].base_offset) << 32 | i;
+  }
+  std::sort(keys, keys + n);
 }
 
 void ensure_lookups(RunState& rs) {
@@ -82,6 +97,23 @@ void ensure_lookups(RunState& rs) {
   l.leading_run = run;
   l.indexed = count;
   l.ready = true;
+}
+
+// The first facility entry with `offset`, or none.
+CatalogueEntry* first_facility_at(RunState& rs, uint32_t offset) {
+  const CatalogueLookups& l = rs.lookups;
+  if (l.facilities_in_place) {
+    CatalogueEntry* begin = rs.catalogue.get();
+    CatalogueEntry* end = begin + l.facilities;
+    CatalogueEntry* it = std::lower_bound(
+        begin, end, offset, [](const CatalogueEntry& e, uint32_t o) { return e.base_offset < o; });
+    return it != end && it->base_offset == offset ? it : nullptr;
+  }
+  const uint64_t* keys = l.facility_keys.get();
+  const uint64_t* end = keys + l.facilities;
+  const uint64_t* it = std::lower_bound(keys, end, static_cast<uint64_t>(offset) << 32);
+  if (it == end || *it >> 32 != offset) return nullptr;
+  return &rs.catalogue[static_cast<std::size_t>(*it & 0xFFFFFFFFu)];
 }
 
 }  // namespace
@@ -98,11 +130,11 @@ CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_vie
     limit = l.leading_run;
   }
   const uint32_t h = lookup_name_hash(name);
-  for (std::size_t s = h & kNameSlotMask;; s = (s + 1) & kNameSlotMask) {
-    const uint64_t slot = l.name_slots[s];
+  for (std::size_t s = h & l.name_mask;; s = (s + 1) & l.name_mask) {
+    const uint32_t slot = l.name_slots[s];
     if (slot == 0) return nullptr;
-    if (slot >> 32 != h) continue;
-    const std::size_t i = static_cast<std::size_t>(slot & kLowWord) - 1;
+    if ((slot & ~kIndexMask) != (h & ~kIndexMask)) continue;
+    const std::size_t i = (slot & kIndexMask) - 1;
     CatalogueEntry& e = rs.catalogue[i];
     if (e.name != nullptr && name == e.name) return i < limit ? &e : nullptr;
   }
@@ -110,13 +142,8 @@ CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_vie
 
 CatalogueEntry* find_facility_by_offset(RunState& rs, uint32_t offset, bool only_selected) {
   ensure_lookups(rs);
-  const CatalogueLookups& l = rs.lookups;
-  const uint64_t* keys = l.facility_keys.get();
-  const uint64_t* end = keys + l.facilities;
-  const uint64_t* it = std::lower_bound(keys, end, static_cast<uint64_t>(offset) << 32);
-  if (it == end || *it >> 32 != offset) return nullptr;
-  CatalogueEntry& e = rs.catalogue[static_cast<std::size_t>(*it & kLowWord)];
-  return only_selected && !is_selected(e) ? nullptr : &e;
+  CatalogueEntry* e = first_facility_at(rs, offset);
+  return e != nullptr && only_selected && !is_selected(*e) ? nullptr : e;
 }
 
 }  // namespace quarnel

@@ -13,9 +13,9 @@
 
 namespace quarnel {
 
-// Slots of the name table: a power of two, at least twice the Catalogue, so
-// probe paths stay short however full the Catalogue is.
-constexpr std::size_t kNameSlots = std::bit_ceil(2 * kCatalogueCapacity);
+// Slots of the name table at most: a power of two with room for half as many
+// again as the Catalogue holds, so probe paths stay short however full it is.
+constexpr std::size_t kNameSlots = std::bit_ceil(kCatalogueCapacity + kCatalogueCapacity / 2);
 
 // Scans call this whenever they add entries. Code that changes an entry's
 // kind, name or base_offset in place must call it too; nothing in the tool

@@ -57,9 +57,11 @@ struct NameTable {
 
 // The Catalogue's lookup indexes (lookup.cpp), in blocks allocated with it.
 struct CatalogueLookups {
-  std::unique_ptr<uint64_t[]> name_slots;     // hash << 32 | (index + 1); 0 is free
+  std::unique_ptr<uint32_t[]> name_slots;     // hash bits | (index + 1); 0 is free
+  std::size_t name_mask = 0;                  // slots in use - 1
   std::unique_ptr<uint64_t[]> facility_keys;  // base_offset << 32 | index, sorted
-  std::size_t facilities = 0;                 // keys in use
+  std::size_t facilities = 0;                 // facility entries at the Catalogue's start
+  bool facilities_in_place = true;            // they stand at rising offsets: no keys
   std::size_t leading_run = 0;                // entries at the start of the first one's kind
   std::size_t indexed = 0;                    // the Catalogue count they describe
   bool ready = false;
