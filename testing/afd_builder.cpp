@@ -18,7 +18,8 @@ uint32_t get32(const Bytes& b, std::size_t off) {
          static_cast<uint32_t>(b.at(off + 2)) << 16 | static_cast<uint32_t>(b.at(off + 3)) << 24;
 }
 void set32(Bytes& b, std::size_t off, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.at(off + static_cast<std::size_t>(i)) = static_cast<uint8_t>(v >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    b.at(off + static_cast<std::size_t>(i)) = static_cast<uint8_t>(v >> (8 * i));
 }
 
 namespace {
@@ -198,7 +199,8 @@ Bytes AfdBuilder::build(Layout* layout) const {
 
 void write_file(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 

@@ -28,7 +28,7 @@ struct SubRecord {
 struct Facility {
   uint32_t type = 1;  // record type; 1 is a Container
   int32_t subtype = 1;
-  std::optional<std::string> name;  // none: no name sub-record at all
+  std::optional<std::string> name;                      // none: no name sub-record at all
   std::optional<std::pair<int32_t, int32_t>> position;  // latitude, longitude
   bool ai = false;
   std::vector<SubRecord> extra;  // after the standard sub-records

@@ -29,17 +29,22 @@ AfdBuilder sample_base() {
   const int ndb = b.add(Facility::ndb("BREMEN NDB"));
   auto& north = b.add_list();
   north.entries = {
-      {kRegion, "EUROPE"},        {kCountry, "GERMANY"},       {kState, "HAMBURG"},
-      {kCity, "HAMBURG"},         {kAirport, "HAMBURG", ham},  {kVor, "HAMBURG VOR", vor},
-      {kState, "BREMEN"},         {kCity, "BREMEN"},           {kAirport, "BREMEN", brm},
-      {kNdb, "BREMEN NDB", ndb},  {kState, "NIEDERSACHSEN"},   {kCity, "HANNOVER"},
+      {kRegion, "EUROPE"},        {kCountry, "GERMANY"},      {kState, "HAMBURG"},
+      {kCity, "HAMBURG"},         {kAirport, "HAMBURG", ham}, {kVor, "HAMBURG VOR", vor},
+      {kState, "BREMEN"},         {kCity, "BREMEN"},          {kAirport, "BREMEN", brm},
+      {kNdb, "BREMEN NDB", ndb},  {kState, "NIEDERSACHSEN"},  {kCity, "HANNOVER"},
       {kAirport, "HANNOVER", hnv}};
   auto& south = b.add_list();
-  south.entries = {{kRegion, "EUROPE"},          {kCountry, "GERMANY"},
-                   {kState, "HESSEN"},           {kCity, "FRANKFURT"},
-                   {kAirport, "FRANKFURT MAIN", fra}, {kState, "BAYERN"},
-                   {kCity, "MUENCHEN"},          {kAirport, "MUENCHEN", muc},
-                   {kState, "BADEN-WUERTTEMBERG"}, {kCity, "STUTTGART"},
+  south.entries = {{kRegion, "EUROPE"},
+                   {kCountry, "GERMANY"},
+                   {kState, "HESSEN"},
+                   {kCity, "FRANKFURT"},
+                   {kAirport, "FRANKFURT MAIN", fra},
+                   {kState, "BAYERN"},
+                   {kCity, "MUENCHEN"},
+                   {kAirport, "MUENCHEN", muc},
+                   {kState, "BADEN-WUERTTEMBERG"},
+                   {kCity, "STUTTGART"},
                    {kAirport, "STUTTGART", stu}};
   return b;
 }
@@ -52,7 +57,7 @@ AfdBuilder sample_source() {
   s.add(hamburg);
   s.add(Facility::airport("FRANKFURT MAIN", 5555500, 948500, true));
   s.add(Facility::airport("KASSEL", 5140000, 940000));  // not in the base: not taken
-  s.add(Facility::vor("HAMBURG VOR"));                    // navaids are never taken
+  s.add(Facility::vor("HAMBURG VOR"));                  // navaids are never taken
   return s;
 }
 

@@ -18,8 +18,8 @@ constexpr std::size_t kNameTableSlots = 64;
 
 // FileHeader (128 bytes at file offset 0).
 constexpr std::size_t kFileHeaderSize = 128;
-constexpr std::size_t kFhVersionWord = 0;    // 16 bits, written as 1
-constexpr std::size_t kFhBounds = 2;         // CoverageBox, 16 bytes
+constexpr std::size_t kFhVersionWord = 0;  // 16 bits, written as 1
+constexpr std::size_t kFhBounds = 2;       // CoverageBox, 16 bytes
 constexpr std::size_t kFhTrailerOffset = 70;
 constexpr std::size_t kFhMagic = 118;
 constexpr uint32_t kMagic = 0x87654321u;
@@ -99,12 +99,8 @@ inline uint32_t get_u32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
-inline int32_t get_i32(const uint8_t* p) {
-  return static_cast<int32_t>(get_u32(p));
-}
-inline uint16_t get_u16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
+inline int32_t get_i32(const uint8_t* p) { return static_cast<int32_t>(get_u32(p)); }
+inline uint16_t get_u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 inline void put_u32(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);

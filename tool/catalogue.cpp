@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lookup.h"
 #include "exit_codes.h"
+#include "lookup.h"
 #include "records.h"
 
 namespace quarnel {
@@ -133,8 +133,7 @@ bool is_name_selected(const char* name, const NameTable* table) {
   return false;
 }
 
-void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mode,
-                  uint64_t limit) {
+void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mode, uint64_t limit) {
   if (limit > rs.first_input.size()) limit = rs.first_input.size();
   invalidate_lookups(rs);
   uint64_t pos = offset;
@@ -195,8 +194,7 @@ int64_t read_name_list(RunState& rs, uint64_t offset) {
   return static_cast<int64_t>(size) + static_cast<int64_t>(kRecordHeadSize);
 }
 
-void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
-                     int mode) {
+void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table, int mode) {
   const uint8_t* section = header_image + kFileHeaderSize;
   rs.catalogue_count = 0;
   scan_objects(rs, get_u32(section + kShObjectListOffset), table, mode, rs.first_input.size());

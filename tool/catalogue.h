@@ -31,8 +31,7 @@ bool is_name_selected(const char* name, const NameTable* table);
 
 // Catalogues the records of one list of the first input, from `offset` up to
 // `limit` (exclusive). See catalogue.cpp for how a damaged list ends.
-void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mode,
-                  uint64_t limit);
+void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mode, uint64_t limit);
 
 // Catalogues the name list whose head is at `offset`. Returns the distance to
 // the next record of the chain, or 0 when the chain ends here.
@@ -40,8 +39,7 @@ int64_t read_name_list(RunState& rs, uint64_t offset);
 
 // The common first step of every command once the headers passed: empty the
 // Catalogue, scan the object list, then follow the name-list chain.
-void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
-                     int mode);
+void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table, int mode);
 
 // Only the leading run of entries of `kind` is searched (kind 0: all). Both
 // lookups answer from the indexes of lookup.cpp.

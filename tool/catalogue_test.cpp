@@ -40,8 +40,8 @@ TEST_F(CatalogueTest, HeaderTestRefusesEachBrokenField) {
   }
   // Every cut short of the two headers is refused.
   const Bytes whole = AfdBuilder().build();
-  for (std::size_t len : {std::size_t{0}, std::size_t{100}, std::size_t{127}, std::size_t{128},
-                          std::size_t{167}}) {
+  for (std::size_t len :
+       {std::size_t{0}, std::size_t{100}, std::size_t{127}, std::size_t{128}, std::size_t{167}}) {
     InputFile in;
     ASSERT_TRUE(in.open(put("h.bgl", Bytes(whole.begin(), whole.begin() + long(len)))));
     uint8_t image[kHeaderImageSize];
@@ -265,8 +265,8 @@ TEST_F(CatalogueTest, DamagedSizesEndTheWalkKeepingWhatWasRead) {
     const char* what;
     int32_t size;
   };
-  for (const Case c : {Case{"negative", -1}, Case{"past the end", 1 << 30},
-                       Case{"int max", INT32_MAX}}) {
+  for (const Case c :
+       {Case{"negative", -1}, Case{"past the end", 1 << 30}, Case{"int max", INT32_MAX}}) {
     AfdBuilder b;
     b.add(Facility::airport("KEPT"));
     Facility bad = Facility::airport("BAD");

@@ -235,7 +235,7 @@ LinkPair link_pair() {
   Facility bravo2 = Facility::airport("BRAVO", 2, 2, true);  // the last one wins
   bravo2.extra.push_back({0x10020, Bytes(33, 7)});
   Facility alpha = Facility::airport("ALPHA", 5, 5);
-  alpha.position.reset();  // smaller than the base's
+  alpha.position.reset();         // smaller than the base's
   s.add(Facility::vor("ALPHA"));  // navaids never replace airports
   s.add(bravo1);
   s.add(alpha);
@@ -271,8 +271,7 @@ TEST_F(CliTest, LinkTrailerWordDefaults) {
     uint32_t expected_word;
   };
   for (const Case& c : {Case{"no trailer", false, 0, 0x2000033F},
-                        Case{"word -1", true, -1, 0x2000033F},
-                        Case{"word kept", true, 0x7, 0x7}}) {
+                        Case{"word -1", true, -1, 0x2000033F}, Case{"word kept", true, 0x7, 0x7}}) {
     AfdBuilder base;
     base.with_trailer = c.with_trailer;
     base.trailer_word = c.word;
@@ -309,7 +308,8 @@ TEST_F(CliTest, LinkFailures) {
   };
   const Case cases[] = {
       {{"-R", "nob.bgl", "nos.bgl", "o.bgl"},
-       "cannot open:\"nob.bgl\"\ncannot open:\"nos.bgl\"\n", 2},
+       "cannot open:\"nob.bgl\"\ncannot open:\"nos.bgl\"\n",
+       2},
       {{"-R", "base.bgl", "nos.bgl", "o.bgl"}, "cannot open:\"nos.bgl\"\n", 2},
       {{"-R", "bad.bgl", "nos.bgl", "o.bgl"}, "cannot open:\"nos.bgl\"\n", 2},
       {{"-R", "bad.bgl", "base.bgl", "o.bgl"}, "", 3},
@@ -357,7 +357,8 @@ TEST_F(CliTest, LinkDropsLinksToFacilitiesThatAreNotCopied) {
   Facility odd = Facility::vor("ODD");
   odd.subtype = 9;  // not catalogued, so not copied
   const int o = base.add(odd);
-  base.add_list().entries = {NameRef(kCity, "C"), NameRef(kVor, "ODD", o), NameRef(kAirport, "A", 0)};
+  base.add_list().entries = {NameRef(kCity, "C"), NameRef(kVor, "ODD", o),
+                             NameRef(kAirport, "A", 0)};
   base.list(0).entries[0].raw_link = 4;  // a link into the header: names no facility
   AfdBuilder source;
   source.add(Facility::airport("A", 2, 2));
@@ -388,11 +389,10 @@ AfdBuilder extract_input() {
   const int y = b.add(Facility::airport("YANKEE", 5400000, -100000, true));
   const int z = b.add(Facility::airport("ZULU", 0, 0));
   const int v = b.add(Facility::vor("XRAY"));
-  b.add_list().entries = {NameRef(kRegion, "EU"),       NameRef(kCountry, "DE"),
-                          NameRef(kState, "NORD"),      NameRef(kCity, "KIEL"),
-                          NameRef(kAirport, "XRAY", x), NameRef(kVor, "XRAY", v),
-                          NameRef(kCity, "LUEBECK"),    NameRef(kAirport, "ZULU", z),
-                          NameRef(kAirport, "YANKEE", y)};
+  b.add_list().entries = {
+      NameRef(kRegion, "EU"),    NameRef(kCountry, "DE"),      NameRef(kState, "NORD"),
+      NameRef(kCity, "KIEL"),    NameRef(kAirport, "XRAY", x), NameRef(kVor, "XRAY", v),
+      NameRef(kCity, "LUEBECK"), NameRef(kAirport, "ZULU", z), NameRef(kAirport, "YANKEE", y)};
   b.add_list().entries = {NameRef(kRegion, "AS"), NameRef(kCity, "NOWHERE"),
                           NameRef(kAirport, "ZULU", z)};
   b.add_list().entries = {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"),
@@ -424,9 +424,9 @@ TEST_F(CliTest, ExtractCopiesTheNamedAirportsWithTheirAncestry) {
   expected.trailer_box = {5405000, 5395000, -92441, -107559};
   const int x = expected.add(in.facilities()[0]);
   const int y = expected.add(in.facilities()[1]);
-  expected.add_list().entries = {NameRef(kRegion, "EU"),     NameRef(kCountry, "DE"),
-                                 NameRef(kState, "NORD"),    NameRef(kCity, "KIEL"),
-                                 NameRef(kAirport, "XRAY", x), NameRef(kCity, "LUEBECK"),
+  expected.add_list().entries = {NameRef(kRegion, "EU"),        NameRef(kCountry, "DE"),
+                                 NameRef(kState, "NORD"),       NameRef(kCity, "KIEL"),
+                                 NameRef(kAirport, "XRAY", x),  NameRef(kCity, "LUEBECK"),
                                  NameRef(kAirport, "YANKEE", y)};
   expected.add_list().entries = {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"),
                                  NameRef(kAirport, "YANKEE", y)};
@@ -467,8 +467,8 @@ TEST_F(CliTest, ExtractNestingBeyondSixLevelsEndsWith15AndWritesNothing) {
   auto input = [](int32_t third, int32_t fourth) {
     AfdBuilder b;
     const int a = b.add(Facility::airport("DEEP", 1, 1));
-    b.add_list().entries = {NameRef(kRegion, "R"),      NameRef(kCountry, "C"),
-                            NameRef(kState, "S"),       NameRef(kCity, "T"),
+    b.add_list().entries = {NameRef(kRegion, "R"),        NameRef(kCountry, "C"),
+                            NameRef(kState, "S"),         NameRef(kCity, "T"),
                             NameRef(kAirport, "DEEP", a), NameRef(third, "N1", a),
                             NameRef(fourth, "N2", a)};
     return b.build();
@@ -499,8 +499,8 @@ TEST_F(CliTest, ExtractSkipsListsWithoutSelectedAirportsEntirely) {
   put("in.bgl", in.build());
   const Result r = run({"-C", "in.bgl", "A"});
   ASSERT_EQ(r.rc, 0);
-  EXPECT_EQ(r.out, std::string(kBanner) +
-                       "NameList\n        City:      HAS A\n          Airport: A\n");
+  EXPECT_EQ(r.out,
+            std::string(kBanner) + "NameList\n        City:      HAS A\n          Airport: A\n");
   AfdBuilder expected;
   expected.bounds = {5000, -5000, 5000, -5000};
   expected.add(in.facilities()[0]);

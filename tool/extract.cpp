@@ -43,13 +43,27 @@ bool print_trace(int32_t level, const char* name) {
     case kLevelHead:
       std::printf("NameList\n");
       return true;
-    case kLevelRegion: format = "  Region:          %s\n"; break;
-    case kLevelCountry: format = "    Country:       %s\n"; break;
-    case kLevelState: format = "      State:       %s\n"; break;
-    case kLevelCity: format = "        City:      %s\n"; break;
-    case kLevelAirport: format = "          Airport: %s\n"; break;
-    case kLevelVor: format = "          VOR:     %s\n"; break;
-    case kLevelNdb: format = "          NDB:     %s\n"; break;
+    case kLevelRegion:
+      format = "  Region:          %s\n";
+      break;
+    case kLevelCountry:
+      format = "    Country:       %s\n";
+      break;
+    case kLevelState:
+      format = "      State:       %s\n";
+      break;
+    case kLevelCity:
+      format = "        City:      %s\n";
+      break;
+    case kLevelAirport:
+      format = "          Airport: %s\n";
+      break;
+    case kLevelVor:
+      format = "          VOR:     %s\n";
+      break;
+    case kLevelNdb:
+      format = "          NDB:     %s\n";
+      break;
     default:
       std::printf("Error\n");
       return false;

@@ -119,8 +119,8 @@ int mark_source_airports(RunState& rs, InputFile& source, uint16_t origin) {
     if (next > limit) break;
     std::size_t n = static_cast<std::size_t>(size);
     if (n > kScanPayloadLimit) n = kScanPayloadLimit;
-    const std::size_t len = kRecordHeadSize + source.read_at(pos + kRecordHeadSize,
-                                                             buf + kRecordHeadSize, n);
+    const std::size_t len =
+        kRecordHeadSize + source.read_at(pos + kRecordHeadSize, buf + kRecordHeadSize, n);
     if (type == kTypeContainer && field_i32(buf, len, kContSubtype) == kSubtypeAirport) {
       CatalogueEntry* base = find_airport_by_name(rs, kSubtypeAirport, facility_name(buf, len));
       if (base != nullptr) {

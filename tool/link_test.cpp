@@ -101,7 +101,8 @@ TEST_F(RoundTripTest, LinkedFileRelinksEveryNameToItsMovedFacility) {
     auto& list = base.add_list();
     list.entries.push_back(NameRef(0x40001, "CITY" + std::to_string(l)));
     for (int i = l; i < 30; i += 3) {
-      list.entries.push_back(NameRef(0x50001, "A" + std::to_string(i), ids[static_cast<std::size_t>(i)]));
+      list.entries.push_back(
+          NameRef(0x50001, "A" + std::to_string(i), ids[static_cast<std::size_t>(i)]));
     }
   }
   AfdBuilder source;
@@ -116,7 +117,8 @@ TEST_F(RoundTripTest, LinkedFileRelinksEveryNameToItsMovedFacility) {
 
   const Scanned out = read_back(dir.file("out.bgl"));
   ASSERT_EQ(out.entries.size(), 31u + 3u + 3u + 30u);
-  for (int i = 0; i < 30; ++i) EXPECT_EQ(out.names[static_cast<std::size_t>(i)], "A" + std::to_string(i));
+  for (int i = 0; i < 30; ++i)
+    EXPECT_EQ(out.names[static_cast<std::size_t>(i)], "A" + std::to_string(i));
   expect_links_to_named_facilities(out);
 }
 
@@ -141,7 +143,7 @@ TEST_F(RoundTripTest, ExtractedFileHoldsTheSelectionAndItsAncestry) {
   const int a = in.add(Facility::airport("KEEP", 10, 10));
   const int b = in.add(Facility::airport("DROP", 20, 20));
   const int c = in.add(Facility::airport("KEEP", 30, 30, true));
-  in.add_list().entries = {NameRef(0x10001, "R"), NameRef(0x40001, "T1"),
+  in.add_list().entries = {NameRef(0x10001, "R"),       NameRef(0x40001, "T1"),
                            NameRef(0x50001, "KEEP", a), NameRef(0x40001, "T2"),
                            NameRef(0x50001, "DROP", b), NameRef(0x40001, "T3"),
                            NameRef(0x50001, "KEEP", c)};

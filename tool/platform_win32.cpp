@@ -1,7 +1,7 @@
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
-#include <io.h>
 
 #include "platform.h"
 
@@ -49,6 +49,14 @@ std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) 
     done += got;
   }
   return done;
+}
+
+void* allocate_blocks(std::size_t size) {
+  return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void release_blocks(void* blocks, std::size_t /*size*/) {
+  if (blocks != nullptr) VirtualFree(blocks, 0, MEM_RELEASE);
 }
 
 bool seek(std::FILE* f, uint64_t offset) {
