@@ -44,7 +44,8 @@ void check_output(const RunState& input_rs) {
           "the extracted file does not hold exactly the selected airports",
           std::to_string(out.facilities_before_lists) + " vs " +
               std::to_string(count_selected(input_rs)));
-  require(out.name_entries <= in.name_entries, "the extracted file holds more names than its input");
+  require(out.name_entries <= in.name_entries,
+          "the extracted file holds more names than its input");
   require(out.heads <= in.heads, "the extracted file holds more name lists than its input");
 }
 

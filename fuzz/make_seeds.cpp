@@ -32,11 +32,11 @@ AfdBuilder small_base() {
   const int brm = b.add(Facility::airport("BREMEN", 5904000, 963000, true));
   const int vor = b.add(Facility::vor("HAMBURG VOR"));
   const int ndb = b.add(Facility::ndb("BREMEN NDB"));
-  b.add_list().entries = {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HAMBURG"},
-                          {kCity, "HAMBURG"},  {kAirport, "HAMBURG", ham},
-                          {kVor, "HAMBURG VOR", vor}, {kState, "BREMEN"},
-                          {kCity, "BREMEN"},   {kAirport, "BREMEN", brm},
-                          {kNdb, "BREMEN NDB", ndb}};
+  b.add_list().entries = {{kRegion, "EUROPE"},        {kCountry, "GERMANY"},
+                          {kState, "HAMBURG"},        {kCity, "HAMBURG"},
+                          {kAirport, "HAMBURG", ham}, {kVor, "HAMBURG VOR", vor},
+                          {kState, "BREMEN"},         {kCity, "BREMEN"},
+                          {kAirport, "BREMEN", brm},  {kNdb, "BREMEN NDB", ndb}};
   b.add_list().entries = {{kRegion, "EUROPE"}, {kAirport, "HAMBURG", ham}};
   return b;
 }
@@ -148,10 +148,12 @@ std::vector<Named> files() {
     afdtest::set32(payload, 12, 0x7FFFFFF0u);  // the first sub-record's size
     b.add(Facility::raw(1, payload));
     Facility shortnav = Facility::vor("V");
-    shortnav.payload_override = Bytes{2, 0, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0, 8, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+    shortnav.payload_override =
+        Bytes{2, 0, 0, 0, 0, 0, 0, 0, 4, 0, 1, 0, 8, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
     b.add(shortnav);
     Facility unterminated = Facility::airport("NO NUL");
-    unterminated.payload_override = Bytes{1, 0, 0, 0, 0, 0, 0, 0, 6, 0, 1, 0, 3, 0, 0, 0, 'A', 'B', 'C'};
+    unterminated.payload_override =
+        Bytes{1, 0, 0, 0, 0, 0, 0, 0, 6, 0, 1, 0, 3, 0, 0, 0, 'A', 'B', 'C'};
     b.add(unterminated);
     add("sub_record_damage", b);
   }
@@ -181,13 +183,14 @@ std::vector<Named> files() {
     // Levels rising past the level stack: the nesting overflow of extract.
     AfdBuilder b;
     const int a = b.add(Facility::airport("DEEP"));
-    b.add_list().entries = {{kRegion, "R"}, {kCountry, "C"}, {kState, "S"}, {kCity, "T"},
-                            {kAirport, "DEEP", a}, {kVor, "V", a}, {kNdb, "N", a}};
+    b.add_list().entries = {{kRegion, "R"},        {kCountry, "C"}, {kState, "S"}, {kCity, "T"},
+                            {kAirport, "DEEP", a}, {kVor, "V", a},  {kNdb, "N", a}};
     add("deep_nesting", b);
   }
   {
     AfdBuilder b;
-    for (int i = 0; i < 80; ++i) b.add(Facility::airport("A" + std::to_string(i), i * 1000, -i * 1000, i % 3 == 0));
+    for (int i = 0; i < 80; ++i)
+      b.add(Facility::airport("A" + std::to_string(i), i * 1000, -i * 1000, i % 3 == 0));
     auto& list = b.add_list();
     for (int i = 0; i < 80; ++i) list.entries.push_back({kAirport, "A" + std::to_string(i), i});
     add("many_airports", b);
@@ -244,10 +247,12 @@ int main(int argc, char** argv) {
   const std::filesystem::path root = argv[1];
   const Bytes source = small_source().build();
   std::vector<std::string> too_many;
+  too_many.reserve(65);
   for (int i = 0; i < 65; ++i) too_many.push_back("A" + std::to_string(i));
   for (const Named& f : files()) {
     write(root / "statistics", "seed_" + f.name, f.bytes);
-    write(root / "extract", "seed_" + f.name, extract_input({"HAMBURG", "BREMEN", "DEEP", "BIG", "A7"}, f.bytes));
+    write(root / "extract", "seed_" + f.name,
+          extract_input({"HAMBURG", "BREMEN", "DEEP", "BIG", "A7"}, f.bytes));
     write(root / "link", "seed_" + f.name, link_input(0, f.bytes, source));
   }
   write(root / "extract", "seed_too_many_names", extract_input(too_many, files()[0].bytes));

@@ -72,7 +72,7 @@ void catalogue_facility(RunState& rs, const RecordHead& head, uint64_t pos, std:
   slot.name = name;
   rs.catalogue_count++;
   rs.stats.containers++;
-  const int64_t whole = static_cast<int64_t>(head.size) + kRecordHeadSize;
+  const int64_t whole = static_cast<int64_t>(head.size) + static_cast<int64_t>(kRecordHeadSize);
   if (whole > rs.stats.max_cont_size) rs.stats.max_cont_size = whole;
 }
 

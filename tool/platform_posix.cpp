@@ -59,8 +59,9 @@ void install_cleanup_handlers() {
 
 void arm_cleanup(const char* temp_path) {
   g_pending_armed = 0;
-  if (std::strlen(temp_path) >= sizeof g_pending_temp) return;
-  std::strcpy(g_pending_temp, temp_path);
+  const std::size_t n = std::strlen(temp_path);
+  if (n >= sizeof g_pending_temp) return;
+  std::memcpy(g_pending_temp, temp_path, n + 1);
   g_pending_armed = 1;
 }
 

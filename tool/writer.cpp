@@ -36,7 +36,7 @@ int resolve_source(const CatalogueEntry& entry, int source) {
 CoverageBox widen_box(const CoverageBox& box, int32_t margin) {
   // The sum wraps like the 32-bit arithmetic it models; the empty box relies on it.
   const int32_t mean = wrap_add(box.lat_max, box.lat_min) / 2;
-  const double degrees = (mean * 90.0) / static_cast<double>(kLatitudeLimit / 128);
+  const double degrees = (mean * 90.0) / (static_cast<double>(kLatitudeLimit) / 128.0);
   const double angle = std::fabs(degrees) * 3.141592653589793 * (1.0 / 180.0);
   double factor = std::cos(angle);
   if (!(factor >= 0.1)) factor = 0.1;

@@ -90,7 +90,6 @@ struct FullDiskCase {
 // Test names show the row, not its bytes.
 void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
 
-
 class FullDisk : public ::testing::TestWithParam<FullDiskCase> {};
 
 TEST_P(FullDisk, ReportsCannotWriteAndLeavesNothing) {
@@ -133,15 +132,14 @@ TEST_P(FullDisk, ReportsCannotWriteAndLeavesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, FullDisk,
-    ::testing::Values(
-        FullDiskCase{"LinkNothingFits", false, 0, true, false},
-        FullDiskCase{"LinkHeadersFit", false, 200, true, false},
-        FullDiskCase{"LinkFailsAtFlush", false, 4096, true, true},
-        FullDiskCase{"LinkFailsMidway", false, 150000, true, true},
-        FullDiskCase{"LinkSigxfszNotIgnored", false, 150000, false, true},
-        FullDiskCase{"ExtractNothingFits", true, 0, true, false},
-        FullDiskCase{"ExtractFailsMidway", true, 30000, true, true},
-        FullDiskCase{"ExtractSigxfszNotIgnored", true, 30000, false, false}),
+    ::testing::Values(FullDiskCase{"LinkNothingFits", false, 0, true, false},
+                      FullDiskCase{"LinkHeadersFit", false, 200, true, false},
+                      FullDiskCase{"LinkFailsAtFlush", false, 4096, true, true},
+                      FullDiskCase{"LinkFailsMidway", false, 150000, true, true},
+                      FullDiskCase{"LinkSigxfszNotIgnored", false, 150000, false, true},
+                      FullDiskCase{"ExtractNothingFits", true, 0, true, false},
+                      FullDiskCase{"ExtractFailsMidway", true, 30000, true, true},
+                      FullDiskCase{"ExtractSigxfszNotIgnored", true, 30000, false, false}),
     CaseName());
 
 // --- Output paths that cannot be written ----------------------------------------
@@ -153,7 +151,6 @@ struct UnwritableCase {
   bool needs_permissions;
 };
 void PrintTo(const UnwritableCase& c, std::ostream* os) { *os << c.name; }
-
 
 void nothing(const ScratchFolder&) {}
 void make_directory(const ScratchFolder& d) { mkdir(d.file("outdir").c_str(), 0755); }
@@ -336,7 +333,6 @@ struct InterruptCase {
 };
 void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.name; }
 
-
 class Interrupted : public ::testing::TestWithParam<InterruptCase> {
  protected:
   static void SetUpTestSuite() {
@@ -418,7 +414,6 @@ struct UnreadableCase {
 };
 void PrintTo(const UnreadableCase& c, std::ostream* os) { *os << c.name; }
 
-
 class UnreadableInput : public ::testing::TestWithParam<UnreadableCase> {};
 
 TEST_P(UnreadableInput, CannotOpenAndNothingWritten) {
@@ -455,18 +450,38 @@ const std::string kOpenSource = "cannot open:\"source.bgl\"\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, UnreadableInput,
-    ::testing::Values(
-        UnreadableCase{"Statistics", {"-S", "base.bgl"}, {"base.bgl"},
-                       kOpenBase + "error processing file:\"base.bgl\"\n", 2, false},
-        UnreadableCase{"Extract", {"-C", "base.bgl", "AP1"}, {"base.bgl"}, kOpenBase, 2, false},
-        UnreadableCase{"LinkBase", {"-R", "base.bgl", "source.bgl", "out.bgl"}, {"base.bgl"},
-                       kOpenBase, 2, false},
-        UnreadableCase{"LinkSource", {"-R", "base.bgl", "source.bgl", "out.bgl"},
-                       {"source.bgl"}, kOpenSource, 2, false},
-        UnreadableCase{"LinkBoth", {"-R", "base.bgl", "source.bgl", "out.bgl"},
-                       {"base.bgl", "source.bgl"}, kOpenBase + kOpenSource, 2, false},
-        UnreadableCase{"ReadableButNotWritable", {"-R", "base.bgl", "source.bgl", "out.bgl"},
-                       {}, "", 0, true}),
+    ::testing::Values(UnreadableCase{"Statistics",
+                                     {"-S", "base.bgl"},
+                                     {"base.bgl"},
+                                     kOpenBase + "error processing file:\"base.bgl\"\n",
+                                     2,
+                                     false},
+                      UnreadableCase{
+                          "Extract", {"-C", "base.bgl", "AP1"}, {"base.bgl"}, kOpenBase, 2, false},
+                      UnreadableCase{"LinkBase",
+                                     {"-R", "base.bgl", "source.bgl", "out.bgl"},
+                                     {"base.bgl"},
+                                     kOpenBase,
+                                     2,
+                                     false},
+                      UnreadableCase{"LinkSource",
+                                     {"-R", "base.bgl", "source.bgl", "out.bgl"},
+                                     {"source.bgl"},
+                                     kOpenSource,
+                                     2,
+                                     false},
+                      UnreadableCase{"LinkBoth",
+                                     {"-R", "base.bgl", "source.bgl", "out.bgl"},
+                                     {"base.bgl", "source.bgl"},
+                                     kOpenBase + kOpenSource,
+                                     2,
+                                     false},
+                      UnreadableCase{"ReadableButNotWritable",
+                                     {"-R", "base.bgl", "source.bgl", "out.bgl"},
+                                     {},
+                                     "",
+                                     0,
+                                     true}),
     CaseName());
 
 // --- Failures of the extract that must leave nothing behind ---------------------------
@@ -475,8 +490,8 @@ TEST(ExtractFailure, NestingOverflowLeavesTheOlderOutputAlone) {
   ScratchFolder dir;
   AfdBuilder b;
   const int a = b.add(Facility::airport("DEEP"));
-  b.add_list().entries = {{kRegion, "R"}, {kCountry, "C"}, {kState, "S"}, {kCity, "T"},
-                          {kAirport, "DEEP", a}, {kVor, "V", a}, {kNdb, "N", a}};
+  b.add_list().entries = {{kRegion, "R"},        {kCountry, "C"}, {kState, "S"}, {kCity, "T"},
+                          {kAirport, "DEEP", a}, {kVor, "V", a},  {kNdb, "N", a}};
   const Bytes base = b.build();
   dir.put("deep.bgl", base);
   const Bytes older = {'o', 'l', 'd'};

@@ -40,7 +40,7 @@ std::vector<std::string> ScratchFolder::listing() const {
 }
 
 std::string ScratchFolder::put(const std::string& name, const afdtest::Bytes& bytes) const {
-  const std::string p = file(name);
+  std::string p = file(name);
   afdtest::write_file(p, bytes);
   return p;
 }

@@ -117,8 +117,11 @@ AfdBuilder sample_like() {
                           {kAirport, "HAMBURG", ham}, {kVor, "HAMBURG VOR", vor},
                           {kState, "BREMEN"},         {kCity, "BREMEN"},
                           {kAirport, "BREMEN", brm},  {kNdb, "BREMEN NDB", ndb}};
-  b.add_list().entries = {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"},
-                          {kCity, "FRANKFURT"}, {kAirport, "FRANKFURT MAIN", fra}};
+  b.add_list().entries = {{kRegion, "EUROPE"},
+                          {kCountry, "GERMANY"},
+                          {kState, "HESSEN"},
+                          {kCity, "FRANKFURT"},
+                          {kAirport, "FRANKFURT MAIN", fra}};
   return b;
 }
 
@@ -160,8 +163,8 @@ TEST(Sweep, HeaderBytesFlipped) {
     for (const uint8_t mask : {0x01, 0x80, 0xFF}) {
       Bytes damaged = base;
       damaged[at] ^= mask;
-      sweep.all_commands(damaged, source, "header byte " + std::to_string(at) + " ^ " +
-                                              std::to_string(mask));
+      sweep.all_commands(damaged, source,
+                         "header byte " + std::to_string(at) + " ^ " + std::to_string(mask));
       if (HasFatalFailure()) return;
     }
   }
@@ -178,9 +181,9 @@ std::vector<std::pair<std::string, std::size_t>> size_and_offset_fields(const La
     // Each sub-record's size, walking the record as built.
     const std::size_t end = rec + 8 + afdtest::get32(file, rec + 4);
     for (std::size_t sub = rec + 16; sub + 8 <= end;) {
-      fields.push_back({"facility " + std::to_string(i) + " sub-record at " +
-                            std::to_string(sub) + " size",
-                        sub + 4});
+      fields.push_back(
+          {"facility " + std::to_string(i) + " sub-record at " + std::to_string(sub) + " size",
+           sub + 4});
       const uint32_t size = afdtest::get32(file, sub + 4);
       if (afdtest::get32(file, sub) == 0) break;
       sub += 8 + size;
@@ -204,8 +207,9 @@ TEST(Sweep, SizeAndOffsetFieldsSetToExtremes) {
   Layout layout;
   const Bytes base = sample_like().build(&layout);
   const Bytes source = sample_source();
-  const uint32_t values[] = {0xFFFFFFFFu, 0, 1, 7, 8, 63999, 64000, 0x7FFFFFFFu, 0x80000000u,
-                             static_cast<uint32_t>(base.size())};
+  const uint32_t values[] = {
+      0xFFFFFFFFu, 0,     1,           7,           8,
+      63999,       64000, 0x7FFFFFFFu, 0x80000000u, static_cast<uint32_t>(base.size())};
   const auto fields = size_and_offset_fields(layout, base);
   ASSERT_GT(fields.size(), 40u);
   for (const auto& [name, at] : fields) {

@@ -12,8 +12,8 @@
 namespace robustness {
 
 struct Launch {
-  std::vector<std::string> args;  // after the program name
-  std::string dir;                // working folder of the run
+  std::vector<std::string> args;   // after the program name
+  std::string dir;                 // working folder of the run
   long long file_size_limit = -1;  // RLIMIT_FSIZE in bytes; -1: none
   bool ignore_sigxfsz = false;
   bool unprivileged = false;  // run as an unprivileged user (tests run as root)
