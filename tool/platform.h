@@ -21,6 +21,12 @@ int64_t file_size(std::FILE* f);
 // read; fewer at the end of the file or on an error.
 std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n);
 
+// Zeroed memory for the run's fixed blocks, in one piece, or null. On Linux
+// it is backed by huge pages where the system offers them: touching hundreds
+// of small pages one by one costs a small file's run more than its work.
+void* allocate_blocks(std::size_t size);
+void release_blocks(void* blocks, std::size_t size);
+
 // Absolute seek that works beyond 2 GiB on every platform.
 bool seek(std::FILE* f, uint64_t offset);
 

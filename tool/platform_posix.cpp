@@ -1,11 +1,13 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -97,6 +99,38 @@ std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) 
     done += static_cast<std::size_t>(got);
   }
   return done;
+}
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t huge_pages_for(std::size_t size) {
+  return (size + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+}  // namespace
+
+void* allocate_blocks(std::size_t size) {
+  const std::size_t span = huge_pages_for(size);
+  // One huge page more than needed, so that a start on a huge-page boundary
+  // can be cut out of it.
+  void* mapped =
+      mmap(nullptr, span + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<uintptr_t>(mapped);
+  const uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t{kHugePage} - 1);
+  if (aligned > start) munmap(mapped, aligned - start);
+  const uintptr_t tail = start + span + kHugePage - (aligned + span);
+  if (tail > 0) munmap(reinterpret_cast<void*>(aligned + span), tail);
+#ifdef MADV_HUGEPAGE
+  madvise(reinterpret_cast<void*>(aligned), span, MADV_HUGEPAGE);
+#endif
+  return reinterpret_cast<void*>(aligned);
+}
+
+void release_blocks(void* blocks, std::size_t size) {
+  if (blocks != nullptr) munmap(blocks, huge_pages_for(size));
 }
 
 bool seek(std::FILE* f, uint64_t offset) {

@@ -1,36 +1,94 @@
 #include "run_state.h"
 
-#include <new>
+#include <memory>
 
 #include "lookup.h"
+#include "platform.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUARNEL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUARNEL_ASAN 1
+#endif
+#endif
+#ifndef QUARNEL_ASAN
+#define QUARNEL_ASAN 0
+#endif
+#if QUARNEL_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace quarnel {
 
 namespace {
 
-template <typename T>
-void allocate_missing(std::unique_ptr<T[]>& block, std::size_t n) {
-  if (!block) block.reset(new (std::nothrow) T[n]);
+// Blocks start on cache lines and are kept apart by a gap, which is poisoned
+// under AddressSanitizer so that a run past one block's end is still caught.
+constexpr std::size_t kGap = 64;
+
+constexpr std::size_t padded(std::size_t bytes) { return (bytes + kGap - 1) / kGap * kGap + kGap; }
+
+void poison_gap(uint8_t* block_end) {
+#if QUARNEL_ASAN
+  ASAN_POISON_MEMORY_REGION(block_end, kGap);
+#else
+  (void)block_end;
+#endif
+}
+
+// Lays the blocks out from `base` and hands them to `rs`; with a null base it
+// only measures. Returns the bytes the layout takes.
+std::size_t carve(RunState& rs, uint8_t* base) {
+  std::size_t at = 0;
+  const auto take = [&](std::size_t bytes) -> uint8_t* {
+    uint8_t* block = base != nullptr ? base + at : nullptr;
+    at += padded(bytes);
+    if (block != nullptr) poison_gap(base + at - kGap);
+    return block;
+  };
+  uint8_t* object = take(kObjectBufferSize);
+  uint8_t* entries = take(kCatalogueCapacity * sizeof(CatalogueEntry));
+  uint8_t* names = take(kNamePoolSize);
+  uint8_t* slots = take(kNameSlots * sizeof(uint32_t));
+  uint8_t* keys = take(kCatalogueCapacity * sizeof(uint64_t));
+  uint8_t* files = take(2 * kInputWindowSize + kOutputBufferSize);
+  if (base == nullptr) return at;
+  rs.object_buffer.reset(object);
+  rs.catalogue.reset(std::uninitialized_value_construct_n(
+                         reinterpret_cast<CatalogueEntry*>(entries), kCatalogueCapacity) -
+                     kCatalogueCapacity);
+  rs.name_pool.reset(reinterpret_cast<char*>(names));
+  rs.lookups.name_slots.reset(reinterpret_cast<uint32_t*>(slots));
+  rs.lookups.facility_keys.reset(reinterpret_cast<uint64_t*>(keys));
+  rs.file_buffers.reset(files);
+  return at;
 }
 
 }  // namespace
 
+void ArenaRelease::operator()(uint8_t* arena) const noexcept {
+#if QUARNEL_ASAN
+  ASAN_UNPOISON_MEMORY_REGION(arena, size);
+#endif
+  platform::release_blocks(arena, size);
+}
+
 bool RunState::allocate() {
-  allocate_missing(object_buffer, kObjectBufferSize);
-  allocate_missing(catalogue, kCatalogueCapacity);
-  allocate_missing(name_pool, kNamePoolSize);
-  name_pool_size = kNamePoolSize;
-  allocate_missing(lookups.name_slots, kNameSlots);
-  allocate_missing(lookups.facility_keys, kCatalogueCapacity);
-  lookups.ready = false;
-  allocate_missing(file_buffers, 2 * kInputWindowSize + kOutputBufferSize);
-  if (uint8_t* const blocks = file_buffers.get()) {
-    first_input.attach_window(blocks, kInputWindowSize);
-    second_input.attach_window(blocks + kInputWindowSize, kInputWindowSize);
-    output.attach_buffer(blocks + 2 * kInputWindowSize, kOutputBufferSize);
+  if (!arena) {
+    const std::size_t size = carve(*this, nullptr);
+    auto* base = static_cast<uint8_t*>(platform::allocate_blocks(size));
+    if (base == nullptr) return false;
+    arena = std::unique_ptr<uint8_t, ArenaRelease>(base, ArenaRelease{size});
+    carve(*this, base);
   }
-  return object_buffer && catalogue && name_pool && lookups.name_slots && lookups.facility_keys &&
-         file_buffers;
+  name_pool_size = kNamePoolSize;
+  lookups.ready = false;
+  uint8_t* const files = file_buffers.get();
+  first_input.attach_window(files, kInputWindowSize);
+  second_input.attach_window(files + kInputWindowSize, kInputWindowSize);
+  output.attach_buffer(files + 2 * kInputWindowSize, kOutputBufferSize);
+  return true;
 }
 
 void RunState::reset() {

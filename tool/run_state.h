@@ -55,37 +55,53 @@ struct NameTable {
   std::size_t count = 0;
 };
 
+// The run's blocks are carved from one allocation, the arena (allocate()),
+// and go with it: a block itself is never released.
+struct KeptByArena {
+  template <typename T>
+  void operator()(T*) const noexcept {}
+};
+template <typename T>
+using Block = std::unique_ptr<T[], KeptByArena>;
+
+struct ArenaRelease {
+  std::size_t size = 0;
+  void operator()(uint8_t* arena) const noexcept;
+};
+
 // The Catalogue's lookup indexes (lookup.cpp), in blocks allocated with it.
 struct CatalogueLookups {
-  std::unique_ptr<uint32_t[]> name_slots;     // hash bits | (index + 1); 0 is free
-  std::size_t name_mask = 0;                  // slots in use - 1
-  std::unique_ptr<uint64_t[]> facility_keys;  // base_offset << 32 | index, sorted
-  std::size_t facilities = 0;                 // facility entries at the Catalogue's start
-  bool facilities_in_place = true;            // they stand at rising offsets: no keys
-  std::size_t leading_run = 0;                // entries at the start of the first one's kind
-  std::size_t indexed = 0;                    // the Catalogue count they describe
+  Block<uint32_t> name_slots;       // hash bits | (index + 1); 0 is free
+  std::size_t name_mask = 0;        // slots in use - 1
+  Block<uint64_t> facility_keys;    // base_offset << 32 | index, sorted
+  std::size_t facilities = 0;       // facility entries at the Catalogue's start
+  bool facilities_in_place = true;  // they stand at rising offsets: no keys
+  std::size_t leading_run = 0;      // entries at the start of the first one's kind
+  std::size_t indexed = 0;          // the Catalogue count they describe
   bool ready = false;
 };
 
 struct RunState {
-  // Allocates the work buffers, the lookup indexes and the file buffers, each
-  // unless it is already there (a harness may hand blocks from one run to the
-  // next), and lends the file buffers to the files. False when any allocation
-  // failed.
+  // Allocates the arena, unless it is there already, carves the work buffers,
+  // the lookup indexes and the file buffers from it, and lends the file
+  // buffers to the files. False when the allocation failed.
   bool allocate();
   // Returns everything to its start value but keeps the buffers, so one
   // allocation can serve many runs in a test or fuzzing loop.
   void reset();
 
-  std::unique_ptr<uint8_t[]> object_buffer;
-  std::unique_ptr<CatalogueEntry[]> catalogue;
+  // First, so that it outlives every block and every file that uses one.
+  std::unique_ptr<uint8_t, ArenaRelease> arena;
+
+  Block<uint8_t> object_buffer;
+  Block<CatalogueEntry> catalogue;
   std::size_t catalogue_count = 0;
-  std::unique_ptr<char[]> name_pool;
+  Block<char> name_pool;
   std::size_t name_pool_size = 0;
   std::size_t name_pool_fill = 0;
   CatalogueLookups lookups;
   // The two input windows and the output buffer, lent to the files below.
-  std::unique_ptr<uint8_t[]> file_buffers;
+  Block<uint8_t> file_buffers;
 
   ScanStatistics stats;
   CoverageBox airport_box = kEmptyBox;
