@@ -65,10 +65,11 @@ struct Sweep {
     return quarnel::run(rs, static_cast<int>(argv.size()) - 1, argv.data());
   }
 
-  // Runs all three commands with `base` (and `source`) and checks each outcome.
-  void all_commands(const Bytes& base, const Bytes& source, const std::string& what) {
-    const std::string b = dir.put("base.bgl", base);
-    const std::string s = dir.put("source.bgl", source);
+  // Runs statistics and extract on `first`, and the link both ways between
+  // `first` and `second`; checks each outcome.
+  void all_commands(const Bytes& first, const Bytes& second, const std::string& what) {
+    const std::string b = dir.put("a.bgl", first);
+    const std::string s = dir.put("b.bgl", second);
     struct Command {
       std::vector<std::string> args;
       const char* output;  // relative to the folder; null for none
@@ -84,9 +85,9 @@ struct Sweep {
     for (const Command& c : commands) {
       const int rc = run(c.args);
       ASSERT_TRUE(kAllowed.count(rc)) << what << ": " << c.args[0] << " ended with " << rc;
-      ASSERT_EQ(dir.get("base.bgl"), base) << what << ": " << c.args[0] << " changed its input";
-      ASSERT_EQ(dir.get("source.bgl"), source) << what << ": " << c.args[0];
-      std::vector<std::string> expected = {"base.bgl", "source.bgl"};
+      ASSERT_EQ(dir.get("a.bgl"), first) << what << ": " << c.args[0] << " changed its input";
+      ASSERT_EQ(dir.get("b.bgl"), second) << what << ": " << c.args[0];
+      std::vector<std::string> expected = {"a.bgl", "b.bgl"};
       if (rc == 0 && c.output != nullptr) {
         expected.push_back(c.output);
         std::sort(expected.begin(), expected.end());
@@ -148,7 +149,7 @@ TEST(Sweep, EveryCutOfTheBundledSamples) {
     if (HasFatalFailure()) return;
   }
   for (std::size_t n = 0; n <= source.size(); ++n) {
-    sweep.all_commands(base, Bytes(source.begin(), source.begin() + static_cast<long>(n)),
+    sweep.all_commands(Bytes(source.begin(), source.begin() + static_cast<long>(n)), base,
                        "source cut at " + std::to_string(n));
     if (HasFatalFailure()) return;
   }
@@ -217,9 +218,6 @@ TEST(Sweep, SizeAndOffsetFieldsSetToExtremes) {
       Bytes damaged = base;
       afdtest::set32(damaged, at, v);
       sweep.all_commands(damaged, source, name + " = " + std::to_string(v));
-      if (HasFatalFailure()) return;
-      // The same damage in the source, which the link walks on its own.
-      sweep.all_commands(base, damaged, "source " + name + " = " + std::to_string(v));
       if (HasFatalFailure()) return;
     }
   }
