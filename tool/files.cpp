@@ -19,6 +19,13 @@ void InputFile::attach_window(uint8_t* buffer, std::size_t size) {
   window_len_ = 0;
 }
 
+void InputFile::attach_block_cache(uint8_t* blocks, std::size_t count) {
+  if (count > kCacheBlocks) count = kCacheBlocks;
+  blocks_ = count > 0 ? blocks : nullptr;
+  block_count_ = blocks_ != nullptr ? count : 0;
+  block_tags_.fill(0);
+}
+
 bool InputFile::open(const std::string& path) {
   close();
   file_ = platform::open_input(path);
@@ -39,19 +46,73 @@ void InputFile::close() {
   size_ = 0;
   window_len_ = 0;
   read_ahead_ = 0;
+  last_end_ = 0;
+  last_from_blocks_ = false;
+  block_tags_.fill(0);
 }
 
 std::size_t InputFile::read_at(uint64_t offset, uint8_t* dst, std::size_t n) {
   if (file_ == nullptr || offset >= size_ || n == 0) return 0;
   if (n > size_ - offset) n = static_cast<std::size_t>(size_ - offset);
   if (window_ == nullptr || n > window_size_) return read_direct(offset, dst, n);
-  const bool held = offset >= window_start_ && offset - window_start_ <= window_len_ &&
-                    window_len_ - (offset - window_start_) >= n;
-  if (!held) refill(offset, n);
-  const auto at = static_cast<std::size_t>(offset - window_start_);
-  const std::size_t got = std::min(n, window_len_ - at);
-  std::memcpy(dst, window_ + at, got);
+  std::size_t got = 0;
+  const bool held = window_holds(offset, n);
+  const bool near_window = offset >= window_start_ && offset - window_start_ <= window_len_;
+  const bool jump = offset != last_end_ && !near_window;
+  const bool from_blocks =
+      !held && (blocks_hold(offset, n) || (blocks_ != nullptr && n <= kCacheBlockSize &&
+                                           (jump || (offset == last_end_ && last_from_blocks_))));
+  if (from_blocks) {
+    // A small read away from the window, or the rest of a record whose head
+    // came from the blocks.
+    got = read_blocks(offset, dst, n);
+  } else {
+    if (!held) refill(offset, n);
+    const auto at = static_cast<std::size_t>(offset - window_start_);
+    got = std::min(n, window_len_ - at);
+    std::memcpy(dst, window_ + at, got);
+  }
+  last_end_ = offset + got;
+  last_from_blocks_ = from_blocks;
   return got;
+}
+
+bool InputFile::window_holds(uint64_t offset, std::size_t n) const {
+  return offset >= window_start_ && offset - window_start_ <= window_len_ &&
+         window_len_ - (offset - window_start_) >= n;
+}
+
+bool InputFile::blocks_hold(uint64_t offset, std::size_t n) const {
+  if (blocks_ == nullptr) return false;
+  const uint64_t last = (offset + n - 1) / kCacheBlockSize;
+  for (uint64_t b = offset / kCacheBlockSize; b <= last; ++b) {
+    if (block_tags_[b % block_count_] != b + 1) return false;
+  }
+  return true;
+}
+
+std::size_t InputFile::read_blocks(uint64_t offset, uint8_t* dst, std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    const uint64_t pos = offset + done;
+    const uint64_t b = pos / kCacheBlockSize;
+    const uint64_t start = b * kCacheBlockSize;
+    const auto slot = static_cast<std::size_t>(b % block_count_);
+    uint8_t* block = blocks_ + slot * kCacheBlockSize;
+    auto len = static_cast<std::size_t>(std::min<uint64_t>(kCacheBlockSize, size_ - start));
+    if (block_tags_[slot] != b + 1) {
+      // Only whole blocks are kept: a file that came up short is asked again.
+      const std::size_t got = read_direct(start, block, len);
+      block_tags_[slot] = got == len ? b + 1 : 0;
+      len = got;
+    }
+    const auto at = static_cast<std::size_t>(pos - start);
+    if (at >= len) break;
+    const std::size_t take = std::min(n - done, len - at);
+    std::memcpy(dst + done, block + at, take);
+    done += take;
+  }
+  return done;
 }
 
 std::size_t InputFile::refill(uint64_t offset, std::size_t n) {

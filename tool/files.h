@@ -2,6 +2,7 @@
 // output that appears at its path only once it is complete.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,12 @@ namespace quarnel {
 // a core's cache.
 constexpr std::size_t kInputWindowSize = std::size_t{1} << 17;
 constexpr std::size_t kOutputBufferSize = std::size_t{1} << 17;
+// Small reads far from the window are kept in blocks. A link takes the
+// source's replacing airports in the base's order, so they come from anywhere
+// in the source; with the blocks, a source of up to 2 MiB is read once, not
+// once per airport.
+constexpr std::size_t kCacheBlockSize = 4096;
+constexpr std::size_t kCacheBlocks = 512;
 
 // A read-only input. Reads are positional: the caller says where, the file
 // says how many bytes were there.
@@ -38,12 +45,19 @@ class InputFile {
   // that reads near one another are served without a system call. Without a
   // window every read goes to the file.
   void attach_window(uint8_t* buffer, std::size_t size);
+  // Lends the file `count` (at most kCacheBlocks) blocks of kCacheBlockSize
+  // bytes for the small reads that jump away from the window.
+  void attach_block_cache(uint8_t* blocks, std::size_t count);
 
  private:
   std::size_t read_direct(uint64_t offset, uint8_t* dst, std::size_t n);
   // Makes the window start at `offset` and hold at least `n` bytes, as far as
   // the file has them; returns the bytes it holds.
   std::size_t refill(uint64_t offset, std::size_t n);
+  bool window_holds(uint64_t offset, std::size_t n) const;
+  bool blocks_hold(uint64_t offset, std::size_t n) const;
+  // Serves the read from the blocks, reading those not yet held.
+  std::size_t read_blocks(uint64_t offset, uint8_t* dst, std::size_t n);
 
   std::FILE* file_ = nullptr;
   std::string path_;
@@ -56,6 +70,16 @@ class InputFile {
   // How much the next refill reads: it grows while reads run on through the
   // file and starts small again after a jump.
   std::size_t read_ahead_ = 0;
+  // Where the last read ended (a read that starts there runs on), and
+  // whether it was served from the blocks.
+  uint64_t last_end_ = 0;
+  bool last_from_blocks_ = false;
+
+  // Direct-mapped: block b of the file lives in slot b % block_count_. A tag
+  // is the block's number + 1; 0 marks a slot that holds nothing.
+  uint8_t* blocks_ = nullptr;
+  std::size_t block_count_ = 0;
+  std::array<uint64_t, kCacheBlocks> block_tags_{};
 };
 
 // The output is written to a temporary file beside its final path and renamed

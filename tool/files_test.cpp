@@ -21,24 +21,31 @@ class FilesTest : public ToolTest {
   }
 };
 
-// Whatever the window's size and the pattern of reads (runs through the file,
-// jumps back and forth, reads across the end, reads larger than the window),
-// every read returns exactly the file's bytes and counts.
+// Whatever the window's size, the block cache's size and the pattern of reads
+// (runs through the file, jumps back and forth, small reads far apart, reads
+// across the end, reads larger than the window), every read returns exactly
+// the file's bytes and counts.
 TEST_F(FilesTest, WindowedReadsReturnTheFilesBytes) {
   const Bytes content = random_bytes(300007, 7);
   const std::string path = put("in.bin", content);
   std::vector<uint8_t> window(kInputWindowSize);
-  for (const std::size_t window_size : {std::size_t{0}, std::size_t{1}, std::size_t{7},
-                                        std::size_t{4096}, std::size_t{65536}, kInputWindowSize}) {
+  std::vector<uint8_t> blocks(kCacheBlocks * kCacheBlockSize);
+  const std::size_t windows[] = {0, 1, 7, 4096, 65536, kInputWindowSize};
+  const std::size_t caches[] = {0, 1, 3, kCacheBlocks};
+  for (int config = 0; config < 24; ++config) {
+    const std::size_t window_size = windows[config % 6];
+    const std::size_t cache_blocks = caches[config / 6];
+    SCOPED_TRACE(::testing::Message() << "window " << window_size << ", blocks " << cache_blocks);
     InputFile in;
     in.attach_window(window.data(), window_size);
+    in.attach_block_cache(blocks.data(), cache_blocks);
     ASSERT_TRUE(in.open(path));
-    std::mt19937_64 rng(window_size);
+    std::mt19937_64 rng(static_cast<uint64_t>(config));
     uint64_t offset = 0;
     std::vector<uint8_t> got(200000);
     for (int i = 0; i < 4000; ++i) {
       std::size_t n = 0;
-      switch (rng() % 6) {
+      switch (rng() % 7) {
         case 0:
           offset = rng() % (content.size() + 50);
           n = rng() % 64;
@@ -57,6 +64,10 @@ TEST_F(FilesTest, WindowedReadsReturnTheFilesBytes) {
           offset = content.size() - rng() % 100;
           n = rng() % 200;
           break;  // the end
+        case 5:
+          offset = rng() % content.size();
+          n = rng() % 9000;
+          break;  // a jump to a record that may span blocks
         default:
           n = rng() % 2 == 0 ? 0 : 150000 + rng() % 50000;
           break;  // huge
@@ -64,7 +75,7 @@ TEST_F(FilesTest, WindowedReadsReturnTheFilesBytes) {
       const std::size_t count = in.read_at(offset, got.data(), n);
       const std::size_t expected =
           offset >= content.size() ? 0 : std::min<std::size_t>(n, content.size() - offset);
-      ASSERT_EQ(count, expected) << "window " << window_size << ", read " << i;
+      ASSERT_EQ(count, expected) << "read " << i;
       ASSERT_TRUE(std::equal(
           got.begin(), got.begin() + static_cast<long>(count),
           content.begin() + static_cast<long>(std::min<uint64_t>(offset, content.size()))))
@@ -74,19 +85,23 @@ TEST_F(FilesTest, WindowedReadsReturnTheFilesBytes) {
   }
 }
 
-TEST_F(FilesTest, ReopeningForgetsTheWindow) {
+TEST_F(FilesTest, ReopeningForgetsTheWindowAndTheBlocks) {
   std::vector<uint8_t> window(4096);
-  const std::string a = put("a.bin", Bytes(100, 0xAA));
-  const std::string b = put("b.bin", Bytes(100, 0xBB));
+  std::vector<uint8_t> blocks(4 * kCacheBlockSize);
+  const std::string a = put("a.bin", Bytes(100000, 0xAA));
+  const std::string b = put("b.bin", Bytes(100000, 0xBB));
   InputFile in;
   in.attach_window(window.data(), window.size());
-  uint8_t byte = 0;
-  ASSERT_TRUE(in.open(a));
-  ASSERT_EQ(in.read_at(10, &byte, 1), 1u);
-  EXPECT_EQ(byte, 0xAA);
-  ASSERT_TRUE(in.open(b));
-  ASSERT_EQ(in.read_at(10, &byte, 1), 1u);
-  EXPECT_EQ(byte, 0xBB);
+  in.attach_block_cache(blocks.data(), 4);
+  for (const auto& [path, value] : {std::pair{a, 0xAA}, std::pair{b, 0xBB}}) {
+    ASSERT_TRUE(in.open(path));
+    // At the start (the window), then far away (the blocks).
+    for (const uint64_t offset : {uint64_t{10}, uint64_t{90000}}) {
+      uint8_t byte = 0;
+      ASSERT_EQ(in.read_at(offset, &byte, 1), 1u);
+      EXPECT_EQ(byte, value) << offset;
+    }
+  }
 }
 
 // Writes through a lent buffer, with seeks back to patch and reads of what

@@ -53,6 +53,7 @@ std::size_t carve(RunState& rs, uint8_t* base) {
   uint8_t* slots = take(kNameSlots * sizeof(uint32_t));
   uint8_t* keys = take(kCatalogueCapacity * sizeof(uint64_t));
   uint8_t* files = take(2 * kInputWindowSize + kOutputBufferSize);
+  uint8_t* blocks = take(kCacheBlocks * kCacheBlockSize);
   if (base == nullptr) return at;
   rs.object_buffer.reset(object);
   rs.catalogue.reset(std::uninitialized_value_construct_n(
@@ -62,6 +63,7 @@ std::size_t carve(RunState& rs, uint8_t* base) {
   rs.lookups.name_slots.reset(reinterpret_cast<uint32_t*>(slots));
   rs.lookups.facility_keys.reset(reinterpret_cast<uint64_t*>(keys));
   rs.file_buffers.reset(files);
+  rs.source_blocks.reset(blocks);
   return at;
 }
 
@@ -88,6 +90,8 @@ bool RunState::allocate() {
   first_input.attach_window(files, kInputWindowSize);
   second_input.attach_window(files + kInputWindowSize, kInputWindowSize);
   output.attach_buffer(files + 2 * kInputWindowSize, kOutputBufferSize);
+  // Only the second input is read out of order (the link's source).
+  second_input.attach_block_cache(source_blocks.get(), kCacheBlocks);
   return true;
 }
 

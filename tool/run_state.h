@@ -71,13 +71,12 @@ struct ArenaRelease {
 
 // The Catalogue's lookup indexes (lookup.cpp), in blocks allocated with it.
 struct CatalogueLookups {
-  Block<uint32_t> name_slots;       // hash bits | (index + 1); 0 is free
-  std::size_t name_mask = 0;        // slots in use - 1
-  Block<uint64_t> facility_keys;    // base_offset << 32 | index, sorted
-  std::size_t facilities = 0;       // facility entries at the Catalogue's start
-  bool facilities_in_place = true;  // they stand at rising offsets: no keys
-  std::size_t leading_run = 0;      // entries at the start of the first one's kind
-  std::size_t indexed = 0;          // the Catalogue count they describe
+  Block<uint32_t> name_slots;     // hash bits | (index + 1); 0 is free
+  std::size_t name_mask = 0;      // slots in use - 1
+  Block<uint64_t> facility_keys;  // base_offset << 32 | index, sorted
+  std::size_t facilities = 0;     // facility entries at the Catalogue's start
+  std::size_t leading_run = 0;    // entries at the start of the first one's kind
+  std::size_t indexed = 0;        // the Catalogue count they describe
   bool ready = false;
 };
 
@@ -102,6 +101,8 @@ struct RunState {
   CatalogueLookups lookups;
   // The two input windows and the output buffer, lent to the files below.
   Block<uint8_t> file_buffers;
+  // The second input's block cache.
+  Block<uint8_t> source_blocks;
 
   ScanStatistics stats;
   CoverageBox airport_box = kEmptyBox;
