@@ -75,7 +75,8 @@ std::string unprivileged_unavailable() {
   probe.unprivileged = true;
   const Outcome o = run_quarnel(probe);
   if (o.exited && o.exit_code == 0) return {};
-  return "running as root and cannot drop to an unprivileged user; permission checks do not apply";
+  return "running as root, and the binary cannot be run as an unprivileged user (uid 65534) "
+         "here, so permission checks cannot be made";
 }
 
 // --- A full disk --------------------------------------------------------------
