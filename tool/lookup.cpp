@@ -47,8 +47,10 @@ namespace {
 // Open addressing with linear probing, filled in Catalogue order and never
 // thinned: of the entries that share a name, the earliest sits first on the
 // probe path, so the first match found is the first in the Catalogue. The
-// table is sized by the entries it holds; clearing a table for a capacity
-// that a small file never uses would cost more than its lookups.
+// table holds the first `count` entries only, as many as the lookups asked
+// for so far: a link asks only within the leading run of airports, and
+// hashing the names of every name-list entry as well would cost more than
+// its lookups.
 void build_name_table(RunState& rs, std::size_t count) {
   CatalogueLookups& l = rs.lookups;
   const std::size_t size = std::min(std::bit_ceil(count + count / 2 + 16), kNameSlots);
@@ -63,6 +65,7 @@ void build_name_table(RunState& rs, std::size_t count) {
     while (slots[s] != 0) s = (s + 1) & l.name_mask;
     slots[s] = (h & ~kIndexMask) | static_cast<uint32_t>(i + 1);
   }
+  l.named = count;
 }
 
 // The facility entries are the Catalogue's first entries, up to the first
@@ -78,14 +81,15 @@ void build_facility_keys(RunState& rs, std::size_t count) {
   }
   if (!std::is_sorted(keys, keys + n)) std::sort(keys, keys + n);
   rs.lookups.facilities = n;
+  rs.lookups.keyed = true;
 }
 
 void ensure_lookups(RunState& rs) {
   CatalogueLookups& l = rs.lookups;
   const std::size_t count = std::min(rs.catalogue_count, kCatalogueCapacity);
   if (l.ready && l.indexed == count) return;
-  build_name_table(rs, count);
-  build_facility_keys(rs, count);
+  l.named = 0;
+  l.keyed = false;
   std::size_t run = count > 0 ? 1 : 0;
   while (run < count && rs.catalogue[run].kind == rs.catalogue[0].kind) ++run;
   l.leading_run = run;
@@ -109,13 +113,14 @@ void invalidate_lookups(RunState& rs) { rs.lookups.ready = false; }
 
 CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_view name) {
   ensure_lookups(rs);
-  const CatalogueLookups& l = rs.lookups;
+  CatalogueLookups& l = rs.lookups;
   if (l.indexed == 0) return nullptr;
   std::size_t limit = l.indexed;
   if (kind != 0) {
     if (rs.catalogue[0].kind != kind) return nullptr;
     limit = l.leading_run;
   }
+  if (l.named < limit) build_name_table(rs, limit);
   const uint32_t h = lookup_name_hash(name);
   for (std::size_t s = h & l.name_mask;; s = (s + 1) & l.name_mask) {
     const uint32_t slot = l.name_slots[s];
@@ -129,6 +134,7 @@ CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_vie
 
 CatalogueEntry* find_facility_by_offset(RunState& rs, uint32_t offset, bool only_selected) {
   ensure_lookups(rs);
+  if (!rs.lookups.keyed) build_facility_keys(rs, rs.lookups.indexed);
   CatalogueEntry* e = first_facility_at(rs, offset);
   return e != nullptr && only_selected && !is_selected(*e) ? nullptr : e;
 }
