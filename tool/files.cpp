@@ -51,7 +51,7 @@ void InputFile::close() {
   block_tags_.fill(0);
 }
 
-std::size_t InputFile::read_at(uint64_t offset, uint8_t* dst, std::size_t n) {
+std::size_t InputFile::read_outside_window(uint64_t offset, uint8_t* dst, std::size_t n) {
   if (file_ == nullptr || offset >= size_ || n == 0) return 0;
   if (n > size_ - offset) n = static_cast<std::size_t>(size_ - offset);
   if (window_ == nullptr || n > window_size_) return read_direct(offset, dst, n);
@@ -75,11 +75,6 @@ std::size_t InputFile::read_at(uint64_t offset, uint8_t* dst, std::size_t n) {
   last_end_ = offset + got;
   last_from_blocks_ = from_blocks;
   return got;
-}
-
-bool InputFile::window_holds(uint64_t offset, std::size_t n) const {
-  return offset >= window_start_ && offset - window_start_ <= window_len_ &&
-         window_len_ - (offset - window_start_) >= n;
 }
 
 bool InputFile::blocks_hold(uint64_t offset, std::size_t n) const {

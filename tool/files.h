@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace quarnel {
@@ -39,7 +40,16 @@ class InputFile {
   uint64_t size() const { return size_; }
 
   // Reads up to `n` bytes at `offset`; returns how many were read.
-  std::size_t read_at(uint64_t offset, uint8_t* dst, std::size_t n);
+  std::size_t read_at(uint64_t offset, uint8_t* dst, std::size_t n) {
+    // Most reads fall inside the window; they are served here, inline.
+    if (n > 0 && window_holds(offset, n)) {
+      std::memcpy(dst, window_ + (offset - window_start_), n);
+      last_end_ = offset + n;
+      last_from_blocks_ = false;
+      return n;
+    }
+    return read_outside_window(offset, dst, n);
+  }
 
   // Lends the file `size` bytes in which it keeps a window of its contents, so
   // that reads near one another are served without a system call. Without a
@@ -54,7 +64,11 @@ class InputFile {
   // Makes the window start at `offset` and hold at least `n` bytes, as far as
   // the file has them; returns the bytes it holds.
   std::size_t refill(uint64_t offset, std::size_t n);
-  bool window_holds(uint64_t offset, std::size_t n) const;
+  std::size_t read_outside_window(uint64_t offset, uint8_t* dst, std::size_t n);
+  bool window_holds(uint64_t offset, std::size_t n) const {
+    return offset >= window_start_ && offset - window_start_ <= window_len_ &&
+           window_len_ - (offset - window_start_) >= n;
+  }
   bool blocks_hold(uint64_t offset, std::size_t n) const;
   // Serves the read from the blocks, reading those not yet held.
   std::size_t read_blocks(uint64_t offset, uint8_t* dst, std::size_t n);
