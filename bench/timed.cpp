@@ -1,7 +1,6 @@
 // Runs one command and prints its wall time and the processor time it used,
-// in microseconds: "wall user system". The processor time comes from the
-// kernel's account of the child, so it is not inflated by time spent waiting
-// for a processor on a busy machine, as the wall time is.
+// in microseconds: "wall user system". Where the kernel samples processor
+// time at its clock ticks, the last two are only good to a few milliseconds.
 //
 //   timed [--out FILE] command [argument...]
 //
