@@ -113,6 +113,14 @@ void put16(Bytes& b, uint16_t v);
 uint32_t get32(const Bytes& b, std::size_t off);
 void set32(Bytes& b, std::size_t off, uint32_t v);
 
+// "A17" for ("A", 17). Built by appending: g++ 12 at -O3 warns falsely about
+// `"A" + std::to_string(i)`.
+inline std::string numbered(const char* prefix, long i) {
+  std::string s(prefix);
+  s += std::to_string(i);
+  return s;
+}
+
 // Files on disk for tests that run the real program.
 void write_file(const std::string& path, const Bytes& bytes);
 Bytes read_file(const std::string& path);

@@ -46,12 +46,18 @@ class CliTest : public ::testing::Test {
   Result run(const std::vector<std::string>& args) {
     const char* exe = std::getenv("QUARNEL_EXE");
     if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
-    std::string line;
-    if (under_runner()) line = std::string(std::getenv("QUARNEL_RUNNER")) + " ";
-    line += quoted(exe != nullptr ? exe : "quarnel");
-    for (const std::string& a : args) line += " " + quoted(a);
     // Detached from any terminal, so the no-argument notice stays off the screen.
-    line = "setsid " + line + " </dev/null";
+    std::string line = "setsid ";
+    if (under_runner()) {
+      line += std::getenv("QUARNEL_RUNNER");
+      line += ' ';
+    }
+    line += quoted(exe != nullptr ? exe : "quarnel");
+    for (const std::string& a : args) {
+      line += ' ';
+      line += quoted(a);
+    }
+    line += " </dev/null";
     Result r;
     r.rc = afdtest::run_in(dir.path(), line, &r.out);
     // The Windows build writes its lines in text mode.
@@ -446,7 +452,7 @@ TEST_F(CliTest, ExtractOutcomesWithoutOutput) {
   };
   const std::vector<std::string> many = [] {
     std::vector<std::string> a{"-C", "in.bgl"};
-    for (int i = 0; i < 65; ++i) a.push_back("N" + std::to_string(i));
+    for (int i = 0; i < 65; ++i) a.push_back(afdtest::numbered("N", static_cast<long>(i)));
     return a;
   }();
   const Case cases[] = {

@@ -94,20 +94,22 @@ TEST_F(RoundTripTest, LinkedFileRelinksEveryNameToItsMovedFacility) {
   AfdBuilder base;
   std::vector<int> ids;
   for (int i = 0; i < 30; ++i) {
-    ids.push_back(base.add(Facility::airport("A" + std::to_string(i), i, i, i % 4 == 0)));
+    ids.push_back(base.add(
+        Facility::airport(afdtest::numbered("A", static_cast<long>(i)), i, i, i % 4 == 0)));
   }
   base.add(Facility::vor("V"));
   for (int l = 0; l < 3; ++l) {
     auto& list = base.add_list();
-    list.entries.push_back(NameRef(0x40001, "CITY" + std::to_string(l)));
+    list.entries.push_back(NameRef(0x40001, afdtest::numbered("CITY", static_cast<long>(l))));
     for (int i = l; i < 30; i += 3) {
-      list.entries.push_back(
-          NameRef(0x50001, "A" + std::to_string(i), ids[static_cast<std::size_t>(i)]));
+      list.entries.push_back(NameRef(0x50001, afdtest::numbered("A", static_cast<long>(i)),
+                                     ids[static_cast<std::size_t>(i)]));
     }
   }
   AfdBuilder source;
   for (int i = 0; i < 30; i += 7) {
-    Facility f = Facility::airport("A" + std::to_string(i), 1000 + i, 1000 + i);
+    Facility f =
+        Facility::airport(afdtest::numbered("A", static_cast<long>(i)), 1000 + i, 1000 + i);
     f.extra.push_back({0x10030, Bytes(static_cast<std::size_t>(i * 13), 9)});  // sizes change
     source.add(f);
   }
@@ -118,13 +120,14 @@ TEST_F(RoundTripTest, LinkedFileRelinksEveryNameToItsMovedFacility) {
   const Scanned out = read_back(dir.file("out.bgl"));
   ASSERT_EQ(out.entries.size(), 31u + 3u + 3u + 30u);
   for (int i = 0; i < 30; ++i)
-    EXPECT_EQ(out.names[static_cast<std::size_t>(i)], "A" + std::to_string(i));
+    EXPECT_EQ(out.names[static_cast<std::size_t>(i)], afdtest::numbered("A", static_cast<long>(i)));
   expect_links_to_named_facilities(out);
 }
 
 TEST_F(RoundTripTest, LinkOfAFullCatalogueKeepsTheChainWhole) {
   AfdBuilder base;
-  for (int i = 0; i < 19999; ++i) base.add(Facility::airport("A" + std::to_string(i)));
+  for (int i = 0; i < 19999; ++i)
+    base.add(Facility::airport(afdtest::numbered("A", static_cast<long>(i))));
   base.add_list().entries = {NameRef(0x40001, "LOST"), NameRef(0x50001, "A1", 1)};
   AfdBuilder source;
   source.add(Facility::airport("A5", 7, 7));

@@ -17,11 +17,8 @@ using afdtest::NameRef;
 
 constexpr int32_t kHead = 0x30001, kEntry = 0x30002;
 
-// Built by appending: g++ 12 at -O3 warns falsely about `"N" + std::to_string(k)`.
 std::string numbered(const char* prefix, std::size_t i) {
-  std::string s(prefix);
-  s += std::to_string(i);
-  return s;
+  return afdtest::numbered(prefix, static_cast<long>(i));
 }
 
 // What the lookups mean: walks from the first entry. The indexes must give

@@ -14,7 +14,8 @@ class StatisticsTest : public ToolTest {};
 
 TEST_F(StatisticsTest, OverflowLineComesBeforeTheReport) {
   AfdBuilder b;
-  for (int i = 0; i < 20000; ++i) b.add(Facility::airport("A" + std::to_string(i), i, -i));
+  for (int i = 0; i < 20000; ++i)
+    b.add(Facility::airport(afdtest::numbered("A", static_cast<long>(i)), i, -i));
   b.add_list().entries = {afdtest::NameRef(0x40001, "LOST")};
   const std::string path = put("full.bgl", b.build());
   afdtest::CapturedStdout out;

@@ -122,7 +122,7 @@ TEST_F(DamagedFileTest, EveryCutLength) {
   const Bytes whole = rich_file().build();
   for (std::size_t len = 0; len <= whole.size(); ++len) {
     run_all(Bytes(whole.begin(), whole.begin() + static_cast<long>(len)),
-            "cut at " + std::to_string(len));
+            afdtest::numbered("cut at ", static_cast<long>(len)));
     if (HasFailure()) break;
   }
 }
@@ -140,7 +140,8 @@ TEST_F(DamagedFileTest, HostileSizeFields) {
     for (uint32_t value : {0xFFFFFFFFu, 0u, 1u, 7u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFF8u}) {
       Bytes damaged = whole;
       afdtest::set32(damaged, field, value);
-      run_all(damaged, "size at " + std::to_string(field) + " = " + std::to_string(value));
+      run_all(damaged, afdtest::numbered("size at ", static_cast<long>(field)) +
+                           afdtest::numbered(" = ", static_cast<long>(value)));
     }
     if (HasFailure()) break;
   }
@@ -154,7 +155,8 @@ TEST_F(DamagedFileTest, HostileOffsetsAndLinks) {
     for (uint32_t value : {0u, 1u, 168u, 0xFFFFFFF0u, static_cast<uint32_t>(whole.size() - 4)}) {
       Bytes damaged = whole;
       afdtest::set32(damaged, field, value);
-      run_all(damaged, "offset at " + std::to_string(field) + " = " + std::to_string(value));
+      run_all(damaged, afdtest::numbered("offset at ", static_cast<long>(field)) +
+                           afdtest::numbered(" = ", static_cast<long>(value)));
     }
   }
 }
