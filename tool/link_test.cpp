@@ -20,15 +20,8 @@ struct Scanned {
   std::vector<std::string> names;
 };
 
-class RoundTripTest : public ToolTest {
+class RoundTripTest : public InScratchFolderTest {
  protected:
-  void SetUp() override {
-    ToolTest::SetUp();
-    saved_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-  }
-  void TearDown() override { std::filesystem::current_path(saved_cwd_); }
-
   int link(const std::string& base, const std::string& source, const std::string& out) {
     rs.reset();
     rs.first_input_path = base;
@@ -86,8 +79,6 @@ class RoundTripTest : public ToolTest {
       EXPECT_TRUE(found) << s.names[i] << " links to " << e.facility_offset;
     }
   }
-
-  std::filesystem::path saved_cwd_;
 };
 
 TEST_F(RoundTripTest, LinkedFileRelinksEveryNameToItsMovedFacility) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "afd_builder.h"
@@ -40,6 +41,21 @@ class ToolTest : public ::testing::Test {
 
   afdtest::ScratchDir dir;
   RunState rs;
+};
+
+// For tests that run the extract command, which writes into the current
+// folder: the scratch folder is current while the test runs.
+class InScratchFolderTest : public ToolTest {
+ protected:
+  void SetUp() override {
+    ToolTest::SetUp();
+    saved_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+  }
+  void TearDown() override { std::filesystem::current_path(saved_cwd_); }
+
+ private:
+  std::filesystem::path saved_cwd_;
 };
 
 }  // namespace quarnel::testing

@@ -63,17 +63,8 @@ void expect_consistent_report(const Outcome& o) {
   EXPECT_LE(s.ai_airports, s.airports);
 }
 
-class DamagedFileTest : public ToolTest {
+class DamagedFileTest : public InScratchFolderTest {
  protected:
-  // The extract command writes into the current folder.
-  void SetUp() override {
-    ToolTest::SetUp();
-    saved_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-  }
-  void TearDown() override { std::filesystem::current_path(saved_cwd_); }
-  std::filesystem::path saved_cwd_;
-
   // Runs statistics, extract and link on `bytes` (as base and as source) and
   // checks each outcome.
   void run_all(const Bytes& bytes, const std::string& what) {
