@@ -1,15 +1,4 @@
 # Cross-compiling for Windows (i686) with the mingw-w64 toolchain.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(QUARNEL_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${QUARNEL_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${QUARNEL_MINGW_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${QUARNEL_MINGW_PREFIX}-windres)
-
-# Libraries and headers come from the target's tree only; programs from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${QUARNEL_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

@@ -255,49 +255,30 @@ Bytes without_run_stamp(Bytes b) {
   return b;
 }
 
-TEST(OutputIsAnInput, LinkOverTheBaseGivesTheSameFileAsElsewhere) {
-  ScratchFolder dir;
-  const Bytes base = big_base(4, 3000);
-  const Bytes source = small_source();
-  dir.put("base.bgl", base);
-  dir.put("source.bgl", source);
-  Launch reference;
-  reference.dir = dir.path();
-  reference.args = {"-R", "base.bgl", "source.bgl", "reference.bgl"};
-  ASSERT_EQ(run_quarnel(reference).exit_code, 0);
+TEST(OutputIsAnInput, LinkOverEitherInputGivesTheSameFileAsElsewhere) {
+  for (const std::string overwritten : {"base.bgl", "source.bgl"}) {
+    SCOPED_TRACE(overwritten);
+    ScratchFolder dir;
+    const Bytes base = big_base(4, 3000);
+    const Bytes source = small_source();
+    dir.put("base.bgl", base);
+    dir.put("source.bgl", source);
+    Launch reference;
+    reference.dir = dir.path();
+    reference.args = {"-R", "base.bgl", "source.bgl", "reference.bgl"};
+    ASSERT_EQ(run_quarnel(reference).exit_code, 0);
 
-  Launch l = reference;
-  l.args = {"-R", "base.bgl", "source.bgl", "base.bgl"};
-  const Outcome o = run_quarnel(l);
-  ASSERT_TRUE(o.exited);
-  EXPECT_EQ(o.exit_code, 0);
-  EXPECT_EQ(o.out, kBanner);
-  EXPECT_EQ(without_run_stamp(dir.get("base.bgl")), without_run_stamp(dir.get("reference.bgl")));
-  EXPECT_NE(dir.get("base.bgl"), base);
-  EXPECT_EQ(dir.get("source.bgl"), source);
-  EXPECT_EQ(dir.listing(), sorted({"base.bgl", "reference.bgl", "source.bgl"}));
-}
-
-TEST(OutputIsAnInput, LinkOverTheSource) {
-  ScratchFolder dir;
-  const Bytes base = big_base(4, 3000);
-  const Bytes source = small_source();
-  dir.put("base.bgl", base);
-  dir.put("source.bgl", source);
-  Launch reference;
-  reference.dir = dir.path();
-  reference.args = {"-R", "base.bgl", "source.bgl", "reference.bgl"};
-  ASSERT_EQ(run_quarnel(reference).exit_code, 0);
-
-  Launch l = reference;
-  l.args = {"-R", "base.bgl", "source.bgl", "source.bgl"};
-  const Outcome o = run_quarnel(l);
-  ASSERT_TRUE(o.exited);
-  EXPECT_EQ(o.exit_code, 0);
-  EXPECT_EQ(o.out, kBanner);
-  EXPECT_EQ(without_run_stamp(dir.get("source.bgl")), without_run_stamp(dir.get("reference.bgl")));
-  EXPECT_EQ(dir.get("base.bgl"), base);
-  EXPECT_EQ(dir.listing(), sorted({"base.bgl", "reference.bgl", "source.bgl"}));
+    Launch l = reference;
+    l.args = {"-R", "base.bgl", "source.bgl", overwritten};
+    const Outcome o = run_quarnel(l);
+    ASSERT_TRUE(o.exited);
+    EXPECT_EQ(o.exit_code, 0);
+    EXPECT_EQ(o.out, kBanner);
+    EXPECT_EQ(without_run_stamp(dir.get(overwritten)), without_run_stamp(dir.get("reference.bgl")));
+    const bool base_replaced = overwritten == "base.bgl";
+    EXPECT_EQ(dir.get(base_replaced ? "source.bgl" : "base.bgl"), base_replaced ? source : base);
+    EXPECT_EQ(dir.listing(), sorted({"base.bgl", "reference.bgl", "source.bgl"}));
+  }
 }
 
 TEST(OutputIsAnInput, ExtractFromAfdtmp) {

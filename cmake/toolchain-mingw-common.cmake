@@ -1,0 +1,14 @@
+# Shared by the two Windows toolchain files, which set QUARNEL_MINGW_PREFIX and
+# CMAKE_SYSTEM_PROCESSOR before including this.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${QUARNEL_MINGW_PREFIX}-gcc)
+set(CMAKE_CXX_COMPILER ${QUARNEL_MINGW_PREFIX}-g++)
+set(CMAKE_RC_COMPILER ${QUARNEL_MINGW_PREFIX}-windres)
+
+# Libraries and headers come from the target's tree only; programs from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${QUARNEL_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
