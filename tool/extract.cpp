@@ -192,6 +192,7 @@ int run_extract(RunState& rs, const std::string& path, const NameTable& table) {
       result = rs.output.create(rs.output_path) ? write_extracted_file(rs) : kExitCannotWrite;
     }
   }
+  result = unless_input_failed(rs, result);
   rs.first_input.close();
   return result;
 }

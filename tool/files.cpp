@@ -44,6 +44,7 @@ void InputFile::close() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
   size_ = 0;
+  read_failed_ = false;
   window_len_ = 0;
   read_ahead_ = 0;
   last_end_ = 0;
@@ -134,7 +135,10 @@ std::size_t InputFile::refill(uint64_t offset, std::size_t n) {
 }
 
 std::size_t InputFile::read_direct(uint64_t offset, uint8_t* dst, std::size_t n) {
-  return platform::read_at(file_, offset, dst, n);
+  // Callers ask only for bytes below size(): any shortfall is a failure.
+  const std::size_t got = platform::read_at(file_, offset, dst, n);
+  if (got < n) read_failed_ = true;
+  return got;
 }
 
 void OutputFile::attach_buffer(uint8_t* buffer, std::size_t size) {
@@ -144,8 +148,10 @@ void OutputFile::attach_buffer(uint8_t* buffer, std::size_t size) {
 
 bool OutputFile::create(const std::string& final_path) {
   abandon();
-  if (platform::check_output_path(final_path) != platform::OutputCheck::kOk) return false;
-  file_ = platform::create_temp_beside(final_path, &temp_path_);
+  if (platform::check_output_path(final_path, &target_path_) != platform::OutputCheck::kOk) {
+    return false;
+  }
+  file_ = platform::create_temp_beside(target_path_, &temp_path_);
   if (file_ == nullptr) return false;
   // Records are written a few hundred bytes at a time; the buffer turns them
   // into one system call per block.
@@ -163,7 +169,7 @@ bool OutputFile::create(const std::string& final_path) {
 
 std::size_t OutputFile::write(const uint8_t* src, std::size_t n) {
   if (file_ == nullptr || n == 0) return 0;
-  const std::size_t put = std::fwrite(src, 1, n, file_);
+  const std::size_t put = platform::write(file_, src, n);
   if (put < n) failed_ = true;
   position_ += put;
   if (position_ > end_) end_ = position_;
@@ -172,15 +178,22 @@ std::size_t OutputFile::write(const uint8_t* src, std::size_t n) {
 
 std::size_t OutputFile::read(uint8_t* dst, std::size_t n) {
   if (file_ == nullptr) return 0;
-  const std::size_t got = std::fread(dst, 1, n, file_);
+  const std::size_t got = platform::read(file_, dst, n);
+  // Only bytes written before are read back: a short read is an error.
+  if (got < n) failed_ = true;
   position_ += got;
   // A read may not be followed by a write without a positioning call.
-  platform::seek(file_, position_);
+  if (!platform::seek(file_, position_)) failed_ = true;
   return got;
 }
 
 bool OutputFile::seek(uint64_t offset) {
-  if (file_ == nullptr || !platform::seek(file_, offset)) return false;
+  if (file_ == nullptr) return false;
+  if (!platform::seek(file_, offset)) {
+    // The next write would land in the wrong place.
+    failed_ = true;
+    return false;
+  }
   position_ = offset;
   return true;
 }
@@ -189,21 +202,25 @@ bool OutputFile::seek_end() { return seek(end_); }
 
 bool OutputFile::commit() {
   if (file_ == nullptr) return false;
-  bool ok = !failed_ && std::fflush(file_) == 0 && !std::ferror(file_);
-  ok = std::fclose(file_) == 0 && ok;
+  bool ok = !failed_ && platform::flush(file_);
+  // Before the sync, so that the permissions last as well as the data.
+  if (ok) platform::adopt_final_permissions(temp_path_, target_path_);
+  // Without the sync the rename could reach the disk before the data, and a
+  // power cut would leave an empty or partial file in place of a good one.
+  ok = ok && platform::sync(file_);
+  ok = platform::close_output(file_) && ok;
   file_ = nullptr;
-  if (ok) {
-    platform::adopt_final_permissions(temp_path_, final_path_);
-    ok = platform::replace_file(temp_path_, final_path_);
-  }
+  ok = ok && platform::replace_file(temp_path_, target_path_);
   if (!ok) platform::remove_file(temp_path_);
   temp_path_.clear();
-  return ok;
+  // The rename lasts only once its folder is synced. It cannot be taken back,
+  // so a failure here leaves the whole new file in place, and is reported.
+  return ok && platform::sync_folder_of(target_path_);
 }
 
 void OutputFile::abandon() {
   if (file_ != nullptr) {
-    std::fclose(file_);
+    platform::close_output(file_);
     file_ = nullptr;
   }
   if (!temp_path_.empty()) {

@@ -38,6 +38,9 @@ class InputFile {
   const std::string& path() const { return path_; }
   // Size of the file when it was opened; reads never go past it.
   uint64_t size() const { return size_; }
+  // Whether a read since open() found fewer bytes than the file held then: a
+  // read error, or a file cut short meanwhile.
+  bool read_failed() const { return read_failed_; }
 
   // Reads up to `n` bytes at `offset`; returns how many were read.
   std::size_t read_at(uint64_t offset, uint8_t* dst, std::size_t n) {
@@ -76,6 +79,7 @@ class InputFile {
   std::FILE* file_ = nullptr;
   std::string path_;
   uint64_t size_ = 0;
+  bool read_failed_ = false;
 
   uint8_t* window_ = nullptr;
   std::size_t window_size_ = 0;
@@ -96,9 +100,11 @@ class InputFile {
   std::array<uint64_t, kCacheBlocks> block_tags_{};
 };
 
-// The output is written to a temporary file beside its final path and renamed
-// over it by commit(), so no reader ever sees a partial file and an earlier
-// file at the path survives every failure.
+// The output is written to a temporary file beside its final path, synced, and
+// renamed over it by commit(), so no reader ever sees a partial file, an
+// earlier file at the path survives every failure, and after a power cut the
+// path holds either the earlier file or the whole new one. A path that is a
+// symbolic link stays one: the file it leads to is replaced.
 class OutputFile {
  public:
   OutputFile() = default;
@@ -122,11 +128,12 @@ class OutputFile {
   uint64_t size() const { return end_; }
   bool seek(uint64_t offset);
   bool seek_end();
-  // Whether any write so far fell short.
+  // Whether any write, seek or read-back so far failed.
   bool failed() const { return failed_; }
 
-  // Flushes, closes and moves the file to its final path. On failure nothing
-  // is left behind and false is returned.
+  // Flushes, syncs, closes and moves the file to its final path, then syncs
+  // that folder. Until the move fails nothing is left behind; only a failing
+  // sync of the folder after it returns false with the new file in place.
   bool commit();
   // Drops the temporary file; the final path is untouched.
   void abandon();
@@ -134,6 +141,7 @@ class OutputFile {
  private:
   std::FILE* file_ = nullptr;
   std::string final_path_;
+  std::string target_path_;  // final_path_ with its symbolic links followed
   std::string temp_path_;
   uint8_t* buffer_ = nullptr;
   std::size_t buffer_size_ = 0;

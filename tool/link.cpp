@@ -149,6 +149,7 @@ int run_link(RunState& rs) {
       result = write_linked_file(rs, base_image);
     }
   }
+  result = unless_input_failed(rs, result);
   rs.first_input.close();
   rs.second_input.close();
   return result;

@@ -9,6 +9,31 @@
 
 namespace quarnel::platform {
 
+// The calls of this layer that touch a file and whose failure the tool must
+// handle, named for the fault-injection test.
+enum class Call : uint8_t {
+  kOpenInput,
+  kInputSize,
+  kRead,
+  kCheckOutput,
+  kCreateTemp,
+  kWrite,
+  kReadBack,
+  kSeek,
+  kFlush,
+  kSyncFile,
+  kCloseOutput,
+  kRename,
+  kSyncFolder,
+};
+
+// Test seam: when set, each of those calls asks the hook first and, when it
+// answers true, fails the way the real call would, without making it. Null in
+// real runs, where it costs one predictable branch per call.
+using CallHook = bool (*)(Call);
+extern CallHook g_call_hook;
+inline bool injected_failure(Call call) { return g_call_hook != nullptr && g_call_hook(call); }
+
 // Opens an existing file for reading only (inputs are never changed, so they
 // need not be writable). Returns null when the file cannot be opened.
 std::FILE* open_input(const std::string& path);
@@ -31,12 +56,26 @@ void release_blocks(void* blocks, std::size_t size);
 bool seek(std::FILE* f, uint64_t offset);
 
 // Why an output path cannot be written, checked before anything is written.
-enum class OutputCheck { kOk, kIsDirectory, kNotAFile, kReadOnly };
-OutputCheck check_output_path(const std::string& path);
+enum class OutputCheck { kOk, kIsDirectory, kNotAFile, kReadOnly, kUnresolvable };
+// Checks the file an output path leads to and fills `target` with its path:
+// the end of a chain of symbolic links (made even when it does not exist yet),
+// so that the link stays a link; the path itself otherwise.
+OutputCheck check_output_path(const std::string& path, std::string* target);
 
 // Creates a new, empty temporary file in the folder of `final_path`, opened for
 // reading and writing in binary mode. Fills `temp_path`; null on failure.
 std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_path);
+
+// The output's stream: the caller's buffer in front of the temporary file.
+// Each returns the bytes moved; fewer on an error.
+std::size_t write(std::FILE* f, const uint8_t* src, std::size_t n);
+std::size_t read(std::FILE* f, uint8_t* dst, std::size_t n);
+// Hands the buffered bytes to the system; false on an error of any write so far.
+bool flush(std::FILE* f);
+// Waits until the file's data is on the disk.
+bool sync(std::FILE* f);
+// Closes an output; false when its last bytes could not be written.
+bool close_output(std::FILE* f);
 
 // Gives the finished temporary file the permissions a plain create of
 // `final_path` would have given it (or those of the file it replaces).
@@ -44,6 +83,9 @@ void adopt_final_permissions(const std::string& temp_path, const std::string& fi
 
 // Moves `temp_path` over `final_path`, replacing an existing file.
 bool replace_file(const std::string& temp_path, const std::string& final_path);
+
+// Makes the last rename into the folder of `path` survive a power cut.
+bool sync_folder_of(const std::string& path);
 
 // Removes a file; failures are ignored (used to drop temporaries).
 void remove_file(const std::string& path);

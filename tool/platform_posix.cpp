@@ -16,7 +16,13 @@
 
 namespace quarnel::platform {
 
+CallHook g_call_hook = nullptr;
+
 namespace {
+
+// Longer chains of symbolic links are taken for a loop, as the system itself
+// takes them.
+constexpr int kMaxLinkHops = 40;
 
 std::string folder_of(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -72,6 +78,7 @@ void disarm_cleanup() { g_pending_armed = 0; }
 }  // namespace
 
 std::FILE* open_input(const std::string& path) {
+  if (injected_failure(Call::kOpenInput)) return nullptr;
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return nullptr;
   // fopen succeeds on a directory; reading it would fail later in confusing ways.
@@ -84,12 +91,14 @@ std::FILE* open_input(const std::string& path) {
 }
 
 int64_t file_size(std::FILE* f) {
+  if (injected_failure(Call::kInputSize)) return -1;
   struct stat st;
   if (fstat(fileno(f), &st) != 0) return -1;
   return static_cast<int64_t>(st.st_size);
 }
 
 std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  if (injected_failure(Call::kRead)) return 0;
   const int fd = fileno(f);
   std::size_t done = 0;
   while (done < n) {
@@ -134,16 +143,43 @@ void release_blocks(void* blocks, std::size_t size) {
 }
 
 bool seek(std::FILE* f, uint64_t offset) {
+  if (injected_failure(Call::kSeek)) return false;
   return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
-OutputCheck check_output_path(const std::string& path) {
+namespace {
+
+// Follows `path` through symbolic links to the name that is not one (or does
+// not exist yet). A relative link is read from the link's own folder.
+bool resolve_links(const std::string& path, std::string* target) {
+  std::string at = path;
+  std::vector<char> text(PATH_MAX);
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    struct stat st;
+    if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      *target = at;
+      return true;
+    }
+    const ssize_t n = readlink(at.c_str(), text.data(), text.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= text.size()) return false;
+    const std::string link(text.data(), static_cast<std::size_t>(n));
+    at = link[0] == '/' ? link : folder_of(at) + "/" + link;
+  }
+  return false;
+}
+
+}  // namespace
+
+OutputCheck check_output_path(const std::string& path, std::string* target) {
+  if (injected_failure(Call::kCheckOutput) || !resolve_links(path, target)) {
+    return OutputCheck::kUnresolvable;
+  }
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return OutputCheck::kOk;
+  if (stat(target->c_str(), &st) != 0) return OutputCheck::kOk;
   if (S_ISDIR(st.st_mode)) return OutputCheck::kIsDirectory;
   // A device or a pipe would be replaced by a plain file at the rename.
   if (!S_ISREG(st.st_mode)) return OutputCheck::kNotAFile;
-  if (access(path.c_str(), W_OK) != 0) return OutputCheck::kReadOnly;
+  if (access(target->c_str(), W_OK) != 0) return OutputCheck::kReadOnly;
   return OutputCheck::kOk;
 }
 
@@ -151,6 +187,7 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   std::string pattern = folder_of(final_path) + "/.quarnel-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
+  if (injected_failure(Call::kCreateTemp)) return nullptr;
   install_cleanup_handlers();
   const int fd = mkstemp(name.data());
   if (fd < 0) return nullptr;
@@ -164,6 +201,35 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   }
   *temp_path = name.data();
   return f;
+}
+
+std::size_t write(std::FILE* f, const uint8_t* src, std::size_t n) {
+  if (injected_failure(Call::kWrite)) return 0;
+  return std::fwrite(src, 1, n, f);
+}
+
+std::size_t read(std::FILE* f, uint8_t* dst, std::size_t n) {
+  if (injected_failure(Call::kReadBack)) return 0;
+  return std::fread(dst, 1, n, f);
+}
+
+bool flush(std::FILE* f) {
+  if (injected_failure(Call::kFlush)) return false;
+  return std::fflush(f) == 0 && !std::ferror(f);
+}
+
+bool sync(std::FILE* f) {
+  if (injected_failure(Call::kSyncFile)) return false;
+  // fsync rather than fdatasync: the permissions set before it must last too.
+  int rc;
+  while ((rc = fsync(fileno(f))) != 0 && errno == EINTR) {
+  }
+  return rc == 0;
+}
+
+bool close_output(std::FILE* f) {
+  const bool failing = injected_failure(Call::kCloseOutput);
+  return std::fclose(f) == 0 && !failing;
 }
 
 void adopt_final_permissions(const std::string& temp_path, const std::string& final_path) {
@@ -180,9 +246,25 @@ void adopt_final_permissions(const std::string& temp_path, const std::string& fi
 }
 
 bool replace_file(const std::string& temp_path, const std::string& final_path) {
+  if (injected_failure(Call::kRename)) return false;
   const bool moved = std::rename(temp_path.c_str(), final_path.c_str()) == 0;
   if (moved) disarm_cleanup();
   return moved;
+}
+
+bool sync_folder_of(const std::string& path) {
+  if (injected_failure(Call::kSyncFolder)) return false;
+  const int fd = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // A folder that may be written but not read cannot be opened to be synced;
+  // its rename is then as lasting as the file system makes it anyway.
+  if (fd < 0) return true;
+  int rc;
+  while ((rc = fsync(fd)) != 0 && errno == EINTR) {
+  }
+  // Some file systems cannot sync a folder at all, and say so.
+  const bool synced = rc == 0 || errno == EINVAL || errno == ENOTSUP;
+  close(fd);
+  return synced;
 }
 
 void remove_file(const std::string& path) {

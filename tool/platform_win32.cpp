@@ -1,13 +1,45 @@
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform.h"
 
 namespace quarnel::platform {
 
+CallHook g_call_hook = nullptr;
+
 namespace {
+
+// The temporary file being written, for the console control handler: Ctrl+C,
+// Ctrl+Break, closing the console, logging off or shutting down during a run
+// leaves no temporary file behind. The handler runs on a thread of its own
+// while the run goes on, so the path lives in a fixed buffer behind a flag.
+char g_pending_temp[MAX_PATH];
+volatile LONG g_pending_armed = 0;
+
+BOOL WINAPI remove_pending_temp(DWORD /*event*/) {
+  // The run's own handle shares deletion, so the file goes as soon as the
+  // process ends, which the next handler in line (the default) makes it do.
+  if (InterlockedCompareExchange(&g_pending_armed, 0, 0) != 0) DeleteFileA(g_pending_temp);
+  return FALSE;
+}
+
+void arm_cleanup(const char* temp_path) {
+  static bool installed = false;
+  if (!installed) installed = SetConsoleCtrlHandler(remove_pending_temp, TRUE) != 0;
+  InterlockedExchange(&g_pending_armed, 0);
+  const std::size_t n = std::strlen(temp_path);
+  if (n >= sizeof g_pending_temp) return;
+  std::memcpy(g_pending_temp, temp_path, n + 1);
+  InterlockedExchange(&g_pending_armed, 1);
+}
+
+void disarm_cleanup() { InterlockedExchange(&g_pending_armed, 0); }
+
+HANDLE handle_of(std::FILE* f) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f))); }
 
 std::string folder_of(const std::string& path) {
   const auto sep = path.find_last_of("\\/:");
@@ -20,20 +52,23 @@ std::string folder_of(const std::string& path) {
 }  // namespace
 
 std::FILE* open_input(const std::string& path) {
+  if (injected_failure(Call::kOpenInput)) return nullptr;
   const DWORD attrs = GetFileAttributesA(path.c_str());
   if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
   return std::fopen(path.c_str(), "rb");
 }
 
 int64_t file_size(std::FILE* f) {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  if (injected_failure(Call::kInputSize)) return -1;
+  const HANDLE handle = handle_of(f);
   LARGE_INTEGER size;
   if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &size)) return -1;
   return static_cast<int64_t>(size.QuadPart);
 }
 
 std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  if (injected_failure(Call::kRead)) return 0;
+  const HANDLE handle = handle_of(f);
   if (handle == INVALID_HANDLE_VALUE) return 0;
   std::size_t done = 0;
   while (done < n) {
@@ -60,11 +95,41 @@ void release_blocks(void* blocks, std::size_t /*size*/) {
 }
 
 bool seek(std::FILE* f, uint64_t offset) {
+  if (injected_failure(Call::kSeek)) return false;
   return _fseeki64(f, static_cast<__int64>(offset), SEEK_SET) == 0;
 }
 
-OutputCheck check_output_path(const std::string& path) {
-  const DWORD attrs = GetFileAttributesA(path.c_str());
+namespace {
+
+// The file a symbolic link (or junction) leads to, from the system itself.
+// A link whose target is missing cannot be followed here and is replaced.
+std::string link_target(const std::string& path) {
+  const HANDLE h =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return path;
+  char name[MAX_PATH];
+  const DWORD n = GetFinalPathNameByHandleA(h, name, MAX_PATH, FILE_NAME_NORMALIZED);
+  CloseHandle(h);
+  if (n == 0 || n >= MAX_PATH) return path;
+  // The answer starts with \\?\ (\\?\UNC\ for a share), which the ANSI
+  // calls used for the output do not all take.
+  std::string target(name, n);
+  if (target.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + target.substr(8);
+  if (target.rfind("\\\\?\\", 0) == 0) return target.substr(4);
+  return target;
+}
+
+}  // namespace
+
+OutputCheck check_output_path(const std::string& path, std::string* target) {
+  if (injected_failure(Call::kCheckOutput)) return OutputCheck::kUnresolvable;
+  DWORD attrs = GetFileAttributesA(path.c_str());
+  *target = path;
+  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    *target = link_target(path);
+    attrs = GetFileAttributesA(target->c_str());
+  }
   if (attrs == INVALID_FILE_ATTRIBUTES) return OutputCheck::kOk;
   if (attrs & FILE_ATTRIBUTE_DIRECTORY) return OutputCheck::kIsDirectory;
   if (attrs & FILE_ATTRIBUTE_READONLY) return OutputCheck::kReadOnly;
@@ -72,16 +137,58 @@ OutputCheck check_output_path(const std::string& path) {
 }
 
 std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_path) {
+  if (injected_failure(Call::kCreateTemp)) return nullptr;
   char name[MAX_PATH];
   // GetTempFileNameA creates the file, so the name cannot be taken by another run.
   if (GetTempFileNameA(folder_of(final_path).c_str(), "qrn", 0, name) == 0) return nullptr;
-  std::FILE* f = std::fopen(name, "w+b");
-  if (f == nullptr) {
+  // Opened to share deletion, so that the control handler can remove it
+  // while the run still writes.
+  const HANDLE h =
+      CreateFileA(name, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                  nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
     DeleteFileA(name);
     return nullptr;
   }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
+  std::FILE* f = fd >= 0 ? _fdopen(fd, "w+b") : nullptr;
+  if (f == nullptr) {
+    if (fd >= 0) {
+      _close(fd);
+    } else {
+      CloseHandle(h);
+    }
+    DeleteFileA(name);
+    return nullptr;
+  }
+  arm_cleanup(name);
   *temp_path = name;
   return f;
+}
+
+std::size_t write(std::FILE* f, const uint8_t* src, std::size_t n) {
+  if (injected_failure(Call::kWrite)) return 0;
+  return std::fwrite(src, 1, n, f);
+}
+
+std::size_t read(std::FILE* f, uint8_t* dst, std::size_t n) {
+  if (injected_failure(Call::kReadBack)) return 0;
+  return std::fread(dst, 1, n, f);
+}
+
+bool flush(std::FILE* f) {
+  if (injected_failure(Call::kFlush)) return false;
+  return std::fflush(f) == 0 && !std::ferror(f);
+}
+
+bool sync(std::FILE* f) {
+  if (injected_failure(Call::kSyncFile)) return false;
+  return FlushFileBuffers(handle_of(f)) != 0;
+}
+
+bool close_output(std::FILE* f) {
+  const bool failing = injected_failure(Call::kCloseOutput);
+  return std::fclose(f) == 0 && !failing;
 }
 
 void adopt_final_permissions(const std::string&, const std::string&) {
@@ -89,11 +196,23 @@ void adopt_final_permissions(const std::string&, const std::string&) {
 }
 
 bool replace_file(const std::string& temp_path, const std::string& final_path) {
-  return MoveFileExA(temp_path.c_str(), final_path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (injected_failure(Call::kRename)) return false;
+  // Write-through: the call returns once the move is on the disk.
+  const bool moved = MoveFileExA(temp_path.c_str(), final_path.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (moved) disarm_cleanup();
+  return moved;
 }
 
-void remove_file(const std::string& path) { DeleteFileA(path.c_str()); }
+bool sync_folder_of(const std::string& /*path*/) {
+  // The write-through move is durable already; a folder cannot be flushed here.
+  return !injected_failure(Call::kSyncFolder);
+}
+
+void remove_file(const std::string& path) {
+  DeleteFileA(path.c_str());
+  disarm_cleanup();
+}
 
 void show_notice(const char* caption, const char* text) {
   MessageBoxA(nullptr, text, caption, MB_ICONERROR | MB_OK);

@@ -30,6 +30,11 @@ int run_statistics(RunState& rs, const std::string& path) {
   const int result = open_first_input(rs, path, image);
   if (result == kExitOk) {
     build_catalogue(rs, image, &rs.name_table, kScanSelectByName);
+    // Figures of a file that could not be read whole would be wrong.
+    if (rs.first_input.read_failed()) {
+      rs.first_input.close();
+      return kExitCannotOpen;
+    }
     print_report(rs);
   }
   rs.first_input.close();

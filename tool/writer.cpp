@@ -206,13 +206,34 @@ uint64_t copy_name_list_object(RunState& rs, CatalogueEntry& entry) {
   return 0;
 }
 
+namespace {
+
+const std::string* failed_input(const RunState& rs) {
+  if (rs.unreadable_input != nullptr) return rs.unreadable_input;
+  if (rs.first_input.read_failed()) return &rs.first_input.path();
+  if (rs.second_input.read_failed()) return &rs.second_input.path();
+  return nullptr;
+}
+
+bool report_failed_input(RunState& rs) {
+  const std::string* input = failed_input(rs);
+  if (input == nullptr) return false;
+  rs.output.abandon();
+  std::printf("cannot read:\"%s\"\n", input->c_str());
+  return true;
+}
+
+}  // namespace
+
+int unless_input_failed(RunState& rs, int result) {
+  if (result == kExitOk || result == kExitCannotOpen) return result;
+  return report_failed_input(rs) ? kExitCannotOpen : result;
+}
+
 int finish_output(RunState& rs) {
-  if (rs.unreadable_input != nullptr) {
-    // The scan saw complete records; an input that changed since cannot be copied.
-    rs.output.abandon();
-    std::printf("cannot read:\"%s\"\n", rs.unreadable_input->c_str());
-    return kExitCannotOpen;
-  }
+  // The scan saw complete records; an input that could not be read since, or
+  // not read whole before, cannot be copied.
+  if (report_failed_input(rs)) return kExitCannotOpen;
   rs.first_input.close();
   rs.second_input.close();
   if (rs.output.size() > UINT32_MAX || !rs.output.commit()) {

@@ -67,5 +67,9 @@ uint32_t relinked_facility(RunState& rs, uint32_t facility_offset);
 // command's ExitCode: 0; 6 after the cannot-write line; 2 after the
 // cannot-read line when an input no longer held a catalogued record.
 int finish_output(RunState& rs);
+// A command whose input could not be read whole ends with 2 and the line
+// `cannot read:"<path>"`, whatever it made of the bytes it got (its `result`,
+// kept when it is 0 or 2 already). Nothing is written then.
+int unless_input_failed(RunState& rs, int result);
 
 }  // namespace quarnel
