@@ -21,10 +21,13 @@ char g_pending_temp[MAX_PATH];
 volatile LONG g_pending_armed = 0;
 
 BOOL WINAPI remove_pending_temp(DWORD /*event*/) {
-  // The run's own handle shares deletion, so the file goes as soon as the
-  // process ends, which the next handler in line (the default) makes it do.
+  // The run's own handle shares deletion, so the file goes when the process
+  // ends, which it does here with the status Windows gives a run stopped by
+  // Ctrl+C: the default handling would end it too, but Wine's with status 0,
+  // which a caller would take for success.
   if (InterlockedCompareExchange(&g_pending_armed, 0, 0) != 0) DeleteFileA(g_pending_temp);
-  return FALSE;
+  TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+  return TRUE;
 }
 
 void arm_cleanup(const char* temp_path) {
