@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # quarnel.exe's output handling under Wine: the write-through replace of an
 # earlier output, and the console control handler that removes the temporary
 # file when Ctrl+C stops a run. Sourced by scripts/test-windows after lib.sh;
