@@ -1,6 +1,7 @@
 #include "files.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 #include <vector>
 
@@ -102,6 +103,27 @@ TEST_F(FilesTest, ReopeningForgetsTheWindowAndTheBlocks) {
       EXPECT_EQ(byte, value) << offset;
     }
   }
+}
+
+// Reads stop at the size the file had when it was opened; a file cut short
+// since fails the reads that reach past its new end, and only those, until it
+// is opened again.
+TEST_F(FilesTest, AFileCutShortAfterOpenFailsItsReads) {
+  const std::string path = put("in.bin", random_bytes(50000, 5));
+  InputFile in;
+  ASSERT_TRUE(in.open(path));
+  uint8_t buf[100];
+  EXPECT_EQ(in.read_at(49950, buf, 100), 50u);
+  EXPECT_FALSE(in.read_failed()) << "the end of the file is no failure";
+  std::filesystem::resize_file(path, 30000);
+  EXPECT_EQ(in.read_at(10, buf, 100), 100u);
+  EXPECT_FALSE(in.read_failed());
+  EXPECT_EQ(in.read_at(40000, buf, 100), 0u);
+  EXPECT_TRUE(in.read_failed());
+  ASSERT_TRUE(in.open(path));
+  EXPECT_FALSE(in.read_failed());
+  EXPECT_EQ(in.read_at(29950, buf, 100), 50u);
+  EXPECT_FALSE(in.read_failed());
 }
 
 // Writes through a lent buffer, with seeks back to patch and reads of what
