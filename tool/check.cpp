@@ -208,7 +208,7 @@ class Checker : public ListingSink {
               list_.entry_count, list_entries_);
     }
     const uint64_t spans = end_record - list_.offset;
-    if (list_.size != 0 && static_cast<uint64_t>(list_.size) != spans) {
+    if (list_.size > 0 && static_cast<uint64_t>(list_.size) != spans) {
       problem(list_.offset,
               "the name list's head declares %d bytes; its entries and end record take %llu",
               list_.size, static_cast<unsigned long long>(spans));
