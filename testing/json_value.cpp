@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 namespace afdtest {
 
@@ -83,7 +84,8 @@ class Reader {
       skip_space();
       Json member;
       if (!value(&member, depth + 1)) return false;
-      out->members.emplace_back(std::move(key), std::move(member));
+      out->names.push_back(std::move(key));
+      out->values.push_back(std::move(member));
       skip_space();
       if (pos_ < s_.size() && s_[pos_] == ',') {
         ++pos_;
@@ -282,15 +284,15 @@ class Reader {
 
 const Json& Json::operator[](const std::string& key) const {
   static const Json kNone;
-  for (const auto& [name, value] : members) {
-    if (name == key) return value;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == key) return values[i];
   }
   return kNone;
 }
 
 bool Json::has(const std::string& key) const {
-  for (const auto& member : members) {
-    if (member.first == key) return true;
+  for (const std::string& name : names) {
+    if (name == key) return true;
   }
   return false;
 }

@@ -5,7 +5,6 @@
 
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace afdtest {
@@ -17,7 +16,10 @@ struct Json {
   double number = 0;
   std::string text;  // a string's value (UTF-8), or a number as written
   std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;
+  // An object's members, in order; two vectors, as a pair could not hold the
+  // incomplete Json.
+  std::vector<std::string> names;
+  std::vector<Json> values;
 
   // The member `key` of an object, or a null value when there is none.
   const Json& operator[](const std::string& key) const;

@@ -224,7 +224,12 @@ class Checker : public ListingSink {
       case WalkEnd::kSizeZero:
         return;
       case WalkEnd::kEndOfData:
-        problem(pos, "%s ends without an end record", what);
+        if (pos > limit) {
+          problem(pos, "%s goes on beyond the end of its data at 0x%06llX", what,
+                  static_cast<unsigned long long>(limit));
+        } else {
+          problem(pos, "%s ends without an end record", what);
+        }
         return;
       case WalkEnd::kHeadCut:
         problem(pos, "a record head of %s cut off by the end of its data", what);
