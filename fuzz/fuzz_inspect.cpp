@@ -91,10 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   require(previewed == kExitOk || previewed == kExitBadHeader || previewed == kExitNoMatch,
           "-P ended with an unexpected ExitCode", std::to_string(previewed));
 
-  const Bytes after = get_file("in.bgl");
-  require(after.size() == size && std::equal(after.begin(), after.end(), data),
-          "the input changed");
-  require(folder_listing() == std::vector<std::string>{"in.bgl"}, "a stray file appeared");
+  require_only_input("in.bgl", data, size);
   clear_folder();
   return 0;
 }
