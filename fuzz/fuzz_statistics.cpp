@@ -18,10 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
           std::to_string(rc));
   require(rs.catalogue_count <= kCatalogueCapacity, "the Catalogue overran its capacity");
   require(rs.name_pool_fill < rs.name_pool_size, "NamePool overran its size");
-  const Bytes after = get_file("in.bgl");
-  require(after.size() == size && std::equal(after.begin(), after.end(), data),
-          "the input changed");
-  require(folder_listing() == std::vector<std::string>{"in.bgl"}, "a stray file appeared");
+  require_only_input("in.bgl", data, size);
   clear_folder();
   return 0;
 }

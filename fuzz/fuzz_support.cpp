@@ -130,6 +130,13 @@ void require(bool holds, const char* what, const std::string& detail) {
   std::abort();
 }
 
+void require_only_input(const std::string& name, const uint8_t* data, std::size_t size) {
+  const Bytes after = get_file(name);
+  require(after.size() == size && std::equal(after.begin(), after.end(), data),
+          "the input changed");
+  require(folder_listing() == std::vector<std::string>{name}, "a stray file appeared");
+}
+
 CatalogueCounts count_catalogue(const RunState& rs) {
   CatalogueCounts c;
   bool in_lists = false;

@@ -53,6 +53,10 @@ int scan_file(RunState& rs, const std::string& name);
 // Stops the process with a report when a promise does not hold.
 void require(bool holds, const char* what, const std::string& detail = {});
 
+// Requires `name` to hold the `size` bytes at `data` still, and to be the only
+// file in the scratch folder.
+void require_only_input(const std::string& name, const uint8_t* data, std::size_t size);
+
 // Counts in a scanned Catalogue.
 struct CatalogueCounts {
   int facilities_before_lists = 0;  // facility records of the object list

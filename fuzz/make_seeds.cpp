@@ -1,6 +1,7 @@
-// Writes the seed inputs of the three fuzz targets, one family of files per
-// feature or damage the tool must handle. Run: make_fuzz_seeds <corpus folder>
-// (it fills <folder>/statistics, <folder>/extract and <folder>/link).
+// Writes the seed inputs of the fuzz targets, one family of files per feature
+// or damage the tool must handle. Run: make_fuzz_seeds <corpus folder> (it
+// fills <folder>/statistics, <folder>/extract, <folder>/link and
+// <folder>/inspect).
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -212,6 +213,17 @@ std::vector<Named> files() {
   return out;
 }
 
+// Names of every byte value, for the JSON listing's encoding.
+Bytes hostile_names() {
+  std::string every;
+  for (int c = 1; c < 256; ++c) every += static_cast<char>(c);
+  AfdBuilder b;
+  const int a = b.add(Facility::airport(every, -5, 5, true));
+  b.add(Facility::vor(every));
+  b.add_list().entries = {{kRegion, every}, {kAirport, every, a}, {0x7FFFFFFF, "\x7F\x9D"}};
+  return b.build();
+}
+
 Bytes extract_input(const std::vector<std::string>& names, const Bytes& file) {
   Bytes in;
   in.push_back(static_cast<uint8_t>(names.size()));
@@ -254,10 +266,12 @@ int main(int argc, char** argv) {
     write(root / "extract", "seed_" + f.name,
           extract_input({"HAMBURG", "BREMEN", "DEEP", "BIG", "A7"}, f.bytes));
     write(root / "link", "seed_" + f.name, link_input(0, f.bytes, source));
+    write(root / "inspect", "seed_" + f.name, f.bytes);
   }
   write(root / "extract", "seed_too_many_names", extract_input(too_many, files()[0].bytes));
   write(root / "extract", "seed_unknown_name", extract_input({"NOWHERE"}, files()[0].bytes));
   write(root / "extract", "seed_vor_name", extract_input({"HAMBURG VOR"}, files()[0].bytes));
+  write(root / "inspect", "seed_hostile_names", hostile_names());
   write(root / "link", "seed_output_is_base", link_input(1, files()[0].bytes, source));
   write(root / "link", "seed_older_output", link_input(2, files()[0].bytes, source));
   write(root / "link", "seed_source_is_base", link_input(0, files()[0].bytes, files()[0].bytes));

@@ -93,4 +93,16 @@ int run_in(const std::string& dir, const std::string& command, std::string* out)
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+int run_in(const std::string& dir, const std::string& command, std::string* out, std::string* err) {
+  char name[] = "/tmp/quarnel-stderr-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0) throw std::runtime_error("mkstemp failed");
+  close(fd);
+  const int rc = run_in(dir, command + " 2>'" + name + "'", out);
+  std::ifstream in(name, std::ios::binary);
+  err->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  unlink(name);
+  return rc;
+}
+
 }  // namespace afdtest

@@ -58,5 +58,7 @@ class SilencedStdout {
 // Runs a command line through the shell in `dir`; returns its exit status and
 // fills `out` with its standard output.
 int run_in(const std::string& dir, const std::string& command, std::string* out);
+// The same, and fills `err` with its standard error.
+int run_in(const std::string& dir, const std::string& command, std::string* out, std::string* err);
 
 }  // namespace afdtest

@@ -17,6 +17,7 @@
 #include "exit_codes.h"
 #include "lookup.h"
 #include "records.h"
+#include "scan_observer.h"
 
 namespace quarnel {
 
@@ -29,11 +30,25 @@ struct RecordHead {
   int32_t size;
 };
 
-// Reads the head at `pos` into ObjectBuffer. False when the walk must end there.
-bool read_head(RunState& rs, uint64_t pos, uint64_t limit, RecordHead* head) {
-  if (pos > kMaxOffset || pos >= limit || limit - pos < kRecordHeadSize) return false;
+// Why no head can be read at `pos` of data that ends at `limit`; kEndRecord
+// when one can.
+WalkEnd head_room(uint64_t pos, uint64_t limit) {
+  if (pos > kMaxOffset) return WalkEnd::kBeyondOffsets;
+  if (pos >= limit) return WalkEnd::kEndOfData;
+  if (limit - pos < kRecordHeadSize) return WalkEnd::kHeadCut;
+  return WalkEnd::kEndRecord;
+}
+
+// Reads the head at `pos` into ObjectBuffer. False, with the reason, when the
+// walk must end there.
+bool read_head(RunState& rs, uint64_t pos, uint64_t limit, RecordHead* head, WalkEnd* why) {
+  *why = head_room(pos, limit);
+  if (*why != WalkEnd::kEndRecord) return false;
   uint8_t* buf = rs.object_buffer.get();
-  if (rs.first_input.read_at(pos, buf, kRecordHeadSize) < kRecordHeadSize) return false;
+  if (rs.first_input.read_at(pos, buf, kRecordHeadSize) < kRecordHeadSize) {
+    *why = WalkEnd::kHeadCut;
+    return false;
+  }
   head->type = get_u32(buf + kRecType);
   head->size = get_i32(buf + kRecSize);
   return true;
@@ -45,7 +60,9 @@ void catalogue_facility(RunState& rs, const RecordHead& head, uint64_t pos, std:
   CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
   const int32_t subtype = field_i32(rec, len, kContSubtype);
   if (subtype < kSubtypeAirport || subtype > kSubtypeNdb) {
-    std::printf("unknown object %d at 0x%06lX\n", subtype, static_cast<unsigned long>(pos));
+    if (rs.scan_observer == nullptr) {
+      std::printf("unknown object %d at 0x%06lX\n", subtype, static_cast<unsigned long>(pos));
+    }
     return;
   }
   const char* name = add_name(rs, facility_name(rec, len), true);
@@ -91,6 +108,103 @@ void catalogue_name_entry(RunState& rs, uint64_t pos, std::size_t len, int mode)
   rs.catalogue_count++;
 }
 
+void scan_list(RunState& rs, uint64_t offset, const NameTable* table, int mode, uint64_t limit,
+               WalkKind walk) {
+  if (limit > rs.first_input.size()) limit = rs.first_input.size();
+  invalidate_lookups(rs);
+  uint64_t pos = offset;
+  RecordHead head;
+  WalkEnd why = WalkEnd::kEndRecord;
+  for (;;) {
+    if (rs.catalogue_count >= kCatalogueCapacity) {
+      why = WalkEnd::kCatalogueFull;
+      break;
+    }
+    if (!read_head(rs, pos, limit, &head, &why)) break;
+    if (head.type == kTypeEnd) break;
+    if (head.size < 0) {
+      why = WalkEnd::kNegativeSize;
+      break;
+    }
+    const uint64_t next = pos + kRecordHeadSize + static_cast<uint64_t>(head.size);
+    if (next > limit) {
+      why = WalkEnd::kPastLimit;
+      break;
+    }
+    std::size_t n = static_cast<std::size_t>(head.size);
+    if (n > kScanPayloadLimit) n = kScanPayloadLimit;
+    const std::size_t got =
+        rs.first_input.read_at(pos + kRecordHeadSize, rs.object_buffer.get() + kRecordHeadSize, n);
+    const std::size_t len = kRecordHeadSize + got;
+    if (rs.scan_observer != nullptr) {
+      rs.scan_observer->on_record(walk, pos, rs.object_buffer.get(), len, head.size);
+    }
+    if (head.type == kTypeContainer) {
+      catalogue_facility(rs, head, pos, len, table, mode);
+    } else if (head.type == kTypeNameEntry) {
+      catalogue_name_entry(rs, pos, len, mode);
+    } else if (rs.scan_observer == nullptr) {
+      std::printf("unknown object: 0x%06lX\n", static_cast<unsigned long>(head.type));
+    }
+    pos = next;
+  }
+  if (rs.scan_observer != nullptr) rs.scan_observer->on_walk_end(walk, offset, pos, limit, why);
+}
+
+// One record of the name-list chain; see read_name_list.
+int64_t chain_step(RunState& rs, uint64_t offset, WalkEnd* why) {
+  if (rs.catalogue_count >= kCatalogueCapacity) {
+    if (rs.scan_observer == nullptr) {
+      std::printf("overflow %d\n", static_cast<int>(rs.catalogue_count));
+    }
+    *why = WalkEnd::kCatalogueFull;
+    return 0;
+  }
+  const uint64_t file_size = rs.first_input.size();
+  *why = head_room(offset, file_size);
+  if (*why != WalkEnd::kEndRecord) return 0;
+  uint8_t head[kNameListHeadSize];
+  if (rs.first_input.read_at(offset, head, kRecordHeadSize) < kRecordHeadSize) {
+    *why = WalkEnd::kHeadCut;
+    return 0;
+  }
+  const uint32_t type = get_u32(head + kRecType);
+  const int32_t size = get_i32(head + kRecSize);
+  if (type == kTypeNameListHead) {
+    // A head cut short by the end of the file would be copied cut short: the
+    // chain ends before it instead.
+    if (rs.first_input.read_at(offset + kRecordHeadSize, head + kRecordHeadSize,
+                               kNameListHeadSize - kRecordHeadSize) <
+        kNameListHeadSize - kRecordHeadSize) {
+      *why = WalkEnd::kHeadCut;
+      return 0;
+    }
+    if (rs.scan_observer != nullptr)
+      rs.scan_observer->on_chain_record(offset, head, kNameListHeadSize);
+    invalidate_lookups(rs);
+    CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
+    slot = CatalogueEntry{};
+    slot.kind = static_cast<int32_t>(kTypeNameListHead);
+    slot.base_offset = static_cast<uint32_t>(offset);
+    slot.name = add_name(rs, "", false);
+    rs.catalogue_count++;
+    rs.stats.name_lists++;
+    const uint64_t extent =
+        size > 0 ? offset + kRecordHeadSize + static_cast<uint64_t>(size) : file_size;
+    scan_list(rs, offset + kNameListHeadSize, nullptr, kScanSelectByName, extent,
+              WalkKind::kNameEntries);
+  } else if (rs.scan_observer != nullptr) {
+    rs.scan_observer->on_chain_record(offset, head, kRecordHeadSize);
+  }
+  if (size <= 0) {
+    *why = size < 0           ? WalkEnd::kNegativeSize
+           : type == kTypeEnd ? WalkEnd::kEndRecord
+                              : WalkEnd::kSizeZero;
+    return 0;
+  }
+  return static_cast<int64_t>(size) + static_cast<int64_t>(kRecordHeadSize);
+}
+
 }  // namespace
 
 bool read_headers(InputFile& in, uint8_t* image) {
@@ -102,9 +216,9 @@ bool read_headers(InputFile& in, uint8_t* image) {
   return get_i32(section + kShFormatLevel) >= kMinFormatLevel;
 }
 
-int open_first_input(RunState& rs, const std::string& path, uint8_t* image) {
+int open_first_input(RunState& rs, const std::string& path, uint8_t* image, std::FILE* messages) {
   if (!rs.first_input.open(path)) {
-    std::printf("cannot open:\"%s\"\n", path.c_str());
+    std::fprintf(messages, "cannot open:\"%s\"\n", path.c_str());
     return kExitCannotOpen;
   }
   return read_headers(rs.first_input, image) ? kExitOk : kExitBadHeader;
@@ -134,75 +248,30 @@ bool is_name_selected(const char* name, const NameTable* table) {
 }
 
 void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mode, uint64_t limit) {
-  if (limit > rs.first_input.size()) limit = rs.first_input.size();
-  invalidate_lookups(rs);
-  uint64_t pos = offset;
-  RecordHead head;
-  while (rs.catalogue_count < kCatalogueCapacity && read_head(rs, pos, limit, &head) &&
-         head.type != kTypeEnd) {
-    if (head.size < 0) break;
-    const uint64_t next = pos + kRecordHeadSize + static_cast<uint64_t>(head.size);
-    if (next > limit) break;
-    std::size_t n = static_cast<std::size_t>(head.size);
-    if (n > kScanPayloadLimit) n = kScanPayloadLimit;
-    const std::size_t got =
-        rs.first_input.read_at(pos + kRecordHeadSize, rs.object_buffer.get() + kRecordHeadSize, n);
-    const std::size_t len = kRecordHeadSize + got;
-    if (head.type == kTypeContainer) {
-      catalogue_facility(rs, head, pos, len, table, mode);
-    } else if (head.type == kTypeNameEntry) {
-      catalogue_name_entry(rs, pos, len, mode);
-    } else {
-      std::printf("unknown object: 0x%06lX\n", static_cast<unsigned long>(head.type));
-    }
-    pos = next;
-  }
+  scan_list(rs, offset, table, mode, limit, WalkKind::kObjectList);
 }
 
-int64_t read_name_list(RunState& rs, uint64_t offset) {
-  if (rs.catalogue_count >= kCatalogueCapacity) {
-    std::printf("overflow %d\n", static_cast<int>(rs.catalogue_count));
-    return 0;
-  }
-  const uint64_t file_size = rs.first_input.size();
-  if (offset > kMaxOffset || offset >= file_size || file_size - offset < kRecordHeadSize) return 0;
-  uint8_t head[kNameListHeadSize];
-  if (rs.first_input.read_at(offset, head, kRecordHeadSize) < kRecordHeadSize) return 0;
-  const uint32_t type = get_u32(head + kRecType);
-  const int32_t size = get_i32(head + kRecSize);
-  if (type == kTypeNameListHead) {
-    // A head cut short by the end of the file would be copied cut short: the
-    // chain ends before it instead.
-    if (rs.first_input.read_at(offset + kRecordHeadSize, head + kRecordHeadSize,
-                               kNameListHeadSize - kRecordHeadSize) <
-        kNameListHeadSize - kRecordHeadSize) {
-      return 0;
-    }
-    invalidate_lookups(rs);
-    CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
-    slot = CatalogueEntry{};
-    slot.kind = static_cast<int32_t>(kTypeNameListHead);
-    slot.base_offset = static_cast<uint32_t>(offset);
-    slot.name = add_name(rs, "", false);
-    rs.catalogue_count++;
-    rs.stats.name_lists++;
-    const uint64_t extent =
-        size > 0 ? offset + kRecordHeadSize + static_cast<uint64_t>(size) : file_size;
-    scan_objects(rs, offset + kNameListHeadSize, nullptr, kScanSelectByName, extent);
-  }
-  if (size <= 0) return 0;
-  return static_cast<int64_t>(size) + static_cast<int64_t>(kRecordHeadSize);
+int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why) {
+  WalkEnd end = WalkEnd::kEndRecord;
+  const int64_t d = chain_step(rs, offset, &end);
+  if (why != nullptr) *why = end;
+  return d;
 }
 
 void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table, int mode) {
   const uint8_t* section = header_image + kFileHeaderSize;
   rs.catalogue_count = 0;
   scan_objects(rs, get_u32(section + kShObjectListOffset), table, mode, rs.first_input.size());
-  uint64_t offset = get_u32(section + kShNameListOffset);
+  const uint64_t start = get_u32(section + kShNameListOffset);
+  uint64_t offset = start;
+  WalkEnd why = WalkEnd::kEndRecord;
   for (;;) {
-    const int64_t d = read_name_list(rs, offset);
+    const int64_t d = read_name_list(rs, offset, &why);
     if (d <= 0) break;
     offset += static_cast<uint64_t>(d);
+  }
+  if (rs.scan_observer != nullptr) {
+    rs.scan_observer->on_walk_end(WalkKind::kChain, start, offset, rs.first_input.size(), why);
   }
 }
 

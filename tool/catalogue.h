@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "run_state.h"
+#include "scan_observer.h"
 
 namespace quarnel {
 
@@ -20,7 +22,8 @@ bool read_headers(InputFile& in, uint8_t* image);
 // Opens `path` as the first input and tests its headers into `image`. Returns
 // kExitOk, or kExitCannotOpen after the cannot-open line, or kExitBadHeader.
 // The input stays open in every case but the first failure.
-int open_first_input(RunState& rs, const std::string& path, uint8_t* image);
+int open_first_input(RunState& rs, const std::string& path, uint8_t* image,
+                     std::FILE* messages = stdout);
 
 // Copies `text` into NamePool. Returns null, changing nothing, when it does not
 // fit; the pool's last byte is never used. `counted` names take part in the
@@ -34,8 +37,8 @@ bool is_name_selected(const char* name, const NameTable* table);
 void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mode, uint64_t limit);
 
 // Catalogues the name list whose head is at `offset`. Returns the distance to
-// the next record of the chain, or 0 when the chain ends here.
-int64_t read_name_list(RunState& rs, uint64_t offset);
+// the next record of the chain, or 0 when the chain ends here, and then `why`.
+int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why = nullptr);
 
 // The common first step of every command once the headers passed: empty the
 // Catalogue, scan the object list, then follow the name-list chain.

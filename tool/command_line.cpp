@@ -45,15 +45,25 @@ Command parse_command(int argc, const char* const* argv) {
       return Command::kLink;
     case 'S':
       return Command::kStatistics;
+    case 'L':
+      return Command::kList;
+    case 'J':
+      return Command::kListJson;
+    case 'V':
+      return Command::kCheck;
+    case 'P':
+      return Command::kPreview;
     default:
       return Command::kNone;
   }
 }
 
 int run(RunState& rs, int argc, const char* const* argv) {
-  std::printf("QUARNEL 1.2\n");
+  const Command command = parse_command(argc, argv);
+  // Scripts read the JSON listing whole, so nothing may stand before it.
+  if (command != Command::kListJson) std::printf("QUARNEL 1.2\n");
   int result = kExitOk;
-  switch (parse_command(argc, argv)) {
+  switch (command) {
     case Command::kStatistics:
       if (argc >= 3) {
         result = run_statistics(rs, argv[2]);
@@ -69,6 +79,28 @@ int run(RunState& rs, int argc, const char* const* argv) {
         rs.second_input_path = argv[3];
         rs.output_path = argc >= 5 ? argv[4] : kDefaultOutput;
         result = run_link(rs);
+      }
+      break;
+    case Command::kList:
+    case Command::kCheck:
+      if (argc >= 3) {
+        result = command == Command::kList ? run_list(rs, argv[2]) : run_check(rs, argv[2]);
+        if (result != kExitOk && result != kExitProblemsFound) {
+          std::printf("error processing file:\"%s\"\n", argv[2]);
+        }
+      }
+      break;
+    case Command::kListJson:
+      if (argc >= 3) {
+        result = run_list_json(rs, argv[2], stdout, stderr);
+        if (result != kExitOk) std::fprintf(stderr, "error processing file:\"%s\"\n", argv[2]);
+      }
+      break;
+    case Command::kPreview:
+      if (argc >= 4) {
+        rs.first_input_path = argv[2];
+        rs.second_input_path = argv[3];
+        result = run_preview(rs);
       }
       break;
     case Command::kNone:

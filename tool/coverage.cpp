@@ -16,12 +16,10 @@ void log_bounds0(CoverageBox& box, int32_t latitude, int32_t longitude) {
 
 int log_bounds(CoverageBox& box, const uint8_t* record, std::size_t len) {
   if (field_i32(record, len, kContSubtype) != kSubtypeAirport) return 0;
-  ByteSpan position;
-  if (!find_sub_record(record, len, kSubPosition, &position)) return 0;
-  // Only the first position counts, so a position too short to hold both
-  // values logs nothing rather than sending us on to a later one.
-  if (position.size < kPosLongitude + 4) return 0;
-  log_bounds0(box, get_i32(position.data + kPosLatitude), get_i32(position.data + kPosLongitude));
+  int32_t latitude = 0;
+  int32_t longitude = 0;
+  if (!find_position(record, len, &latitude, &longitude)) return 0;
+  log_bounds0(box, latitude, longitude);
   return 1;
 }
 

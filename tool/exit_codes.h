@@ -12,7 +12,8 @@ enum ExitCode : int {
   kExitNothingFound = 4,
   kExitNoMatch = 5,
   kExitCannotWrite = 6,
-  kExitTooManyNames = 7,  // extract: more names than the name table holds
+  kExitTooManyNames = 7,   // extract: more names than the name table holds
+  kExitProblemsFound = 8,  // check: the file has problems
   kExitNestingOverflow = 15,
 };
 

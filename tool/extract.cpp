@@ -6,6 +6,7 @@
 #include "catalogue.h"
 #include "commands.h"
 #include "exit_codes.h"
+#include "levels.h"
 #include "writer.h"
 
 namespace quarnel {
@@ -37,38 +38,16 @@ bool is_name_entry(const CatalogueEntry& e) {
 
 // Prints the trace line of a level; false for a level that has none.
 bool print_trace(int32_t level, const char* name) {
-  const char* shown = name != nullptr ? name : "";
-  const char* format = nullptr;
-  switch (level) {
-    case kLevelHead:
-      std::printf("NameList\n");
-      return true;
-    case kLevelRegion:
-      format = "  Region:          %s\n";
-      break;
-    case kLevelCountry:
-      format = "    Country:       %s\n";
-      break;
-    case kLevelState:
-      format = "      State:       %s\n";
-      break;
-    case kLevelCity:
-      format = "        City:      %s\n";
-      break;
-    case kLevelAirport:
-      format = "          Airport: %s\n";
-      break;
-    case kLevelVor:
-      format = "          VOR:     %s\n";
-      break;
-    case kLevelNdb:
-      format = "          NDB:     %s\n";
-      break;
-    default:
-      std::printf("Error\n");
-      return false;
+  if (level == kLevelHead) {
+    std::printf("NameList\n");
+    return true;
   }
-  std::printf(format, shown);
+  const LevelInfo* info = find_level(level);
+  if (info == nullptr) {
+    std::printf("Error\n");
+    return false;
+  }
+  std::printf("%s%s\n", info->trace_prefix, name != nullptr ? name : "");
   return true;
 }
 

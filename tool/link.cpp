@@ -1,5 +1,7 @@
 // The link command: the base file with every airport that the source file also
 // holds (by exact name) replaced by the source's record.
+#include "link.h"
+
 #include <cstdio>
 
 #include "catalogue.h"
@@ -9,8 +11,6 @@
 #include "writer.h"
 
 namespace quarnel {
-
-int mark_source_airports(RunState& rs, InputFile& source, uint16_t origin);
 
 namespace {
 
@@ -91,6 +91,8 @@ int write_linked_file(RunState& rs, const uint8_t* base_image) {
   return finish_output(rs);
 }
 
+}  // namespace
+
 int link_open_inputs(RunState& rs, uint8_t* base_image) {
   const bool base_ok = rs.first_input.open(rs.first_input_path);
   const bool source_ok = rs.second_input.open(rs.second_input_path);
@@ -101,10 +103,7 @@ int link_open_inputs(RunState& rs, uint8_t* base_image) {
   return kExitOk;
 }
 
-}  // namespace
-
-int mark_source_airports(RunState& rs, InputFile& source, uint16_t origin) {
-  int matches = 0;
+void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit) {
   uint64_t pos = source_object_list(source);
   uint8_t* buf = rs.object_buffer.get();
   const uint64_t limit = source.size();
@@ -122,15 +121,21 @@ int mark_source_airports(RunState& rs, InputFile& source, uint16_t origin) {
     const std::size_t len =
         kRecordHeadSize + source.read_at(pos + kRecordHeadSize, buf + kRecordHeadSize, n);
     if (type == kTypeContainer && field_i32(buf, len, kContSubtype) == kSubtypeAirport) {
-      CatalogueEntry* base = find_airport_by_name(rs, kSubtypeAirport, facility_name(buf, len));
-      if (base != nullptr) {
-        ++matches;
-        base->origin = origin;
-        base->source_offset = static_cast<uint32_t>(pos);
-      }
+      const std::string_view name = facility_name(buf, len);
+      visit(pos, name, find_airport_by_name(rs, kSubtypeAirport, name));
     }
     pos = next;
   }
+}
+
+int mark_source_airports(RunState& rs, InputFile& source, uint16_t origin) {
+  int matches = 0;
+  for_each_source_airport(rs, source, [&](uint64_t pos, std::string_view, CatalogueEntry* base) {
+    if (base == nullptr) return;
+    ++matches;
+    base->origin = origin;
+    base->source_offset = static_cast<uint32_t>(pos);
+  });
   return matches;
 }
 

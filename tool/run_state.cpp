@@ -103,6 +103,7 @@ void RunState::reset() {
   ai_airport_box = kEmptyBox;
   trailer_word = -1;
   unreadable_input = nullptr;
+  scan_observer = nullptr;
   header_image.fill(0);
   first_input.close();
   second_input.close();

@@ -14,6 +14,8 @@
 
 namespace quarnel {
 
+class ScanObserver;
+
 enum class Origin : uint16_t { kNone = 0, kFirstInput = 1, kSecondInput = 2 };
 
 struct CatalogueEntry {
@@ -112,6 +114,9 @@ struct RunState {
   int32_t trailer_word = -1;
   // The input that no longer held a record the scan had found, if any.
   const std::string* unreadable_input = nullptr;
+  // Told about every record and walk end of the scans when set (see
+  // scan_observer.h); the scan's own lines are then left to it.
+  ScanObserver* scan_observer = nullptr;
   std::array<uint8_t, kHeaderImageSize> header_image{};
 
   InputFile first_input;

@@ -2,7 +2,8 @@
 // every command on every cut of the sample files, on header bytes flipped, and
 // on every size and offset field set to -1, 0 and huge values. Whatever the
 // bytes, a run ends with one of the tool's ExitCodes, leaves its inputs as they
-// were, and leaves no file behind but a complete output.
+// were, and leaves no file behind but a complete output; the JSON listing is
+// one valid JSON document, or nothing and a message on standard error.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 
 #include "afd_builder.h"
 #include "commands.h"
+#include "json_value.h"
 #include "scratch_folder.h"
 
 namespace robustness {
@@ -26,7 +28,7 @@ using afdtest::Bytes;
 using afdtest::Facility;
 using afdtest::Layout;
 
-const std::set<int> kAllowed = {0, 2, 3, 4, 5, 6, 7, 15};
+const std::set<int> kAllowed = {0, 2, 3, 4, 5, 6, 7, 8, 15};
 
 // Sends the tool's report lines to the null device for the length of a run.
 class QuietStdout {
@@ -50,9 +52,46 @@ class QuietStdout {
   int saved_;
 };
 
+// Sends a standard stream (1 or 2) into a file outside the folder under test
+// for the length of a run, and gives back what was written.
+class CapturedStream {
+ public:
+  explicit CapturedStream(int fd) : fd_(fd) {
+    std::fflush(fd == STDOUT_FILENO ? stdout : stderr);
+    char name[] = "/tmp/quarnel-sweep-XXXXXX";
+    const int file = mkstemp(name);
+    path_ = name;
+    saved_ = dup(fd_);
+    dup2(file, fd_);
+    close(file);
+  }
+  ~CapturedStream() { text(); }
+  CapturedStream(const CapturedStream&) = delete;
+  CapturedStream& operator=(const CapturedStream&) = delete;
+
+  std::string text() {
+    if (saved_ < 0) return text_;
+    std::fflush(fd_ == STDOUT_FILENO ? stdout : stderr);
+    dup2(saved_, fd_);
+    close(saved_);
+    saved_ = -1;
+    const Bytes bytes = afdtest::read_file(path_);
+    text_.assign(bytes.begin(), bytes.end());
+    std::remove(path_.c_str());
+    return text_;
+  }
+
+ private:
+  int fd_;
+  int saved_ = -1;
+  std::string path_;
+  std::string text_;
+};
+
 struct Sweep {
   ScratchFolder dir;
   int runs = 0;
+  int json_documents = 0;
 
   int run(const std::vector<std::string>& args) {
     quarnel::RunState rs;
@@ -63,6 +102,32 @@ struct Sweep {
     QuietStdout quiet;
     ++runs;
     return quarnel::run(rs, static_cast<int>(argv.size()) - 1, argv.data());
+  }
+
+  // The JSON listing of `path`: a valid document and nothing on standard
+  // error, or no output, a message and a failing ExitCode.
+  void json_listing(const std::string& path, const std::string& what) {
+    quarnel::RunState rs;
+    ASSERT_TRUE(rs.allocate());
+    const char* argv[] = {"quarnel", "-J", path.c_str(), nullptr};
+    CapturedStream out(STDOUT_FILENO);
+    CapturedStream err(STDERR_FILENO);
+    ++runs;
+    const int rc = quarnel::run(rs, 3, argv);
+    const std::string json = out.text();
+    const std::string message = err.text();
+    if (rc != 0) {
+      ASSERT_EQ(json, "") << what << ": -J ended with " << rc;
+      ASSERT_NE(message, "") << what << ": -J ended with " << rc;
+      return;
+    }
+    ASSERT_EQ(message, "") << what;
+    afdtest::Json doc;
+    std::string error;
+    ASSERT_TRUE(afdtest::parse_json(json, &doc, &error)) << what << ": " << error << "\n" << json;
+    ASSERT_EQ(doc["facilities"].type, afdtest::Json::kArray) << what;
+    ASSERT_EQ(doc["name_lists"].type, afdtest::Json::kArray) << what;
+    ++json_documents;
   }
 
   // Runs statistics and extract on `first`, and the link both ways between
@@ -76,6 +141,9 @@ struct Sweep {
     };
     const Command commands[] = {
         {{"-S", b}, nullptr},
+        {{"-L", b}, nullptr},
+        {{"-V", b}, nullptr},
+        {{"-P", b, s}, nullptr},
         {{"-C", b, "HAMBURG", "FRANKFURT MAIN", "BREMEN"}, "afdtmp.bgl"},
         {{"-R", b, s, dir.file("out.bgl")}, "out.bgl"},
         {{"-R", s, b, dir.file("out.bgl")}, "out.bgl"},
@@ -95,6 +163,7 @@ struct Sweep {
       ASSERT_EQ(dir.listing(), expected) << what << ": " << c.args[0] << " ended with " << rc;
       if (c.output != nullptr) std::remove(dir.file(c.output).c_str());
     }
+    json_listing(b, what);
     std::filesystem::current_path(old_cwd);
   }
 };
@@ -154,6 +223,32 @@ TEST(Sweep, EveryCutOfTheBundledSamples) {
     if (HasFatalFailure()) return;
   }
   EXPECT_GT(sweep.runs, 4 * static_cast<int>(base.size()));
+  EXPECT_GT(sweep.json_documents, static_cast<int>(base.size()));
+}
+
+// Names of every byte value, with and without their end, in facilities and
+// name entries, cut at every length: the JSON listing stays valid.
+TEST(Sweep, JsonOfHostileNamesAtEveryCut) {
+  Sweep sweep;
+  std::string every;
+  for (int c = 1; c < 256; ++c) every += static_cast<char>(c);
+  AfdBuilder b;
+  const int a = b.add(Facility::airport(every, -5, 5, true));
+  b.add(Facility::vor(every));
+  Facility unended = Facility::airport("X");
+  unended.payload_override =
+      Bytes{1, 0, 0, 0, 0, 0, 0, 0, 6, 0, 1, 0, 4, 0, 0, 0, '"', '\\', 0x80, 0x1F};
+  b.add(unended);
+  b.add_list().entries = {{0x10001, every}, {0x50001, every, a}, {0x7FFFFFFF, "\x7F\x9D"}};
+  b.list(0).entries.back().padding = {0xFF, 0xFE};
+  const Bytes file = b.build();
+  const Bytes source = sample_source();
+  for (std::size_t n = 168; n <= file.size(); ++n) {
+    sweep.all_commands(Bytes(file.begin(), file.begin() + static_cast<long>(n)), source,
+                       "hostile names cut at " + std::to_string(n));
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_EQ(sweep.json_documents, static_cast<int>(file.size() - 168 + 1));
 }
 
 TEST(Sweep, HeaderBytesFlipped) {

@@ -1,0 +1,97 @@
+// The commands that look inside a file, on any bytes: the JSON listing must be
+// one valid JSON document that agrees with the scan's Catalogue, the check,
+// the listing and the preview (the file as base and source) must end with
+// their ExitCodes, and nothing may change the input or leave a file.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "commands.h"
+#include "exit_codes.h"
+#include "fuzz_support.h"
+#include "json_value.h"
+
+using namespace quarnel;
+using namespace quarnel::fuzz;
+
+namespace {
+
+// The JSON listing of in.bgl, written to memory; its ExitCode.
+int json_listing(RunState& rs, std::string* json) {
+  char* text = nullptr;
+  std::size_t len = 0;
+  std::FILE* out = open_memstream(&text, &len);
+  std::FILE* messages = std::fopen("/dev/null", "w");
+  require(out != nullptr && messages != nullptr, "cannot open the capture streams");
+  require(rs.allocate(), "the work buffers could not be allocated");
+  const int rc = run_list_json(rs, "in.bgl", out, messages);
+  std::fclose(out);
+  std::fclose(messages);
+  json->assign(text, len);
+  std::free(text);
+  return rc;
+}
+
+void check_json(const RunState& rs, const std::string& json) {
+  afdtest::Json doc;
+  std::string error;
+  require(afdtest::parse_json(json, &doc, &error), "the JSON listing is not valid JSON", error);
+  const CatalogueCounts counts = count_catalogue(rs);
+  const auto& lists = doc["name_lists"].items;
+  std::size_t entries = 0;
+  for (const afdtest::Json& list : lists) entries += list["entries"].items.size();
+  require(
+      doc["facilities"].items.size() >= static_cast<std::size_t>(counts.facilities_before_lists),
+      "the JSON listing lost facilities");
+  require(lists.size() == static_cast<std::size_t>(counts.heads),
+          "the JSON listing lost or gained name lists");
+  // Name entries the object list holds belong to no name list; -V reports them.
+  std::size_t listed = 0;
+  bool in_lists = false;
+  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+    const int32_t kind = rs.catalogue[i].kind;
+    in_lists = in_lists || kind == static_cast<int32_t>(kTypeNameListHead);
+    if (in_lists && kind == static_cast<int32_t>(kTypeNameEntry)) ++listed;
+  }
+  require(entries == listed, "the JSON listing lost or gained names",
+          std::to_string(entries) + " vs " + std::to_string(listed));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  InScratch here;
+  put_file("in.bgl", data, size);
+
+  RunState json_rs;
+  std::string json;
+  const int rc = json_listing(json_rs, &json);
+  require(rc == kExitOk || rc == kExitBadHeader, "-J ended with an unexpected ExitCode",
+          std::to_string(rc));
+  if (rc == kExitOk) {
+    check_json(json_rs, json);
+  } else {
+    require(json.empty(), "-J wrote to standard output on failure");
+  }
+
+  RunState check_rs;
+  const int checked = run_tool(check_rs, {"quarnel", "-V", "in.bgl"});
+  require(checked == kExitOk || checked == kExitBadHeader || checked == kExitProblemsFound,
+          "-V ended with an unexpected ExitCode", std::to_string(checked));
+  require((checked == kExitBadHeader) == (rc == kExitBadHeader),
+          "-V and -J disagree on the headers");
+
+  RunState list_rs;
+  const int listed = run_tool(list_rs, {"quarnel", "-L", "in.bgl"});
+  require(listed == rc, "-L and -J disagree", std::to_string(listed));
+
+  RunState preview_rs;
+  const int previewed = run_tool(preview_rs, {"quarnel", "-P", "in.bgl", "in.bgl"});
+  require(previewed == kExitOk || previewed == kExitBadHeader || previewed == kExitNoMatch,
+          "-P ended with an unexpected ExitCode", std::to_string(previewed));
+
+  require_only_input("in.bgl", data, size);
+  clear_folder();
+  return 0;
+}

@@ -1,0 +1,44 @@
+// A watcher of the catalogue's walks. The commands that inspect a file see
+// through it every record the scan reads and why each walk ended, which the
+// scan itself keeps quiet about. With a watcher the scan prints nothing: the
+// watcher is told every fact its lines would carry.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace quarnel {
+
+enum class WalkKind {
+  kObjectList,
+  kNameEntries,  // the entries of one name list
+  kChain,        // the chain of name-list heads
+};
+
+enum class WalkEnd {
+  kEndRecord,      // an end record: the list is whole
+  kSizeZero,       // a chain record of size 0, not an end record, ends the chain behind it
+  kEndOfData,      // no bytes left before the list's limit, and no end record
+  kHeadCut,        // a record head cut short by the end of the data
+  kNegativeSize,   // a record that declares a negative size
+  kPastLimit,      // a record that reaches past the end of its list's data
+  kBeyondOffsets,  // a record that would start beyond 32-bit offsets
+  kCatalogueFull,  // the Catalogue is full; the record at the position is not read
+};
+
+class ScanObserver {
+ public:
+  virtual ~ScanObserver() = default;
+  // A record of a list, before the scan catalogues it: its first `len` bytes
+  // (head included, at most the bytes the scan reads) and its declared size.
+  virtual void on_record(WalkKind, uint64_t /*pos*/, const uint8_t* /*rec*/, std::size_t /*len*/,
+                         int32_t /*size*/) {}
+  // A record of the chain: a NameListHead's 24 bytes, or another record's 8.
+  virtual void on_chain_record(uint64_t /*pos*/, const uint8_t* /*head*/, std::size_t /*len*/) {}
+  // The walk that began at `start` ended at `pos`, where the record that
+  // stopped it lies; `limit` is the end of the data the walk might use.
+  virtual void on_walk_end(WalkKind, uint64_t /*start*/, uint64_t /*pos*/, uint64_t /*limit*/,
+                           WalkEnd) {}
+};
+
+}  // namespace quarnel
