@@ -99,7 +99,7 @@ helper_first_run() {
   expect_soon "no settings: source box empty" "" control_text "$HELPER_TITLE" 1697
   expect_soon "no settings: basic box empty" "" control_text "$HELPER_TITLE" 1699
   shot 01-dialog
-  check "live dialog has the template's controls in order" helper_controls_match
+  check_soon "live dialog has the template's controls in order" helper_controls_match
 
   pick 1698 'C:\scenery\mine\source.bgl' || fail "source picker" "no open-file dialog"
   shot 02-after-source-pick
@@ -129,7 +129,7 @@ helper_first_run() {
     answer_box 2
     expect_soon "cancelled confirmation upper-cases the name" \
       "LINKED.BGL" control_text "$HELPER_TITLE" 1703
-    check "cancelled confirmation keeps the dialog open" has_window "$HELPER_TITLE"
+    check_soon "cancelled confirmation keeps the dialog open" has_window "$HELPER_TITLE"
     check "cancelled confirmation runs nothing" test ! -e "$DRIVE_C/out/LINKED.BGL"
   else
     fail "confirmation box appears"
@@ -203,7 +203,7 @@ helper_second_run() {
   else
     fail "name clash box appears"
   fi
-  check "after the clash the dialog stays open" has_window "$HELPER_TITLE"
+  check_soon "after the clash the dialog stays open" has_window "$HELPER_TITLE"
   check "after the clash the program still runs" kill -0 "$HELPER_PID"
   expect_eq "the clash ran nothing: source untouched" \
     "$(stat -c '%s %Y' "$DRIVE_C/scenery/mine/source.bgl"; md5sum <"$DRIVE_C/scenery/mine/source.bgl")" \
