@@ -64,6 +64,10 @@ class DialogPlatform {
                                char* buffer, unsigned size, const char* file) = 0;
   virtual bool ProfileWrite(const char* section, const char* key, const char* value,
                             const char* file) = 0;
+  // The folder that keeps this user's own copy of the settings (on Windows
+  // "Quarnel" in the user's application-data folder), created first when
+  // create is true. Empty when there is none or it cannot be made.
+  virtual std::string UserSettingsFolder(bool create) = 0;
 
   // Copies the current directory into buffer and returns its length; when the
   // buffer is too small, returns the size needed and copies nothing; 0 on

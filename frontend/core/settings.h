@@ -1,5 +1,10 @@
 // The folders remembered between runs, kept in the private-profile file
 // MVT.INI. Only folders are stored, never file names or the output name.
+//
+// Where MVT.INI lives: the shared file in the Windows folder, which older
+// installations rely on, and a per-user copy for when the shared one cannot
+// be written (a standard user on a current Windows). A key found in the
+// per-user copy wins over the shared file.
 #pragma once
 
 #include <string>
@@ -19,12 +24,15 @@ inline constexpr char kSettingNotFound[] = "SECTION NOT FOUND";
 inline constexpr unsigned kSettingReadSize = 260;
 
 // Reads one key into buffer (of buffer_size bytes, at least kSettingReadSize)
-// and returns it upper-cased; empty when the key is missing.
+// and returns it upper-cased: from the per-user copy when that holds the key,
+// else from the shared file; empty when neither does.
 std::string LoadSetting(DialogPlatform& platform, const char* key, char* buffer,
                         unsigned buffer_size);
 
-// Writes one key. A failed write is not reported: the pick still counts for
-// this run, the next run just starts from the older value.
+// Writes one key into the shared file; when that fails, into the per-user
+// copy instead. A per-user copy that already holds the key gets the new value
+// as well, so it never brings back an older folder. Failures are not shown:
+// the pick still counts for this run.
 void SaveSetting(DialogPlatform& platform, const char* key, const std::string& folder);
 
 }  // namespace quarnel_helper

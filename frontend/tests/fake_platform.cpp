@@ -12,14 +12,16 @@ constexpr std::uintptr_t kThreadHandle = 0x5678;
 
 }  // namespace
 
-std::optional<std::string> FakePlatform::Setting(const std::string& key) const {
-  const auto it = profile.find({"MVT.INI", "QUARNEL", key});
+std::optional<std::string> FakePlatform::Setting(const std::string& key,
+                                                 const std::string& file) const {
+  const auto it = profile.find({file, "QUARNEL", key});
   if (it == profile.end()) return std::nullopt;
   return it->second;
 }
 
-void FakePlatform::StoreSetting(const std::string& key, const std::string& value) {
-  profile[{"MVT.INI", "QUARNEL", key}] = value;
+void FakePlatform::StoreSetting(const std::string& key, const std::string& value,
+                                const std::string& file) {
+  profile[{file, "QUARNEL", key}] = value;
 }
 
 std::string FakePlatform::GetControlText(int control_id) {
@@ -84,8 +86,23 @@ bool FakePlatform::ProfileWrite(const char* section, const char* key, const char
                                 const char* file) {
   log.push_back(std::string("write ") + key + "=" + value);
   ++profile_writes;
-  profile[{file, section, key}] = value;
+  profile_write_files.push_back(file);
+  const std::string path = file;
+  if (unwritable_files.count(path) != 0) return false;
+  const bool in_user_folder =
+      !user_settings_folder.empty() && path.rfind(user_settings_folder + "\\", 0) == 0;
+  if (in_user_folder && !user_folder_made) return false;
+  profile[{path, section, key}] = value;
   return true;
+}
+
+std::string FakePlatform::UserSettingsFolder(bool create) {
+  if (user_settings_folder.empty()) return std::string();
+  if (create && !user_folder_made) {
+    user_folder_made = true;
+    ++user_folder_creates;
+  }
+  return user_settings_folder;
 }
 
 unsigned FakePlatform::CurrentDirectory(char* buffer, unsigned size) {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -45,6 +46,14 @@ class FakePlatform : public DialogPlatform {
   std::map<ProfileKey, std::string> profile;
   std::vector<unsigned> profile_read_sizes;
   int profile_writes = 0;
+  std::vector<std::string> profile_write_files;  // the file of every write, in order
+  std::set<std::string> unwritable_files;        // writes to these fail and store nothing
+
+  // Empty: the system offers no per-user folder. Writes into it fail until a
+  // call with create has made it.
+  std::string user_settings_folder;
+  bool user_folder_made = false;
+  int user_folder_creates = 0;
 
   std::string current_dir = "C:\\QUARNEL";
   unsigned current_dir_size_offered = 0;
@@ -60,9 +69,12 @@ class FakePlatform : public DialogPlatform {
   int wait_cursor_depth = 0;
   int wait_cursor_begins = 0;
 
-  // The value stored for key in MVT.INI's QUARNEL section, if any.
-  std::optional<std::string> Setting(const std::string& key) const;
-  void StoreSetting(const std::string& key, const std::string& value);
+  // The value stored for key in the QUARNEL section of file (the shared
+  // MVT.INI by default), if any.
+  std::optional<std::string> Setting(const std::string& key,
+                                     const std::string& file = "MVT.INI") const;
+  void StoreSetting(const std::string& key, const std::string& value,
+                    const std::string& file = "MVT.INI");
 
   std::string GetControlText(int control_id) override;
   void SetControlText(int control_id, const std::string& text) override;
@@ -73,6 +85,7 @@ class FakePlatform : public DialogPlatform {
                        char* buffer, unsigned size, const char* file) override;
   bool ProfileWrite(const char* section, const char* key, const char* value,
                     const char* file) override;
+  std::string UserSettingsFolder(bool create) override;
   unsigned CurrentDirectory(char* buffer, unsigned size) override;
   StartedProcess StartProcess(char* command_line) override;
   WaitOutcome WaitForProcess(std::uintptr_t process, unsigned milliseconds) override;

@@ -136,6 +136,22 @@ TEST_F(DialogTest, InputPickerStartsInTheRememberedFolderAndStoresTheUpperCasedP
   }
 }
 
+TEST_F(DialogTest, PicksSurviveASharedSettingsFileThatCannotBeWritten) {
+  platform_.user_settings_folder = "C:\\USERS\\ME\\Quarnel";
+  platform_.unwritable_files.insert("MVT.INI");
+  CQuarnelHelperDlg& dialog = Open();
+  platform_.pick_answers = {"c:\\src\\a.bgl", "c:\\base\\b.bgl", "d:\\out\\c.txt"};
+  dialog.OnBrowseSource();
+  dialog.OnBrowseBase();
+  dialog.OnBrowseOutput();
+  EXPECT_EQ(platform_.Setting("SOURCEDIR"), std::nullopt);
+
+  CQuarnelHelperDlg next_start(platform_);
+  EXPECT_EQ(next_start.m_strSourceFile, "C:\\SRC");
+  EXPECT_EQ(next_start.m_strBaseFile, "C:\\BASE");
+  EXPECT_EQ(next_start.m_strOutputDir, "D:\\OUT");
+}
+
 TEST_F(DialogTest, InputPickerFollowsTheDataExchangeOrder) {
   CQuarnelHelperDlg& dialog = Open();
   platform_.pick_answers.push_back("c:\\a\\b.bgl");

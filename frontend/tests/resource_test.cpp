@@ -1,10 +1,12 @@
 // Checks the compiled resources of both programs byte by byte: the dialog
-// template the window is built from, the icons and the version record.
+// template the window is built from, the icons, the version record and the
+// application manifests.
 #include "resource.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "res_file.h"
 
@@ -15,6 +17,7 @@ constexpr std::uint16_t kRtIcon = 3;
 constexpr std::uint16_t kRtDialog = 5;
 constexpr std::uint16_t kRtGroupIcon = 14;
 constexpr std::uint16_t kRtVersion = 16;
+constexpr std::uint16_t kRtManifest = 24;
 constexpr std::uint16_t kGermanGermany = 0x0407;
 
 constexpr std::uint16_t kButton = 0x80;
@@ -185,6 +188,57 @@ TEST(ToolResourceTest, OneIconGroupWithOne32PixelImage) {
   int groups = 0;
   for (const ResEntry& e : entries) groups += e.type == kRtGroupIcon;
   EXPECT_EQ(groups, 1);
+}
+
+// ---- application manifests ----
+
+bool Holds(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Resource 1 of type 24 as text; empty when it is missing or not language-neutral.
+std::string ManifestOf(const char* res_path) {
+  const std::vector<ResEntry> entries = Load(res_path);
+  const ResEntry* entry = Find(entries, kRtManifest, 1);
+  if (entry == nullptr || entry->language != 0) return std::string();
+  return std::string(entry->data.begin(), entry->data.end());
+}
+
+TEST(ManifestTest, BothProgramsRunWithTheUsersRightsOnVistaToEleven) {
+  for (const char* res : {QUARNEL_HELPER_RES, QUARNEL_TOOL_RES}) {
+    SCOPED_TRACE(res);
+    const std::string manifest = ManifestOf(res);
+    ASSERT_FALSE(manifest.empty());
+    EXPECT_EQ(manifest.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u);
+    EXPECT_TRUE(Holds(manifest, "</assembly>\n"));
+    EXPECT_TRUE(Holds(manifest, "version=\"" QUARNEL_VERSION_QUAD "\""));
+    EXPECT_TRUE(
+        Holds(manifest, "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"));
+    for (const char* os : {"e2011457-1546-43c5-a5fe-008deee3d3f0",     // Vista
+                           "35138b9a-5d96-4fbd-8e2d-a2440225f93a",     // 7
+                           "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",     // 8
+                           "1f676c76-80e1-4239-95bb-83d0f6d0da78",     // 8.1
+                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {  // 10 and 11
+      EXPECT_TRUE(Holds(manifest, std::string("<supportedOS Id=\"{") + os + "}\"/>")) << os;
+    }
+  }
+}
+
+TEST(ManifestTest, OnlyTheDialogAsksForThemedControlsAndPerMonitorDpi) {
+  const std::string parts[] = {
+      "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+      "publicKeyToken=\"6595b64144ccf1df\"",
+      "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+      "PerMonitorV2, PerMonitor</dpiAwareness>",
+      "<dpiAware "
+      "xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+  };
+  const std::string helper = ManifestOf(QUARNEL_HELPER_RES);
+  const std::string tool = ManifestOf(QUARNEL_TOOL_RES);
+  for (const std::string& part : parts) {
+    EXPECT_TRUE(Holds(helper, part)) << part;
+    EXPECT_FALSE(Holds(tool, part)) << part;
+  }
 }
 
 }  // namespace

@@ -79,5 +79,94 @@ TEST(SaveSettingTest, WritesOneKeyOfTheQuarnelSection) {
   EXPECT_EQ(platform.profile_writes, 2);
 }
 
+// ---- the per-user copy, for a shared file that cannot be written ----
+
+constexpr char kUserFolder[] = "C:\\USERS\\ANNA\\APPDATA\\ROAMING\\Quarnel";
+const std::string kUserFile = std::string(kUserFolder) + "\\MVT.INI";
+
+FakePlatform WithUserFolder() {
+  FakePlatform platform;
+  platform.user_settings_folder = kUserFolder;
+  return platform;
+}
+
+TEST(UserSettingsTest, LoadPrefersThePerUserCopyKeyByKey) {
+  const struct {
+    const char* name;
+    std::optional<std::string> user;
+    std::optional<std::string> shared;
+    std::string loaded;
+  } cases[] = {
+      {"only shared", std::nullopt, "c:\\shared", "C:\\SHARED"},
+      {"only per-user", "c:\\mine", std::nullopt, "C:\\MINE"},
+      {"both: per-user wins", "c:\\mine", "c:\\shared", "C:\\MINE"},
+      {"per-user sentinel falls back", "Section Not Found", "c:\\shared", "C:\\SHARED"},
+      {"per-user empty value stands", "", "c:\\shared", ""},
+      {"neither", std::nullopt, std::nullopt, ""},
+  };
+  for (const auto& c : cases) {
+    FakePlatform platform = WithUserFolder();
+    if (c.user) platform.StoreSetting("OPATH", *c.user, kUserFile);
+    if (c.shared) platform.StoreSetting("OPATH", *c.shared);
+    EXPECT_EQ(Load(platform, kKeyOutputDir), c.loaded) << c.name;
+    // Every read offers the same 260 bytes; loading creates nothing.
+    for (const unsigned size : platform.profile_read_sizes) EXPECT_EQ(size, 260u) << c.name;
+    EXPECT_EQ(platform.user_folder_creates, 0) << c.name;
+    EXPECT_EQ(platform.profile_writes, 0) << c.name;
+  }
+}
+
+TEST(UserSettingsTest, SaveGoesToTheSharedFileWhileThatCanBeWritten) {
+  FakePlatform platform = WithUserFolder();
+  SaveSetting(platform, kKeySourceDir, "C:\\SCENERY");
+  EXPECT_EQ(platform.Setting("SOURCEDIR"), "C:\\SCENERY");
+  EXPECT_EQ(platform.profile_write_files, (std::vector<std::string>{"MVT.INI"}));
+  EXPECT_EQ(platform.user_folder_creates, 0);
+}
+
+TEST(UserSettingsTest, SaveFallsBackToAPerUserCopyThatTheNextStartReads) {
+  FakePlatform platform = WithUserFolder();
+  platform.StoreSetting("SOURCEDIR", "C:\\OLD");
+  platform.StoreSetting("TARGETDIR", "C:\\BASE");
+  platform.unwritable_files.insert("MVT.INI");
+  SaveSetting(platform, kKeySourceDir, "C:\\NEW");
+  EXPECT_EQ(platform.user_folder_creates, 1);
+  EXPECT_EQ(platform.Setting("SOURCEDIR", kUserFile), "C:\\NEW");
+  EXPECT_EQ(platform.Setting("SOURCEDIR"), "C:\\OLD");
+  EXPECT_EQ(Load(platform, kKeySourceDir), "C:\\NEW");
+  // Keys never picked under the fallback still come from the shared file.
+  EXPECT_EQ(Load(platform, kKeyBaseDir), "C:\\BASE");
+}
+
+TEST(UserSettingsTest, ASharedWriteAlsoRefreshesAKeyThePerUserCopyHolds) {
+  FakePlatform platform = WithUserFolder();
+  platform.user_folder_made = true;
+  platform.StoreSetting("OPATH", "D:\\FROM BEFORE", kUserFile);
+  SaveSetting(platform, kKeyOutputDir, "D:\\NOW");
+  SaveSetting(platform, kKeySourceDir, "C:\\SRC");
+  EXPECT_EQ(Load(platform, kKeyOutputDir), "D:\\NOW");
+  EXPECT_EQ(platform.Setting("OPATH"), "D:\\NOW");
+  // A key the copy does not hold is not copied into it.
+  EXPECT_EQ(platform.Setting("SOURCEDIR", kUserFile), std::nullopt);
+  EXPECT_EQ(platform.profile_write_files,
+            (std::vector<std::string>{"MVT.INI", kUserFile, "MVT.INI"}));
+}
+
+TEST(UserSettingsTest, NothingWritableLosesOnlyTheMemory) {
+  const struct {
+    const char* name;
+    std::string folder;
+    bool folder_fails;
+  } cases[] = {{"no per-user folder", "", false}, {"per-user copy unwritable", kUserFolder, true}};
+  for (const auto& c : cases) {
+    FakePlatform platform;
+    platform.user_settings_folder = c.folder;
+    platform.unwritable_files.insert("MVT.INI");
+    if (c.folder_fails) platform.unwritable_files.insert(kUserFile);
+    SaveSetting(platform, kKeySourceDir, "C:\\LOST");
+    EXPECT_EQ(Load(platform, kKeySourceDir), "") << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace quarnel_helper

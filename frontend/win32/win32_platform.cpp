@@ -1,6 +1,8 @@
 #include "win32_platform.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -35,7 +37,12 @@ HANDLE AsHandle(std::uintptr_t value) { return reinterpret_cast<HANDLE>(value); 
 
 }  // namespace
 
-Win32Platform::Win32Platform() : title_(ProgramTitleOf(ModulePath())) {}
+Win32Platform::Win32Platform() : title_(ProgramTitleOf(ModulePath())) {
+  // The manifest asks for common controls 6; loading them before the dialog
+  // exists gives its buttons and boxes the themed look on every Windows.
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+}
 
 std::string Win32Platform::GetControlText(int control_id) {
   const HWND control = GetDlgItem(dialog_, control_id);
@@ -81,6 +88,20 @@ unsigned Win32Platform::ProfileRead(const char* section, const char* key, const 
 bool Win32Platform::ProfileWrite(const char* section, const char* key, const char* value,
                                  const char* file) {
   return WritePrivateProfileStringA(section, key, value, file) != FALSE;
+}
+
+std::string Win32Platform::UserSettingsFolder(bool create) {
+  char app_data[MAX_PATH];
+  const int flags = CSIDL_APPDATA | (create ? CSIDL_FLAG_CREATE : 0);
+  if (FAILED(SHGetFolderPathA(nullptr, flags, nullptr, SHGFP_TYPE_CURRENT, app_data))) {
+    return std::string();
+  }
+  std::string folder = std::string(app_data) + "\\Quarnel";
+  if (create && !CreateDirectoryA(folder.c_str(), nullptr) &&
+      GetLastError() != ERROR_ALREADY_EXISTS) {
+    return std::string();
+  }
+  return folder;
 }
 
 unsigned Win32Platform::CurrentDirectory(char* buffer, unsigned size) {

@@ -31,6 +31,7 @@ class Win32Platform : public DialogPlatform {
                        char* buffer, unsigned size, const char* file) override;
   bool ProfileWrite(const char* section, const char* key, const char* value,
                     const char* file) override;
+  std::string UserSettingsFolder(bool create) override;
   unsigned CurrentDirectory(char* buffer, unsigned size) override;
   StartedProcess StartProcess(char* command_line) override;
   WaitOutcome WaitForProcess(std::uintptr_t process, unsigned milliseconds) override;

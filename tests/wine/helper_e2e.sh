@@ -39,11 +39,14 @@ press_start() {
   wait_window "$BOX_TITLE" 20
 }
 
+box_has_text() { [ -n "$(box_text)" ]; }
+
 # answer_box ID: presses OK (1) or Cancel (2) in the box that is open, and
 # waits until that box has gone; the next box may follow at once under the
-# same title, so it is told apart by its text.
+# same title, so it is told apart by its text (every box has one).
 answer_box() {
   local text
+  wait_for 20 box_has_text || return 1
   text=$(box_text) || return 1
   click "$BOX_TITLE" "$1" || return 1
   local deadline=$((SECONDS + 20))
@@ -67,12 +70,20 @@ prepare_drive() {
   echo "any file shows the picker its folder" >"$DRIVE_C/out/pick-me.txt"
 }
 
-settings_value() {
-  local ini
-  ini=$(find "$DRIVE_C/windows" -maxdepth 1 -iname mvt.ini | head -n 1)
-  [ -n "$ini" ] || return 1
-  tr -d '\r' <"$ini" | sed -n "s/^$1=//p"
+# ini_value FILE KEY: the key's value in a settings file.
+ini_value() {
+  [ -f "$1" ] || return 1
+  tr -d '\r' <"$1" | sed -n "s/^$2=//p"
 }
+
+# The shared settings file in the Windows folder.
+settings_value() {
+  ini_value "$(find "$DRIVE_C/windows" -maxdepth 1 -iname mvt.ini | head -n 1)" "$1"
+}
+
+# The per-user copy, which Wine keeps under the user's AppData\Roaming.
+user_settings_file() { find "$DRIVE_C/users" -ipath '*/AppData/Roaming/Quarnel/MVT.INI' | head -n 1; }
+user_settings_value() { ini_value "$(user_settings_file)" "$1"; }
 
 # The first run: pick all three, cancel once, then link for real.
 helper_first_run() {
@@ -84,50 +95,49 @@ helper_first_run() {
     return 1
   fi
   pass "dialog \"$HELPER_TITLE\" appears"
-  sleep 0.5
+  expect_soon "output name starts as NEWAFD.BGL" "NEWAFD.BGL" control_text "$HELPER_TITLE" 1703
+  expect_soon "no settings: source box empty" "" control_text "$HELPER_TITLE" 1697
+  expect_soon "no settings: basic box empty" "" control_text "$HELPER_TITLE" 1699
   shot 01-dialog
-  expect_eq "no settings: source box empty" "$(control_text "$HELPER_TITLE" 1697)" ""
-  expect_eq "no settings: basic box empty" "$(control_text "$HELPER_TITLE" 1699)" ""
-  expect_eq "output name starts as NEWAFD.BGL" "$(control_text "$HELPER_TITLE" 1703)" "NEWAFD.BGL"
-  check "live dialog has the template's controls in order" helper_controls_match
+  check_soon "live dialog has the template's controls in order" helper_controls_match
 
   pick 1698 'C:\scenery\mine\source.bgl' || fail "source picker" "no open-file dialog"
   shot 02-after-source-pick
-  expect_eq "source box shows the picked path in upper case" \
-    "$(control_text "$HELPER_TITLE" 1697)" 'C:\SCENERY\MINE\SOURCE.BGL'
+  expect_soon "source box shows the picked path in upper case" \
+    'C:\SCENERY\MINE\SOURCE.BGL' control_text "$HELPER_TITLE" 1697
 
   type_into "$HELPER_TITLE" 1703 "linked.bgl"
   pick 1700 'C:\afd\base.bgl' || fail "basic picker" "no open-file dialog"
-  expect_eq "basic box shows the picked path in upper case" \
-    "$(control_text "$HELPER_TITLE" 1699)" 'C:\AFD\BASE.BGL'
+  expect_soon "basic box shows the picked path in upper case" \
+    'C:\AFD\BASE.BGL' control_text "$HELPER_TITLE" 1699
 
   click "$HELPER_TITLE" 1701 && wait_window Open 20
   shot 03-open-dialog
   type_into Open 1148 'C:\out\pick-me.txt' && xdotool key Return
   wait_no_window Open 20 || fail "output picker closes"
-  expect_eq "output picker keeps only the folder" "$(control_text "$HELPER_TITLE" 1702)" 'C:\OUT'
-  expect_eq "typed name survives the pickers" "$(control_text "$HELPER_TITLE" 1703)" "linked.bgl"
+  expect_soon "output picker keeps only the folder" 'C:\OUT' control_text "$HELPER_TITLE" 1702
+  expect_soon "typed name survives the pickers" "linked.bgl" control_text "$HELPER_TITLE" 1703
 
-  expect_eq "MVT.INI SOURCEDIR" "$(settings_value SOURCEDIR)" 'C:\SCENERY\MINE'
-  expect_eq "MVT.INI TARGETDIR" "$(settings_value TARGETDIR)" 'C:\AFD'
-  expect_eq "MVT.INI OPATH" "$(settings_value OPATH)" 'C:\OUT'
+  expect_soon "MVT.INI SOURCEDIR" 'C:\SCENERY\MINE' settings_value SOURCEDIR
+  expect_soon "MVT.INI TARGETDIR" 'C:\AFD' settings_value TARGETDIR
+  expect_soon "MVT.INI OPATH" 'C:\OUT' settings_value OPATH
+  check "nothing written per user while MVT.INI can be written" test -z "$(user_settings_file)"
 
   if press_start; then
+    expect_soon "confirmation text" "$CONFIRM_TEXT" box_text
     shot 04-confirmation
-    expect_eq "confirmation text" "$(box_text)" "$CONFIRM_TEXT"
     answer_box 2
-    expect_eq "cancelled confirmation upper-cases the name" \
-      "$(control_text "$HELPER_TITLE" 1703)" "LINKED.BGL"
-    check "cancelled confirmation keeps the dialog open" has_window "$HELPER_TITLE"
+    expect_soon "cancelled confirmation upper-cases the name" \
+      "LINKED.BGL" control_text "$HELPER_TITLE" 1703
+    check_soon "cancelled confirmation keeps the dialog open" has_window "$HELPER_TITLE"
     check "cancelled confirmation runs nothing" test ! -e "$DRIVE_C/out/LINKED.BGL"
   else
     fail "confirmation box appears"
   fi
 
   if press_start && answer_box 1 && wait_window "$BOX_TITLE" 60; then
-    sleep 0.3
+    POLL_SECONDS=60 expect_soon "status box after the link" "$SUCCESS_TEXT" box_text
     shot 05-status-success
-    expect_eq "status box after the link" "$(box_text)" "$SUCCESS_TEXT"
     answer_box 1
   else
     fail "status box appears after the link"
@@ -174,12 +184,9 @@ helper_second_run() {
     fail "dialog appears on the second start"
     return 1
   fi
-  sleep 0.5
+  expect_remembered "second start" 'C:\SCENERY\MINE' 'C:\AFD' 'C:\OUT'
+  expect_soon "second start offers NEWAFD.BGL again" "NEWAFD.BGL" control_text "$HELPER_TITLE" 1703
   shot 06-second-start
-  expect_eq "second start shows SOURCEDIR" "$(control_text "$HELPER_TITLE" 1697)" 'C:\SCENERY\MINE'
-  expect_eq "second start shows TARGETDIR" "$(control_text "$HELPER_TITLE" 1699)" 'C:\AFD'
-  expect_eq "second start shows OPATH" "$(control_text "$HELPER_TITLE" 1702)" 'C:\OUT'
-  expect_eq "second start offers NEWAFD.BGL again" "$(control_text "$HELPER_TITLE" 1703)" "NEWAFD.BGL"
 
   # The boxes hold only folders now; pick the files again, and point the
   # output at the source's own folder.
@@ -190,14 +197,13 @@ helper_second_run() {
   local before
   before=$(stat -c '%s %Y' "$DRIVE_C/scenery/mine/source.bgl"; md5sum <"$DRIVE_C/scenery/mine/source.bgl")
   if press_start && answer_box 1 && wait_window "$BOX_TITLE" 20; then
-    sleep 0.3
+    expect_soon "name clash refused" "$CLASH_TEXT" box_text
     shot 07-name-clash
-    expect_eq "name clash refused" "$(box_text)" "$CLASH_TEXT"
     answer_box 1
   else
     fail "name clash box appears"
   fi
-  check "after the clash the dialog stays open" has_window "$HELPER_TITLE"
+  check_soon "after the clash the dialog stays open" has_window "$HELPER_TITLE"
   check "after the clash the program still runs" kill -0 "$HELPER_PID"
   expect_eq "the clash ran nothing: source untouched" \
     "$(stat -c '%s %Y' "$DRIVE_C/scenery/mine/source.bgl"; md5sum <"$DRIVE_C/scenery/mine/source.bgl")" \
@@ -207,14 +213,74 @@ helper_second_run() {
   # A name the file system refuses: the tool's own code comes back.
   type_into "$HELPER_TITLE" 1703 "bad?name.bgl"
   if press_start && answer_box 1 && wait_window "$BOX_TITLE" 60; then
-    sleep 0.3
+    POLL_SECONDS=60 expect_soon "unwritable output reported with its accent" \
+      "$CANNOT_WRITE_TEXT" box_text
     shot 08-status-cannot-write
-    expect_eq "unwritable output reported with its accent" "$(box_text)" "$CANNOT_WRITE_TEXT"
     answer_box 1
   else
     fail "status box for an unwritable output"
   fi
   check "program ends after the second run" wait_pid "$HELPER_PID" 20
+}
+
+# expect_remembered WHEN SOURCE BASE OUTPUT: the three folder boxes.
+expect_remembered() {
+  expect_soon "$1 shows SOURCEDIR" "$2" control_text "$HELPER_TITLE" 1697
+  expect_soon "$1 shows TARGETDIR" "$3" control_text "$HELPER_TITLE" 1699
+  expect_soon "$1 shows OPATH" "$4" control_text "$HELPER_TITLE" 1702
+}
+
+# close_helper: Esc, and the program has ended.
+close_helper() {
+  click "$HELPER_TITLE" 1703 && xdotool key Escape
+  wait_pid "$HELPER_PID" 20
+}
+
+# The shared MVT.INI cannot be written: the picks go to the per-user copy and
+# come back from there. As root nothing is refused for want of rights, so a
+# directory in the file's place makes the write fail.
+helper_settings_fallback() {
+  echo "QuarnelHelper: MVT.INI in the Windows folder cannot be written"
+  local shared
+  shared=$(find "$DRIVE_C/windows" -maxdepth 1 -iname mvt.ini | head -n 1)
+  [ -n "$shared" ] && rm -f "$shared"
+  mkdir "$DRIVE_C/windows/MVT.INI"
+  start_helper "$TOOL_DIR"
+  if ! wait_window "$HELPER_TITLE" 40; then
+    fail "dialog appears with an unwritable MVT.INI"
+    return 1
+  fi
+  expect_remembered "unreadable MVT.INI: first start" "" "" ""
+  pick 1698 'C:\scenery\mine\source.bgl' || fail "source picker" "no open-file dialog"
+  pick 1700 'C:\afd\base.bgl' || fail "basic picker" "no open-file dialog"
+  pick 1701 'C:\out\pick-me.txt' || fail "output picker" "no open-file dialog"
+  expect_soon "per-user MVT.INI SOURCEDIR" 'C:\SCENERY\MINE' user_settings_value SOURCEDIR
+  expect_soon "per-user MVT.INI TARGETDIR" 'C:\AFD' user_settings_value TARGETDIR
+  expect_soon "per-user MVT.INI OPATH" 'C:\OUT' user_settings_value OPATH
+  check "Windows folder's MVT.INI left as it was" test -d "$DRIVE_C/windows/MVT.INI"
+  check "fallback run ends on Esc" close_helper
+
+  start_helper "$TOOL_DIR"
+  if wait_window "$HELPER_TITLE" 40; then
+    expect_remembered "next start from the per-user copy" 'C:\SCENERY\MINE' 'C:\AFD' 'C:\OUT'
+    shot 11-settings-per-user
+    check "per-user start ends on Esc" close_helper
+  else
+    fail "dialog appears for the per-user start"
+  fi
+
+  # Writable again: a new pick lands in MVT.INI and in the per-user copy,
+  # which would otherwise bring back the older folder.
+  rmdir "$DRIVE_C/windows/MVT.INI"
+  start_helper "$TOOL_DIR"
+  if wait_window "$HELPER_TITLE" 40; then
+    pick 1698 'C:\afd\base.bgl' || fail "source picker" "no open-file dialog"
+    expect_soon "writable again: MVT.INI gets the pick" 'C:\AFD' settings_value SOURCEDIR
+    expect_soon "writable again: per-user copy follows" 'C:\AFD' user_settings_value SOURCEDIR
+    check "writable-again run ends on Esc" close_helper
+  else
+    fail "dialog appears once MVT.INI is writable again"
+  fi
 }
 
 # Esc closes the dialog without running anything; a tool folder without the
@@ -236,15 +302,16 @@ helper_other_ends() {
   start_helper "$DRIVE_C/lonely"
   if wait_window "$HELPER_TITLE" 40 && press_start && answer_box 1 &&
     wait_window "$BOX_TITLE" 30; then
-    sleep 0.3
+    expect_soon "missing tool reported" "$NOT_FOUND_TEXT" box_text
     shot 09-status-not-found
-    expect_eq "missing tool reported" "$(box_text)" "$NOT_FOUND_TEXT"
     answer_box 1
     check "program ends after the missing tool" wait_pid "$HELPER_PID" 20
   else
     fail "status box for a missing tool"
   fi
 }
+
+notice_icon_style() { probe texts Information | awk -F'\t' '$2 == "1088" { print $4 }'; }
 
 # quarnel.exe without arguments: the one notice of the console tool.
 tool_notice() {
@@ -253,13 +320,12 @@ tool_notice() {
   ("$WINE" "$BUILD_X64/tool/quarnel.exe" >"$out" 2>/dev/null; echo $? >"$out.rc") &
   local pid=$!
   if wait_window Information 40; then
-    sleep 0.3
-    shot 10-tool-notice
-    expect_eq "notice text" "$(control_text Information "$BOX_TEXT_ID")" \
-      'QUARNEL is a Win32 console application\nand needs command line parameters.\nPlease open a console window (DOS Box)\nto enter a command line or use a\nfront end application like QUARNELHELPER'
+    expect_soon "notice text" \
+      'QUARNEL is a Win32 console application\nand needs command line parameters.\nPlease open a console window (DOS Box)\nto enter a command line or use a\nfront end application like QUARNELHELPER' \
+      control_text Information "$BOX_TEXT_ID"
     # The kind of icon is not readable across processes; the screenshot shows it.
-    check "notice shows an icon" \
-      test "$(probe texts Information | awk -F'\t' '$2 == "1088" { print $4 }')" = "50000003"
+    expect_soon "notice shows an icon" "50000003" notice_icon_style
+    shot 10-tool-notice
     click Information 1
   else
     fail "notice box \"Information\" appears"

@@ -45,21 +45,75 @@ check() {
   if "$@"; then pass "$name"; else fail "$name"; fi
 }
 
+# A window's contents change after it appears (a box fills in its text while
+# it is set up, a picker's choice lands in the dialog after the picker has
+# gone), so every check of what a window shows polls until it holds, within
+# POLL_SECONDS (30 by default).
+
+# expect_soon NAME EXPECTED COMMAND...: passes once COMMAND prints EXPECTED.
+expect_soon() {
+  local name=$1 expected=$2
+  shift 2
+  local deadline=$((SECONDS + ${POLL_SECONDS:-30})) actual
+  while :; do
+    actual=$("$@" 2>/dev/null)
+    if [ "$actual" = "$expected" ]; then
+      pass "$name"
+      return 0
+    fi
+    [ "$SECONDS" -lt "$deadline" ] || break
+    sleep 0.2
+  done
+  fail "$name" "got [$actual], want [$expected]"
+  return 1
+}
+
+# check_soon NAME COMMAND...: passes once the command succeeds.
+check_soon() {
+  local name=$1
+  shift
+  if wait_for "${POLL_SECONDS:-30}" "$@"; then pass "$name"; else fail "$name"; fi
+}
+
+# wait_for SECONDS COMMAND...: true as soon as the command succeeds.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  while :; do
+    "$@" && return 0
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
 # ---- session: X display and Wine prefix of this run only ----
+
+# xvfb_up N: true once our Xvfb serves display N; false when it has ended
+# (another run took that display first).
+xvfb_up() {
+  local i
+  for i in $(seq 1 100); do
+    kill -0 "$XVFB_PID" 2>/dev/null || return 1
+    [ -e "/tmp/.X11-unix/X$1" ] && DISPLAY=":$1" xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
 
 wine_session_start() {
   local n
-  for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
+  # Several test runs may share the machine: a display that looks free can be
+  # taken a moment later, so a start that fails moves on to the next number.
+  for n in $(seq "${QUARNEL_FIRST_DISPLAY:-91}" 140); do
+    if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    xvfb_up "$n" && break
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
   done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  XVFB_PID=$!
   export DISPLAY=":$n"
-  local i
-  for i in $(seq 1 50); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
-    sleep 0.1
-  done
   SESSION_DIR=$(mktemp -d /tmp/quarnel-wine.XXXXXX)
   export WINEPREFIX="$SESSION_DIR/prefix"
   export WINEDEBUG=-all

@@ -5,10 +5,12 @@
 //                                 line per control: id, class, style, text
 //   window_probe text TITLE ID    the text of control ID
 //   window_probe rect TITLE ID    screen rectangle of control ID: x y w h
-//   window_probe has TITLE        exit status 0 when such a window exists
+//   window_probe has TITLE        exit status 0 when such a window is shown
 //
-// TITLE is matched exactly against top-level windows. Texts are printed as
-// UTF-8 with line breaks written as \n (backslashes stay as they are).
+// TITLE is matched exactly against top-level windows, and a shown one is
+// preferred: a window exists before its dialog procedure has filled in its
+// controls, and is shown only after that. Texts are printed as UTF-8 with
+// line breaks written as \n (backslashes stay as they are).
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -75,6 +77,30 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM) {
   return TRUE;
 }
 
+struct Search {
+  std::wstring title;
+  HWND shown = nullptr;
+};
+
+BOOL CALLBACK MatchShown(HWND window, LPARAM data) {
+  Search* search = reinterpret_cast<Search*>(data);
+  if (!IsWindowVisible(window)) return TRUE;
+  const int length = GetWindowTextLengthW(window);
+  if (length != static_cast<int>(search->title.size())) return TRUE;
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  if (text != search->title) return TRUE;
+  search->shown = window;
+  return FALSE;
+}
+
+// A shown top-level window with that title, else a hidden one, else null.
+HWND FindTopLevel(const std::wstring& title) {
+  Search search{title};
+  EnumWindows(MatchShown, reinterpret_cast<LPARAM>(&search));
+  return search.shown != nullptr ? search.shown : FindWindowW(nullptr, title.c_str());
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: window_probe texts TITLE | text TITLE ID | rect TITLE ID | has TITLE\n");
@@ -86,8 +112,8 @@ int Usage() {
 int main(int argc, char** argv) {
   if (argc < 3) return Usage();
   const std::string command = argv[1];
-  const HWND window = FindWindowW(nullptr, Wide(argv[2]).c_str());
-  if (command == "has") return window != nullptr ? 0 : 1;
+  const HWND window = FindTopLevel(Wide(argv[2]));
+  if (command == "has") return window != nullptr && IsWindowVisible(window) ? 0 : 1;
   if (window == nullptr) {
     std::fprintf(stderr, "no window titled \"%s\"\n", argv[2]);
     return 1;
