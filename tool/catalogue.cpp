@@ -29,19 +29,19 @@ struct RecordHead {
   int32_t size;
 };
 
-// Reads the head at `pos` into ObjectBuffer. False when the walk must end there.
+// Reads the head at `pos`. False when the walk must end there.
 bool read_head(RunState& rs, uint64_t pos, uint64_t limit, RecordHead* head) {
   if (pos > kMaxOffset || pos >= limit || limit - pos < kRecordHeadSize) return false;
-  uint8_t* buf = rs.object_buffer.get();
-  if (rs.first_input.read_at(pos, buf, kRecordHeadSize) < kRecordHeadSize) return false;
-  head->type = get_u32(buf + kRecType);
-  head->size = get_i32(buf + kRecSize);
+  std::size_t got = 0;
+  const uint8_t* bytes = rs.first_input.view(pos, kRecordHeadSize, rs.object_buffer.get(), &got);
+  if (got < kRecordHeadSize) return false;
+  head->type = get_u32(bytes + kRecType);
+  head->size = get_i32(bytes + kRecSize);
   return true;
 }
 
-void catalogue_facility(RunState& rs, const RecordHead& head, uint64_t pos, std::size_t len,
-                        const NameTable* table, int mode) {
-  const uint8_t* rec = rs.object_buffer.get();
+void catalogue_facility(RunState& rs, const uint8_t* rec, const RecordHead& head, uint64_t pos,
+                        std::size_t len, const NameTable* table, int mode) {
   CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
   const int32_t subtype = field_i32(rec, len, kContSubtype);
   if (subtype < kSubtypeAirport || subtype > kSubtypeNdb) {
@@ -76,8 +76,8 @@ void catalogue_facility(RunState& rs, const RecordHead& head, uint64_t pos, std:
   if (whole > rs.stats.max_cont_size) rs.stats.max_cont_size = whole;
 }
 
-void catalogue_name_entry(RunState& rs, uint64_t pos, std::size_t len, int mode) {
-  const uint8_t* rec = rs.object_buffer.get();
+void catalogue_name_entry(RunState& rs, const uint8_t* rec, uint64_t pos, std::size_t len,
+                          int mode) {
   rs.stats.names++;
   CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
   slot = CatalogueEntry{};
@@ -145,13 +145,15 @@ void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mod
     if (next > limit) break;
     std::size_t n = static_cast<std::size_t>(head.size);
     if (n > kScanPayloadLimit) n = kScanPayloadLimit;
-    const std::size_t got =
-        rs.first_input.read_at(pos + kRecordHeadSize, rs.object_buffer.get() + kRecordHeadSize, n);
-    const std::size_t len = kRecordHeadSize + got;
+    // The record is looked at where the input's window holds it, not copied.
+    std::size_t len = 0;
+    const uint8_t* rec =
+        rs.first_input.view(pos, kRecordHeadSize + n, rs.object_buffer.get(), &len);
+    if (len < kRecordHeadSize) break;
     if (head.type == kTypeContainer) {
-      catalogue_facility(rs, head, pos, len, table, mode);
+      catalogue_facility(rs, rec, head, pos, len, table, mode);
     } else if (head.type == kTypeNameEntry) {
-      catalogue_name_entry(rs, pos, len, mode);
+      catalogue_name_entry(rs, rec, pos, len, mode);
     } else {
       std::printf("unknown object: 0x%06lX\n", static_cast<unsigned long>(head.type));
     }

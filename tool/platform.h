@@ -21,6 +21,11 @@ int64_t file_size(std::FILE* f);
 // read; fewer at the end of the file or on an error.
 std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n);
 
+// Writes `n` bytes at `offset` of an output straight to the file, past the
+// stream's own buffer, which the caller leaves empty. Returns the bytes
+// written; fewer on an error.
+std::size_t write_at(std::FILE* f, uint64_t offset, const uint8_t* src, std::size_t n);
+
 // Zeroed memory for the run's fixed blocks, in one piece, or null. On Linux
 // it is backed by huge pages where the system offers them: touching hundreds
 // of small pages one by one costs a small file's run more than its work.

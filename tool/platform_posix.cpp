@@ -101,6 +101,18 @@ std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) 
   return done;
 }
 
+std::size_t write_at(std::FILE* f, uint64_t offset, const uint8_t* src, std::size_t n) {
+  const int fd = fileno(f);
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t put = pwrite(fd, src + done, n - done, static_cast<off_t>(offset + done));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += static_cast<std::size_t>(put);
+  }
+  return done;
+}
+
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;

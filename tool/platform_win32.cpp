@@ -51,6 +51,24 @@ std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) 
   return done;
 }
 
+std::size_t write_at(std::FILE* f, uint64_t offset, const uint8_t* src, std::size_t n) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  std::size_t done = 0;
+  while (done < n) {
+    OVERLAPPED at{};
+    const uint64_t pos = offset + done;
+    at.Offset = static_cast<DWORD>(pos);
+    at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+    const std::size_t left = n - done;
+    const DWORD want = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+    DWORD put = 0;
+    if (!WriteFile(handle, src + done, want, &put, &at) || put == 0) break;
+    done += put;
+  }
+  return done;
+}
+
 void* allocate_blocks(std::size_t size) {
   return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }

@@ -71,14 +71,14 @@ struct ArenaRelease {
 
 // The Catalogue's lookup indexes (lookup.cpp), in blocks allocated with it.
 struct CatalogueLookups {
-  Block<uint32_t> name_slots;     // hash bits | (index + 1); 0 is free
-  std::size_t name_mask = 0;      // slots in use - 1
-  std::size_t named = 0;          // leading entries the name table holds
-  Block<uint64_t> facility_keys;  // base_offset << 32 | index, sorted
-  std::size_t facilities = 0;     // facility entries at the Catalogue's start
-  bool keyed = false;             // facility_keys describe them
-  std::size_t leading_run = 0;    // entries at the start of the first one's kind
-  std::size_t indexed = 0;        // the Catalogue count they describe
+  Block<uint32_t> name_slots;    // hash bits | (index + 1); 0 is free
+  std::size_t name_mask = 0;     // slots in use - 1
+  std::size_t named = 0;         // leading entries the name table holds
+  Block<uint32_t> offset_slots;  // index + 1 by base_offset; 0 is free
+  std::size_t offset_mask = 0;   // slots in use - 1
+  bool keyed = false;            // offset_slots describe the facility entries
+  std::size_t leading_run = 0;   // entries at the start of the first one's kind
+  std::size_t indexed = 0;       // the Catalogue count they describe
   bool ready = false;
 };
 
