@@ -10,6 +10,8 @@
 // linear in the file's size whatever its bytes say.
 #include "catalogue.h"
 
+#include <algorithm>
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -40,8 +42,36 @@ bool read_head(RunState& rs, uint64_t pos, uint64_t limit, RecordHead* head) {
   return true;
 }
 
+// The extract command's names with their hashes. Every airport of a scan is
+// checked against all of them, and a hash is cheaper to compare than a name;
+// the answers are is_name_selected's.
+class NameFilter {
+ public:
+  explicit NameFilter(const NameTable* table)
+      : table_(table), count_(table != nullptr ? std::min(table->count, kNameTableSlots) : 0) {
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (table_->slots[i] != nullptr) hashes_[i] = lookup_name_hash(table_->slots[i]);
+    }
+  }
+
+  bool selects(const char* name) const {
+    if (name == nullptr || count_ == 0) return false;
+    const uint32_t h = lookup_name_hash(name);
+    for (std::size_t i = 0; i < count_; ++i) {
+      const char* slot = table_->slots[i];
+      if (slot != nullptr && hashes_[i] == h && std::strcmp(name, slot) == 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  const NameTable* table_;
+  std::size_t count_;
+  std::array<uint32_t, kNameTableSlots> hashes_{};
+};
+
 void catalogue_facility(RunState& rs, const uint8_t* rec, const RecordHead& head, uint64_t pos,
-                        std::size_t len, const NameTable* table, int mode) {
+                        std::size_t len, const NameFilter& filter, int mode) {
   CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
   const int32_t subtype = field_i32(rec, len, kContSubtype);
   if (subtype < kSubtypeAirport || subtype > kSubtypeNdb) {
@@ -59,7 +89,7 @@ void catalogue_facility(RunState& rs, const uint8_t* rec, const RecordHead& head
       rs.stats.ai_airports++;
       slot.flags = kFlagAiAirport;
     }
-    if (mode != kScanTakeAll && table != nullptr && is_name_selected(name, table)) {
+    if (mode != kScanTakeAll && filter.selects(name)) {
       slot.origin = static_cast<uint16_t>(mode);
     }
   } else if (subtype == kSubtypeVor) {
@@ -136,6 +166,7 @@ bool is_name_selected(const char* name, const NameTable* table) {
 void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mode, uint64_t limit) {
   if (limit > rs.first_input.size()) limit = rs.first_input.size();
   invalidate_lookups(rs);
+  const NameFilter filter(table);
   uint64_t pos = offset;
   RecordHead head;
   while (rs.catalogue_count < kCatalogueCapacity && read_head(rs, pos, limit, &head) &&
@@ -151,7 +182,7 @@ void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, int mod
         rs.first_input.view(pos, kRecordHeadSize + n, rs.object_buffer.get(), &len);
     if (len < kRecordHeadSize) break;
     if (head.type == kTypeContainer) {
-      catalogue_facility(rs, rec, head, pos, len, table, mode);
+      catalogue_facility(rs, rec, head, pos, len, filter, mode);
     } else if (head.type == kTypeNameEntry) {
       catalogue_name_entry(rs, rec, pos, len, mode);
     } else {
