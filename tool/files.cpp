@@ -12,9 +12,9 @@ namespace quarnel {
 // read each instead of a whole window; a run of reads doubles it up to the
 // window's size.
 constexpr std::size_t kFirstReadAhead = 4096;
-// A read at least this large that the window does not hold goes from the
-// file straight to its destination: passing it through the window would only
-// add a copy of every byte.
+// A read at least this large away from the window goes from the file straight
+// to its destination: passing it through the window would only add a copy of
+// every byte.
 constexpr std::size_t kDirectReadSize = std::size_t{16} << 10;
 
 void InputFile::attach_window(uint8_t* buffer, std::size_t size) {
@@ -75,11 +75,12 @@ void InputFile::load_whole() {
 
 InputFile::Route InputFile::route(uint64_t offset, std::size_t n) const {
   // Blocks that hold the whole file are its window and must stay as they are.
-  if (window_ == nullptr || window_ == blocks_ || n >= kDirectReadSize || n > window_size_) {
-    return Route::kFile;
-  }
+  if (window_ == nullptr || window_ == blocks_ || n > window_size_) return Route::kFile;
   if (window_holds(offset, n)) return Route::kWindow;
   const bool near_window = offset >= window_start_ && offset - window_start_ <= window_len_;
+  // A run of reads goes on through the window, which reads ahead in large
+  // pieces; a large read elsewhere goes straight to its destination.
+  if (n >= kDirectReadSize && !near_window) return Route::kFile;
   const bool jump = offset != last_end_ && !near_window;
   const bool from_blocks =
       blocks_hold(offset, n) || (blocks_ != nullptr && n <= kCacheBlockSize &&
@@ -245,9 +246,7 @@ uint64_t OutputFile::copy_from(InputFile& in, uint64_t offset, uint64_t n) {
   uint64_t done = 0;
   while (done < n) {
     const uint64_t left = n - done;
-    // A large record starts a fresh buffer, so that it is read in one piece
-    // straight from the file rather than split at the buffer's end.
-    if (fill_ == buffer_size_ || (left > buffer_size_ - fill_ && left >= kDirectReadSize)) flush();
+    if (fill_ == buffer_size_) flush();
     const std::size_t piece =
         static_cast<std::size_t>(std::min<uint64_t>(left, buffer_size_ - fill_));
     const std::size_t got = in.read_at(offset + done, room(), piece);
