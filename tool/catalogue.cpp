@@ -42,32 +42,41 @@ bool read_head(RunState& rs, uint64_t pos, uint64_t limit, RecordHead* head) {
   return true;
 }
 
-// The extract command's names with their hashes. Every airport of a scan is
-// checked against all of them, and a hash is cheaper to compare than a name;
-// the answers are is_name_selected's.
+// The extract command's names in a small hash table. Every airport of a scan
+// is checked against all of them: a probe or two and a comparison of hashes
+// cost less than a strcmp with each. The answers are is_name_selected's.
 class NameFilter {
  public:
-  explicit NameFilter(const NameTable* table)
-      : table_(table), count_(table != nullptr ? std::min(table->count, kNameTableSlots) : 0) {
-    for (std::size_t i = 0; i < count_; ++i) {
-      if (table_->slots[i] != nullptr) hashes_[i] = lookup_name_hash(table_->slots[i]);
+  explicit NameFilter(const NameTable* table) : table_(table) {
+    const std::size_t count = table != nullptr ? std::min(table->count, kNameTableSlots) : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (table->slots[i] == nullptr) continue;
+      hashes_[i] = lookup_name_hash(table->slots[i]);
+      std::size_t s = hashes_[i] & kMask;
+      while (slots_[s] != 0) s = (s + 1) & kMask;
+      slots_[s] = static_cast<uint8_t>(i + 1);
+      empty_ = false;
     }
   }
 
   bool selects(const char* name) const {
-    if (name == nullptr || count_ == 0) return false;
+    if (name == nullptr || empty_) return false;
     const uint32_t h = lookup_name_hash(name);
-    for (std::size_t i = 0; i < count_; ++i) {
-      const char* slot = table_->slots[i];
-      if (slot != nullptr && hashes_[i] == h && std::strcmp(name, slot) == 0) return true;
+    for (std::size_t s = h & kMask; slots_[s] != 0; s = (s + 1) & kMask) {
+      const std::size_t i = slots_[s] - 1u;
+      if (hashes_[i] == h && std::strcmp(name, table_->slots[i]) == 0) return true;
     }
     return false;
   }
 
  private:
+  static constexpr std::size_t kSlots = 2 * kNameTableSlots;  // at most half full
+  static constexpr std::size_t kMask = kSlots - 1;
+  static_assert((kSlots & kMask) == 0 && kNameTableSlots < 256, "slots hold index + 1 in a byte");
   const NameTable* table_;
-  std::size_t count_;
+  bool empty_ = true;
   std::array<uint32_t, kNameTableSlots> hashes_{};
+  std::array<uint8_t, kSlots> slots_{};
 };
 
 void catalogue_facility(RunState& rs, const uint8_t* rec, const RecordHead& head, uint64_t pos,
