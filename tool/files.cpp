@@ -16,6 +16,8 @@ constexpr std::size_t kFirstReadAhead = 4096;
 // to its destination: passing it through the window would only add a copy of
 // every byte.
 constexpr std::size_t kDirectReadSize = std::size_t{16} << 10;
+// What copy_from hands back of a record's first bytes: its head.
+constexpr std::size_t kHeadBytes = 8;
 
 void InputFile::attach_window(uint8_t* buffer, std::size_t size) {
   lent_window_ = size > 0 ? buffer : nullptr;
@@ -241,15 +243,21 @@ std::size_t OutputFile::write(const uint8_t* src, std::size_t n) {
   return put;
 }
 
-uint64_t OutputFile::copy_from(InputFile& in, uint64_t offset, uint64_t n) {
+uint64_t OutputFile::copy_from(InputFile& in, uint64_t offset, uint64_t n, uint8_t* head) {
   if (file_ == nullptr) return 0;
   uint64_t done = 0;
   while (done < n) {
     const uint64_t left = n - done;
-    if (fill_ == buffer_size_) flush();
+    // A large piece starts a fresh buffer, so that a read straight from the
+    // file brings it whole rather than split at the buffer's end.
+    if (fill_ == buffer_size_ || (left > buffer_size_ - fill_ && left >= kDirectReadSize)) flush();
     const std::size_t piece =
         static_cast<std::size_t>(std::min<uint64_t>(left, buffer_size_ - fill_));
     const std::size_t got = in.read_at(offset + done, room(), piece);
+    if (head != nullptr && done < kHeadBytes) {
+      const auto take = static_cast<std::size_t>(std::min<uint64_t>(kHeadBytes - done, got));
+      std::memcpy(head + done, room(), take);
+    }
     advance(got);
     done += got;
     if (got < piece) break;

@@ -149,9 +149,10 @@ class OutputFile {
   // Writes at the current position; returns the bytes written.
   std::size_t write(const uint8_t* src, std::size_t n);
   // Copies `n` bytes of `in` at `offset` to the current position, read
-  // straight into the write buffer, or for a large piece straight from the
-  // file. Returns the bytes copied: fewer when the input came up short.
-  uint64_t copy_from(InputFile& in, uint64_t offset, uint64_t n);
+  // straight into the write buffer. Returns the bytes copied: fewer when the
+  // input came up short. With `head`, its 8 bytes get the first 8
+  // copied (those there are), so that a caller can check a record head.
+  uint64_t copy_from(InputFile& in, uint64_t offset, uint64_t n, uint8_t* head = nullptr);
   std::size_t read(uint8_t* dst, std::size_t n);
   uint64_t tell() const { return position_; }
   uint64_t size() const { return end_; }

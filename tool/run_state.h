@@ -23,6 +23,11 @@ struct CatalogueEntry {
   uint32_t source_offset = 0;
   uint32_t output_offset = 0;
   uint32_t facility_offset = 0;
+  // The whole record's bytes, head included, as the scan and the source walk
+  // saw them at base_offset and source_offset; 0 when not known. A copy of a
+  // known size is read in one piece, not head first.
+  uint32_t base_size = 0;
+  uint32_t source_size = 0;
   uint16_t flags = 0;
   uint16_t origin = 0;
   // Null when the name did not fit into NamePool: such a name never matches.

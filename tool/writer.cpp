@@ -165,10 +165,22 @@ uint64_t copy_object(RunState& rs, CatalogueEntry& entry, int source) {
   source = resolve_source(entry, source);
   InputFile& in = input_for(rs, source);
   const uint64_t offset = offset_for(entry, source);
+  const bool known = source == kSourceFirstInput || source == kSourceSecondInput;
+  const uint32_t size_seen = source == kSourceSecondInput ? entry.source_size : entry.base_size;
+  if (known && size_seen >= kRecordHeadSize && entry.kind != static_cast<int32_t>(kTypeNameEntry)) {
+    // A record whose size the scan saw goes in one piece; its head, checked
+    // after the copy, must still say that size.
+    uint8_t head[kRecordHeadSize] = {};
+    entry.output_offset = static_cast<uint32_t>(rs.output.tell());
+    const uint64_t copied = rs.output.copy_from(in, offset, size_seen, head);
+    if (copied < size_seen || get_u32(head + kRecSize) != size_seen - kRecordHeadSize) {
+      rs.unreadable_input = &in.path();
+    }
+    return copied;
+  }
   // The head, and for a NameEntry the facility link behind it, pass through
   // here; the rest of the record goes from the input to the output unchanged.
   uint8_t front[kNeFacilityOffset + 4];
-  const bool known = source == kSourceFirstInput || source == kSourceSecondInput;
   const std::size_t got = known ? in.read_at(offset, front, kRecordHeadSize) : 0;
   const int32_t size = got == kRecordHeadSize ? get_i32(front + kRecSize) : -1;
   if (size < 0) {
