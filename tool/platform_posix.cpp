@@ -89,28 +89,36 @@ int64_t file_size(std::FILE* f) {
   return static_cast<int64_t>(st.st_size);
 }
 
-std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
-  const int fd = fileno(f);
+namespace {
+
+// Runs a positional read or write (`step`, given the bytes done so far) until
+// all `n` bytes are moved, the file ends or an error other than an interrupt.
+template <typename Step>
+std::size_t move_all(std::size_t n, Step step) {
   std::size_t done = 0;
   while (done < n) {
-    const ssize_t got = pread(fd, dst + done, n - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
+    const ssize_t moved = step(done);
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) break;
+    done += static_cast<std::size_t>(moved);
   }
   return done;
 }
 
+}  // namespace
+
+std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  const int fd = fileno(f);
+  return move_all(n, [&](std::size_t done) {
+    return pread(fd, dst + done, n - done, static_cast<off_t>(offset + done));
+  });
+}
+
 std::size_t write_at(std::FILE* f, uint64_t offset, const uint8_t* src, std::size_t n) {
   const int fd = fileno(f);
-  std::size_t done = 0;
-  while (done < n) {
-    const ssize_t put = pwrite(fd, src + done, n - done, static_cast<off_t>(offset + done));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;
-    done += static_cast<std::size_t>(put);
-  }
-  return done;
+  return move_all(n, [&](std::size_t done) {
+    return pwrite(fd, src + done, n - done, static_cast<off_t>(offset + done));
+  });
 }
 
 namespace {

@@ -32,41 +32,44 @@ int64_t file_size(std::FILE* f) {
   return static_cast<int64_t>(size.QuadPart);
 }
 
-std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+namespace {
+
+// Runs ReadFile or WriteFile (`step`) at `offset` until all `n` bytes are
+// moved, the file ends or an error. A synchronous handle reads and writes at
+// the offset given in OVERLAPPED.
+template <typename Step>
+std::size_t move_all(std::FILE* f, uint64_t offset, std::size_t n, Step step) {
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
   if (handle == INVALID_HANDLE_VALUE) return 0;
   std::size_t done = 0;
   while (done < n) {
-    // A synchronous handle reads at the offset given in OVERLAPPED.
     OVERLAPPED at{};
     const uint64_t pos = offset + done;
     at.Offset = static_cast<DWORD>(pos);
     at.OffsetHigh = static_cast<DWORD>(pos >> 32);
     const std::size_t left = n - done;
     const DWORD want = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
-    DWORD got = 0;
-    if (!ReadFile(handle, dst + done, want, &got, &at) || got == 0) break;
-    done += got;
+    DWORD moved = 0;
+    if (!step(handle, done, want, &moved, &at) || moved == 0) break;
+    done += moved;
   }
   return done;
 }
 
+}  // namespace
+
+std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  return move_all(f, offset, n,
+                  [&](HANDLE h, std::size_t done, DWORD want, DWORD* moved, OVERLAPPED* at) {
+                    return ReadFile(h, dst + done, want, moved, at) != 0;
+                  });
+}
+
 std::size_t write_at(std::FILE* f, uint64_t offset, const uint8_t* src, std::size_t n) {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
-  if (handle == INVALID_HANDLE_VALUE) return 0;
-  std::size_t done = 0;
-  while (done < n) {
-    OVERLAPPED at{};
-    const uint64_t pos = offset + done;
-    at.Offset = static_cast<DWORD>(pos);
-    at.OffsetHigh = static_cast<DWORD>(pos >> 32);
-    const std::size_t left = n - done;
-    const DWORD want = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
-    DWORD put = 0;
-    if (!WriteFile(handle, src + done, want, &put, &at) || put == 0) break;
-    done += put;
-  }
-  return done;
+  return move_all(f, offset, n,
+                  [&](HANDLE h, std::size_t done, DWORD want, DWORD* moved, OVERLAPPED* at) {
+                    return WriteFile(h, src + done, want, moved, at) != 0;
+                  });
 }
 
 void* allocate_blocks(std::size_t size) {
