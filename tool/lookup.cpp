@@ -79,23 +79,22 @@ uint32_t offset_hash(uint32_t offset) {
 // name-list entry. A NameEntry's link is looked up for every entry a command
 // copies, in no order that follows the facilities, so the offsets go into an
 // open-addressing table (a search in a sorted array costs a dozen mispredicted
-// branches each). Filled in Catalogue order, and an offset already there is
-// not added again: the first entry with an offset is the one found.
+// branches each). A slot holds the offset beside the entry's index + 1, so a
+// probe reads no entry. Filled in Catalogue order, and an offset already there
+// is not added again: the first entry with an offset is the one found.
 void build_offset_table(RunState& rs, std::size_t count) {
   CatalogueLookups& l = rs.lookups;
   std::size_t n = 0;
   while (n < count && rs.catalogue[n].kind <= kSubtypeNdb) ++n;
   const std::size_t size = std::min(std::bit_ceil(n + n / 2 + 16), kNameSlots);
   l.offset_mask = size - 1;
-  uint32_t* slots = l.offset_slots.get();
-  std::fill(slots, slots + size, uint32_t{0});
+  uint64_t* slots = l.offset_slots.get();
+  std::fill(slots, slots + size, uint64_t{0});
   for (std::size_t i = 0; i < n; ++i) {
     const uint32_t offset = rs.catalogue[i].base_offset;
     std::size_t s = offset_hash(offset) & l.offset_mask;
-    while (slots[s] != 0 && rs.catalogue[slots[s] - 1].base_offset != offset) {
-      s = (s + 1) & l.offset_mask;
-    }
-    if (slots[s] == 0) slots[s] = static_cast<uint32_t>(i + 1);
+    while (slots[s] != 0 && slots[s] >> 32 != offset) s = (s + 1) & l.offset_mask;
+    if (slots[s] == 0) slots[s] = uint64_t{offset} << 32 | (i + 1);
   }
   l.keyed = true;
 }
@@ -117,10 +116,9 @@ void ensure_lookups(RunState& rs) {
 CatalogueEntry* first_facility_at(RunState& rs, uint32_t offset) {
   const CatalogueLookups& l = rs.lookups;
   for (std::size_t s = offset_hash(offset) & l.offset_mask;; s = (s + 1) & l.offset_mask) {
-    const uint32_t slot = l.offset_slots[s];
+    const uint64_t slot = l.offset_slots[s];
     if (slot == 0) return nullptr;
-    CatalogueEntry& e = rs.catalogue[slot - 1];
-    if (e.base_offset == offset) return &e;
+    if (slot >> 32 == offset) return &rs.catalogue[(slot & 0xFFFFFFFFu) - 1];
   }
 }
 

@@ -79,7 +79,7 @@ struct CatalogueLookups {
   Block<uint32_t> name_slots;    // hash bits | (index + 1); 0 is free
   std::size_t name_mask = 0;     // slots in use - 1
   std::size_t named = 0;         // leading entries the name table holds
-  Block<uint32_t> offset_slots;  // index + 1 by base_offset; 0 is free
+  Block<uint64_t> offset_slots;  // base_offset << 32 | (index + 1); 0 is free
   std::size_t offset_mask = 0;   // slots in use - 1
   bool keyed = false;            // offset_slots describe the facility entries
   std::size_t leading_run = 0;   // entries at the start of the first one's kind
