@@ -112,7 +112,7 @@ void catalogue_facility(RunState& rs, const uint8_t* rec, const RecordHead& head
   rs.catalogue_count++;
   rs.stats.containers++;
   const int64_t whole = static_cast<int64_t>(head.size) + static_cast<int64_t>(kRecordHeadSize);
-  slot.base_size = static_cast<uint32_t>(whole);
+  slot.record_size = static_cast<uint32_t>(whole);
   if (whole > rs.stats.max_cont_size) rs.stats.max_cont_size = whole;
 }
 

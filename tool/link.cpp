@@ -147,7 +147,7 @@ int mark_source_airports(RunState& rs, InputFile& source, uint16_t origin) {
         ++matches;
         base->origin = origin;
         base->source_offset = static_cast<uint32_t>(pos);
-        base->source_size = static_cast<uint32_t>(next - pos);
+        base->record_size = static_cast<uint32_t>(next - pos);
       }
     }
     pos = next;

@@ -23,16 +23,20 @@ struct CatalogueEntry {
   uint32_t source_offset = 0;
   uint32_t output_offset = 0;
   uint32_t facility_offset = 0;
-  // The whole record's bytes, head included, as the scan and the source walk
-  // saw them at base_offset and source_offset; 0 when not known. A copy of a
-  // known size is read in one piece, not head first.
-  uint32_t base_size = 0;
-  uint32_t source_size = 0;
+  // The whole bytes, head included, of the record the entry is copied from,
+  // as last seen: the base record's from the scan, the source record's once
+  // the source walk marks the entry; 0 when not known. A copy of a known size
+  // is read in one piece, not head first.
+  uint32_t record_size = 0;
   uint16_t flags = 0;
   uint16_t origin = 0;
   // Null when the name did not fit into NamePool: such a name never matches.
   const char* name = nullptr;
 };
+
+// 40 bytes on 64-bit systems keep the Catalogue and the lookup indexes on one
+// huge page (see RunState::allocate).
+static_assert(sizeof(CatalogueEntry) <= 40, "a Catalogue entry stays within 40 bytes");
 
 constexpr uint16_t kFlagAiAirport = 1;
 

@@ -166,7 +166,8 @@ uint64_t copy_object(RunState& rs, CatalogueEntry& entry, int source) {
   InputFile& in = input_for(rs, source);
   const uint64_t offset = offset_for(entry, source);
   const bool known = source == kSourceFirstInput || source == kSourceSecondInput;
-  const uint32_t size_seen = source == kSourceSecondInput ? entry.source_size : entry.base_size;
+  // The size seen belongs to the input the entry's origin names.
+  const uint32_t size_seen = (entry.origin & 0xF) == source ? entry.record_size : 0;
   if (known && size_seen >= kRecordHeadSize && entry.kind != static_cast<int32_t>(kTypeNameEntry)) {
     // A record whose size the scan saw goes in one piece; its head, checked
     // after the copy, must still say that size.

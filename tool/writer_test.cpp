@@ -169,7 +169,7 @@ TEST_F(WriterTest, RecordsOfAKnownSizeAreCopiedOrReportedChanged) {
     const auto [file, record] = build(30000, &at);
     scan(file, nullptr, kScanTakeAll);
     ASSERT_EQ(rs.catalogue_count, 2u);
-    ASSERT_EQ(entry(0).base_size, record.size());
+    ASSERT_EQ(entry(0).record_size, record.size());
     afdtest::Bytes changed = build(c.filler_after, nullptr).first;
     if (c.truncate) changed.resize(at.facility_offsets[0] + record.size() / 2);
     afdtest::write_file(dir.file("scan.bgl"), changed);
