@@ -168,7 +168,13 @@ std::size_t InputFile::read_blocks(uint64_t offset, uint8_t* dst, std::size_t n)
 std::size_t InputFile::refill(uint64_t offset, std::size_t n) {
   const bool runs_on =
       window_len_ > 0 && offset >= window_start_ && offset - window_start_ <= window_len_;
-  const std::size_t ahead = runs_on ? std::max(2 * read_ahead_, kFirstReadAhead) : kFirstReadAhead;
+  // A read a little way past the window (the next of the records an extract
+  // copies out of a name list, say) is a run with gaps: it grows the
+  // read-ahead too, rather than costing a small read each.
+  const bool further_on = window_len_ > 0 && offset >= window_start_ &&
+                          offset - window_start_ <= window_len_ + window_size_;
+  const std::size_t ahead =
+      further_on ? std::max(2 * read_ahead_, kFirstReadAhead) : kFirstReadAhead;
   read_ahead_ = std::min(ahead, window_size_);
   // What the window already holds of the new span moves to its front.
   std::size_t keep = 0;
