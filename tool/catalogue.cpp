@@ -10,6 +10,8 @@
 // linear in the file's size whatever its bytes say.
 #include "catalogue.h"
 
+#include <algorithm>
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -39,24 +41,60 @@ WalkEnd head_room(uint64_t pos, uint64_t limit) {
   return WalkEnd::kEndRecord;
 }
 
-// Reads the head at `pos` into ObjectBuffer. False, with the reason, when the
-// walk must end there.
+// Reads the head at `pos`. False, with the reason, when the walk must end there.
 bool read_head(RunState& rs, uint64_t pos, uint64_t limit, RecordHead* head, WalkEnd* why) {
   *why = head_room(pos, limit);
   if (*why != WalkEnd::kEndRecord) return false;
-  uint8_t* buf = rs.object_buffer.get();
-  if (rs.first_input.read_at(pos, buf, kRecordHeadSize) < kRecordHeadSize) {
+  std::size_t got = 0;
+  const uint8_t* bytes = rs.first_input.view(pos, kRecordHeadSize, rs.object_buffer.get(), &got);
+  if (got < kRecordHeadSize) {
     *why = WalkEnd::kHeadCut;
     return false;
   }
-  head->type = get_u32(buf + kRecType);
-  head->size = get_i32(buf + kRecSize);
+  head->type = get_u32(bytes + kRecType);
+  head->size = get_i32(bytes + kRecSize);
   return true;
 }
 
-void catalogue_facility(RunState& rs, const RecordHead& head, uint64_t pos, std::size_t len,
-                        const NameTable* table, int mode) {
-  const uint8_t* rec = rs.object_buffer.get();
+// The extract command's names in a small hash table. Every airport of a scan
+// is checked against all of them: a probe or two and a comparison of hashes
+// cost less than a strcmp with each. The answers are is_name_selected's.
+class NameFilter {
+ public:
+  explicit NameFilter(const NameTable* table) : table_(table) {
+    const std::size_t count = table != nullptr ? std::min(table->count, kNameTableSlots) : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (table->slots[i] == nullptr) continue;
+      hashes_[i] = lookup_name_hash(table->slots[i]);
+      std::size_t s = hashes_[i] & kMask;
+      while (slots_[s] != 0) s = (s + 1) & kMask;
+      slots_[s] = static_cast<uint8_t>(i + 1);
+      empty_ = false;
+    }
+  }
+
+  bool selects(const char* name) const {
+    if (name == nullptr || empty_) return false;
+    const uint32_t h = lookup_name_hash(name);
+    for (std::size_t s = h & kMask; slots_[s] != 0; s = (s + 1) & kMask) {
+      const std::size_t i = slots_[s] - 1u;
+      if (hashes_[i] == h && std::strcmp(name, table_->slots[i]) == 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 2 * kNameTableSlots;  // at most half full
+  static constexpr std::size_t kMask = kSlots - 1;
+  static_assert((kSlots & kMask) == 0 && kNameTableSlots < 256, "slots hold index + 1 in a byte");
+  const NameTable* table_;
+  bool empty_ = true;
+  std::array<uint32_t, kNameTableSlots> hashes_{};
+  std::array<uint8_t, kSlots> slots_{};
+};
+
+void catalogue_facility(RunState& rs, const uint8_t* rec, const RecordHead& head, uint64_t pos,
+                        std::size_t len, const NameFilter& filter, int mode) {
   CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
   const int32_t subtype = field_i32(rec, len, kContSubtype);
   if (subtype < kSubtypeAirport || subtype > kSubtypeNdb) {
@@ -76,7 +114,7 @@ void catalogue_facility(RunState& rs, const RecordHead& head, uint64_t pos, std:
       rs.stats.ai_airports++;
       slot.flags = kFlagAiAirport;
     }
-    if (mode != kScanTakeAll && table != nullptr && is_name_selected(name, table)) {
+    if (mode != kScanTakeAll && filter.selects(name)) {
       slot.origin = static_cast<uint16_t>(mode);
     }
   } else if (subtype == kSubtypeVor) {
@@ -90,11 +128,12 @@ void catalogue_facility(RunState& rs, const RecordHead& head, uint64_t pos, std:
   rs.catalogue_count++;
   rs.stats.containers++;
   const int64_t whole = static_cast<int64_t>(head.size) + static_cast<int64_t>(kRecordHeadSize);
+  slot.record_size = static_cast<uint32_t>(whole);
   if (whole > rs.stats.max_cont_size) rs.stats.max_cont_size = whole;
 }
 
-void catalogue_name_entry(RunState& rs, uint64_t pos, std::size_t len, int mode) {
-  const uint8_t* rec = rs.object_buffer.get();
+void catalogue_name_entry(RunState& rs, const uint8_t* rec, uint64_t pos, std::size_t len,
+                          int mode) {
   rs.stats.names++;
   CatalogueEntry& slot = rs.catalogue[rs.catalogue_count];
   slot = CatalogueEntry{};
@@ -112,6 +151,7 @@ void scan_list(RunState& rs, uint64_t offset, const NameTable* table, int mode, 
                WalkKind walk) {
   if (limit > rs.first_input.size()) limit = rs.first_input.size();
   invalidate_lookups(rs);
+  const NameFilter filter(table);
   uint64_t pos = offset;
   RecordHead head;
   WalkEnd why = WalkEnd::kEndRecord;
@@ -133,16 +173,19 @@ void scan_list(RunState& rs, uint64_t offset, const NameTable* table, int mode, 
     }
     std::size_t n = static_cast<std::size_t>(head.size);
     if (n > kScanPayloadLimit) n = kScanPayloadLimit;
-    const std::size_t got =
-        rs.first_input.read_at(pos + kRecordHeadSize, rs.object_buffer.get() + kRecordHeadSize, n);
-    const std::size_t len = kRecordHeadSize + got;
-    if (rs.scan_observer != nullptr) {
-      rs.scan_observer->on_record(walk, pos, rs.object_buffer.get(), len, head.size);
+    // The record is looked at where the input's window holds it, not copied.
+    std::size_t len = 0;
+    const uint8_t* rec =
+        rs.first_input.view(pos, kRecordHeadSize + n, rs.object_buffer.get(), &len);
+    if (len < kRecordHeadSize) {
+      why = WalkEnd::kHeadCut;
+      break;
     }
+    if (rs.scan_observer != nullptr) rs.scan_observer->on_record(walk, pos, rec, len, head.size);
     if (head.type == kTypeContainer) {
-      catalogue_facility(rs, head, pos, len, table, mode);
+      catalogue_facility(rs, rec, head, pos, len, filter, mode);
     } else if (head.type == kTypeNameEntry) {
-      catalogue_name_entry(rs, pos, len, mode);
+      catalogue_name_entry(rs, rec, pos, len, mode);
     } else if (rs.scan_observer == nullptr) {
       std::printf("unknown object: 0x%06lX\n", static_cast<unsigned long>(head.type));
     }

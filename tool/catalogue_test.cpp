@@ -1,6 +1,8 @@
 #include "catalogue.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "tool_test_util.h"
 
@@ -208,6 +210,29 @@ TEST_F(CatalogueTest, NullNameTableSlotSelectsNothingButDoesNotEndTheTable) {
   EXPECT_TRUE(is_name_selected("B", &table));
   EXPECT_FALSE(is_name_selected("A", &table));
   EXPECT_FALSE(is_name_selected("B", nullptr));
+}
+
+// A full table of names, some slots empty and some names given twice: the scan
+// selects an airport exactly when is_name_selected says so.
+TEST_F(CatalogueTest, ScanSelectsWhatTheNameTableNames) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 200; ++i) names.push_back(afdtest::numbered("FIELD ", i));
+  NameTable table;
+  for (std::size_t k = 0; k < kNameTableSlots; ++k) {
+    table.slots[k] = k % 9 == 4 ? nullptr : names[(k * 7) % 150].c_str();
+  }
+  table.count = kNameTableSlots;
+  AfdBuilder b;
+  for (const std::string& name : names) b.add(Facility::airport(name));
+  scan(b.build(), &table);
+  ASSERT_EQ(rs.catalogue_count, names.size());
+  int selected = 0;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const bool expected = is_name_selected(names[i].c_str(), &table);
+    EXPECT_EQ(is_selected(entry(i)), expected) << names[i];
+    selected += expected ? 1 : 0;
+  }
+  EXPECT_GT(selected, 40);
 }
 
 TEST_F(CatalogueTest, AirportLookupSeesOnlyTheLeadingRunOfAirports) {

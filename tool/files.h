@@ -47,11 +47,23 @@ class InputFile {
     // Most reads fall inside the window; they are served here, inline.
     if (n > 0 && window_holds(offset, n)) {
       std::memcpy(dst, window_ + (offset - window_start_), n);
-      last_end_ = offset + n;
-      last_from_blocks_ = false;
+      note_window_read(offset, n);
       return n;
     }
     return read_outside_window(offset, dst, n);
+  }
+
+  // The `n` bytes at `offset` in memory, without a copy where the window can
+  // hold them: a pointer into the window, valid until the next read of this
+  // file, or else `scratch` (at least `n` bytes) filled by a read. Sets `got`
+  // to the bytes there, fewer at the end of the file.
+  const uint8_t* view(uint64_t offset, std::size_t n, uint8_t* scratch, std::size_t* got) {
+    if (n > 0 && window_holds(offset, n)) {
+      note_window_read(offset, n);
+      *got = n;
+      return window_ + (offset - window_start_);
+    }
+    return view_outside_window(offset, n, scratch, got);
   }
 
   // Lends the file `size` bytes in which it keeps a window of its contents, so
@@ -59,10 +71,23 @@ class InputFile {
   // window every read goes to the file.
   void attach_window(uint8_t* buffer, std::size_t size);
   // Lends the file `count` (at most kCacheBlocks) blocks of kCacheBlockSize
-  // bytes for the small reads that jump away from the window.
+  // bytes for the small reads that jump away from the window. A file that
+  // fits into them whole is read into them at once, in one piece, and every
+  // read is served from there.
   void attach_block_cache(uint8_t* blocks, std::size_t count);
 
  private:
+  // Where a read that the window does not hold is served from.
+  enum class Route { kFile, kWindow, kBlocks };
+  Route route(uint64_t offset, std::size_t n) const;
+  void note_window_read(uint64_t offset, std::size_t n) {
+    last_end_ = offset + n;
+    last_from_blocks_ = false;
+  }
+  const uint8_t* view_outside_window(uint64_t offset, std::size_t n, uint8_t* scratch,
+                                     std::size_t* got);
+  // Reads the whole file into the blocks, which then serve as its window.
+  void load_whole();
   std::size_t read_direct(uint64_t offset, uint8_t* dst, std::size_t n);
   // Makes the window start at `offset` and hold at least `n` bytes, as far as
   // the file has them; returns the bytes it holds.
@@ -81,6 +106,11 @@ class InputFile {
   uint64_t size_ = 0;
   bool read_failed_ = false;
 
+  // What the file was lent, and what it uses: a file kept whole uses the
+  // blocks as its window.
+  uint8_t* lent_window_ = nullptr;
+  std::size_t lent_window_size_ = 0;
+  bool whole_ = false;
   uint8_t* window_ = nullptr;
   std::size_t window_size_ = 0;
   uint64_t window_start_ = 0;
@@ -104,7 +134,9 @@ class InputFile {
 // renamed over it by commit(), so no reader ever sees a partial file, an
 // earlier file at the path survives every failure, and after a power cut the
 // path holds either the earlier file or the whole new one. A path that is a
-// symbolic link stays one: the file it leads to is replaced.
+// symbolic link stays one: the file it leads to is replaced. Bytes gather in a
+// buffer and go to the file in blocks, by position, with no stdio stream in
+// between.
 class OutputFile {
  public:
   OutputFile() = default;
@@ -112,8 +144,8 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile() { abandon(); }
 
-  // Lends the file its write buffer (kept by the caller); without one the
-  // runtime's default buffering is used. Attach before create().
+  // Lends the file its write buffer (kept by the caller); without one a small
+  // buffer of its own is used. Attach before create().
   void attach_buffer(uint8_t* buffer, std::size_t size);
 
   // Creates the temporary file; false when the final path cannot be written.
@@ -123,6 +155,11 @@ class OutputFile {
 
   // Writes at the current position; returns the bytes written.
   std::size_t write(const uint8_t* src, std::size_t n);
+  // Copies `n` bytes of `in` at `offset` to the current position, read
+  // straight into the write buffer. Returns the bytes copied: fewer when the
+  // input came up short. With `head`, its 8 bytes get the first 8
+  // copied (those there are), so that a caller can check a record head.
+  uint64_t copy_from(InputFile& in, uint64_t offset, uint64_t n, uint8_t* head = nullptr);
   std::size_t read(uint8_t* dst, std::size_t n);
   uint64_t tell() const { return position_; }
   uint64_t size() const { return end_; }
@@ -139,12 +176,21 @@ class OutputFile {
   void abandon();
 
  private:
+  // Writes what the buffer holds at its place in the file.
+  bool flush();
+  uint8_t* room() { return buffer_ + fill_; }
+  void advance(std::size_t n);
+
   std::FILE* file_ = nullptr;
   std::string final_path_;
   std::string target_path_;  // final_path_ with its symbolic links followed
   std::string temp_path_;
   uint8_t* buffer_ = nullptr;
   std::size_t buffer_size_ = 0;
+  std::array<uint8_t, 4096> own_buffer_{};
+  // The buffer holds `fill_` bytes that belong at `buffer_at_` in the file.
+  uint64_t buffer_at_ = 0;
+  std::size_t fill_ = 0;
   uint64_t position_ = 0;
   uint64_t end_ = 0;
   bool failed_ = false;

@@ -44,6 +44,7 @@ TEST_F(FilesTest, WindowedReadsReturnTheFilesBytes) {
     std::mt19937_64 rng(static_cast<uint64_t>(config));
     uint64_t offset = 0;
     std::vector<uint8_t> got(200000);
+    // With 512 blocks the file is kept whole: the first read takes all of it.
     for (int i = 0; i < 4000; ++i) {
       std::size_t n = 0;
       switch (rng() % 7) {
@@ -73,12 +74,19 @@ TEST_F(FilesTest, WindowedReadsReturnTheFilesBytes) {
           n = rng() % 2 == 0 ? 0 : 150000 + rng() % 50000;
           break;  // huge
       }
-      const std::size_t count = in.read_at(offset, got.data(), n);
+      // Every other read looks at the bytes in place where it can.
+      std::size_t count = 0;
+      const uint8_t* at = got.data();
+      if (i % 2 == 0) {
+        count = in.read_at(offset, got.data(), n);
+      } else {
+        at = in.view(offset, n, got.data(), &count);
+      }
       const std::size_t expected =
           offset >= content.size() ? 0 : std::min<std::size_t>(n, content.size() - offset);
       ASSERT_EQ(count, expected) << "read " << i;
       ASSERT_TRUE(std::equal(
-          got.begin(), got.begin() + static_cast<long>(count),
+          at, at + count,
           content.begin() + static_cast<long>(std::min<uint64_t>(offset, content.size()))))
           << "window " << window_size << ", read " << i << " at " << offset;
       offset += count;
@@ -124,6 +132,71 @@ TEST_F(FilesTest, AFileCutShortAfterOpenFailsItsReads) {
   EXPECT_FALSE(in.read_failed());
   EXPECT_EQ(in.read_at(29950, buf, 100), 50u);
   EXPECT_FALSE(in.read_failed());
+}
+
+// A file kept whole in the blocks that shrinks before its first read serves
+// what is still there, and reads beyond come up short, as from the file.
+TEST_F(FilesTest, WholeFileThatShrankComesUpShort) {
+  const Bytes content = random_bytes(50000, 5);
+  const std::string path = put("in.bin", content);
+  std::vector<uint8_t> window(4096);
+  std::vector<uint8_t> blocks(kCacheBlocks * kCacheBlockSize);
+  InputFile in;
+  in.attach_window(window.data(), window.size());
+  in.attach_block_cache(blocks.data(), kCacheBlocks);
+  ASSERT_TRUE(in.open(path));
+  std::filesystem::resize_file(path, 30000);
+  std::vector<uint8_t> got(30000);
+  EXPECT_EQ(in.read_at(29990, got.data(), 100), 10u);
+  EXPECT_EQ(in.read_at(40000, got.data(), 8), 0u);
+  std::size_t n = 0;
+  in.view(35000, 8, got.data(), &n);
+  EXPECT_EQ(n, 0u);
+  ASSERT_EQ(in.read_at(0, got.data(), 30000), 30000u);
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), content.begin()));
+}
+
+// Ranges copied from an input land in the output byte for byte, whatever the
+// write buffer's size and wherever they fall against its end: small runs, runs
+// read straight from the file, pieces larger than the buffer, and ranges cut
+// short by the input's end, which report how much they copied.
+TEST_F(FilesTest, CopiedRangesArriveWhole) {
+  const Bytes content = random_bytes(500000, 13);
+  const std::string in_path = put("in.bin", content);
+  std::vector<uint8_t> window(kInputWindowSize);
+  std::vector<uint8_t> buffer(kOutputBufferSize);
+  for (const std::size_t buffer_size : {std::size_t{0}, std::size_t{1000}, kOutputBufferSize}) {
+    SCOPED_TRACE(::testing::Message() << "buffer " << buffer_size);
+    InputFile in;
+    in.attach_window(window.data(), window.size());
+    ASSERT_TRUE(in.open(in_path));
+    OutputFile out;
+    out.attach_buffer(buffer.data(), buffer_size);
+    const std::string out_path = dir.file("out.bin");
+    ASSERT_TRUE(out.create(out_path));
+    Bytes expected;
+    std::mt19937_64 rng(buffer_size);
+    for (int i = 0; i < 300; ++i) {
+      const uint64_t offset = rng() % (content.size() + 100);
+      const uint64_t sizes[] = {rng() % 600, rng() % 40000, 100000 + rng() % 200000};
+      const uint64_t n = sizes[rng() % 3];
+      const uint64_t there = offset >= content.size() ? 0 : content.size() - offset;
+      const uint64_t copied = out.copy_from(in, offset, n);
+      ASSERT_EQ(copied, std::min(n, there)) << "copy " << i << " at " << offset;
+      expected.insert(
+          expected.end(),
+          content.begin() + static_cast<long>(std::min(offset, uint64_t{content.size()})),
+          content.begin() + static_cast<long>(std::min(offset, uint64_t{content.size()}) + copied));
+      if (i % 7 == 0) {
+        const uint8_t mark[3] = {0xEE, static_cast<uint8_t>(i), 0xEE};
+        ASSERT_EQ(out.write(mark, 3), 3u);
+        expected.insert(expected.end(), mark, mark + 3);
+      }
+      ASSERT_EQ(out.tell(), expected.size());
+    }
+    ASSERT_TRUE(out.commit());
+    EXPECT_EQ(afdtest::read_file(out_path), expected);
+  }
 }
 
 // Writes through a lent buffer, with seeks back to patch and reads of what

@@ -2,7 +2,9 @@
 // holds (by exact name) replaced by the source's record.
 #include "link.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "catalogue.h"
 #include "commands.h"
@@ -13,6 +15,11 @@
 namespace quarnel {
 
 namespace {
+
+// How much of a source record is looked at first for its name. An airport's
+// name comes early in its record, so the rest of a large record (runways,
+// taxiways) is not read for it.
+constexpr std::size_t kNamePeek = 1024;
 
 // The source's own headers are not tested; only its object list is walked.
 uint64_t source_object_list(InputFile& source) {
@@ -105,24 +112,36 @@ int link_open_inputs(RunState& rs, uint8_t* base_image) {
 
 void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit) {
   uint64_t pos = source_object_list(source);
-  uint8_t* buf = rs.object_buffer.get();
+  uint8_t* scratch = rs.object_buffer.get();
   const uint64_t limit = source.size();
+  std::size_t got = 0;
   // The same rules end this walk as the scan's: a head cut short, a negative
   // size, or a record reaching past the end of the file.
-  while (pos <= UINT32_MAX && pos < limit && limit - pos >= kRecordHeadSize &&
-         source.read_at(pos, buf, kRecordHeadSize) == kRecordHeadSize) {
-    const uint32_t type = get_u32(buf + kRecType);
-    const int32_t size = get_i32(buf + kRecSize);
+  while (pos <= UINT32_MAX && pos < limit && limit - pos >= kRecordHeadSize) {
+    const uint8_t* head = source.view(pos, kRecordHeadSize, scratch, &got);
+    if (got < kRecordHeadSize) break;
+    const uint32_t type = get_u32(head + kRecType);
+    const int32_t size = get_i32(head + kRecSize);
     if (type == kTypeEnd || size < 0) break;
     const uint64_t next = pos + kRecordHeadSize + static_cast<uint64_t>(size);
     if (next > limit) break;
     std::size_t n = static_cast<std::size_t>(size);
     if (n > kScanPayloadLimit) n = kScanPayloadLimit;
-    const std::size_t len =
-        kRecordHeadSize + source.read_at(pos + kRecordHeadSize, buf + kRecordHeadSize, n);
-    if (type == kTypeContainer && field_i32(buf, len, kContSubtype) == kSubtypeAirport) {
-      const std::string_view name = facility_name(buf, len);
-      visit(pos, name, find_airport_by_name(rs, kSubtypeAirport, name));
+    const std::size_t whole = kRecordHeadSize + n;
+    const uint8_t* rec = source.view(pos, std::min(whole, kNamePeek), scratch, &got);
+    if (got < kRecordHeadSize) break;
+    if (type == kTypeContainer && field_i32(rec, got, kContSubtype) == kSubtypeAirport) {
+      // A name sub-record found whole in the first bytes is the one a walk of
+      // the whole record finds; otherwise the whole record is looked at.
+      ByteSpan sub;
+      std::string_view name;
+      if (find_sub_record(rec, got, kSubAirportName, &sub)) {
+        name = bounded_text(sub);
+      } else if (got < whole) {
+        rec = source.view(pos, whole, scratch, &got);
+        name = facility_name(rec, got);
+      }
+      visit(pos, next - pos, name, find_airport_by_name(rs, kSubtypeAirport, name));
     }
     pos = next;
   }
@@ -130,12 +149,14 @@ void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirpor
 
 int mark_source_airports(RunState& rs, InputFile& source, uint16_t origin) {
   int matches = 0;
-  for_each_source_airport(rs, source, [&](uint64_t pos, std::string_view, CatalogueEntry* base) {
-    if (base == nullptr) return;
-    ++matches;
-    base->origin = origin;
-    base->source_offset = static_cast<uint32_t>(pos);
-  });
+  for_each_source_airport(rs, source,
+                          [&](uint64_t pos, uint64_t size, std::string_view, CatalogueEntry* base) {
+                            if (base == nullptr) return;
+                            ++matches;
+                            base->origin = origin;
+                            base->source_offset = static_cast<uint32_t>(pos);
+                            base->record_size = static_cast<uint32_t>(size);
+                          });
   return matches;
 }
 

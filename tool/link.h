@@ -16,10 +16,11 @@ namespace quarnel {
 int link_open_inputs(RunState& rs, uint8_t* base_image);
 
 // Calls `visit` for every airport of the source's object list, in source
-// order, with its offset, its name and the base airport of that name that a
-// link would replace (null when there is none). The name lives in ObjectBuffer
-// only while `visit` runs.
-using SourceAirportVisit = std::function<void(uint64_t, std::string_view, CatalogueEntry*)>;
+// order, with its offset, its whole size, its name and the base airport of
+// that name that a link would replace (null when there is none). The name
+// stays valid only while `visit` runs.
+using SourceAirportVisit =
+    std::function<void(uint64_t, uint64_t, std::string_view, CatalogueEntry*)>;
 void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit);
 
 // Marks every base airport that a source airport replaces with `origin` and

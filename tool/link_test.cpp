@@ -1,5 +1,6 @@
 // Round trips: what the link and extract commands write, scanned again, holds
 // exactly what was meant to be copied, with every link pointing at its facility.
+#include <algorithm>
 #include <filesystem>
 
 #include "commands.h"
@@ -130,6 +131,41 @@ TEST_F(RoundTripTest, LinkOfAFullCatalogueKeepsTheChainWhole) {
   const Scanned out = read_back(dir.file("out.bgl"));
   ASSERT_EQ(out.entries.size(), 20000u);
   EXPECT_EQ(out.entries.back().kind, static_cast<int32_t>(kTypeNameListHead));
+}
+
+// A source airport is matched by its name wherever the name sub-record lies:
+// among the first bytes of its record, across their end, or far behind a
+// large sub-record; and a record with no name sub-record replaces nothing.
+TEST_F(RoundTripTest, SourceNamesAreFoundWhereverTheyLie) {
+  struct Case {
+    std::size_t filler;  // bytes of a sub-record before the name
+    bool named;
+  };
+  for (const Case c : {Case{0, true}, Case{968, true}, Case{972, true}, Case{980, true},
+                       Case{30000, true}, Case{30000, false}}) {
+    SCOPED_TRACE(::testing::Message() << "filler " << c.filler << ", named " << c.named);
+    AfdBuilder base;
+    base.add(Facility::airport("FAR", 1, 1));
+    base.add(Facility::airport("NEAR", 2, 2));
+    AfdBuilder source;
+    Facility far = Facility::airport("FAR", 9, 9);
+    far.name.reset();
+    far.extra.push_back({0x10099, Bytes(c.filler, 0x5A)});
+    if (c.named) far.extra.push_back({0x10006, Bytes{'F', 'A', 'R', 0}});
+    source.add(far);
+    source.add(Facility::airport("NEAR", 8, 8));
+    put("base.bgl", base.build());
+    put("source.bgl", source.build());
+    ASSERT_EQ(link("base.bgl", "source.bgl", "out.bgl"), kExitOk);
+    const Bytes out = afdtest::read_file(dir.file("out.bgl"));
+    const Scanned back = read_back(dir.file("out.bgl"));
+    ASSERT_GE(back.entries.size(), 2u);
+    const Bytes far_record = afdtest::facility_record(far);
+    const bool replaced =
+        std::search(out.begin(), out.end(), far_record.begin(), far_record.end()) != out.end();
+    EXPECT_EQ(replaced, c.named);
+    EXPECT_EQ(back.names[1], "NEAR");
+  }
 }
 
 TEST_F(RoundTripTest, ExtractedFileHoldsTheSelectionAndItsAncestry) {

@@ -68,20 +68,35 @@ void build_name_table(RunState& rs, std::size_t count) {
   l.named = count;
 }
 
+// Record offsets often differ only above their low bits (records of one size);
+// the multiply carries them up, the shift brings them back to the slot bits.
+uint32_t offset_hash(uint32_t offset) {
+  const uint32_t h = offset * 0x9E3779B1u;
+  return h ^ h >> 15;
+}
+
 // The facility entries are the Catalogue's first entries, up to the first
-// name-list entry. Their keys, offset << 32 | index, are sorted, so equal
-// offsets keep Catalogue order; a scan meets facilities at rising offsets,
-// so the keys are usually sorted as they are made. A compact array is
-// searched faster than the entries themselves.
-void build_facility_keys(RunState& rs, std::size_t count) {
-  uint64_t* keys = rs.lookups.facility_keys.get();
+// name-list entry. A NameEntry's link is looked up for every entry a command
+// copies, in no order that follows the facilities, so the offsets go into an
+// open-addressing table (a search in a sorted array costs a dozen mispredicted
+// branches each). A slot holds the offset beside the entry's index + 1, so a
+// probe reads no entry. Filled in Catalogue order, and an offset already there
+// is not added again: the first entry with an offset is the one found.
+void build_offset_table(RunState& rs, std::size_t count) {
+  CatalogueLookups& l = rs.lookups;
   std::size_t n = 0;
-  for (; n < count && rs.catalogue[n].kind <= kSubtypeNdb; ++n) {
-    keys[n] = static_cast<uint64_t>(rs.catalogue[n].base_offset) << 32 | n;
+  while (n < count && rs.catalogue[n].kind <= kSubtypeNdb) ++n;
+  const std::size_t size = std::min(std::bit_ceil(n + n / 2 + 16), kNameSlots);
+  l.offset_mask = size - 1;
+  uint64_t* slots = l.offset_slots.get();
+  std::fill(slots, slots + size, uint64_t{0});
+  for (std::size_t i = 0; i < n; ++i) {
+    const uint32_t offset = rs.catalogue[i].base_offset;
+    std::size_t s = offset_hash(offset) & l.offset_mask;
+    while (slots[s] != 0 && slots[s] >> 32 != offset) s = (s + 1) & l.offset_mask;
+    if (slots[s] == 0) slots[s] = uint64_t{offset} << 32 | (i + 1);
   }
-  if (!std::is_sorted(keys, keys + n)) std::sort(keys, keys + n);
-  rs.lookups.facilities = n;
-  rs.lookups.keyed = true;
+  l.keyed = true;
 }
 
 void ensure_lookups(RunState& rs) {
@@ -100,11 +115,11 @@ void ensure_lookups(RunState& rs) {
 // The first facility entry with `offset`, or none.
 CatalogueEntry* first_facility_at(RunState& rs, uint32_t offset) {
   const CatalogueLookups& l = rs.lookups;
-  const uint64_t* keys = l.facility_keys.get();
-  const uint64_t* end = keys + l.facilities;
-  const uint64_t* it = std::lower_bound(keys, end, static_cast<uint64_t>(offset) << 32);
-  if (it == end || *it >> 32 != offset) return nullptr;
-  return &rs.catalogue[static_cast<std::size_t>(*it & 0xFFFFFFFFu)];
+  for (std::size_t s = offset_hash(offset) & l.offset_mask;; s = (s + 1) & l.offset_mask) {
+    const uint64_t slot = l.offset_slots[s];
+    if (slot == 0) return nullptr;
+    if (slot >> 32 == offset) return &rs.catalogue[(slot & 0xFFFFFFFFu) - 1];
+  }
 }
 
 }  // namespace
@@ -134,7 +149,7 @@ CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_vie
 
 CatalogueEntry* find_facility_by_offset(RunState& rs, uint32_t offset, bool only_selected) {
   ensure_lookups(rs);
-  if (!rs.lookups.keyed) build_facility_keys(rs, rs.lookups.indexed);
+  if (!rs.lookups.keyed) build_offset_table(rs, rs.lookups.indexed);
   CatalogueEntry* e = first_facility_at(rs, offset);
   return e != nullptr && only_selected && !is_selected(*e) ? nullptr : e;
 }

@@ -19,7 +19,6 @@ enum class Call : uint8_t {
   kCreateTemp,
   kWrite,
   kReadBack,
-  kSeek,
   kFlush,
   kSyncFile,
   kCloseOutput,
@@ -46,14 +45,20 @@ int64_t file_size(std::FILE* f);
 // read; fewer at the end of the file or on an error.
 std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n);
 
+// Writes `n` bytes at `offset` of an output straight to the file, past the
+// stream's own buffer, which the caller leaves empty. Returns the bytes
+// written; fewer on an error.
+std::size_t write_at(std::FILE* f, uint64_t offset, const uint8_t* src, std::size_t n);
+
+// Reads back bytes written before to an output, like read_at. Its own call,
+// so that a fault test can tell it from an input's read.
+std::size_t read_back_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n);
+
 // Zeroed memory for the run's fixed blocks, in one piece, or null. On Linux
 // it is backed by huge pages where the system offers them: touching hundreds
 // of small pages one by one costs a small file's run more than its work.
 void* allocate_blocks(std::size_t size);
 void release_blocks(void* blocks, std::size_t size);
-
-// Absolute seek that works beyond 2 GiB on every platform.
-bool seek(std::FILE* f, uint64_t offset);
 
 // Why an output path cannot be written, checked before anything is written.
 enum class OutputCheck { kOk, kIsDirectory, kNotAFile, kReadOnly, kUnresolvable };
@@ -66,11 +71,8 @@ OutputCheck check_output_path(const std::string& path, std::string* target);
 // reading and writing in binary mode. Fills `temp_path`; null on failure.
 std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_path);
 
-// The output's stream: the caller's buffer in front of the temporary file.
-// Each returns the bytes moved; fewer on an error.
-std::size_t write(std::FILE* f, const uint8_t* src, std::size_t n);
-std::size_t read(std::FILE* f, uint8_t* dst, std::size_t n);
-// Hands the buffered bytes to the system; false on an error of any write so far.
+// Hands what the output's stream may still hold to the system; false on an
+// error of any write so far.
 bool flush(std::FILE* f);
 // Waits until the file's data is on the disk.
 bool sync(std::FILE* f);

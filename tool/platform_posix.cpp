@@ -97,17 +97,47 @@ int64_t file_size(std::FILE* f) {
   return static_cast<int64_t>(st.st_size);
 }
 
-std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
-  if (injected_failure(Call::kRead)) return 0;
-  const int fd = fileno(f);
+namespace {
+
+// Runs a positional read or write (`step`, given the bytes done so far) until
+// all `n` bytes are moved, the file ends or an error other than an interrupt.
+template <typename Step>
+std::size_t move_all(std::size_t n, Step step) {
   std::size_t done = 0;
   while (done < n) {
-    const ssize_t got = pread(fd, dst + done, n - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
+    const ssize_t moved = step(done);
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) break;
+    done += static_cast<std::size_t>(moved);
   }
   return done;
+}
+
+std::size_t pread_all(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  const int fd = fileno(f);
+  return move_all(n, [&](std::size_t done) {
+    return pread(fd, dst + done, n - done, static_cast<off_t>(offset + done));
+  });
+}
+
+}  // namespace
+
+std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  if (injected_failure(Call::kRead)) return 0;
+  return pread_all(f, offset, dst, n);
+}
+
+std::size_t read_back_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  if (injected_failure(Call::kReadBack)) return 0;
+  return pread_all(f, offset, dst, n);
+}
+
+std::size_t write_at(std::FILE* f, uint64_t offset, const uint8_t* src, std::size_t n) {
+  if (injected_failure(Call::kWrite)) return 0;
+  const int fd = fileno(f);
+  return move_all(n, [&](std::size_t done) {
+    return pwrite(fd, src + done, n - done, static_cast<off_t>(offset + done));
+  });
 }
 
 namespace {
@@ -140,11 +170,6 @@ void* allocate_blocks(std::size_t size) {
 
 void release_blocks(void* blocks, std::size_t size) {
   if (blocks != nullptr) munmap(blocks, huge_pages_for(size));
-}
-
-bool seek(std::FILE* f, uint64_t offset) {
-  if (injected_failure(Call::kSeek)) return false;
-  return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
 namespace {
@@ -201,16 +226,6 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   }
   *temp_path = name.data();
   return f;
-}
-
-std::size_t write(std::FILE* f, const uint8_t* src, std::size_t n) {
-  if (injected_failure(Call::kWrite)) return 0;
-  return std::fwrite(src, 1, n, f);
-}
-
-std::size_t read(std::FILE* f, uint8_t* dst, std::size_t n) {
-  if (injected_failure(Call::kReadBack)) return 0;
-  return std::fread(dst, 1, n, f);
 }
 
 bool flush(std::FILE* f) {

@@ -69,24 +69,55 @@ int64_t file_size(std::FILE* f) {
   return static_cast<int64_t>(size.QuadPart);
 }
 
-std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
-  if (injected_failure(Call::kRead)) return 0;
+namespace {
+
+// Runs ReadFile or WriteFile (`step`) at `offset` until all `n` bytes are
+// moved, the file ends or an error. A synchronous handle reads and writes at
+// the offset given in OVERLAPPED.
+template <typename Step>
+std::size_t move_all(std::FILE* f, uint64_t offset, std::size_t n, Step step) {
   const HANDLE handle = handle_of(f);
   if (handle == INVALID_HANDLE_VALUE) return 0;
   std::size_t done = 0;
   while (done < n) {
-    // A synchronous handle reads at the offset given in OVERLAPPED.
     OVERLAPPED at{};
     const uint64_t pos = offset + done;
     at.Offset = static_cast<DWORD>(pos);
     at.OffsetHigh = static_cast<DWORD>(pos >> 32);
     const std::size_t left = n - done;
     const DWORD want = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
-    DWORD got = 0;
-    if (!ReadFile(handle, dst + done, want, &got, &at) || got == 0) break;
-    done += got;
+    DWORD moved = 0;
+    if (!step(handle, done, want, &moved, &at) || moved == 0) break;
+    done += moved;
   }
   return done;
+}
+
+std::size_t read_file_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  return move_all(f, offset, n,
+                  [&](HANDLE h, std::size_t done, DWORD want, DWORD* moved, OVERLAPPED* at) {
+                    return ReadFile(h, dst + done, want, moved, at) != 0;
+                  });
+}
+
+}  // namespace
+
+std::size_t read_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  if (injected_failure(Call::kRead)) return 0;
+  return read_file_at(f, offset, dst, n);
+}
+
+std::size_t read_back_at(std::FILE* f, uint64_t offset, uint8_t* dst, std::size_t n) {
+  if (injected_failure(Call::kReadBack)) return 0;
+  return read_file_at(f, offset, dst, n);
+}
+
+std::size_t write_at(std::FILE* f, uint64_t offset, const uint8_t* src, std::size_t n) {
+  if (injected_failure(Call::kWrite)) return 0;
+  return move_all(f, offset, n,
+                  [&](HANDLE h, std::size_t done, DWORD want, DWORD* moved, OVERLAPPED* at) {
+                    return WriteFile(h, src + done, want, moved, at) != 0;
+                  });
 }
 
 void* allocate_blocks(std::size_t size) {
@@ -95,11 +126,6 @@ void* allocate_blocks(std::size_t size) {
 
 void release_blocks(void* blocks, std::size_t /*size*/) {
   if (blocks != nullptr) VirtualFree(blocks, 0, MEM_RELEASE);
-}
-
-bool seek(std::FILE* f, uint64_t offset) {
-  if (injected_failure(Call::kSeek)) return false;
-  return _fseeki64(f, static_cast<__int64>(offset), SEEK_SET) == 0;
 }
 
 namespace {
@@ -167,16 +193,6 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   arm_cleanup(name);
   *temp_path = name;
   return f;
-}
-
-std::size_t write(std::FILE* f, const uint8_t* src, std::size_t n) {
-  if (injected_failure(Call::kWrite)) return 0;
-  return std::fwrite(src, 1, n, f);
-}
-
-std::size_t read(std::FILE* f, uint8_t* dst, std::size_t n) {
-  if (injected_failure(Call::kReadBack)) return 0;
-  return std::fread(dst, 1, n, f);
 }
 
 bool flush(std::FILE* f) {

@@ -22,7 +22,8 @@ int print_preview(RunState& rs) {
   int replacing = 0;
   int airports = 0;
   for_each_source_airport(
-      rs, rs.second_input, [&](uint64_t pos, std::string_view name, CatalogueEntry* base) {
+      rs, rs.second_input,
+      [&](uint64_t pos, uint64_t, std::string_view name, CatalogueEntry* base) {
         ++airports;
         const std::string shown = shown_text(name);
         if (base == nullptr) {

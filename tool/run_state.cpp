@@ -51,7 +51,7 @@ std::size_t carve(RunState& rs, uint8_t* base) {
   uint8_t* entries = take(kCatalogueCapacity * sizeof(CatalogueEntry));
   uint8_t* names = take(kNamePoolSize);
   uint8_t* slots = take(kNameSlots * sizeof(uint32_t));
-  uint8_t* keys = take(kCatalogueCapacity * sizeof(uint64_t));
+  uint8_t* offsets = take(kNameSlots * sizeof(uint64_t));
   uint8_t* files = take(2 * kInputWindowSize + kOutputBufferSize);
   uint8_t* blocks = take(kCacheBlocks * kCacheBlockSize);
   if (base == nullptr) return at;
@@ -61,7 +61,7 @@ std::size_t carve(RunState& rs, uint8_t* base) {
                      kCatalogueCapacity);
   rs.name_pool.reset(reinterpret_cast<char*>(names));
   rs.lookups.name_slots.reset(reinterpret_cast<uint32_t*>(slots));
-  rs.lookups.facility_keys.reset(reinterpret_cast<uint64_t*>(keys));
+  rs.lookups.offset_slots.reset(reinterpret_cast<uint64_t*>(offsets));
   rs.file_buffers.reset(files);
   rs.source_blocks.reset(blocks);
   return at;

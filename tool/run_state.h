@@ -25,11 +25,20 @@ struct CatalogueEntry {
   uint32_t source_offset = 0;
   uint32_t output_offset = 0;
   uint32_t facility_offset = 0;
+  // The whole bytes, head included, of the record the entry is copied from,
+  // as last seen: the base record's from the scan, the source record's once
+  // the source walk marks the entry; 0 when not known. A copy of a known size
+  // is read in one piece, not head first.
+  uint32_t record_size = 0;
   uint16_t flags = 0;
   uint16_t origin = 0;
   // Null when the name did not fit into NamePool: such a name never matches.
   const char* name = nullptr;
 };
+
+// 40 bytes on 64-bit systems keep the Catalogue and the lookup indexes on one
+// huge page (see RunState::allocate).
+static_assert(sizeof(CatalogueEntry) <= 40, "a Catalogue entry stays within 40 bytes");
 
 constexpr uint16_t kFlagAiAirport = 1;
 
@@ -73,14 +82,14 @@ struct ArenaRelease {
 
 // The Catalogue's lookup indexes (lookup.cpp), in blocks allocated with it.
 struct CatalogueLookups {
-  Block<uint32_t> name_slots;     // hash bits | (index + 1); 0 is free
-  std::size_t name_mask = 0;      // slots in use - 1
-  std::size_t named = 0;          // leading entries the name table holds
-  Block<uint64_t> facility_keys;  // base_offset << 32 | index, sorted
-  std::size_t facilities = 0;     // facility entries at the Catalogue's start
-  bool keyed = false;             // facility_keys describe them
-  std::size_t leading_run = 0;    // entries at the start of the first one's kind
-  std::size_t indexed = 0;        // the Catalogue count they describe
+  Block<uint32_t> name_slots;    // hash bits | (index + 1); 0 is free
+  std::size_t name_mask = 0;     // slots in use - 1
+  std::size_t named = 0;         // leading entries the name table holds
+  Block<uint64_t> offset_slots;  // base_offset << 32 | (index + 1); 0 is free
+  std::size_t offset_mask = 0;   // slots in use - 1
+  bool keyed = false;            // offset_slots describe the facility entries
+  std::size_t leading_run = 0;   // entries at the start of the first one's kind
+  std::size_t indexed = 0;       // the Catalogue count they describe
   bool ready = false;
 };
 

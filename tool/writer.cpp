@@ -151,8 +151,8 @@ std::size_t write_name_list_head(RunState& rs) {
 }
 
 std::size_t write_end_mark(RunState& rs) {
-  std::memset(rs.object_buffer.get(), 0, kRecordHeadSize);
-  return rs.output.write(rs.object_buffer.get(), kRecordHeadSize);
+  static constexpr uint8_t kEndMark[kRecordHeadSize] = {};
+  return rs.output.write(kEndMark, kRecordHeadSize);
 }
 
 uint32_t relinked_facility(RunState& rs, uint32_t facility_offset) {
@@ -163,34 +163,49 @@ uint32_t relinked_facility(RunState& rs, uint32_t facility_offset) {
 
 uint64_t copy_object(RunState& rs, CatalogueEntry& entry, int source) {
   source = resolve_source(entry, source);
-  const std::size_t first = read_object(rs, entry, source);
-  uint8_t* buf = rs.object_buffer.get();
-  const int32_t size = first >= kRecordHeadSize ? get_i32(buf + kRecSize) : -1;
-  const uint64_t whole = size >= 0 ? kRecordHeadSize + static_cast<uint64_t>(size) : 0;
-  const uint64_t expected = whole < kObjectBufferSize ? whole : kObjectBufferSize;
-  if (size < 0 || first < expected) {
-    rs.unreadable_input = &input_for(rs, source).path();
+  InputFile& in = input_for(rs, source);
+  const uint64_t offset = offset_for(entry, source);
+  const bool known = source == kSourceFirstInput || source == kSourceSecondInput;
+  // The size seen belongs to the input the entry's origin names.
+  const uint32_t size_seen = (entry.origin & 0xF) == source ? entry.record_size : 0;
+  if (known && size_seen >= kRecordHeadSize && entry.kind != static_cast<int32_t>(kTypeNameEntry)) {
+    // A record whose size the scan saw goes in one piece; its head, checked
+    // after the copy, must still say that size.
+    uint8_t head[kRecordHeadSize] = {};
+    entry.output_offset = static_cast<uint32_t>(rs.output.tell());
+    const uint64_t copied = rs.output.copy_from(in, offset, size_seen, head);
+    if (copied < size_seen || get_u32(head + kRecSize) != size_seen - kRecordHeadSize) {
+      rs.unreadable_input = &in.path();
+    }
+    return copied;
+  }
+  // The head, and for a NameEntry the facility link behind it, pass through
+  // here; the rest of the record goes from the input to the output unchanged.
+  uint8_t front[kNeFacilityOffset + 4];
+  const std::size_t got = known ? in.read_at(offset, front, kRecordHeadSize) : 0;
+  const int32_t size = got == kRecordHeadSize ? get_i32(front + kRecSize) : -1;
+  if (size < 0) {
+    rs.unreadable_input = &in.path();
     return 0;
   }
-  if (entry.kind == static_cast<int32_t>(kTypeNameEntry) && first >= kNeFacilityOffset + 4) {
-    put_u32(buf + kNeFacilityOffset, relinked_facility(rs, entry.facility_offset));
-  }
-  uint64_t written = write_object(rs, entry, first);
-  InputFile& in = input_for(rs, source);
-  uint64_t offset = offset_for(entry, source) + first;
-  uint64_t left = whole - first;
-  while (left > 0) {
-    const std::size_t piece =
-        left < kObjectBufferSize ? static_cast<std::size_t>(left) : kObjectBufferSize;
-    if (in.read_at(offset, buf, piece) < piece) {
+  const uint64_t whole = kRecordHeadSize + static_cast<uint64_t>(size);
+  std::size_t head = kRecordHeadSize;
+  if (entry.kind == static_cast<int32_t>(kTypeNameEntry) && whole >= sizeof front) {
+    head = sizeof front;
+    if (in.read_at(offset + kRecordHeadSize, front + kRecordHeadSize, head - kRecordHeadSize) <
+        head - kRecordHeadSize) {
       rs.unreadable_input = &in.path();
-      break;
+      return 0;
     }
-    written += rs.output.write(buf, piece);
-    offset += piece;
-    left -= piece;
+    put_u32(front + kNeFacilityOffset, relinked_facility(rs, entry.facility_offset));
   }
-  return written;
+  entry.output_offset = static_cast<uint32_t>(rs.output.tell());
+  const uint64_t written = rs.output.write(front, head);
+  const uint64_t copied = rs.output.copy_from(in, offset + head, whole - head);
+  // The scan saw the whole record; an input that no longer holds it changed
+  // since, and the output is dropped.
+  if (copied < whole - head) rs.unreadable_input = &in.path();
+  return written + copied;
 }
 
 uint64_t copy_name_list_object(RunState& rs, CatalogueEntry& entry) {

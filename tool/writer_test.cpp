@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 #include "tool_test_util.h"
 
@@ -137,6 +138,51 @@ TEST_F(WriterTest, RecordsLargerThanTheBufferAreCopiedWhole) {
   EXPECT_EQ(rs.unreadable_input, nullptr);
   ASSERT_TRUE(rs.output.commit());
   EXPECT_EQ(afdtest::read_file(dir.file("out.bin")), record);
+}
+
+// A record the scan saw is copied in one piece by the size the scan saw; an
+// input whose record no longer says that size, or no longer holds all of it,
+// changed since the scan and is reported instead of copied.
+TEST_F(WriterTest, RecordsOfAKnownSizeAreCopiedOrReportedChanged) {
+  struct Case {
+    const char* what;
+    std::size_t filler_after;  // the record's filler when it is copied
+    bool truncate;             // the file ends inside the record
+    bool copied;
+  };
+  const Case cases[] = {{"unchanged", 30000, false, true},
+                        {"grown", 30004, false, false},
+                        {"shrunk", 29996, false, false},
+                        {"cut short", 30000, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rs.reset();
+    const auto build = [](std::size_t filler, afdtest::Layout* at) {
+      afdtest::AfdBuilder b;
+      afdtest::Facility f = afdtest::Facility::airport("BIG", 1, 2);
+      f.extra.push_back({0x10099, afdtest::Bytes(filler, 0x3C)});
+      b.add(f);
+      b.add(afdtest::Facility::airport("NEXT", 3, 4));
+      return std::pair{b.build(at), afdtest::facility_record(f)};
+    };
+    afdtest::Layout at;
+    const auto [file, record] = build(30000, &at);
+    scan(file, nullptr, kScanTakeAll);
+    ASSERT_EQ(rs.catalogue_count, 2u);
+    ASSERT_EQ(entry(0).record_size, record.size());
+    afdtest::Bytes changed = build(c.filler_after, nullptr).first;
+    if (c.truncate) changed.resize(at.facility_offsets[0] + record.size() / 2);
+    afdtest::write_file(dir.file("scan.bgl"), changed);
+    ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
+    const uint64_t n = copy_object(rs, rs.catalogue[0], 0);
+    EXPECT_EQ(rs.unreadable_input != nullptr, !c.copied);
+    if (c.copied) {
+      EXPECT_EQ(n, record.size());
+      ASSERT_TRUE(rs.output.commit());
+      EXPECT_EQ(afdtest::read_file(dir.file("out.bin")), record);
+    }
+    rs.output.abandon();
+  }
 }
 
 }  // namespace
