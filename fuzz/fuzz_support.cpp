@@ -1,3 +1,4 @@
+// What the fuzz targets share: a scratch folder, running a command, checking what it left.
 #include "fuzz_support.h"
 
 #include <dirent.h>

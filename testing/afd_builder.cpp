@@ -1,3 +1,4 @@
+// The AFD file builder: facilities and name lists laid out as the format has them.
 #include "afd_builder.h"
 
 #include <fstream>

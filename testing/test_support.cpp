@@ -1,3 +1,4 @@
+// Scratch folders, captured standard output and file helpers for the tests.
 #include "test_support.h"
 
 #include <dirent.h>

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "lookup.h"
 #include "run_state.h"
 #include "scan_observer.h"
 
@@ -44,10 +45,6 @@ int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why = nullptr);
 // Catalogue, scan the object list, then follow the name-list chain.
 void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table, int mode);
 
-// Only the leading run of entries of `kind` is searched (kind 0: all). Both
-// lookups answer from the indexes of lookup.cpp.
-CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_view name);
-CatalogueEntry* find_facility_by_offset(RunState& rs, uint32_t offset, bool only_selected);
 int count_selected(const RunState& rs);
 
 }  // namespace quarnel

@@ -1,3 +1,4 @@
+// Tests of the header test, the scan and the name-list chain over builder-made files.
 #include "catalogue.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The command line: the option letter, the banner, dispatch to each command.
 #include <cstdio>
 
 #include "catalogue.h"

@@ -1,3 +1,4 @@
+// Tests of how the command line is read: option letters, argument counts.
 #include <gtest/gtest.h>
 
 #include "commands.h"

@@ -1,3 +1,4 @@
+// Coverage boxes: the latitude and longitude bounds of the airports a scan sees.
 #include "coverage.h"
 
 #include "afd_format.h"

@@ -1,3 +1,4 @@
+// Tests of the coverage boxes: which positions count and how they widen a box.
 #include "coverage.h"
 
 #include <gtest/gtest.h>

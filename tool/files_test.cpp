@@ -1,3 +1,4 @@
+// Tests of the input window, the block cache and the output written through a temporary file.
 #include "files.h"
 
 #include <algorithm>

@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "catalogue.h"
-
 namespace quarnel {
 
 namespace {

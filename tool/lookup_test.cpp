@@ -1,3 +1,4 @@
+// Tests that the lookup indexes answer exactly as walks over the Catalogue would.
 #include "lookup.h"
 
 #include <random>

@@ -1,3 +1,4 @@
+// The tool's entry point: one RunState for the whole run.
 #include <cstdio>
 
 #include "commands.h"

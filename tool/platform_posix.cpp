@@ -1,3 +1,4 @@
+// The platform layer over POSIX: files, temporary outputs, syncs, signals.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>

@@ -1,3 +1,4 @@
+// The platform layer over Win32: files, temporary outputs, flushes, console events.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>

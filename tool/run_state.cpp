@@ -1,3 +1,4 @@
+// The run's fixed blocks: allocated once, in one arena, before any work starts.
 #include "run_state.h"
 
 #include <memory>

@@ -1,3 +1,4 @@
+// The statistics command: the counts of a file's records in their fixed layout.
 #include <cinttypes>
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// Tests of the statistics command's report and its failures.
 #include <gtest/gtest.h>
 
 #include "commands.h"

@@ -1,3 +1,4 @@
+// Tests of the writer: bounds arithmetic, file ids, headers, records and trailer.
 #include "writer.h"
 
 #include <cstdlib>

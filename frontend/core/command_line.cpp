@@ -1,3 +1,4 @@
+// The command line the dialog hands to the tool, within the tool's length limit.
 #include "command_line.h"
 
 #include <cstdio>

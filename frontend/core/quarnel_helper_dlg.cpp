@@ -1,3 +1,4 @@
+// The dialog's logic: fields, pickers, settings and the tool's run, over the platform interface.
 #include "quarnel_helper_dlg.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The message shown for each ExitCode of the tool.
 #include "status_message.h"
 
 #include <cstdio>

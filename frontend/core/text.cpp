@@ -1,3 +1,4 @@
+// Small text helpers of the dialog: folders, program titles, upper case.
 #include "text.h"
 
 namespace quarnel_helper {

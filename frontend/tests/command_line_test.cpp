@@ -1,3 +1,4 @@
+// Tests of the command line the dialog builds for the tool.
 #include "command_line.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// A fake of the dialog's platform: controls, pickers, settings files and runs in memory.
 #include "fake_platform.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Tests of where the dialog draws its icon.
 #include "icon_layout.h"
 
 #include <gtest/gtest.h>

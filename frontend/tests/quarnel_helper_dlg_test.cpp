@@ -1,3 +1,4 @@
+// Tests of the dialog's logic on the fake platform.
 #include "quarnel_helper_dlg.h"
 
 #include <gtest/gtest.h>

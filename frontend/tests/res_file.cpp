@@ -1,3 +1,4 @@
+// A reader of compiled resource files, for the resource tests.
 #include "res_file.h"
 
 #include <fstream>

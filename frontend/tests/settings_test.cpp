@@ -1,3 +1,4 @@
+// Tests of where the dialog's folders are read from and written to.
 #include "settings.h"
 
 #include <gtest/gtest.h>

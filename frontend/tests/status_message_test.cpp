@@ -1,3 +1,4 @@
+// Tests of the message shown for each ExitCode.
 #include "status_message.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of the dialog's text helpers.
 #include "text.h"
 
 #include <gtest/gtest.h>

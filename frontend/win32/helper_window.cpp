@@ -1,3 +1,4 @@
+// The dialog window: shows the template and forwards its messages to the dialog's logic.
 #include "helper_window.h"
 
 #include <new>

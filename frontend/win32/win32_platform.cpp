@@ -1,3 +1,4 @@
+// The dialog's platform interface over Win32.
 #include "win32_platform.h"
 
 #include <commctrl.h>

@@ -1,3 +1,4 @@
+// A scratch folder for the robustness tests, and the temporary files found in it.
 #include "scratch_folder.h"
 
 #include <sys/stat.h>

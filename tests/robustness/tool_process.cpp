@@ -1,3 +1,4 @@
+// Runs the real tool binary as a child process and collects its outcome.
 #include "tool_process.h"
 
 #include <fcntl.h>
