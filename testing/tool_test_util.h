@@ -14,6 +14,12 @@
 
 namespace quarnel::testing {
 
+// The builder's names, which every tool test uses.
+using afdtest::AfdBuilder;
+using afdtest::Bytes;
+using afdtest::Facility;
+using afdtest::NameRef;
+
 class ToolTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(rs.allocate()); }

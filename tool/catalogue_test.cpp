@@ -10,11 +10,6 @@
 namespace quarnel::testing {
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using afdtest::NameRef;
-
 constexpr int32_t kCity = 0x40001, kAirportLevel = 0x50001;
 
 class CatalogueTest : public ToolTest {};

@@ -11,11 +11,7 @@
 namespace quarnel::testing {
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
 using afdtest::Layout;
-using afdtest::NameRef;
 
 constexpr int32_t kRegion = 0x10001, kCity = 0x40001, kAirportLevel = 0x50001;
 

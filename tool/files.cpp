@@ -301,7 +301,7 @@ bool OutputFile::seek_end() { return seek(end_); }
 bool OutputFile::commit() {
   if (file_ == nullptr) return false;
   flush();
-  bool ok = !failed_ && platform::flush(file_);
+  bool ok = !failed_;
   // Before the sync, so that the permissions last as well as the data.
   if (ok) platform::adopt_final_permissions(temp_path_, target_path_);
   // Without the sync the rename could reach the disk before the data, and a

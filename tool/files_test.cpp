@@ -11,8 +11,6 @@
 namespace quarnel::testing {
 namespace {
 
-using afdtest::Bytes;
-
 class FilesTest : public ToolTest {
  protected:
   Bytes random_bytes(std::size_t n, uint32_t seed) {

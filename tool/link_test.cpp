@@ -11,11 +11,6 @@
 namespace quarnel::testing {
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using afdtest::NameRef;
-
 struct Scanned {
   std::vector<CatalogueEntry> entries;
   std::vector<std::string> names;

@@ -11,11 +11,6 @@
 namespace quarnel::testing {
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using afdtest::NameRef;
-
 TEST(TextForms, JsonStringsDecodeWindows1252AndEscapeControls) {
   struct Case {
     std::string bytes;

@@ -12,10 +12,6 @@
 namespace quarnel::testing {
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Facility;
-using afdtest::NameRef;
-
 constexpr int32_t kHead = 0x30001, kEntry = 0x30002;
 
 std::string numbered(const char* prefix, std::size_t i) {

@@ -19,7 +19,6 @@ enum class Call : uint8_t {
   kCreateTemp,
   kWrite,
   kReadBack,
-  kFlush,
   kSyncFile,
   kCloseOutput,
   kRename,
@@ -71,9 +70,6 @@ OutputCheck check_output_path(const std::string& path, std::string* target);
 // reading and writing in binary mode. Fills `temp_path`; null on failure.
 std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_path);
 
-// Hands what the output's stream may still hold to the system; false on an
-// error of any write so far.
-bool flush(std::FILE* f);
 // Waits until the file's data is on the disk.
 bool sync(std::FILE* f);
 // Closes an output; false when its last bytes could not be written.

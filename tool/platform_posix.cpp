@@ -229,11 +229,6 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   return f;
 }
 
-bool flush(std::FILE* f) {
-  if (injected_failure(Call::kFlush)) return false;
-  return std::fflush(f) == 0 && !std::ferror(f);
-}
-
 bool sync(std::FILE* f) {
   if (injected_failure(Call::kSyncFile)) return false;
   // fsync rather than fdatasync: the permissions set before it must last too.

@@ -196,11 +196,6 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   return f;
 }
 
-bool flush(std::FILE* f) {
-  if (injected_failure(Call::kFlush)) return false;
-  return std::fflush(f) == 0 && !std::ferror(f);
-}
-
 bool sync(std::FILE* f) {
   if (injected_failure(Call::kSyncFile)) return false;
   return FlushFileBuffers(handle_of(f)) != 0;

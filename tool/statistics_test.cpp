@@ -8,9 +8,6 @@
 namespace quarnel::testing {
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Facility;
-
 class StatisticsTest : public ToolTest {};
 
 TEST_F(StatisticsTest, OverflowLineComesBeforeTheReport) {

@@ -13,11 +13,6 @@
 namespace quarnel::testing {
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using afdtest::NameRef;
-
 AfdBuilder rich_file() {
   AfdBuilder b;
   b.trailer_word = 77;
