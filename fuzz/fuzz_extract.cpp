@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "catalogue.h"
-#include "exit_codes.h"
+#include "commands/exit_codes.h"
 #include "fuzz_support.h"
+#include "scan/catalogue.h"
 
 using namespace quarnel;
 using namespace quarnel::fuzz;

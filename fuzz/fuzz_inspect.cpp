@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "commands.h"
-#include "exit_codes.h"
+#include "commands/commands.h"
+#include "commands/exit_codes.h"
 #include "fuzz_support.h"
 #include "json_value.h"
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "exit_codes.h"
+#include "commands/exit_codes.h"
 #include "fuzz_support.h"
 
 using namespace quarnel;

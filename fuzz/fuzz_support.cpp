@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "catalogue.h"
-#include "commands.h"
+#include "commands/commands.h"
+#include "scan/catalogue.h"
 
 namespace quarnel::fuzz {
 

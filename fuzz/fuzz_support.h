@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "run_state.h"
+#include "scan/run_state.h"
 
 namespace quarnel::fuzz {
 

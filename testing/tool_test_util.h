@@ -8,8 +8,8 @@
 #include <string>
 
 #include "afd_builder.h"
-#include "catalogue.h"
-#include "run_state.h"
+#include "scan/catalogue.h"
+#include "scan/run_state.h"
 #include "test_support.h"
 
 namespace quarnel::testing {

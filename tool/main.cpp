@@ -1,8 +1,8 @@
 // The tool's entry point: one RunState for the whole run.
 #include <cstdio>
 
-#include "commands.h"
-#include "exit_codes.h"
+#include "commands/commands.h"
+#include "commands/exit_codes.h"
 
 int main(int argc, char** argv) {
   quarnel::RunState rs;

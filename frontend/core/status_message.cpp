@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "tool/exit_codes.h"
+#include "tool/commands/exit_codes.h"
 
 namespace quarnel_helper {
 

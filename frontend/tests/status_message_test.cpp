@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tool/exit_codes.h"
+#include "tool/commands/exit_codes.h"
 
 namespace quarnel_helper {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "afd_builder.h"
-#include "commands.h"
+#include "commands/commands.h"
 #include "json_value.h"
 #include "scratch_folder.h"
 

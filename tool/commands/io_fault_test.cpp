@@ -1,0 +1,221 @@
+// Every file call of the platform layer failed in turn: a link and an extract
+// are run once per call they make, with that call failing, and each run must
+// end with its ExitCode, keep the earlier output and the inputs byte for byte
+// and leave no temporary file. The fault-free run's recording shows the order
+// that makes an output durable.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "commands/commands.h"
+#include "commands/exit_codes.h"
+#include "io/platform.h"
+#include "tool_test_util.h"
+
+namespace quarnel::testing {
+namespace {
+
+using platform::Call;
+
+constexpr int32_t kRegion = 0x10001, kCity = 0x40001, kAirport = 0x50001;
+
+// The hook's state: the calls of the current run, and which one fails.
+std::vector<Call> g_calls;
+std::size_t g_fail_at = 0;  // 1-based; 0: none fails
+
+bool record_call(Call call) {
+  g_calls.push_back(call);
+  return g_calls.size() == g_fail_at;
+}
+
+const char* call_name(Call c) {
+  static const char* const kNames[] = {"open input",   "input size", "read",       "check output",
+                                       "create temp",  "write",      "read back",  "sync file",
+                                       "close output", "rename",     "sync folder"};
+  return kNames[static_cast<int>(c)];
+}
+
+bool is_input_call(Call c) {
+  return c == Call::kOpenInput || c == Call::kInputSize || c == Call::kRead;
+}
+
+// A base with records far apart and one larger than the record buffer, so
+// that the reads go through the window, the blocks and the piecewise copy.
+Bytes sweep_base() {
+  AfdBuilder b;
+  auto& list = b.add_list();
+  list.entries.push_back({kRegion, "REGION"});
+  for (int i = 0; i < 24; ++i) {
+    Facility f = Facility::airport("AP" + std::to_string(i), 1000 * i, -1000 * i, i % 3 == 0);
+    const std::size_t payload = i == 5 ? 70000 : 3000 + 500 * static_cast<std::size_t>(i);
+    f.extra.push_back({0x10010, Bytes(payload, static_cast<uint8_t>(i))});
+    const int index = b.add(f);
+    list.entries.push_back({kCity, "CITY" + std::to_string(i)});
+    list.entries.push_back({kAirport, "AP" + std::to_string(i), index});
+  }
+  return b.build();
+}
+
+Bytes sweep_source() {
+  AfdBuilder s;
+  for (const int i : {17, 2, 9, 5}) {
+    Facility f = Facility::airport("AP" + std::to_string(i), 7, 7, i == 2);
+    f.extra.push_back({0x10010, Bytes(2000, 0xEE)});
+    s.add(f);
+  }
+  return s.build();
+}
+
+// The section header's file id and creation time differ between two runs.
+Bytes without_run_stamp(Bytes b) {
+  if (b.size() >= 144) std::fill(b.begin() + 128, b.begin() + 144, 0);
+  return b;
+}
+
+struct RunResult {
+  int code = -1;
+  std::string out;
+  std::vector<Call> calls;
+};
+
+class IoFaultTest : public InScratchFolderTest {
+ protected:
+  void TearDown() override {
+    platform::g_call_hook = nullptr;
+    InScratchFolderTest::TearDown();
+  }
+
+  RunResult run_with_fault(const std::vector<std::string>& args, std::size_t fail_at) {
+    std::vector<const char*> argv{"quarnel"};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    rs.reset();
+    g_calls.clear();
+    g_fail_at = fail_at;
+    platform::g_call_hook = record_call;
+    RunResult r;
+    {
+      afdtest::CapturedStdout out;
+      r.code = run(rs, static_cast<int>(argv.size()), argv.data());
+      std::fflush(stdout);
+      r.out = out.text();
+    }
+    platform::g_call_hook = nullptr;
+    r.calls = g_calls;
+    return r;
+  }
+
+  // Fails each call of the fault-free run in turn and checks every outcome.
+  // Counts how many runs ended with each ExitCode.
+  void sweep(const std::vector<std::string>& args, const std::string& output,
+             std::map<int, int>* outcomes) {
+    const Bytes base = sweep_base();
+    const Bytes source = sweep_source();
+    const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    put("base.bgl", base);
+    put("source.bgl", source);
+    put(output, earlier);
+    const std::vector<std::string> before = dir.entries();
+
+    const RunResult clean = run_with_fault(args, 0);
+    EXPECT_EQ(clean.code, kExitOk) << clean.out;
+    const Bytes result = without_run_stamp(afdtest::read_file(dir.file(output)));
+    expect_durable_order(clean.calls);
+
+    for (std::size_t k = 1; k <= clean.calls.size(); ++k) {
+      put(output, earlier);
+      const Call failing = clean.calls[k - 1];
+      SCOPED_TRACE(::testing::Message()
+                   << "call " << k << " of " << clean.calls.size() << ": " << call_name(failing));
+      const RunResult r = run_with_fault(args, k);
+      ASSERT_GE(r.calls.size(), k);
+      ASSERT_EQ(r.calls[k - 1], failing) << "the runs must make the same calls";
+      ++(*outcomes)[r.code];
+      const std::string banner = "QUARNEL 1.2\n";
+      if (is_input_call(failing)) {
+        EXPECT_EQ(r.code, kExitCannotOpen) << r.out;
+        const char* line = failing == Call::kRead ? "cannot read:\"" : "cannot open:\"";
+        EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+      } else {
+        EXPECT_EQ(r.code, kExitCannotWrite) << r.out;
+        const bool before_writing = failing == Call::kCheckOutput || failing == Call::kCreateTemp;
+        const std::string tail = before_writing ? "" : "cannot write:\"" + output + "\"\n";
+        EXPECT_TRUE(r.out.size() >= tail.size() &&
+                    r.out.compare(r.out.size() - tail.size(), tail.size(), tail) == 0)
+            << r.out;
+      }
+      EXPECT_EQ(r.out.rfind(banner, 0), 0u);
+      EXPECT_EQ(dir.entries(), before) << "a temporary or stray file was left";
+      EXPECT_EQ(afdtest::read_file(dir.file("base.bgl")), base);
+      EXPECT_EQ(afdtest::read_file(dir.file("source.bgl")), source);
+      const Bytes now = afdtest::read_file(dir.file(output));
+      if (failing == Call::kSyncFolder) {
+        // Past the rename nothing can be taken back: the whole new file stands.
+        EXPECT_EQ(without_run_stamp(now), result);
+      } else {
+        EXPECT_EQ(now, earlier);
+      }
+      if (::testing::Test::HasFailure()) break;
+    }
+    std::fprintf(stderr,
+                 "[ figures  ] %s: %zu calls, %zu runs each with one failing:", args[0].c_str(),
+                 clean.calls.size(), clean.calls.size());
+    for (const auto& [code, runs] : *outcomes) std::fprintf(stderr, " ExitCode %d x%d", code, runs);
+    std::fprintf(stderr, "\n");
+  }
+
+  // Data written, file synced, closed, renamed, folder synced, in this order
+  // and at the end of the run.
+  static void expect_durable_order(const std::vector<Call>& calls) {
+    const auto at = [&](Call c) {
+      return static_cast<long>(std::find(calls.begin(), calls.end(), c) - calls.begin());
+    };
+    const auto last = [&](Call c) {
+      const auto it = std::find(calls.rbegin(), calls.rend(), c);
+      return it == calls.rend() ? -1L : static_cast<long>(calls.rend() - it) - 1;
+    };
+    for (const Call once :
+         {Call::kSyncFile, Call::kCloseOutput, Call::kRename, Call::kSyncFolder}) {
+      EXPECT_EQ(std::count(calls.begin(), calls.end(), once), 1) << call_name(once);
+    }
+    const long n = static_cast<long>(calls.size());
+    ASSERT_GE(n, 5);
+    EXPECT_LT(last(Call::kWrite), at(Call::kSyncFile));
+    EXPECT_EQ(at(Call::kCloseOutput), at(Call::kSyncFile) + 1);
+    EXPECT_EQ(at(Call::kRename), at(Call::kCloseOutput) + 1);
+    EXPECT_EQ(at(Call::kSyncFolder), n - 1);
+    EXPECT_EQ(at(Call::kRename), n - 2);
+  }
+};
+
+TEST_F(IoFaultTest, LinkLosesNothingWhicheverCallFails) {
+  std::map<int, int> outcomes;
+  sweep({"-R", "base.bgl", "source.bgl", "out.bgl"}, "out.bgl", &outcomes);
+  // Both sides were reached: reads of both inputs and every output step.
+  EXPECT_GT(outcomes.count(kExitCannotOpen), 0u);
+  EXPECT_GT(outcomes.count(kExitCannotWrite), 0u);
+  EXPECT_EQ(outcomes.count(kExitOk), 0u);
+}
+
+TEST_F(IoFaultTest, ExtractLosesNothingWhicheverCallFails) {
+  std::map<int, int> outcomes;
+  sweep({"-C", "base.bgl", "AP0", "AP5", "AP11", "AP23"}, "afdtmp.bgl", &outcomes);
+  EXPECT_GT(outcomes.count(kExitCannotOpen), 0u);
+  EXPECT_GT(outcomes.count(kExitCannotWrite), 0u);
+  EXPECT_EQ(outcomes.count(kExitOk), 0u);
+}
+
+// A statistics run over an input that fails to read reports no figures.
+TEST_F(IoFaultTest, StatisticsReportsNoFiguresOfAnUnreadableFile) {
+  put("base.bgl", sweep_base());
+  const RunResult clean = run_with_fault({"-S", "base.bgl"}, 0);
+  ASSERT_EQ(clean.code, kExitOk);
+  for (std::size_t k = 1; k <= clean.calls.size(); ++k) {
+    const RunResult r = run_with_fault({"-S", "base.bgl"}, k);
+    EXPECT_NE(r.code, kExitOk) << "call " << k;
+    EXPECT_EQ(r.out.find("containers:"), std::string::npos) << r.out;
+  }
+}
+
+}  // namespace
+}  // namespace quarnel::testing

@@ -1,0 +1,65 @@
+// The listing of a file, one model for the commands that look inside a file:
+// the facilities of the object list in file order, then the name lists with
+// each entry's link resolved. A sink is told the listing piece by piece, and,
+// being a ScanObserver, every record and walk end of the scan as well.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "scan/run_state.h"
+#include "scan/scan_observer.h"
+
+namespace quarnel {
+
+struct FacilityView {
+  uint32_t offset = 0;
+  int32_t subtype = 0;
+  bool has_name = false;  // false: no name sub-record at all
+  std::string_view name;
+  bool has_position = false;
+  int32_t lat_raw = 0;
+  int32_t lon_raw = 0;
+  bool ai = false;  // an airport with the AI marker
+};
+
+struct ListView {
+  uint32_t offset = 0;
+  int32_t size = 0;  // as its head declares
+  uint32_t entry_count = 0;
+};
+
+struct EntryView {
+  uint32_t offset = 0;
+  int32_t level = 0;
+  std::string_view name;
+  uint32_t link = 0;
+  bool resolved = false;  // the link names a facility record of the object list
+  int32_t facility_subtype = 0;
+};
+
+// The facility of a Container's first `len` bytes at `offset`.
+FacilityView view_facility(uint64_t offset, const uint8_t* record, std::size_t len);
+
+double latitude_degrees(int32_t raw);
+double longitude_degrees(int32_t raw);
+
+class ListingSink : public ScanObserver {
+ public:
+  virtual void begin(const uint8_t* /*header_image*/) {}
+  virtual void facility(const FacilityView&) {}
+  virtual void list_begin(const ListView&) {}
+  virtual void entry(const EntryView&) {}
+  virtual void list_end() {}
+  virtual void end() {}
+};
+
+// Opens `path` as the first input, tests its headers, scans it and tells
+// `sink` the listing. Returns kExitOk, or kExitCannotOpen after the
+// cannot-open line on `messages`, or kExitBadHeader; the sink hears nothing
+// unless the headers passed. The scan prints nothing.
+int walk_listing(RunState& rs, const std::string& path, ListingSink& sink, std::FILE* messages);
+
+}  // namespace quarnel

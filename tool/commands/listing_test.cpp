@@ -1,0 +1,127 @@
+// The listing model and the forms it shows names in: JSON strings for any
+// bytes, paths, console names, and listings the scan alone could not give.
+#include <cstdio>
+#include <string>
+
+#include "commands/commands.h"
+#include "format/text_forms.h"
+#include "json_value.h"
+#include "tool_test_util.h"
+
+namespace quarnel::testing {
+namespace {
+
+TEST(TextForms, JsonStringsDecodeWindows1252AndEscapeControls) {
+  struct Case {
+    std::string bytes;
+    std::string json;
+  };
+  const Case cases[] = {
+      {"PLAIN", "\"PLAIN\""},
+      {"", "\"\""},
+      {"a\"b\\c/", "\"a\\\"b\\\\c/\""},
+      {"\t\n\r\x01\x1F\x7F", "\"\\t\\n\\r\\u0001\\u001F\\u007F\""},
+      {"\x80\x8A\x9F", "\"\u20AC\u0160\u0178\""},
+      {"\x81\x8D\x8F\x90\x9D", "\"\\u0081\\u008D\\u008F\\u0090\\u009D\""},
+      {"\xA0\xE9\xFF", "\"\u00A0\u00E9\u00FF\""},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    append_json_string(out, c.bytes);
+    EXPECT_EQ(out, c.json) << c.bytes;
+  }
+}
+
+TEST(TextForms, EveryByteRoundTripsThroughAStrictReader) {
+  for (int byte = 1; byte < 256; ++byte) {
+    const std::string text(3, static_cast<char>(byte));
+    std::string out;
+    append_json_string(out, text);
+    afdtest::Json value;
+    std::string error;
+    ASSERT_TRUE(afdtest::parse_json(out, &value, &error)) << byte << ": " << error;
+    ASSERT_EQ(value.type, afdtest::Json::kString);
+    EXPECT_TRUE(is_valid_utf8(value.text)) << byte;
+    if (byte >= 0x20 && byte < 0x7F) {
+      EXPECT_EQ(value.text, text) << byte;
+    }
+  }
+}
+
+TEST(TextForms, PathsKeepValidUtf8AndTakeAnythingElseAsWindows1252) {
+  struct Case {
+    std::string path;
+    std::string json;
+  };
+  const Case cases[] = {
+      {"C:\\scenery\\f.bgl", "\"C:\\\\scenery\\\\f.bgl\""},
+      {"caf\u00E9.bgl", "\"caf\u00E9.bgl\""},
+      {"caf\xE9.bgl", "\"caf\u00E9.bgl\""},
+      {"\xED\xA0\x80", "\"\u00ED\u00A0\u20AC\""},  // an encoded surrogate is not UTF-8
+      {"a\x01\xC2\x85", "\"a\\u0001\\u0085\""},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    append_json_path(out, c.path);
+    EXPECT_EQ(out, c.json) << c.path;
+  }
+}
+
+TEST(TextForms, ConsoleNamesStayOnTheirLine) {
+  EXPECT_EQ(shown_text("A\nB\x7F\xE9"), "A\\x0AB\\x7F\xE9");
+}
+
+TEST(StrictJsonReader, RefusesWhatScriptsWouldRefuse) {
+  const char* bad[] = {
+      "",          "{",        "[1,]",     "{\"a\":1,}",   "01",
+      "1.",        "\"\x01\"", "\"\xC3\"", "\"\xC0\x80\"", "\"\\ud800\"",
+      "\"\\x41\"", "[1] 2",    "nul",      "{\"a\" 1}",
+  };
+  for (const char* text : bad) {
+    afdtest::Json value;
+    EXPECT_FALSE(afdtest::parse_json(text, &value, nullptr)) << text;
+  }
+  afdtest::Json value;
+  ASSERT_TRUE(afdtest::parse_json(" {\"a\": [1, -0.5e3, true, null, \"\\ud83d\\ude00\"]} ", &value,
+                                  nullptr));
+  EXPECT_EQ(value["a"].items.at(4).text, "\U0001F600");
+}
+
+class ListingTest : public ToolTest {
+ protected:
+  std::string json_of(const Bytes& bytes) {
+    const std::string path = put("l.bgl", bytes);
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(run_list_json(rs, path, out, stderr), 0);
+    std::string text(static_cast<std::size_t>(std::ftell(out)), '\0');
+    std::rewind(out);
+    EXPECT_EQ(std::fread(text.data(), 1, text.size(), out), text.size());
+    std::fclose(out);
+    return text;
+  }
+};
+
+TEST_F(ListingTest, AnEmptyFileIsTwoEmptyArrays) {
+  const std::string json = json_of(AfdBuilder().build());
+  EXPECT_EQ(json.substr(json.find('\n')), "\n \"facilities\": [],\n \"name_lists\": []}\n");
+}
+
+TEST_F(ListingTest, NamesBeyondTheNamePoolAreReadFromTheirRecords) {
+  AfdBuilder b;
+  auto& list = b.add_list();
+  for (int i = 0; i < 1400; ++i) {
+    const int a = b.add(Facility::airport(std::string(290, 'N') + std::to_string(i)));
+    list.entries.push_back(NameRef(0x50001, std::string(290, 'E') + std::to_string(i), a));
+  }
+  afdtest::Json doc;
+  std::string error;
+  ASSERT_TRUE(afdtest::parse_json(json_of(b.build()), &doc, &error)) << error;
+  const auto& entries = doc["name_lists"].items.at(0)["entries"].items;
+  ASSERT_EQ(entries.size(), 1400u);
+  EXPECT_EQ(entries.back()["name"].text, std::string(290, 'E') + "1399");
+  EXPECT_EQ(doc["facilities"].items.back()["name"].text, std::string(290, 'N') + "1399");
+  EXPECT_EQ(entries.back()["facility"].number, entries.back()["link"].number);
+}
+
+}  // namespace
+}  // namespace quarnel::testing

@@ -1,0 +1,190 @@
+// Tests of the writer: bounds arithmetic, file ids, headers, records and trailer.
+#include "output/writer.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <utility>
+
+#include "tool_test_util.h"
+
+namespace quarnel::testing {
+namespace {
+
+struct WidenCase {
+  const char* what;
+  CoverageBox box;
+  int32_t margin;
+  CoverageBox expected;
+};
+
+TEST(WidenBoxTest, MarginArithmetic) {
+  const WidenCase cases[] = {
+      {"worked example",
+       {5600000, 5400000, 100000, -100000},
+       5000,
+       {5605000, 5395000, 107697, -107697}},
+      {"empty box: mean 0, factor 1",
+       kEmptyBox,
+       5000,
+       {-2147478648, 2147478647, -2147478648, 2147478647}},
+      {"near the pole the factor stops at 0.1",
+       {9500000, 9400000, 0, 0},
+       5000,
+       {9505000, 9395000, 50000, -50000}},
+      {"latitudes clamp",
+       {1280223000, -1280223000, 0, 0},
+       5000,
+       {1280224000, -1280224000, 5000, -5000}},
+      {"latitudes near the 32-bit limit clamp too",
+       {INT32_MAX - 10, INT32_MIN + 10, 0, 0},
+       5000,
+       {1280224000, -1280224000, 5000, -5000}},
+      {"longitudes wrap",
+       {0, 0, INT32_MAX - 1000, INT32_MIN + 1000},
+       5000,
+       {5000, -5000, INT32_MIN + 3999, INT32_MAX - 3999}},
+  };
+  for (const WidenCase& c : cases) EXPECT_EQ(widen_box(c.box, c.margin), c.expected) << c.what;
+}
+
+TEST(FileIdGeneratorTest, DrawsBits16To30OfEachState) {
+  FileIdGenerator ids(1700000000u);
+  EXPECT_EQ(ids.next(), 18382);
+  EXPECT_EQ(ids.next(), 27381);
+  EXPECT_EQ(ids.next(), 8621);
+}
+
+class WriterTest : public ToolTest {};
+
+TEST_F(WriterTest, InitHeaderFillsTheNewFilesValues) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  rs.header_image.fill(0xEE);
+  init_header(rs, 1700000000);
+  const uint8_t* fh = rs.header_image.data();
+  const uint8_t* sh = fh + kFileHeaderSize;
+  EXPECT_EQ(get_u16(fh), 1);
+  EXPECT_EQ(get_u32(fh + 118), 0x87654321u);
+  EXPECT_EQ(get_u16(sh), 18382);
+  EXPECT_EQ(get_u16(sh + 2), 27381);
+  EXPECT_EQ(get_u16(sh + 4), 8621);
+  EXPECT_EQ(get_i32(sh + 6), 2023);
+  EXPECT_EQ(sh[10], 14);
+  EXPECT_EQ(sh[11], 11);
+  EXPECT_EQ(get_u32(sh + 12), 1700000000u);
+  EXPECT_EQ(get_u32(sh + 16), 1u);
+  EXPECT_EQ(get_u32(sh + 24), 3u);
+  // Every byte outside the fields above is cleared.
+  auto in_field = [](std::size_t i) {
+    return i < 2 || (i >= 118 && i < 122) || (i >= 128 && i < 148) || (i >= 152 && i < 156);
+  };
+  for (std::size_t i = 0; i < kHeaderImageSize; ++i) {
+    if (!in_field(i)) {
+      EXPECT_EQ(rs.header_image[i], 0) << "byte " << i;
+    }
+  }
+}
+
+TEST_F(WriterTest, ReadTrailerKeepsWhatAShortReadDidNotReach) {
+  afdtest::Bytes bytes;
+  for (uint32_t v : {0x11223344u, 7u, 6u}) afdtest::put32(bytes, v);
+  InputFile in;
+  ASSERT_TRUE(in.open(put("t.bin", bytes)));
+  CoverageBox box = kEmptyBox;
+  EXPECT_EQ(read_trailer(rs, in, 0, box), 12u);
+  EXPECT_EQ(rs.trailer_word, 0x11223344);
+  EXPECT_EQ(box, (CoverageBox{7, 6, INT32_MIN, INT32_MAX}));
+}
+
+TEST_F(WriterTest, TrailerWordMinusOneIsNeverWritten) {
+  ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
+  rs.trailer_word = -1;
+  EXPECT_EQ(write_trailer(rs, kEmptyBox), 20u);
+  rs.trailer_word = 0x12345678;
+  write_trailer(rs, CoverageBox{1, 2, 3, 4});
+  ASSERT_TRUE(rs.output.commit());
+  const afdtest::Bytes out = afdtest::read_file(dir.file("out.bin"));
+  ASSERT_EQ(out.size(), 40u);
+  EXPECT_EQ(afdtest::get32(out, 0), 0x2000033Fu);
+  EXPECT_EQ(afdtest::get32(out, 4), 0x80000000u);
+  EXPECT_EQ(afdtest::get32(out, 20), 0x12345678u);
+  EXPECT_EQ(afdtest::get32(out, 36), 4u);
+}
+
+TEST_F(WriterTest, WriteObjectOfNothingKeepsTheEarlierOffset) {
+  ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
+  CatalogueEntry e;
+  e.output_offset = 1234;
+  EXPECT_EQ(write_object(rs, e, 0), 0u);
+  EXPECT_EQ(e.output_offset, 1234u);
+  EXPECT_EQ(rs.output.size(), 0u);
+}
+
+TEST_F(WriterTest, RecordsLargerThanTheBufferAreCopiedWhole) {
+  afdtest::AfdBuilder b;
+  afdtest::Facility big = afdtest::Facility::airport("BIG", 1, 2);
+  afdtest::Bytes filler(150000);
+  for (std::size_t i = 0; i < filler.size(); ++i) filler[i] = static_cast<uint8_t>(i * 7);
+  big.extra.push_back({0x10099, filler});
+  b.add(big);
+  afdtest::Layout at;
+  const afdtest::Bytes file = b.build(&at);
+  ASSERT_TRUE(rs.first_input.open(put("in.bgl", file)));
+  ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
+  CatalogueEntry e;
+  e.base_offset = at.facility_offsets[0];
+  e.origin = 1;
+  const afdtest::Bytes record = afdtest::facility_record(big);
+  EXPECT_EQ(copy_object(rs, e, 0), record.size());
+  EXPECT_EQ(rs.unreadable_input, nullptr);
+  ASSERT_TRUE(rs.output.commit());
+  EXPECT_EQ(afdtest::read_file(dir.file("out.bin")), record);
+}
+
+// A record the scan saw is copied in one piece by the size the scan saw; an
+// input whose record no longer says that size, or no longer holds all of it,
+// changed since the scan and is reported instead of copied.
+TEST_F(WriterTest, RecordsOfAKnownSizeAreCopiedOrReportedChanged) {
+  struct Case {
+    const char* what;
+    std::size_t filler_after;  // the record's filler when it is copied
+    bool truncate;             // the file ends inside the record
+    bool copied;
+  };
+  const Case cases[] = {{"unchanged", 30000, false, true},
+                        {"grown", 30004, false, false},
+                        {"shrunk", 29996, false, false},
+                        {"cut short", 30000, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rs.reset();
+    const auto build = [](std::size_t filler, afdtest::Layout* at) {
+      afdtest::AfdBuilder b;
+      afdtest::Facility f = afdtest::Facility::airport("BIG", 1, 2);
+      f.extra.push_back({0x10099, afdtest::Bytes(filler, 0x3C)});
+      b.add(f);
+      b.add(afdtest::Facility::airport("NEXT", 3, 4));
+      return std::pair{b.build(at), afdtest::facility_record(f)};
+    };
+    afdtest::Layout at;
+    const auto [file, record] = build(30000, &at);
+    scan(file, nullptr, kScanTakeAll);
+    ASSERT_EQ(rs.catalogue_count, 2u);
+    ASSERT_EQ(entry(0).record_size, record.size());
+    afdtest::Bytes changed = build(c.filler_after, nullptr).first;
+    if (c.truncate) changed.resize(at.facility_offsets[0] + record.size() / 2);
+    afdtest::write_file(dir.file("scan.bgl"), changed);
+    ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
+    const uint64_t n = copy_object(rs, rs.catalogue[0], 0);
+    EXPECT_EQ(rs.unreadable_input != nullptr, !c.copied);
+    if (c.copied) {
+      EXPECT_EQ(n, record.size());
+      ASSERT_TRUE(rs.output.commit());
+      EXPECT_EQ(afdtest::read_file(dir.file("out.bin")), record);
+    }
+    rs.output.abandon();
+  }
+}
+
+}  // namespace
+}  // namespace quarnel::testing

@@ -1,0 +1,338 @@
+// Tests of the header test, the scan and the name-list chain over builder-made files.
+#include "scan/catalogue.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tool_test_util.h"
+
+namespace quarnel::testing {
+namespace {
+
+constexpr int32_t kCity = 0x40001, kAirportLevel = 0x50001;
+
+class CatalogueTest : public ToolTest {};
+
+TEST_F(CatalogueTest, HeaderTestRefusesEachBrokenField) {
+  struct Case {
+    const char* what;
+    void (*damage)(AfdBuilder&);
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"valid", [](AfdBuilder&) {}, true},
+      {"magic", [](AfdBuilder& b) { b.magic = 0x87654320; }, false},
+      {"section tag 2", [](AfdBuilder& b) { b.section_tag = 2; }, false},
+      {"format level 2", [](AfdBuilder& b) { b.format_level = 2; }, false},
+      {"negative format level", [](AfdBuilder& b) { b.format_level = -5; }, false},
+      {"format level 9", [](AfdBuilder& b) { b.format_level = 9; }, true},
+  };
+  for (const Case& c : cases) {
+    AfdBuilder b;
+    c.damage(b);
+    InputFile in;
+    ASSERT_TRUE(in.open(put("h.bgl", b.build())));
+    uint8_t image[kHeaderImageSize];
+    EXPECT_EQ(read_headers(in, image), c.accepted) << c.what;
+  }
+  // Every cut short of the two headers is refused.
+  const Bytes whole = AfdBuilder().build();
+  for (std::size_t len :
+       {std::size_t{0}, std::size_t{100}, std::size_t{127}, std::size_t{128}, std::size_t{167}}) {
+    InputFile in;
+    ASSERT_TRUE(in.open(put("h.bgl", Bytes(whole.begin(), whole.begin() + long(len)))));
+    uint8_t image[kHeaderImageSize];
+    EXPECT_FALSE(read_headers(in, image)) << len;
+  }
+}
+
+TEST_F(CatalogueTest, CataloguesFacilitiesThenListsInFileOrder) {
+  AfdBuilder b;
+  const int ham = b.add(Facility::airport("HAMBURG", 100, 200, true));
+  b.add(Facility::vor("HAM VOR"));
+  b.add(Facility::ndb("HAM NDB"));
+  b.add_list().entries = {NameRef(kCity, "HAMBURG"), NameRef(kAirportLevel, "HAMBURG", ham)};
+  afdtest::Layout at;
+  const Bytes file = b.build(&at);
+  EXPECT_EQ(scan(file), "");
+
+  ASSERT_EQ(rs.catalogue_count, 6u);
+  EXPECT_EQ(entry(0).kind, 1);
+  EXPECT_STREQ(entry(0).name, "HAMBURG");
+  EXPECT_EQ(entry(0).flags, kFlagAiAirport);
+  EXPECT_EQ(entry(0).base_offset, at.facility_offsets[0]);
+  EXPECT_EQ(entry(1).kind, 2);
+  EXPECT_STREQ(entry(1).name, "HAM VOR");
+  EXPECT_EQ(entry(2).kind, 3);
+  EXPECT_EQ(entry(3).kind, 0x30001);
+  EXPECT_STREQ(entry(3).name, "");
+  EXPECT_EQ(entry(3).name_kind, 0);
+  EXPECT_EQ(entry(3).origin, 0);
+  EXPECT_EQ(entry(3).base_offset, at.list_offsets[0]);
+  EXPECT_EQ(entry(4).name_kind, kCity);
+  EXPECT_EQ(entry(5).facility_offset, at.facility_offsets[0]);
+  EXPECT_EQ(entry(5).base_offset, at.entry_offsets[0][1]);
+
+  EXPECT_EQ(rs.stats.containers, 3);
+  EXPECT_EQ(rs.stats.airports, 1);
+  EXPECT_EQ(rs.stats.ai_airports, 1);
+  EXPECT_EQ(rs.stats.name_lists, 1);
+  EXPECT_EQ(rs.stats.names, 2);
+  EXPECT_EQ(rs.airport_box, (CoverageBox{100, 100, 200, 200}));
+  EXPECT_EQ(rs.ai_airport_box, (CoverageBox{100, 100, 200, 200}));
+}
+
+TEST_F(CatalogueTest, ReportsAndSkipsUnknownSubtypesAndTypes) {
+  AfdBuilder b;
+  Facility odd = Facility::vor("ODD");
+  odd.subtype = 5;
+  b.add(Facility::airport("A"));
+  b.add(odd);
+  b.add(Facility::raw(7, Bytes(12, 0)));
+  b.add(Facility::airport("B"));
+  afdtest::Layout at;
+  const Bytes file = b.build(&at);
+  char expected[128];
+  std::snprintf(expected, sizeof expected, "unknown object 5 at 0x%06X\nunknown object: 0x000007\n",
+                at.facility_offsets[1]);
+  EXPECT_EQ(scan(file), expected);
+  ASSERT_EQ(rs.catalogue_count, 2u);
+  EXPECT_STREQ(entry(1).name, "B");
+  EXPECT_EQ(rs.stats.containers, 2);
+}
+
+TEST_F(CatalogueTest, LargeRecordIsClippedForLookingButSteppedOverWhole) {
+  AfdBuilder b;
+  Facility big = Facility::airport("", 1, 1);
+  big.name.reset();
+  big.position.reset();
+  big.end_sub_record = false;
+  // Filler that pushes the name past what the scan looks at.
+  big.extra.push_back({0x10099, Bytes(64000, 0xAA)});
+  big.extra.push_back({0x10006, Bytes{'L', 'A', 'T', 'E', 0}});
+  big.extra.push_back({0, {}});
+  b.add(big);
+  b.add(Facility::airport("NEXT"));
+  const Bytes file = b.build();
+  scan(file);
+  ASSERT_EQ(rs.catalogue_count, 2u);
+  EXPECT_STREQ(entry(0).name, "");
+  EXPECT_STREQ(entry(1).name, "NEXT");
+  EXPECT_EQ(rs.stats.max_cont_size, 8 + 8 + 8 + 64000 + 8 + 5 + 8);
+}
+
+TEST_F(CatalogueTest, FullCatalogueStopsScanAndReportsOverflowOnce) {
+  AfdBuilder b;
+  for (int i = 0; i < 20001; ++i) b.add(Facility::vor("V"));
+  b.add_list().entries = {NameRef(kCity, "X")};
+  EXPECT_EQ(scan(b.build()), "overflow 20000\n");
+  EXPECT_EQ(rs.catalogue_count, kCatalogueCapacity);
+  EXPECT_EQ(rs.stats.containers, 20000);
+  EXPECT_EQ(rs.stats.name_lists, 0);
+}
+
+TEST_F(CatalogueTest, HeadWithSizeZeroIsCataloguedAndEndsTheChain) {
+  AfdBuilder b;
+  b.add_list().entries = {NameRef(kCity, "FIRST")};
+  b.list(0).size_override = 0;
+  b.add_list().entries = {NameRef(kCity, "SECOND")};
+  scan(b.build());
+  ASSERT_EQ(rs.catalogue_count, 2u);
+  EXPECT_STREQ(entry(1).name, "FIRST");
+}
+
+TEST_F(CatalogueTest, NamePoolNeverUsesItsLastByte) {
+  const std::string filler(kNamePoolSize - 12, 'x');
+  ASSERT_NE(add_name(rs, filler, false), nullptr);
+  EXPECT_EQ(rs.name_pool_fill, kNamePoolSize - 11);
+  // 10 bytes and a NUL would fill the pool to its last byte: refused.
+  EXPECT_EQ(add_name(rs, "0123456789", true), nullptr);
+  EXPECT_EQ(rs.stats.max_strlen, 10);  // counted although it did not fit
+  EXPECT_EQ(rs.name_pool_fill, kNamePoolSize - 11);
+  const char* fits = add_name(rs, "012345678", true);
+  ASSERT_NE(fits, nullptr);
+  EXPECT_STREQ(fits, "012345678");
+  EXPECT_EQ(rs.name_pool_fill, kNamePoolSize - 1);
+  EXPECT_EQ(add_name(rs, "", false), nullptr);
+}
+
+TEST_F(CatalogueTest, UncountedNamesLeaveTheLongestNameAlone) {
+  add_name(rs, "a much longer command line name", false);
+  add_name(rs, "short", true);
+  EXPECT_EQ(rs.stats.max_strlen, 5);
+}
+
+TEST_F(CatalogueTest, NameThatDidNotFitNeverMatches) {
+  rs.name_pool_fill = rs.name_pool_size - 4;  // room for "AB" only
+  AfdBuilder b;
+  b.add(Facility::airport("AB"));
+  b.add(Facility::airport("LONGER"));
+  NameTable table;
+  table.slots[0] = "LONGER";
+  table.slots[1] = "";
+  table.count = 2;
+  scan(b.build(), &table);
+  ASSERT_EQ(rs.catalogue_count, 2u);
+  EXPECT_EQ(entry(1).name, nullptr);
+  EXPECT_EQ(entry(1).origin, 0);  // neither as "LONGER" nor as the empty name
+  EXPECT_EQ(find_airport_by_name(rs, 1, "LONGER"), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs, 1, ""), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs, 1, "AB"), &rs.catalogue[0]);
+}
+
+TEST_F(CatalogueTest, SelectionIsExactAndOnlyForAirports) {
+  AfdBuilder b;
+  b.add(Facility::airport("Bremen"));
+  b.add(Facility::airport("BREMEN"));
+  b.add(Facility::airport("BREMEN "));
+  b.add(Facility::vor("BREMEN"));
+  b.add(Facility::airport("BREMEN"));
+  NameTable table;
+  table.slots[0] = "BREMEN";
+  table.count = 1;
+  scan(b.build(), &table);
+  ASSERT_EQ(rs.catalogue_count, 5u);
+  const int expected[] = {0, 1, 0, 0, 1};
+  for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(entry(i).origin, expected[i]) << i;
+  EXPECT_EQ(count_selected(rs), 2);
+}
+
+TEST_F(CatalogueTest, NullNameTableSlotSelectsNothingButDoesNotEndTheTable) {
+  NameTable table;
+  table.slots[0] = nullptr;
+  table.slots[1] = "B";
+  table.count = 2;
+  EXPECT_TRUE(is_name_selected("B", &table));
+  EXPECT_FALSE(is_name_selected("A", &table));
+  EXPECT_FALSE(is_name_selected("B", nullptr));
+}
+
+// A full table of names, some slots empty and some names given twice: the scan
+// selects an airport exactly when is_name_selected says so.
+TEST_F(CatalogueTest, ScanSelectsWhatTheNameTableNames) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 200; ++i) names.push_back(afdtest::numbered("FIELD ", i));
+  NameTable table;
+  for (std::size_t k = 0; k < kNameTableSlots; ++k) {
+    table.slots[k] = k % 9 == 4 ? nullptr : names[(k * 7) % 150].c_str();
+  }
+  table.count = kNameTableSlots;
+  AfdBuilder b;
+  for (const std::string& name : names) b.add(Facility::airport(name));
+  scan(b.build(), &table);
+  ASSERT_EQ(rs.catalogue_count, names.size());
+  int selected = 0;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const bool expected = is_name_selected(names[i].c_str(), &table);
+    EXPECT_EQ(is_selected(entry(i)), expected) << names[i];
+    selected += expected ? 1 : 0;
+  }
+  EXPECT_GT(selected, 40);
+}
+
+TEST_F(CatalogueTest, AirportLookupSeesOnlyTheLeadingRunOfAirports) {
+  AfdBuilder b;
+  b.add(Facility::airport("A"));
+  b.add(Facility::airport("B"));
+  b.add(Facility::airport("B"));
+  b.add(Facility::vor("V"));
+  b.add(Facility::airport("C"));
+  scan(b.build());
+  EXPECT_EQ(find_airport_by_name(rs, 1, "B"), &rs.catalogue[1]);  // first of two wins
+  EXPECT_EQ(find_airport_by_name(rs, 1, "C"), nullptr);           // after the first VOR
+  EXPECT_EQ(find_airport_by_name(rs, 0, "C"), &rs.catalogue[4]);  // kind 0 walks on
+  EXPECT_EQ(find_airport_by_name(rs, 1, "b"), nullptr);
+}
+
+TEST_F(CatalogueTest, FacilityLookupHonoursOnlySelected) {
+  AfdBuilder b;
+  b.add(Facility::airport("A"));
+  b.add(Facility::airport("B"));
+  b.add_list().entries = {NameRef(kCity, "X")};
+  afdtest::Layout at;
+  const Bytes file = b.build(&at);
+  NameTable table;
+  table.slots[0] = "B";
+  table.count = 1;
+  scan(file, &table);
+  EXPECT_EQ(find_facility_by_offset(rs, at.facility_offsets[0], true), nullptr);
+  EXPECT_EQ(find_facility_by_offset(rs, at.facility_offsets[0], false), &rs.catalogue[0]);
+  EXPECT_EQ(find_facility_by_offset(rs, at.facility_offsets[1], true), &rs.catalogue[1]);
+  // Name-list entries are never facilities, whatever their offset.
+  EXPECT_EQ(find_facility_by_offset(rs, at.list_offsets[0], false), nullptr);
+}
+
+TEST_F(CatalogueTest, NavaidNameNeedsTheWholeNavaidRecord) {
+  Facility shortnav = Facility::vor("");
+  shortnav.name.reset();
+  shortnav.extra.push_back({0x10004, Bytes(40, 'Z')});  // ends before offset 48
+  Facility unterminated = Facility::ndb("");
+  unterminated.name.reset();
+  Bytes navaid(48, 0);
+  navaid.insert(navaid.end(), {'N', 'D', 'B'});  // no NUL: the name ends with the record
+  unterminated.extra.push_back({0x10004, navaid});
+  AfdBuilder b;
+  b.add(shortnav);
+  b.add(unterminated);
+  scan(b.build());
+  ASSERT_EQ(rs.catalogue_count, 2u);
+  EXPECT_STREQ(entry(0).name, "");
+  EXPECT_STREQ(entry(1).name, "NDB");
+}
+
+TEST_F(CatalogueTest, DamagedSizesEndTheWalkKeepingWhatWasRead) {
+  struct Case {
+    const char* what;
+    int32_t size;
+  };
+  for (const Case c :
+       {Case{"negative", -1}, Case{"past the end", 1 << 30}, Case{"int max", INT32_MAX}}) {
+    AfdBuilder b;
+    b.add(Facility::airport("KEPT"));
+    Facility bad = Facility::airport("BAD");
+    bad.size_override = c.size;
+    b.add(bad);
+    b.add(Facility::airport("AFTER"));
+    rs.catalogue_count = 0;
+    scan(b.build());
+    ASSERT_EQ(rs.catalogue_count, 1u) << c.what;
+    EXPECT_STREQ(entry(0).name, "KEPT") << c.what;
+  }
+}
+
+TEST_F(CatalogueTest, SubRecordSizeReachingPastThePayloadFindsNothing) {
+  Facility f = Facility::airport("X", 5, 6, true);
+  f.name.reset();
+  f.position.reset();
+  f.ai = false;
+  f.end_sub_record = false;
+  Bytes sub;
+  afdtest::put32(sub, 0x10006);
+  afdtest::put32(sub, 1000);  // claims more than the record holds
+  sub.insert(sub.end(), {'N', 'A', 'M', 'E', 0});
+  f.payload_override = {1, 0, 0, 0, 0, 0, 0, 0};
+  f.payload_override.insert(f.payload_override.end(), sub.begin(), sub.end());
+  AfdBuilder b;
+  b.add(f);
+  scan(b.build());
+  ASSERT_EQ(rs.catalogue_count, 1u);
+  EXPECT_STREQ(entry(0).name, "");
+}
+
+TEST_F(CatalogueTest, EntriesAreSearchedOnlyInsideTheirList) {
+  AfdBuilder b;
+  auto& first = b.add_list();
+  first.entries = {NameRef(kCity, "ONE")};
+  first.end_record = false;  // entries would run on into the next list
+  b.add_list().entries = {NameRef(kCity, "TWO")};
+  scan(b.build());
+  ASSERT_EQ(rs.catalogue_count, 4u);
+  EXPECT_EQ(rs.stats.name_lists, 2);
+  EXPECT_EQ(rs.stats.names, 2);
+  EXPECT_STREQ(entry(1).name, "ONE");
+  EXPECT_STREQ(entry(3).name, "TWO");
+}
+
+}  // namespace
+}  // namespace quarnel::testing

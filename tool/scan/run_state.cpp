@@ -1,0 +1,119 @@
+// The run's fixed blocks: allocated once, in one arena, before any work starts.
+#include "scan/run_state.h"
+
+#include <memory>
+
+#include "io/platform.h"
+#include "scan/lookup.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUARNEL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUARNEL_ASAN 1
+#endif
+#endif
+#ifndef QUARNEL_ASAN
+#define QUARNEL_ASAN 0
+#endif
+#if QUARNEL_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace quarnel {
+
+namespace {
+
+// Blocks start on cache lines and are kept apart by a gap, which is poisoned
+// under AddressSanitizer so that a run past one block's end is still caught.
+constexpr std::size_t kGap = 64;
+
+constexpr std::size_t padded(std::size_t bytes) { return (bytes + kGap - 1) / kGap * kGap + kGap; }
+
+void poison_gap(uint8_t* block_end) {
+#if QUARNEL_ASAN
+  ASAN_POISON_MEMORY_REGION(block_end, kGap);
+#else
+  (void)block_end;
+#endif
+}
+
+// Lays the blocks out from `base` and hands them to `rs`; with a null base it
+// only measures. Returns the bytes the layout takes.
+std::size_t carve(RunState& rs, uint8_t* base) {
+  std::size_t at = 0;
+  const auto take = [&](std::size_t bytes) -> uint8_t* {
+    uint8_t* block = base != nullptr ? base + at : nullptr;
+    at += padded(bytes);
+    if (block != nullptr) poison_gap(base + at - kGap);
+    return block;
+  };
+  uint8_t* object = take(kObjectBufferSize);
+  uint8_t* entries = take(kCatalogueCapacity * sizeof(CatalogueEntry));
+  uint8_t* names = take(kNamePoolSize);
+  uint8_t* slots = take(kNameSlots * sizeof(uint32_t));
+  uint8_t* offsets = take(kNameSlots * sizeof(uint64_t));
+  uint8_t* files = take(2 * kInputWindowSize + kOutputBufferSize);
+  uint8_t* blocks = take(kCacheBlocks * kCacheBlockSize);
+  if (base == nullptr) return at;
+  rs.object_buffer.reset(object);
+  rs.catalogue.reset(std::uninitialized_value_construct_n(
+                         reinterpret_cast<CatalogueEntry*>(entries), kCatalogueCapacity) -
+                     kCatalogueCapacity);
+  rs.name_pool.reset(reinterpret_cast<char*>(names));
+  rs.lookups.name_slots.reset(reinterpret_cast<uint32_t*>(slots));
+  rs.lookups.offset_slots.reset(reinterpret_cast<uint64_t*>(offsets));
+  rs.file_buffers.reset(files);
+  rs.source_blocks.reset(blocks);
+  return at;
+}
+
+}  // namespace
+
+void ArenaRelease::operator()(uint8_t* arena) const noexcept {
+#if QUARNEL_ASAN
+  ASAN_UNPOISON_MEMORY_REGION(arena, size);
+#endif
+  platform::release_blocks(arena, size);
+}
+
+bool RunState::allocate() {
+  if (!arena) {
+    const std::size_t size = carve(*this, nullptr);
+    auto* base = static_cast<uint8_t*>(platform::allocate_blocks(size));
+    if (base == nullptr) return false;
+    arena = std::unique_ptr<uint8_t, ArenaRelease>(base, ArenaRelease{size});
+    carve(*this, base);
+  }
+  name_pool_size = kNamePoolSize;
+  lookups.ready = false;
+  uint8_t* const files = file_buffers.get();
+  first_input.attach_window(files, kInputWindowSize);
+  second_input.attach_window(files + kInputWindowSize, kInputWindowSize);
+  output.attach_buffer(files + 2 * kInputWindowSize, kOutputBufferSize);
+  // Only the second input is read out of order (the link's source).
+  second_input.attach_block_cache(source_blocks.get(), kCacheBlocks);
+  return true;
+}
+
+void RunState::reset() {
+  catalogue_count = 0;
+  name_pool_fill = 0;
+  stats = ScanStatistics{};
+  airport_box = kEmptyBox;
+  ai_airport_box = kEmptyBox;
+  trailer_word = -1;
+  unreadable_input = nullptr;
+  scan_observer = nullptr;
+  header_image.fill(0);
+  first_input.close();
+  second_input.close();
+  output.abandon();
+  first_input_path.clear();
+  second_input_path.clear();
+  output_path.clear();
+  name_table = NameTable{};
+  lookups.ready = false;
+}
+
+}  // namespace quarnel
