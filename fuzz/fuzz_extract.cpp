@@ -8,7 +8,8 @@
 
 #include "commands/exit_codes.h"
 #include "fuzz_support.h"
-#include "scan/catalogue.h"
+#include "scan/lookup.h"
+#include "scan/scan.h"
 
 using namespace quarnel;
 using namespace quarnel::fuzz;
@@ -40,10 +41,10 @@ void check_output(const RunState& input_rs) {
   require(scan_file(out_rs, kOutput) == kExitOk, "the extracted file fails the header test");
   const CatalogueCounts in = count_catalogue(input_rs);
   const CatalogueCounts out = count_catalogue(out_rs);
-  require(out.facilities_before_lists == count_selected(input_rs),
+  require(out.facilities_before_lists == count_selected(input_rs.catalogue),
           "the extracted file does not hold exactly the selected airports",
           std::to_string(out.facilities_before_lists) + " vs " +
-              std::to_string(count_selected(input_rs)));
+              std::to_string(count_selected(input_rs.catalogue)));
   require(out.name_entries <= in.name_entries,
           "the extracted file holds more names than its input");
   require(out.heads <= in.heads, "the extracted file holds more name lists than its input");

@@ -49,7 +49,7 @@ void check_json(const RunState& rs, const std::string& json) {
   // Name entries the object list holds belong to no name list; -V reports them.
   std::size_t listed = 0;
   bool in_lists = false;
-  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+  for (std::size_t i = 0; i < rs.catalogue.count; ++i) {
     const int32_t kind = rs.catalogue[i].kind;
     in_lists = in_lists || kind == static_cast<int32_t>(kTypeNameListHead);
     if (in_lists && kind == static_cast<int32_t>(kTypeNameEntry)) ++listed;

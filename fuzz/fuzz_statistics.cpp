@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const int rc = scan_file(rs, "in.bgl");
   require(rc == kExitOk || rc == kExitBadHeader, "statistics ended with an unexpected ExitCode",
           std::to_string(rc));
-  require(rs.catalogue_count <= kCatalogueCapacity, "the Catalogue overran its capacity");
-  require(rs.name_pool_fill < rs.name_pool_size, "NamePool overran its size");
+  require(rs.catalogue.count <= kCatalogueCapacity, "the Catalogue overran its capacity");
+  require(rs.catalogue.name_pool_fill < rs.catalogue.name_pool_size, "NamePool overran its size");
   require_only_input("in.bgl", data, size);
   clear_folder();
   return 0;

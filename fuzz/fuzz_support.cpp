@@ -11,7 +11,8 @@
 #include <cstring>
 
 #include "commands/commands.h"
-#include "scan/catalogue.h"
+#include "scan/lookup.h"
+#include "scan/scan.h"
 
 namespace quarnel::fuzz {
 
@@ -141,7 +142,7 @@ void require_only_input(const std::string& name, const uint8_t* data, std::size_
 CatalogueCounts count_catalogue(const RunState& rs) {
   CatalogueCounts c;
   bool in_lists = false;
-  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+  for (std::size_t i = 0; i < rs.catalogue.count; ++i) {
     const CatalogueEntry& e = rs.catalogue[i];
     if (e.kind == static_cast<int32_t>(kTypeNameListHead)) {
       in_lists = true;

@@ -8,8 +8,9 @@
 #include <string>
 
 #include "afd_builder.h"
-#include "scan/catalogue.h"
+#include "scan/lookup.h"
 #include "scan/run_state.h"
+#include "scan/scan.h"
 #include "test_support.h"
 
 namespace quarnel::testing {
@@ -33,7 +34,7 @@ class ToolTest : public ::testing::Test {
   // Opens `bytes` as the first input and builds the catalogue as a command
   // would. Returns what the scan printed.
   std::string scan(const afdtest::Bytes& bytes, const NameTable* table = nullptr,
-                   int mode = kScanSelectByName) {
+                   ScanMode mode = ScanMode::kSelectByName) {
     const std::string path = put("scan.bgl", bytes);
     EXPECT_TRUE(rs.first_input.open(path));
     uint8_t image[kHeaderImageSize];

@@ -7,6 +7,7 @@
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
+#include "commands/inputs.h"
 #include "commands/listing.h"
 #include "format/coverage.h"
 #include "format/levels.h"
@@ -163,7 +164,7 @@ class Checker : public ListingSink {
 
   void facility_record(uint64_t pos, const uint8_t* rec, std::size_t len, int32_t size) {
     const int32_t subtype = field_i32(rec, len, kContSubtype);
-    if (subtype < kSubtypeAirport || subtype > kSubtypeNdb) {
+    if (!is_facility_subtype(subtype)) {
       problem(pos, "a facility of unknown subtype %d: link and extract leave it out", subtype);
       return;
     }
@@ -259,7 +260,7 @@ class Checker : public ListingSink {
   // airports before the Catalogue's first record of another kind.
   void check_airports() {
     const CatalogueEntry* first_other = nullptr;
-    for (std::size_t i = 0; i < rs_.catalogue_count; ++i) {
+    for (std::size_t i = 0; i < rs_.catalogue.count; ++i) {
       const CatalogueEntry& e = rs_.catalogue[i];
       if (e.kind == static_cast<int32_t>(kTypeNameListHead)) break;
       if (e.kind != kSubtypeAirport) {
@@ -268,7 +269,7 @@ class Checker : public ListingSink {
       }
       if (e.name == nullptr) continue;  // told by the name-pool line
       const std::string name = shown_text(e.name);
-      const CatalogueEntry* found = find_airport_by_name(rs_, kSubtypeAirport, e.name);
+      const CatalogueEntry* found = find_airport_by_name(rs_.catalogue, kSubtypeAirport, e.name);
       if (found == nullptr && first_other != nullptr) {
         problem(e.base_offset,
                 "airport \"%s\" stands behind the %s at 0x%06X: a link never replaces it",
@@ -284,7 +285,7 @@ class Checker : public ListingSink {
   void check_name_pool() {
     int lost = 0;
     uint32_t first = 0;
-    for (std::size_t i = 0; i < rs_.catalogue_count; ++i) {
+    for (std::size_t i = 0; i < rs_.catalogue.count; ++i) {
       const CatalogueEntry& e = rs_.catalogue[i];
       if (e.name != nullptr || e.kind == static_cast<int32_t>(kTypeNameListHead)) continue;
       if (lost++ == 0) first = e.base_offset;
@@ -350,6 +351,7 @@ int run_check(RunState& rs, const std::string& path) {
       result = kExitProblemsFound;
     }
   }
+  result = end_command(rs, Command::kCheck, result);
   rs.first_input.close();
   return result;
 }

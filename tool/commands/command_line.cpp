@@ -27,7 +27,7 @@ int run_extract_command(RunState& rs, int argc, const char* const* argv) {
   }
   rs.output_path = kDefaultOutput;
   for (int k = 0; k < names; ++k) {
-    rs.name_table.slots[static_cast<std::size_t>(k)] = add_name(rs, argv[3 + k], false);
+    rs.name_table.slots[static_cast<std::size_t>(k)] = add_name(rs.catalogue, argv[3 + k], false);
   }
   rs.name_table.count = static_cast<std::size_t>(names);
   return run_extract(rs, argv[2], rs.name_table);

@@ -1,19 +1,16 @@
-// What the link command shares with its preview: opening the two inputs, and
-// the walk that pairs each source airport with the base airport it replaces.
+// What the link command shares with its preview: the walk that pairs each
+// source airport with the base airport it replaces.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string_view>
 
+#include "io/files.h"
+#include "scan/catalogue.h"
 #include "scan/run_state.h"
 
 namespace quarnel {
-
-// Opens base and source and tests the base's headers into `base_image`.
-// Returns kExitOk, or kExitCannotOpen after a cannot-open line per input that
-// failed (base first), or kExitBadHeader.
-int link_open_inputs(RunState& rs, uint8_t* base_image);
 
 // Calls `visit` for every airport of the source's object list, in source
 // order, with its offset, its whole size, its name and the base airport of
@@ -26,6 +23,6 @@ void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirpor
 // Marks every base airport that a source airport replaces with `origin` and
 // that airport's offset; a later source airport of the same name wins.
 // Returns the number of source airports that found a base airport.
-int mark_source_airports(RunState& rs, InputFile& source, uint16_t origin);
+int mark_source_airports(RunState& rs, InputFile& source, Origin origin);
 
 }  // namespace quarnel

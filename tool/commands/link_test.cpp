@@ -5,7 +5,8 @@
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
-#include "output/writer.h"
+#include "output/layout.h"
+#include "output/record_copy.h"
 #include "tool_test_util.h"
 
 namespace quarnel::testing {
@@ -38,17 +39,17 @@ class RoundTripTest : public InScratchFolderTest {
     EXPECT_TRUE(read_headers(back.first_input, image));
     {
       afdtest::SilencedStdout quiet;
-      build_catalogue(back, image, nullptr, kScanTakeAll);
+      build_catalogue(back, image, nullptr, ScanMode::kTakeAll);
     }
     Scanned s;  // names are copied: the pool goes with `back`
-    for (std::size_t i = 0; i < back.catalogue_count; ++i) {
+    for (std::size_t i = 0; i < back.catalogue.count; ++i) {
       const CatalogueEntry& e = back.catalogue[i];
       s.entries.push_back(e);
       s.names.push_back(e.name != nullptr ? e.name : "?");
       if (e.kind == static_cast<int32_t>(kTypeNameListHead)) {
         // A head's size spans its entries and their end record.
         std::size_t j = i + 1;
-        while (j < back.catalogue_count && back.catalogue[j].kind != e.kind) ++j;
+        while (j < back.catalogue.count && back.catalogue[j].kind != e.kind) ++j;
         const int32_t size = static_cast<int32_t>(afdtest::get32(bytes, e.base_offset + 4));
         uint32_t entries = 0;
         for (std::size_t k = i + 1; k < j; ++k) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "commands/inputs.h"
 #include "commands/listing.h"
 #include "format/afd_format.h"
 #include "format/levels.h"
@@ -21,7 +22,7 @@ class TextListing : public ListingSink {
   void facility(const FacilityView& f) override {
     ++facilities_;
     char kind[24];
-    if (f.subtype >= kSubtypeAirport && f.subtype <= kSubtypeNdb) {
+    if (is_facility_subtype(f.subtype)) {
       std::snprintf(kind, sizeof kind, "%s", facility_kind_word(f.subtype));
     } else {
       std::snprintf(kind, sizeof kind, "other %d", f.subtype);
@@ -75,7 +76,7 @@ class TextListing : public ListingSink {
 
 int run_list(RunState& rs, const std::string& path) {
   TextListing listing;
-  const int result = walk_listing(rs, path, listing, stdout);
+  const int result = end_command(rs, Command::kList, walk_listing(rs, path, listing, stdout));
   rs.first_input.close();
   return result;
 }

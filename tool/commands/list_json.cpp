@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "commands/inputs.h"
 #include "commands/listing.h"
 #include "format/levels.h"
 #include "format/text_forms.h"
@@ -128,7 +129,7 @@ class JsonListing : public ListingSink {
 
 int run_list_json(RunState& rs, const std::string& path, std::FILE* out, std::FILE* messages) {
   JsonListing listing(out, path);
-  const int result = walk_listing(rs, path, listing, messages);
+  const int result = end_command(rs, Command::kListJson, walk_listing(rs, path, listing, messages));
   rs.first_input.close();
   return result;
 }

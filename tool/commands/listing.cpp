@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "commands/exit_codes.h"
+#include "commands/inputs.h"
 #include "format/records.h"
-#include "output/writer.h"
-#include "scan/catalogue.h"
+#include "output/record_copy.h"
+#include "scan/lookup.h"
+#include "scan/scan.h"
 
 namespace quarnel {
 
@@ -29,7 +31,7 @@ class ListingWalk : public ScanObserver {
     sink_.on_record(walk, pos, rec, len, size);
     if (walk != WalkKind::kObjectList || get_u32(rec + kRecType) != kTypeContainer) return;
     const FacilityView view = view_facility(pos, rec, len);
-    const bool catalogued = view.subtype >= kSubtypeAirport && view.subtype <= kSubtypeNdb;
+    const bool catalogued = is_facility_subtype(view.subtype);
     if (!catalogued && others_.size() < kCatalogueCapacity) {
       others_.emplace_back(view.offset, view.subtype);
     }
@@ -45,7 +47,7 @@ class ListingWalk : public ScanObserver {
 
   void resolve(EntryView& view) {
     if (view.link == 0) return;
-    if (const CatalogueEntry* e = find_facility_by_offset(rs_, view.link, false)) {
+    if (const CatalogueEntry* e = find_facility_by_offset(rs_.catalogue, view.link, false)) {
       view.resolved = true;
       view.facility_subtype = e->kind;
       return;
@@ -73,20 +75,20 @@ ListView view_list(RunState& rs, const CatalogueEntry& head) {
 // A name that did not fit NamePool is read again from its record.
 std::string_view entry_name(RunState& rs, const CatalogueEntry& e) {
   if (e.name != nullptr) return e.name;
-  const std::size_t len = read_object(rs, e, kSourceFirstInput);
+  const std::size_t len = read_object(rs, e, Origin::kFirstInput);
   if (len <= kNeName) return {};
   return bounded_text({rs.object_buffer.get() + kNeName, len - kNeName});
 }
 
 void tell_lists(RunState& rs, ListingWalk& walk, ListingSink& sink) {
   bool open = false;
-  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+  for (std::size_t i = 0; i < rs.catalogue.count; ++i) {
     const CatalogueEntry& e = rs.catalogue[i];
-    if (e.kind == static_cast<int32_t>(kTypeNameListHead)) {
+    if (is_list_head(e)) {
       if (open) sink.list_end();
       sink.list_begin(view_list(rs, e));
       open = true;
-    } else if (open && e.kind == static_cast<int32_t>(kTypeNameEntry)) {
+    } else if (open && is_name_entry(e)) {
       EntryView view;
       view.offset = e.base_offset;
       view.level = e.name_kind;
@@ -121,7 +123,7 @@ int walk_listing(RunState& rs, const std::string& path, ListingSink& sink, std::
     sink.begin(image);
     ListingWalk walk(rs, sink);
     rs.scan_observer = &walk;
-    build_catalogue(rs, image, nullptr, kScanSelectByName);
+    build_catalogue(rs, image, nullptr, ScanMode::kSelectByName);
     rs.scan_observer = nullptr;
     tell_lists(rs, walk, sink);
     sink.end();

@@ -5,10 +5,10 @@
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
+#include "commands/inputs.h"
 #include "commands/link.h"
 #include "format/text_forms.h"
-#include "output/writer.h"
-#include "scan/catalogue.h"
+#include "scan/scan.h"
 
 namespace quarnel {
 
@@ -18,7 +18,7 @@ namespace {
 // name, as the link does; the second tells each source airport whether it is
 // that one.
 int print_preview(RunState& rs) {
-  mark_source_airports(rs, rs.second_input, kSourceSecondInput);
+  mark_source_airports(rs, rs.second_input, Origin::kSecondInput);
   int replacing = 0;
   int airports = 0;
   for_each_source_airport(
@@ -46,9 +46,10 @@ int run_preview(RunState& rs) {
   uint8_t base_image[kHeaderImageSize];
   int result = link_open_inputs(rs, base_image);
   if (result == kExitOk) {
-    build_catalogue(rs, base_image, nullptr, kScanTakeAll);
+    build_catalogue(rs, base_image, nullptr, ScanMode::kTakeAll);
     result = print_preview(rs);
   }
+  result = end_command(rs, Command::kPreview, result);
   rs.first_input.close();
   rs.second_input.close();
   return result;

@@ -4,19 +4,20 @@
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
-#include "scan/catalogue.h"
+#include "commands/inputs.h"
+#include "scan/scan.h"
 
 namespace quarnel {
 
 namespace {
 
 void print_report(const RunState& rs) {
-  const ScanStatistics& s = rs.stats;
+  const ScanStatistics& s = rs.catalogue.stats;
   std::printf(
       "containers:     %4d\nname list:      %4d\nnames:          %4d\n"
       "--------------------\ncat count:      %4d\n\nmax strlen:     %4" PRId64
       "\nmax cont size: %5" PRId64 "\n",
-      s.containers, s.name_lists, s.names, static_cast<int>(rs.catalogue_count), s.max_strlen,
+      s.containers, s.name_lists, s.names, static_cast<int>(rs.catalogue.count), s.max_strlen,
       s.max_cont_size);
   std::printf("airports:       %4d\n", s.airports);
   std::printf("airports AI:    %4d\n", s.ai_airports);
@@ -28,15 +29,11 @@ void print_report(const RunState& rs) {
 
 int run_statistics(RunState& rs, const std::string& path) {
   uint8_t image[kHeaderImageSize];
-  const int result = open_first_input(rs, path, image);
+  int result = open_first_input(rs, path, image);
   if (result == kExitOk) {
-    build_catalogue(rs, image, &rs.name_table, kScanSelectByName);
-    // Figures of a file that could not be read whole would be wrong.
-    if (rs.first_input.read_failed()) {
-      rs.first_input.close();
-      return kExitCannotOpen;
-    }
-    print_report(rs);
+    build_catalogue(rs, image, &rs.name_table, ScanMode::kSelectByName);
+    result = end_command(rs, Command::kStatistics, result);
+    if (result == kExitOk) print_report(rs);
   }
   rs.first_input.close();
   return result;

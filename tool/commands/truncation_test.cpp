@@ -48,7 +48,7 @@ Outcome run_command(const std::vector<std::string>& args) {
     afdtest::SilencedStdout quiet;
     rc = run(rs, static_cast<int>(argv.size()), argv.data());
   }
-  return {rc, rs.stats, rs.catalogue_count};
+  return {rc, rs.catalogue.stats, rs.catalogue.count};
 }
 
 void expect_consistent_report(const Outcome& o) {

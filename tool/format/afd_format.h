@@ -55,6 +55,10 @@ constexpr std::size_t kContSubRecords = 16;
 constexpr int32_t kSubtypeAirport = 1;
 constexpr int32_t kSubtypeVor = 2;
 constexpr int32_t kSubtypeNdb = 3;
+// The facility subtypes the tool knows; a Container of any other is not catalogued.
+constexpr bool is_facility_subtype(int32_t subtype) {
+  return subtype >= kSubtypeAirport && subtype <= kSubtypeNdb;
+}
 
 // SubRecord codes and payload offsets.
 constexpr std::size_t kSubHeadSize = 8;

@@ -1,10 +1,10 @@
 // Tests of the header test, the scan and the name-list chain over builder-made files.
-#include "scan/catalogue.h"
-
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "scan/lookup.h"
+#include "scan/scan.h"
 #include "tool_test_util.h"
 
 namespace quarnel::testing {
@@ -57,7 +57,7 @@ TEST_F(CatalogueTest, CataloguesFacilitiesThenListsInFileOrder) {
   const Bytes file = b.build(&at);
   EXPECT_EQ(scan(file), "");
 
-  ASSERT_EQ(rs.catalogue_count, 6u);
+  ASSERT_EQ(rs.catalogue.count, 6u);
   EXPECT_EQ(entry(0).kind, 1);
   EXPECT_STREQ(entry(0).name, "HAMBURG");
   EXPECT_EQ(entry(0).flags, kFlagAiAirport);
@@ -68,17 +68,17 @@ TEST_F(CatalogueTest, CataloguesFacilitiesThenListsInFileOrder) {
   EXPECT_EQ(entry(3).kind, 0x30001);
   EXPECT_STREQ(entry(3).name, "");
   EXPECT_EQ(entry(3).name_kind, 0);
-  EXPECT_EQ(entry(3).origin, 0);
+  EXPECT_EQ(entry(3).origin, Origin::kNone);
   EXPECT_EQ(entry(3).base_offset, at.list_offsets[0]);
   EXPECT_EQ(entry(4).name_kind, kCity);
   EXPECT_EQ(entry(5).facility_offset, at.facility_offsets[0]);
   EXPECT_EQ(entry(5).base_offset, at.entry_offsets[0][1]);
 
-  EXPECT_EQ(rs.stats.containers, 3);
-  EXPECT_EQ(rs.stats.airports, 1);
-  EXPECT_EQ(rs.stats.ai_airports, 1);
-  EXPECT_EQ(rs.stats.name_lists, 1);
-  EXPECT_EQ(rs.stats.names, 2);
+  EXPECT_EQ(rs.catalogue.stats.containers, 3);
+  EXPECT_EQ(rs.catalogue.stats.airports, 1);
+  EXPECT_EQ(rs.catalogue.stats.ai_airports, 1);
+  EXPECT_EQ(rs.catalogue.stats.name_lists, 1);
+  EXPECT_EQ(rs.catalogue.stats.names, 2);
   EXPECT_EQ(rs.airport_box, (CoverageBox{100, 100, 200, 200}));
   EXPECT_EQ(rs.ai_airport_box, (CoverageBox{100, 100, 200, 200}));
 }
@@ -97,9 +97,9 @@ TEST_F(CatalogueTest, ReportsAndSkipsUnknownSubtypesAndTypes) {
   std::snprintf(expected, sizeof expected, "unknown object 5 at 0x%06X\nunknown object: 0x000007\n",
                 at.facility_offsets[1]);
   EXPECT_EQ(scan(file), expected);
-  ASSERT_EQ(rs.catalogue_count, 2u);
+  ASSERT_EQ(rs.catalogue.count, 2u);
   EXPECT_STREQ(entry(1).name, "B");
-  EXPECT_EQ(rs.stats.containers, 2);
+  EXPECT_EQ(rs.catalogue.stats.containers, 2);
 }
 
 TEST_F(CatalogueTest, LargeRecordIsClippedForLookingButSteppedOverWhole) {
@@ -116,10 +116,10 @@ TEST_F(CatalogueTest, LargeRecordIsClippedForLookingButSteppedOverWhole) {
   b.add(Facility::airport("NEXT"));
   const Bytes file = b.build();
   scan(file);
-  ASSERT_EQ(rs.catalogue_count, 2u);
+  ASSERT_EQ(rs.catalogue.count, 2u);
   EXPECT_STREQ(entry(0).name, "");
   EXPECT_STREQ(entry(1).name, "NEXT");
-  EXPECT_EQ(rs.stats.max_cont_size, 8 + 8 + 8 + 64000 + 8 + 5 + 8);
+  EXPECT_EQ(rs.catalogue.stats.max_cont_size, 8 + 8 + 8 + 64000 + 8 + 5 + 8);
 }
 
 TEST_F(CatalogueTest, FullCatalogueStopsScanAndReportsOverflowOnce) {
@@ -127,9 +127,9 @@ TEST_F(CatalogueTest, FullCatalogueStopsScanAndReportsOverflowOnce) {
   for (int i = 0; i < 20001; ++i) b.add(Facility::vor("V"));
   b.add_list().entries = {NameRef(kCity, "X")};
   EXPECT_EQ(scan(b.build()), "overflow 20000\n");
-  EXPECT_EQ(rs.catalogue_count, kCatalogueCapacity);
-  EXPECT_EQ(rs.stats.containers, 20000);
-  EXPECT_EQ(rs.stats.name_lists, 0);
+  EXPECT_EQ(rs.catalogue.count, kCatalogueCapacity);
+  EXPECT_EQ(rs.catalogue.stats.containers, 20000);
+  EXPECT_EQ(rs.catalogue.stats.name_lists, 0);
 }
 
 TEST_F(CatalogueTest, HeadWithSizeZeroIsCataloguedAndEndsTheChain) {
@@ -138,33 +138,33 @@ TEST_F(CatalogueTest, HeadWithSizeZeroIsCataloguedAndEndsTheChain) {
   b.list(0).size_override = 0;
   b.add_list().entries = {NameRef(kCity, "SECOND")};
   scan(b.build());
-  ASSERT_EQ(rs.catalogue_count, 2u);
+  ASSERT_EQ(rs.catalogue.count, 2u);
   EXPECT_STREQ(entry(1).name, "FIRST");
 }
 
 TEST_F(CatalogueTest, NamePoolNeverUsesItsLastByte) {
   const std::string filler(kNamePoolSize - 12, 'x');
-  ASSERT_NE(add_name(rs, filler, false), nullptr);
-  EXPECT_EQ(rs.name_pool_fill, kNamePoolSize - 11);
+  ASSERT_NE(add_name(rs.catalogue, filler, false), nullptr);
+  EXPECT_EQ(rs.catalogue.name_pool_fill, kNamePoolSize - 11);
   // 10 bytes and a NUL would fill the pool to its last byte: refused.
-  EXPECT_EQ(add_name(rs, "0123456789", true), nullptr);
-  EXPECT_EQ(rs.stats.max_strlen, 10);  // counted although it did not fit
-  EXPECT_EQ(rs.name_pool_fill, kNamePoolSize - 11);
-  const char* fits = add_name(rs, "012345678", true);
+  EXPECT_EQ(add_name(rs.catalogue, "0123456789", true), nullptr);
+  EXPECT_EQ(rs.catalogue.stats.max_strlen, 10);  // counted although it did not fit
+  EXPECT_EQ(rs.catalogue.name_pool_fill, kNamePoolSize - 11);
+  const char* fits = add_name(rs.catalogue, "012345678", true);
   ASSERT_NE(fits, nullptr);
   EXPECT_STREQ(fits, "012345678");
-  EXPECT_EQ(rs.name_pool_fill, kNamePoolSize - 1);
-  EXPECT_EQ(add_name(rs, "", false), nullptr);
+  EXPECT_EQ(rs.catalogue.name_pool_fill, kNamePoolSize - 1);
+  EXPECT_EQ(add_name(rs.catalogue, "", false), nullptr);
 }
 
 TEST_F(CatalogueTest, UncountedNamesLeaveTheLongestNameAlone) {
-  add_name(rs, "a much longer command line name", false);
-  add_name(rs, "short", true);
-  EXPECT_EQ(rs.stats.max_strlen, 5);
+  add_name(rs.catalogue, "a much longer command line name", false);
+  add_name(rs.catalogue, "short", true);
+  EXPECT_EQ(rs.catalogue.stats.max_strlen, 5);
 }
 
 TEST_F(CatalogueTest, NameThatDidNotFitNeverMatches) {
-  rs.name_pool_fill = rs.name_pool_size - 4;  // room for "AB" only
+  rs.catalogue.name_pool_fill = rs.catalogue.name_pool_size - 4;  // room for "AB" only
   AfdBuilder b;
   b.add(Facility::airport("AB"));
   b.add(Facility::airport("LONGER"));
@@ -173,12 +173,12 @@ TEST_F(CatalogueTest, NameThatDidNotFitNeverMatches) {
   table.slots[1] = "";
   table.count = 2;
   scan(b.build(), &table);
-  ASSERT_EQ(rs.catalogue_count, 2u);
+  ASSERT_EQ(rs.catalogue.count, 2u);
   EXPECT_EQ(entry(1).name, nullptr);
-  EXPECT_EQ(entry(1).origin, 0);  // neither as "LONGER" nor as the empty name
-  EXPECT_EQ(find_airport_by_name(rs, 1, "LONGER"), nullptr);
-  EXPECT_EQ(find_airport_by_name(rs, 1, ""), nullptr);
-  EXPECT_EQ(find_airport_by_name(rs, 1, "AB"), &rs.catalogue[0]);
+  EXPECT_EQ(entry(1).origin, Origin::kNone);  // neither as "LONGER" nor as the empty name
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "LONGER"), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, ""), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "AB"), &rs.catalogue[0]);
 }
 
 TEST_F(CatalogueTest, SelectionIsExactAndOnlyForAirports) {
@@ -192,10 +192,11 @@ TEST_F(CatalogueTest, SelectionIsExactAndOnlyForAirports) {
   table.slots[0] = "BREMEN";
   table.count = 1;
   scan(b.build(), &table);
-  ASSERT_EQ(rs.catalogue_count, 5u);
-  const int expected[] = {0, 1, 0, 0, 1};
+  ASSERT_EQ(rs.catalogue.count, 5u);
+  const Origin expected[] = {Origin::kNone, Origin::kFirstInput, Origin::kNone, Origin::kNone,
+                             Origin::kFirstInput};
   for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(entry(i).origin, expected[i]) << i;
-  EXPECT_EQ(count_selected(rs), 2);
+  EXPECT_EQ(count_selected(rs.catalogue), 2);
 }
 
 TEST_F(CatalogueTest, NullNameTableSlotSelectsNothingButDoesNotEndTheTable) {
@@ -221,7 +222,7 @@ TEST_F(CatalogueTest, ScanSelectsWhatTheNameTableNames) {
   AfdBuilder b;
   for (const std::string& name : names) b.add(Facility::airport(name));
   scan(b.build(), &table);
-  ASSERT_EQ(rs.catalogue_count, names.size());
+  ASSERT_EQ(rs.catalogue.count, names.size());
   int selected = 0;
   for (std::size_t i = 0; i < names.size(); ++i) {
     const bool expected = is_name_selected(names[i].c_str(), &table);
@@ -239,10 +240,10 @@ TEST_F(CatalogueTest, AirportLookupSeesOnlyTheLeadingRunOfAirports) {
   b.add(Facility::vor("V"));
   b.add(Facility::airport("C"));
   scan(b.build());
-  EXPECT_EQ(find_airport_by_name(rs, 1, "B"), &rs.catalogue[1]);  // first of two wins
-  EXPECT_EQ(find_airport_by_name(rs, 1, "C"), nullptr);           // after the first VOR
-  EXPECT_EQ(find_airport_by_name(rs, 0, "C"), &rs.catalogue[4]);  // kind 0 walks on
-  EXPECT_EQ(find_airport_by_name(rs, 1, "b"), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "B"), &rs.catalogue[1]);  // first of two wins
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "C"), nullptr);           // after the first VOR
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 0, "C"), &rs.catalogue[4]);  // kind 0 walks on
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "b"), nullptr);
 }
 
 TEST_F(CatalogueTest, FacilityLookupHonoursOnlySelected) {
@@ -256,11 +257,11 @@ TEST_F(CatalogueTest, FacilityLookupHonoursOnlySelected) {
   table.slots[0] = "B";
   table.count = 1;
   scan(file, &table);
-  EXPECT_EQ(find_facility_by_offset(rs, at.facility_offsets[0], true), nullptr);
-  EXPECT_EQ(find_facility_by_offset(rs, at.facility_offsets[0], false), &rs.catalogue[0]);
-  EXPECT_EQ(find_facility_by_offset(rs, at.facility_offsets[1], true), &rs.catalogue[1]);
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, at.facility_offsets[0], true), nullptr);
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, at.facility_offsets[0], false), &rs.catalogue[0]);
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, at.facility_offsets[1], true), &rs.catalogue[1]);
   // Name-list entries are never facilities, whatever their offset.
-  EXPECT_EQ(find_facility_by_offset(rs, at.list_offsets[0], false), nullptr);
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, at.list_offsets[0], false), nullptr);
 }
 
 TEST_F(CatalogueTest, NavaidNameNeedsTheWholeNavaidRecord) {
@@ -276,7 +277,7 @@ TEST_F(CatalogueTest, NavaidNameNeedsTheWholeNavaidRecord) {
   b.add(shortnav);
   b.add(unterminated);
   scan(b.build());
-  ASSERT_EQ(rs.catalogue_count, 2u);
+  ASSERT_EQ(rs.catalogue.count, 2u);
   EXPECT_STREQ(entry(0).name, "");
   EXPECT_STREQ(entry(1).name, "NDB");
 }
@@ -294,9 +295,9 @@ TEST_F(CatalogueTest, DamagedSizesEndTheWalkKeepingWhatWasRead) {
     bad.size_override = c.size;
     b.add(bad);
     b.add(Facility::airport("AFTER"));
-    rs.catalogue_count = 0;
+    rs.catalogue.count = 0;
     scan(b.build());
-    ASSERT_EQ(rs.catalogue_count, 1u) << c.what;
+    ASSERT_EQ(rs.catalogue.count, 1u) << c.what;
     EXPECT_STREQ(entry(0).name, "KEPT") << c.what;
   }
 }
@@ -316,7 +317,7 @@ TEST_F(CatalogueTest, SubRecordSizeReachingPastThePayloadFindsNothing) {
   AfdBuilder b;
   b.add(f);
   scan(b.build());
-  ASSERT_EQ(rs.catalogue_count, 1u);
+  ASSERT_EQ(rs.catalogue.count, 1u);
   EXPECT_STREQ(entry(0).name, "");
 }
 
@@ -327,9 +328,9 @@ TEST_F(CatalogueTest, EntriesAreSearchedOnlyInsideTheirList) {
   first.end_record = false;  // entries would run on into the next list
   b.add_list().entries = {NameRef(kCity, "TWO")};
   scan(b.build());
-  ASSERT_EQ(rs.catalogue_count, 4u);
-  EXPECT_EQ(rs.stats.name_lists, 2);
-  EXPECT_EQ(rs.stats.names, 2);
+  ASSERT_EQ(rs.catalogue.count, 4u);
+  EXPECT_EQ(rs.catalogue.stats.name_lists, 2);
+  EXPECT_EQ(rs.catalogue.stats.names, 2);
   EXPECT_STREQ(entry(1).name, "ONE");
   EXPECT_STREQ(entry(3).name, "TWO");
 }

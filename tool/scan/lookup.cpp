@@ -49,14 +49,14 @@ namespace {
 // for so far: a link asks only within the leading run of airports, and
 // hashing the names of every name-list entry as well would cost more than
 // its lookups.
-void build_name_table(RunState& rs, std::size_t count) {
-  CatalogueLookups& l = rs.lookups;
+void build_name_table(Catalogue& catalogue, std::size_t count) {
+  CatalogueLookups& l = catalogue.lookups;
   const std::size_t size = std::min(std::bit_ceil(count + count / 2 + 16), kNameSlots);
   l.name_mask = size - 1;
   uint32_t* slots = l.name_slots.get();
   std::fill(slots, slots + size, uint32_t{0});
   for (std::size_t i = 0; i < count; ++i) {
-    const char* name = rs.catalogue[i].name;
+    const char* name = catalogue[i].name;
     if (name == nullptr) continue;  // a name that did not fit never matches
     const uint32_t h = lookup_name_hash(name);
     std::size_t s = h & l.name_mask;
@@ -80,16 +80,16 @@ uint32_t offset_hash(uint32_t offset) {
 // branches each). A slot holds the offset beside the entry's index + 1, so a
 // probe reads no entry. Filled in Catalogue order, and an offset already there
 // is not added again: the first entry with an offset is the one found.
-void build_offset_table(RunState& rs, std::size_t count) {
-  CatalogueLookups& l = rs.lookups;
+void build_offset_table(Catalogue& catalogue, std::size_t count) {
+  CatalogueLookups& l = catalogue.lookups;
   std::size_t n = 0;
-  while (n < count && rs.catalogue[n].kind <= kSubtypeNdb) ++n;
+  while (n < count && catalogue[n].kind <= kSubtypeNdb) ++n;
   const std::size_t size = std::min(std::bit_ceil(n + n / 2 + 16), kNameSlots);
   l.offset_mask = size - 1;
   uint64_t* slots = l.offset_slots.get();
   std::fill(slots, slots + size, uint64_t{0});
   for (std::size_t i = 0; i < n; ++i) {
-    const uint32_t offset = rs.catalogue[i].base_offset;
+    const uint32_t offset = catalogue[i].base_offset;
     std::size_t s = offset_hash(offset) & l.offset_mask;
     while (slots[s] != 0 && slots[s] >> 32 != offset) s = (s + 1) & l.offset_mask;
     if (slots[s] == 0) slots[s] = uint64_t{offset} << 32 | (i + 1);
@@ -97,58 +97,58 @@ void build_offset_table(RunState& rs, std::size_t count) {
   l.keyed = true;
 }
 
-void ensure_lookups(RunState& rs) {
-  CatalogueLookups& l = rs.lookups;
-  const std::size_t count = std::min(rs.catalogue_count, kCatalogueCapacity);
+void ensure_lookups(Catalogue& catalogue) {
+  CatalogueLookups& l = catalogue.lookups;
+  const std::size_t count = std::min(catalogue.count, kCatalogueCapacity);
   if (l.ready && l.indexed == count) return;
   l.named = 0;
   l.keyed = false;
   std::size_t run = count > 0 ? 1 : 0;
-  while (run < count && rs.catalogue[run].kind == rs.catalogue[0].kind) ++run;
+  while (run < count && catalogue[run].kind == catalogue[0].kind) ++run;
   l.leading_run = run;
   l.indexed = count;
   l.ready = true;
 }
 
 // The first facility entry with `offset`, or none.
-CatalogueEntry* first_facility_at(RunState& rs, uint32_t offset) {
-  const CatalogueLookups& l = rs.lookups;
+CatalogueEntry* first_facility_at(Catalogue& catalogue, uint32_t offset) {
+  const CatalogueLookups& l = catalogue.lookups;
   for (std::size_t s = offset_hash(offset) & l.offset_mask;; s = (s + 1) & l.offset_mask) {
     const uint64_t slot = l.offset_slots[s];
     if (slot == 0) return nullptr;
-    if (slot >> 32 == offset) return &rs.catalogue[(slot & 0xFFFFFFFFu) - 1];
+    if (slot >> 32 == offset) return &catalogue[(slot & 0xFFFFFFFFu) - 1];
   }
 }
 
 }  // namespace
 
-void invalidate_lookups(RunState& rs) { rs.lookups.ready = false; }
+void invalidate_lookups(Catalogue& catalogue) { catalogue.lookups.ready = false; }
 
-CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_view name) {
-  ensure_lookups(rs);
-  CatalogueLookups& l = rs.lookups;
+CatalogueEntry* find_airport_by_name(Catalogue& catalogue, int32_t kind, std::string_view name) {
+  ensure_lookups(catalogue);
+  CatalogueLookups& l = catalogue.lookups;
   if (l.indexed == 0) return nullptr;
   std::size_t limit = l.indexed;
   if (kind != 0) {
-    if (rs.catalogue[0].kind != kind) return nullptr;
+    if (catalogue[0].kind != kind) return nullptr;
     limit = l.leading_run;
   }
-  if (l.named < limit) build_name_table(rs, limit);
+  if (l.named < limit) build_name_table(catalogue, limit);
   const uint32_t h = lookup_name_hash(name);
   for (std::size_t s = h & l.name_mask;; s = (s + 1) & l.name_mask) {
     const uint32_t slot = l.name_slots[s];
     if (slot == 0) return nullptr;
     if ((slot & ~kIndexMask) != (h & ~kIndexMask)) continue;
     const std::size_t i = (slot & kIndexMask) - 1;
-    CatalogueEntry& e = rs.catalogue[i];
+    CatalogueEntry& e = catalogue[i];
     if (e.name != nullptr && name == e.name) return i < limit ? &e : nullptr;
   }
 }
 
-CatalogueEntry* find_facility_by_offset(RunState& rs, uint32_t offset, bool only_selected) {
-  ensure_lookups(rs);
-  if (!rs.lookups.keyed) build_offset_table(rs, rs.lookups.indexed);
-  CatalogueEntry* e = first_facility_at(rs, offset);
+CatalogueEntry* find_facility_by_offset(Catalogue& catalogue, uint32_t offset, bool only_selected) {
+  ensure_lookups(catalogue);
+  if (!catalogue.lookups.keyed) build_offset_table(catalogue, catalogue.lookups.indexed);
+  CatalogueEntry* e = first_facility_at(catalogue, offset);
   return e != nullptr && only_selected && !is_selected(*e) ? nullptr : e;
 }
 

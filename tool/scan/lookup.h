@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "format/afd_format.h"
-#include "scan/run_state.h"
+#include "scan/catalogue.h"
 
 namespace quarnel {
 
@@ -19,15 +19,15 @@ constexpr std::size_t kNameSlots = std::bit_ceil(kCatalogueCapacity + kCatalogue
 
 // The first airport (or, for kind 0, entry) of that name. Only the leading
 // run of entries of `kind` is searched (kind 0: all).
-CatalogueEntry* find_airport_by_name(RunState& rs, int32_t kind, std::string_view name);
+CatalogueEntry* find_airport_by_name(Catalogue& catalogue, int32_t kind, std::string_view name);
 // The first facility whose record starts at `offset`; with `only_selected`,
 // null when that facility is not selected.
-CatalogueEntry* find_facility_by_offset(RunState& rs, uint32_t offset, bool only_selected);
+CatalogueEntry* find_facility_by_offset(Catalogue& catalogue, uint32_t offset, bool only_selected);
 
 // Scans call this whenever they add entries. Code that changes an entry's
 // kind, name or base_offset in place must call it too; nothing in the tool
 // does once a scan has ended.
-void invalidate_lookups(RunState& rs);
+void invalidate_lookups(Catalogue& catalogue);
 
 // The hash that places a name in the name table; tests use it to make names
 // that share one.

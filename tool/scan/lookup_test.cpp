@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "scan/catalogue.h"
+#include "scan/scan.h"
 #include "tool_test_util.h"
 
 namespace quarnel::testing {
@@ -21,7 +21,7 @@ std::string numbered(const char* prefix, std::size_t i) {
 // What the lookups mean: walks from the first entry. The indexes must give
 // these answers for every catalogue, however odd.
 const CatalogueEntry* walk_by_name(const RunState& rs, int32_t kind, std::string_view name) {
-  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+  for (std::size_t i = 0; i < rs.catalogue.count; ++i) {
     const CatalogueEntry& e = rs.catalogue[i];
     if (kind != 0 && e.kind != kind) return nullptr;
     if (e.name != nullptr && name == e.name) return &e;
@@ -30,7 +30,7 @@ const CatalogueEntry* walk_by_name(const RunState& rs, int32_t kind, std::string
 }
 
 const CatalogueEntry* walk_by_offset(const RunState& rs, uint32_t offset, bool only_selected) {
-  for (std::size_t i = 0; i < rs.catalogue_count; ++i) {
+  for (std::size_t i = 0; i < rs.catalogue.count; ++i) {
     const CatalogueEntry& e = rs.catalogue[i];
     if (e.kind > kSubtypeNdb) return nullptr;
     if (e.base_offset == offset) return only_selected && !is_selected(e) ? nullptr : &e;
@@ -41,16 +41,17 @@ const CatalogueEntry* walk_by_offset(const RunState& rs, uint32_t offset, bool o
 class LookupTest : public ToolTest {
  protected:
   void clear() {
-    rs.catalogue_count = 0;
-    rs.name_pool_fill = 0;
-    invalidate_lookups(rs);
+    rs.catalogue.count = 0;
+    rs.catalogue.name_pool_fill = 0;
+    invalidate_lookups(rs.catalogue);
   }
 
-  CatalogueEntry& append(int32_t kind, const char* name, uint32_t offset, uint16_t origin = 1) {
-    CatalogueEntry& e = rs.catalogue[rs.catalogue_count++];
+  CatalogueEntry& append(int32_t kind, const char* name, uint32_t offset,
+                         Origin origin = Origin::kFirstInput) {
+    CatalogueEntry& e = rs.catalogue[rs.catalogue.count++];
     e = CatalogueEntry{};
     e.kind = kind;
-    e.name = name != nullptr ? add_name(rs, name, false) : nullptr;
+    e.name = name != nullptr ? add_name(rs.catalogue, name, false) : nullptr;
     e.base_offset = offset;
     e.origin = origin;
     return e;
@@ -65,13 +66,13 @@ class LookupTest : public ToolTest {
     queries.insert(queries.end(), {"", "NOWHERE", std::string("N1\0X", 4), "N1 "});
     for (const int32_t kind : {1, 0, 2, 3, kHead, kEntry, 7, -1}) {
       for (const std::string& q : queries) {
-        ASSERT_EQ(find_airport_by_name(rs, kind, q), walk_by_name(rs, kind, q))
+        ASSERT_EQ(find_airport_by_name(rs.catalogue, kind, q), walk_by_name(rs, kind, q))
             << what << ": kind " << kind << ", name \"" << q << "\"";
       }
     }
     for (uint32_t off = 0; off <= max_offset + 2; ++off) {
       for (const bool only : {false, true}) {
-        ASSERT_EQ(find_facility_by_offset(rs, off, only), walk_by_offset(rs, off, only))
+        ASSERT_EQ(find_facility_by_offset(rs.catalogue, off, only), walk_by_offset(rs, off, only))
             << what << ": offset " << off << ", only_selected " << only;
       }
     }
@@ -81,11 +82,11 @@ class LookupTest : public ToolTest {
 // Catalogues of every shape: a leading run of airports or none, navaids and
 // name-list entries mixed in, facilities behind name-list entries, kinds no
 // scan makes, shared names, shared offsets, names that did not fit, and every
-// kind of origin (0x10 has no low bit set, so it is not selected).
+// kind of origin.
 TEST_F(LookupTest, RandomCataloguesGiveTheWalksAnswers) {
   std::mt19937 rng(20261207);
   const int32_t kinds[] = {1, 1, 1, 2, 3, kHead, kEntry, kEntry, 0, -4, 7};
-  const uint16_t origins[] = {0, 1, 2, 0x10, 0x11};
+  const Origin origins[] = {Origin::kNone, Origin::kFirstInput, Origin::kSecondInput};
   for (int round = 0; round < 300; ++round) {
     clear();
     const std::size_t n = std::uniform_int_distribution<std::size_t>(0, 120)(rng);
@@ -105,9 +106,10 @@ TEST_F(LookupTest, RandomCataloguesGiveTheWalksAnswers) {
       const std::string& name = names[rng() % names.size()];
       const auto offset = rising ? static_cast<uint32_t>(168 + 10 * (i / step))
                                  : static_cast<uint32_t>(rng() % (max_offset + 1));
-      append(kind, rng() % 20 == 0 ? nullptr : name.c_str(), offset, origins[rng() % 5]);
+      append(kind, rng() % 20 == 0 ? nullptr : name.c_str(), offset,
+             origins[rng() % std::size(origins)]);
       // A lookup in the middle of filling must not leave a stale index behind.
-      if (i == n / 2) (void)find_airport_by_name(rs, 1, name);
+      if (i == n / 2) (void)find_airport_by_name(rs.catalogue, 1, name);
     }
     expect_walk_answers(names, rising ? static_cast<uint32_t>(168 + 10 * n) : max_offset,
                         numbered("round ", static_cast<std::size_t>(round)));
@@ -123,21 +125,22 @@ TEST_F(LookupTest, FullCatalogueOfDistinctAndOfEqualNames) {
   }
   append(2, names.back().c_str(), 1);
   for (std::size_t i = 0; i + 1 < kCatalogueCapacity; i += 97) {
-    ASSERT_EQ(find_airport_by_name(rs, 1, names[i]), &rs.catalogue[i]) << i;
-    ASSERT_EQ(find_facility_by_offset(rs, static_cast<uint32_t>(168 + 8 * i), true),
+    ASSERT_EQ(find_airport_by_name(rs.catalogue, 1, names[i]), &rs.catalogue[i]) << i;
+    ASSERT_EQ(find_facility_by_offset(rs.catalogue, static_cast<uint32_t>(168 + 8 * i), true),
               &rs.catalogue[i]);
   }
   // The last entry is a VOR: outside the run of airports, but seen by kind 0.
-  EXPECT_EQ(find_airport_by_name(rs, 1, names.back()), nullptr);
-  EXPECT_EQ(find_airport_by_name(rs, 0, names.back()), &rs.catalogue[kCatalogueCapacity - 1]);
-  EXPECT_EQ(find_facility_by_offset(rs, 1, false), &rs.catalogue[kCatalogueCapacity - 1]);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, names.back()), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 0, names.back()),
+            &rs.catalogue[kCatalogueCapacity - 1]);
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, 1, false), &rs.catalogue[kCatalogueCapacity - 1]);
 
   clear();
   for (std::size_t i = 0; i < kCatalogueCapacity; ++i) append(1, "SAME", 500);
-  EXPECT_EQ(find_airport_by_name(rs, 1, "SAME"), &rs.catalogue[0]);
-  EXPECT_EQ(find_facility_by_offset(rs, 500, false), &rs.catalogue[0]);
-  rs.catalogue[0].origin = 0;  // origin is read at lookup time, not indexed
-  EXPECT_EQ(find_facility_by_offset(rs, 500, true), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "SAME"), &rs.catalogue[0]);
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, 500, false), &rs.catalogue[0]);
+  rs.catalogue[0].origin = Origin::kNone;  // origin is read at lookup time, not indexed
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, 500, true), nullptr);
 }
 
 // Two different names that land on one hash: the index must still compare the
@@ -157,12 +160,12 @@ TEST_F(LookupTest, NamesSharingAHashAreToldApart) {
   append(1, a.c_str(), 168);
   append(1, b.c_str(), 200);
   append(1, a.c_str(), 232);
-  EXPECT_EQ(find_airport_by_name(rs, 1, b), &rs.catalogue[1]);
-  EXPECT_EQ(find_airport_by_name(rs, 1, a), &rs.catalogue[0]);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, b), &rs.catalogue[1]);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, a), &rs.catalogue[0]);
   clear();
   append(1, b.c_str(), 168);
-  EXPECT_EQ(find_airport_by_name(rs, 1, a), nullptr);
-  EXPECT_EQ(find_airport_by_name(rs, 1, b), &rs.catalogue[0]);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, a), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, b), &rs.catalogue[0]);
 }
 
 // A second scan that happens to catalogue as many entries as the first must
@@ -174,8 +177,8 @@ TEST_F(LookupTest, ANewScanIsAnsweredFromItsOwnEntries) {
   first.add_list().entries = {NameRef(0x40001, "CITY")};
   afdtest::Layout first_at;
   scan(first.build(&first_at));
-  ASSERT_NE(find_airport_by_name(rs, 1, "BRAVO"), nullptr);
-  ASSERT_NE(find_facility_by_offset(rs, first_at.facility_offsets[1], false), nullptr);
+  ASSERT_NE(find_airport_by_name(rs.catalogue, 1, "BRAVO"), nullptr);
+  ASSERT_NE(find_facility_by_offset(rs.catalogue, first_at.facility_offsets[1], false), nullptr);
 
   AfdBuilder second;
   second.add(Facility::airport("CHARLIE"));
@@ -186,34 +189,36 @@ TEST_F(LookupTest, ANewScanIsAnsweredFromItsOwnEntries) {
   second.add_list().entries = {NameRef(0x40001, "CITY")};
   afdtest::Layout second_at;
   rs.first_input.close();
-  const std::size_t count_before = rs.catalogue_count;
+  const std::size_t count_before = rs.catalogue.count;
   scan(second.build(&second_at));
-  ASSERT_EQ(rs.catalogue_count, count_before + 1);
-  EXPECT_EQ(find_airport_by_name(rs, 1, "ALPHA"), nullptr);
-  EXPECT_EQ(find_airport_by_name(rs, 1, "BRAVO"), &rs.catalogue[1]);
-  EXPECT_EQ(find_facility_by_offset(rs, second_at.facility_offsets[1], false), &rs.catalogue[1]);
-  EXPECT_EQ(find_facility_by_offset(rs, second_at.facility_offsets[2], false), &rs.catalogue[2]);
+  ASSERT_EQ(rs.catalogue.count, count_before + 1);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "ALPHA"), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "BRAVO"), &rs.catalogue[1]);
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, second_at.facility_offsets[1], false),
+            &rs.catalogue[1]);
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, second_at.facility_offsets[2], false),
+            &rs.catalogue[2]);
 }
 
 TEST_F(LookupTest, SameCountRescanIsReindexed) {
   AfdBuilder first;
   first.add(Facility::airport("ALPHA"));
   scan(first.build());
-  ASSERT_EQ(find_airport_by_name(rs, 1, "ALPHA"), &rs.catalogue[0]);
+  ASSERT_EQ(find_airport_by_name(rs.catalogue, 1, "ALPHA"), &rs.catalogue[0]);
   AfdBuilder second;
   second.add(Facility::airport("OMEGA"));
   rs.first_input.close();
   scan(second.build());
-  ASSERT_EQ(rs.catalogue_count, 1u);
-  EXPECT_EQ(find_airport_by_name(rs, 1, "ALPHA"), nullptr);
-  EXPECT_EQ(find_airport_by_name(rs, 1, "OMEGA"), &rs.catalogue[0]);
+  ASSERT_EQ(rs.catalogue.count, 1u);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "ALPHA"), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "OMEGA"), &rs.catalogue[0]);
 }
 
 TEST_F(LookupTest, EmptyCatalogueFindsNothing) {
   clear();
-  EXPECT_EQ(find_airport_by_name(rs, 0, ""), nullptr);
-  EXPECT_EQ(find_airport_by_name(rs, 1, "A"), nullptr);
-  EXPECT_EQ(find_facility_by_offset(rs, 0, false), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 0, ""), nullptr);
+  EXPECT_EQ(find_airport_by_name(rs.catalogue, 1, "A"), nullptr);
+  EXPECT_EQ(find_facility_by_offset(rs.catalogue, 0, false), nullptr);
 }
 
 }  // namespace

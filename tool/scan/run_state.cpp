@@ -3,22 +3,7 @@
 
 #include <memory>
 
-#include "io/platform.h"
 #include "scan/lookup.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUARNEL_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUARNEL_ASAN 1
-#endif
-#endif
-#ifndef QUARNEL_ASAN
-#define QUARNEL_ASAN 0
-#endif
-#if QUARNEL_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace quarnel {
 
@@ -30,14 +15,6 @@ constexpr std::size_t kGap = 64;
 
 constexpr std::size_t padded(std::size_t bytes) { return (bytes + kGap - 1) / kGap * kGap + kGap; }
 
-void poison_gap(uint8_t* block_end) {
-#if QUARNEL_ASAN
-  ASAN_POISON_MEMORY_REGION(block_end, kGap);
-#else
-  (void)block_end;
-#endif
-}
-
 // Lays the blocks out from `base` and hands them to `rs`; with a null base it
 // only measures. Returns the bytes the layout takes.
 std::size_t carve(RunState& rs, uint8_t* base) {
@@ -45,7 +22,7 @@ std::size_t carve(RunState& rs, uint8_t* base) {
   const auto take = [&](std::size_t bytes) -> uint8_t* {
     uint8_t* block = base != nullptr ? base + at : nullptr;
     at += padded(bytes);
-    if (block != nullptr) poison_gap(base + at - kGap);
+    if (block != nullptr) poison_gap(base + at - kGap, kGap);
     return block;
   };
   uint8_t* object = take(kObjectBufferSize);
@@ -57,12 +34,13 @@ std::size_t carve(RunState& rs, uint8_t* base) {
   uint8_t* blocks = take(kCacheBlocks * kCacheBlockSize);
   if (base == nullptr) return at;
   rs.object_buffer.reset(object);
-  rs.catalogue.reset(std::uninitialized_value_construct_n(
-                         reinterpret_cast<CatalogueEntry*>(entries), kCatalogueCapacity) -
-                     kCatalogueCapacity);
-  rs.name_pool.reset(reinterpret_cast<char*>(names));
-  rs.lookups.name_slots.reset(reinterpret_cast<uint32_t*>(slots));
-  rs.lookups.offset_slots.reset(reinterpret_cast<uint64_t*>(offsets));
+  Catalogue& catalogue = rs.catalogue;
+  catalogue.entries.reset(std::uninitialized_value_construct_n(
+                              reinterpret_cast<CatalogueEntry*>(entries), kCatalogueCapacity) -
+                          kCatalogueCapacity);
+  catalogue.name_pool.reset(reinterpret_cast<char*>(names));
+  catalogue.lookups.name_slots.reset(reinterpret_cast<uint32_t*>(slots));
+  catalogue.lookups.offset_slots.reset(reinterpret_cast<uint64_t*>(offsets));
   rs.file_buffers.reset(files);
   rs.source_blocks.reset(blocks);
   return at;
@@ -70,23 +48,15 @@ std::size_t carve(RunState& rs, uint8_t* base) {
 
 }  // namespace
 
-void ArenaRelease::operator()(uint8_t* arena) const noexcept {
-#if QUARNEL_ASAN
-  ASAN_UNPOISON_MEMORY_REGION(arena, size);
-#endif
-  platform::release_blocks(arena, size);
-}
-
 bool RunState::allocate() {
   if (!arena) {
     const std::size_t size = carve(*this, nullptr);
-    auto* base = static_cast<uint8_t*>(platform::allocate_blocks(size));
-    if (base == nullptr) return false;
-    arena = std::unique_ptr<uint8_t, ArenaRelease>(base, ArenaRelease{size});
-    carve(*this, base);
+    arena = allocate_arena(size);
+    if (!arena) return false;
+    carve(*this, arena.get());
   }
-  name_pool_size = kNamePoolSize;
-  lookups.ready = false;
+  catalogue.name_pool_size = kNamePoolSize;
+  catalogue.lookups.ready = false;
   uint8_t* const files = file_buffers.get();
   first_input.attach_window(files, kInputWindowSize);
   second_input.attach_window(files + kInputWindowSize, kInputWindowSize);
@@ -97,9 +67,9 @@ bool RunState::allocate() {
 }
 
 void RunState::reset() {
-  catalogue_count = 0;
-  name_pool_fill = 0;
-  stats = ScanStatistics{};
+  catalogue.count = 0;
+  catalogue.name_pool_fill = 0;
+  catalogue.stats = ScanStatistics{};
   airport_box = kEmptyBox;
   ai_airport_box = kEmptyBox;
   trailer_word = -1;
@@ -113,7 +83,7 @@ void RunState::reset() {
   second_input_path.clear();
   output_path.clear();
   name_table = NameTable{};
-  lookups.ready = false;
+  catalogue.lookups.ready = false;
 }
 
 }  // namespace quarnel

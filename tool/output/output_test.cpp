@@ -1,10 +1,10 @@
 // Tests of the writer: bounds arithmetic, file ids, headers, records and trailer.
-#include "output/writer.h"
-
 #include <cstdlib>
 #include <ctime>
 #include <utility>
 
+#include "output/layout.h"
+#include "output/record_copy.h"
 #include "tool_test_util.h"
 
 namespace quarnel::testing {
@@ -133,9 +133,9 @@ TEST_F(WriterTest, RecordsLargerThanTheBufferAreCopiedWhole) {
   ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
   CatalogueEntry e;
   e.base_offset = at.facility_offsets[0];
-  e.origin = 1;
+  e.origin = Origin::kFirstInput;
   const afdtest::Bytes record = afdtest::facility_record(big);
-  EXPECT_EQ(copy_object(rs, e, 0), record.size());
+  EXPECT_EQ(copy_object(rs, e, e.origin), record.size());
   EXPECT_EQ(rs.unreadable_input, nullptr);
   ASSERT_TRUE(rs.output.commit());
   EXPECT_EQ(afdtest::read_file(dir.file("out.bin")), record);
@@ -168,14 +168,14 @@ TEST_F(WriterTest, RecordsOfAKnownSizeAreCopiedOrReportedChanged) {
     };
     afdtest::Layout at;
     const auto [file, record] = build(30000, &at);
-    scan(file, nullptr, kScanTakeAll);
-    ASSERT_EQ(rs.catalogue_count, 2u);
+    scan(file, nullptr, ScanMode::kTakeAll);
+    ASSERT_EQ(rs.catalogue.count, 2u);
     ASSERT_EQ(entry(0).record_size, record.size());
     afdtest::Bytes changed = build(c.filler_after, nullptr).first;
     if (c.truncate) changed.resize(at.facility_offsets[0] + record.size() / 2);
     afdtest::write_file(dir.file("scan.bgl"), changed);
     ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
-    const uint64_t n = copy_object(rs, rs.catalogue[0], 0);
+    const uint64_t n = copy_object(rs, rs.catalogue[0], rs.catalogue[0].origin);
     EXPECT_EQ(rs.unreadable_input != nullptr, !c.copied);
     if (c.copied) {
       EXPECT_EQ(n, record.size());

@@ -1,0 +1,37 @@
+// The parts of a new file that the link and the extract write alike: the
+// object list behind the header image, and the heads of copied name lists set
+// to what was written of their lists.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "scan/catalogue.h"
+#include "scan/run_state.h"
+
+namespace quarnel {
+
+// Whether the facilities copied by write_object_list grow the coverage boxes.
+enum class FacilityBoxes {
+  kAsScanned,  // the boxes stay as the scan left them
+  kRegrown,    // each copied record grows them (the caller emptied them)
+};
+
+// Writes the header image, the selected facility records in Catalogue order,
+// each from the input its origin names, and the object list's end mark, and
+// sets both list offsets in the header image. Adds the bytes written to
+// `total`; returns the index of the Catalogue's first name-list entry.
+std::size_t write_object_list(RunState& rs, uint64_t* total, FacilityBoxes boxes);
+
+// Sets a copied head's size field to `bytes` and its entry_count to `names`.
+// Nothing changes when the head was not written (output_offset 0) or the
+// output holds no NameListHead there; the output goes on at its end.
+void patch_name_list_head(RunState& rs, const CatalogueEntry& head, int32_t names, int64_t bytes);
+
+// Sets a copied head's size to what its list took in the output, its entries
+// (`entry_bytes`) and end record, where records that were not catalogued made
+// the list shorter than the input's head says. A size of 0, which ends the
+// chain, and the entry_count stay as copied.
+void fit_name_list_head(RunState& rs, const CatalogueEntry& head, uint64_t entry_bytes);
+
+}  // namespace quarnel

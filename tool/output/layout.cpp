@@ -1,0 +1,100 @@
+#include "output/layout.h"
+
+#include <cmath>
+
+#include "format/afd_format.h"
+
+namespace quarnel {
+
+namespace {
+
+int32_t wrap_add(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+int32_t wrap_sub(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+}  // namespace
+
+CoverageBox widen_box(const CoverageBox& box, int32_t margin) {
+  // The sum wraps like the 32-bit arithmetic it models; the empty box relies on it.
+  const int32_t mean = wrap_add(box.lat_max, box.lat_min) / 2;
+  const double degrees = (mean * 90.0) / (static_cast<double>(kLatitudeLimit) / 128.0);
+  const double angle = std::fabs(degrees) * 3.141592653589793 * (1.0 / 180.0);
+  double factor = std::cos(angle);
+  if (!(factor >= 0.1)) factor = 0.1;
+  const auto lon_margin = static_cast<int32_t>(margin / factor);
+  CoverageBox out;
+  const int64_t lat_max = static_cast<int64_t>(box.lat_max) + margin;
+  const int64_t lat_min = static_cast<int64_t>(box.lat_min) - margin;
+  out.lat_max = static_cast<int32_t>(lat_max > kLatitudeLimit ? kLatitudeLimit : lat_max);
+  out.lat_min = static_cast<int32_t>(lat_min < -kLatitudeLimit ? -kLatitudeLimit : lat_min);
+  out.lon_max = wrap_add(box.lon_max, lon_margin);
+  out.lon_min = wrap_sub(box.lon_min, lon_margin);
+  return out;
+}
+
+int write_bounds(RunState& rs, BoundsPlace place, int32_t margin) {
+  if (place == BoundsPlace::kHeader) {
+    store_box(rs.header_image.data() + kFhBounds, widen_box(rs.airport_box, margin));
+  } else if (place == BoundsPlace::kTrailer) {
+    set_header_u32(rs, kFhTrailerOffset, static_cast<uint32_t>(rs.output.tell()));
+    write_trailer(rs, widen_box(rs.ai_airport_box, margin));
+  }
+  return 0;
+}
+
+std::size_t read_trailer(RunState& rs, InputFile& in, uint64_t offset, CoverageBox& box) {
+  uint8_t bytes[kTrailerSize];
+  const std::size_t got = in.read_at(offset, bytes, kTrailerSize);
+  // A short read keeps whatever was not overwritten.
+  if (got >= 4) rs.trailer_word = get_i32(bytes);
+  int32_t* fields[] = {&box.lat_max, &box.lat_min, &box.lon_max, &box.lon_min};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (got >= kTrailerBox + 4 * (i + 1)) *fields[i] = get_i32(bytes + kTrailerBox + 4 * i);
+  }
+  return got;
+}
+
+std::size_t write_trailer(RunState& rs, const CoverageBox& box) {
+  if (rs.trailer_word == -1) rs.trailer_word = static_cast<int32_t>(kDefaultTrailerWord);
+  uint8_t bytes[kTrailerSize];
+  put_i32(bytes, rs.trailer_word);
+  store_box(bytes + kTrailerBox, box);
+  return rs.output.write(bytes, kTrailerSize);
+}
+
+void init_header(RunState& rs, std::time_t now) {
+  uint8_t* fh = rs.header_image.data();
+  uint8_t* sh = fh + kFileHeaderSize;
+  rs.header_image.fill(0);
+  put_u16(fh + kFhVersionWord, 1);
+  put_u32(fh + kFhMagic, kMagic);
+  FileIdGenerator ids(static_cast<uint32_t>(now));
+  for (std::size_t i = 0; i < 3; ++i) put_u16(sh + kShFileId + 2 * i, ids.next());
+  if (const std::tm* local = std::localtime(&now)) {
+    put_i32(sh + kShCreatedYear, local->tm_year + 1900);
+    sh[kShCreatedDay] = static_cast<uint8_t>(local->tm_mday);
+    sh[kShCreatedMonth] = static_cast<uint8_t>(local->tm_mon + 1);
+  }
+  put_u32(sh + kShCreatedTime, static_cast<uint32_t>(now));
+  put_u32(sh + kShSectionTag, kSectionTag);
+  put_i32(sh + kShFormatLevel, kMinFormatLevel);
+}
+
+void set_header_u32(RunState& rs, std::size_t offset, uint32_t value) {
+  put_u32(rs.header_image.data() + offset, value);
+}
+
+std::size_t write_header_image(RunState& rs) {
+  const uint8_t* image = rs.header_image.data();
+  return rs.output.write(image, kFileHeaderSize) +
+         rs.output.write(image + kFileHeaderSize, kSectionHeaderSize);
+}
+
+void rewrite_header(RunState& rs) {
+  if (rs.output.seek(0)) rs.output.write(rs.header_image.data(), kHeaderImageSize);
+}
+
+}  // namespace quarnel

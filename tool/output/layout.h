@@ -1,0 +1,51 @@
+// The layout of a new file around its records: the header image with its
+// offsets and coverage bounds, and the trailer with the AI airports' box.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+
+#include "format/coverage.h"
+#include "io/files.h"
+#include "scan/run_state.h"
+
+namespace quarnel {
+
+constexpr int32_t kLatitudeLimit = 1280224000;  // 0x4C4EAB00
+constexpr int32_t kBoundsMargin = 5000;
+
+// Where write_bounds puts a box.
+enum class BoundsPlace {
+  kHeader,   // the widened airport box, into the header image
+  kTrailer,  // the widened AI-airport box, as the trailer at the output's position
+};
+
+// The generator behind a new file's file_id: bits 16..30 of each new state.
+class FileIdGenerator {
+ public:
+  explicit FileIdGenerator(uint32_t seed) : state_(seed) {}
+  uint16_t next() {
+    state_ = state_ * 22695477u + 1u;
+    return static_cast<uint16_t>((state_ >> 16) & 0x7FFF);
+  }
+
+ private:
+  uint32_t state_;
+};
+
+// `box` widened by `margin`: latitudes clamped, longitudes widened by a margin
+// that grows toward the poles, and wrapping as 32-bit values do.
+CoverageBox widen_box(const CoverageBox& box, int32_t margin);
+
+int write_bounds(RunState& rs, BoundsPlace place, int32_t margin);
+std::size_t read_trailer(RunState& rs, InputFile& in, uint64_t offset, CoverageBox& box);
+// Writes the trailer word (0x2000033F when none is known) and `box` as they are.
+std::size_t write_trailer(RunState& rs, const CoverageBox& box);
+
+void init_header(RunState& rs, std::time_t now);
+void set_header_u32(RunState& rs, std::size_t offset, uint32_t value);
+std::size_t write_header_image(RunState& rs);
+void rewrite_header(RunState& rs);
+
+}  // namespace quarnel

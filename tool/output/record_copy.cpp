@@ -1,0 +1,130 @@
+#include "output/record_copy.h"
+
+#include "format/afd_format.h"
+#include "scan/lookup.h"
+
+namespace quarnel {
+
+namespace {
+
+InputFile& input_for(RunState& rs, Origin from) {
+  return from == Origin::kSecondInput ? rs.second_input : rs.first_input;
+}
+
+uint32_t offset_for(const CatalogueEntry& entry, Origin from) {
+  return from == Origin::kSecondInput ? entry.source_offset : entry.base_offset;
+}
+
+bool names_input(Origin from) {
+  return from == Origin::kFirstInput || from == Origin::kSecondInput;
+}
+
+}  // namespace
+
+std::size_t read_object(RunState& rs, const CatalogueEntry& entry, Origin from) {
+  if (!names_input(from)) return 0;
+  InputFile& in = input_for(rs, from);
+  const uint64_t offset = offset_for(entry, from);
+  uint8_t* buf = rs.object_buffer.get();
+  const std::size_t head = in.read_at(offset, buf, kRecordHeadSize);
+  if (head < kRecordHeadSize) return head;
+  const int32_t size = get_i32(buf + kRecSize);
+  std::size_t want = size > 0 ? static_cast<std::size_t>(size) : 0;
+  // The rest of a record larger than the buffer is copied by copy_object.
+  if (want > kObjectBufferSize - kRecordHeadSize) want = kObjectBufferSize - kRecordHeadSize;
+  return head + in.read_at(offset + kRecordHeadSize, buf + kRecordHeadSize, want);
+}
+
+std::size_t write_object(RunState& rs, CatalogueEntry& entry, std::size_t n) {
+  if (n == 0) return 0;
+  const uint64_t pos = rs.output.tell();
+  const std::size_t put = rs.output.write(rs.object_buffer.get(), n);
+  entry.output_offset = static_cast<uint32_t>(pos);
+  return put;
+}
+
+std::size_t read_name_list_head(RunState& rs, const CatalogueEntry& entry) {
+  uint8_t* buf = rs.object_buffer.get();
+  std::size_t got = rs.first_input.read_at(entry.base_offset, buf, kRecordHeadSize);
+  if (got == kRecordHeadSize && get_u32(buf) == kTypeNameListHead) {
+    got += rs.first_input.read_at(entry.base_offset + kRecordHeadSize, buf + kRecordHeadSize,
+                                  kNameListHeadSize - kRecordHeadSize);
+  }
+  return got;
+}
+
+std::size_t write_name_list_head(RunState& rs) {
+  return rs.output.write(rs.object_buffer.get(), kNameListHeadSize);
+}
+
+std::size_t write_end_mark(RunState& rs) {
+  static constexpr uint8_t kEndMark[kRecordHeadSize] = {};
+  return rs.output.write(kEndMark, kRecordHeadSize);
+}
+
+uint32_t relinked_facility(Catalogue& catalogue, uint32_t facility_offset) {
+  if (facility_offset == 0) return 0;
+  const CatalogueEntry* facility = find_facility_by_offset(catalogue, facility_offset, false);
+  return facility != nullptr ? facility->output_offset : 0;
+}
+
+uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from) {
+  InputFile& in = input_for(rs, from);
+  const uint64_t offset = offset_for(entry, from);
+  const bool known = names_input(from);
+  // The size seen belongs to the input the entry's origin names.
+  const uint32_t size_seen = entry.origin == from ? entry.record_size : 0;
+  if (known && size_seen >= kRecordHeadSize && !is_name_entry(entry)) {
+    // A record whose size the scan saw goes in one piece; its head, checked
+    // after the copy, must still say that size.
+    uint8_t head[kRecordHeadSize] = {};
+    entry.output_offset = static_cast<uint32_t>(rs.output.tell());
+    const uint64_t copied = rs.output.copy_from(in, offset, size_seen, head);
+    if (copied < size_seen || get_u32(head + kRecSize) != size_seen - kRecordHeadSize) {
+      rs.unreadable_input = &in.path();
+    }
+    return copied;
+  }
+  // The head, and for a NameEntry the facility link behind it, pass through
+  // here; the rest of the record goes from the input to the output unchanged.
+  uint8_t front[kNeFacilityOffset + 4];
+  const std::size_t got = known ? in.read_at(offset, front, kRecordHeadSize) : 0;
+  const int32_t size = got == kRecordHeadSize ? get_i32(front + kRecSize) : -1;
+  if (size < 0) {
+    rs.unreadable_input = &in.path();
+    return 0;
+  }
+  const uint64_t whole = kRecordHeadSize + static_cast<uint64_t>(size);
+  std::size_t head = kRecordHeadSize;
+  if (is_name_entry(entry) && whole >= sizeof front) {
+    head = sizeof front;
+    if (in.read_at(offset + kRecordHeadSize, front + kRecordHeadSize, head - kRecordHeadSize) <
+        head - kRecordHeadSize) {
+      rs.unreadable_input = &in.path();
+      return 0;
+    }
+    put_u32(front + kNeFacilityOffset, relinked_facility(rs.catalogue, entry.facility_offset));
+  }
+  entry.output_offset = static_cast<uint32_t>(rs.output.tell());
+  const uint64_t written = rs.output.write(front, head);
+  const uint64_t copied = rs.output.copy_from(in, offset + head, whole - head);
+  // The scan saw the whole record; an input that no longer holds it changed
+  // since, and the output is dropped.
+  if (copied < whole - head) rs.unreadable_input = &in.path();
+  return written + copied;
+}
+
+uint64_t copy_name_list_object(RunState& rs, CatalogueEntry& entry) {
+  const uint64_t pos = rs.output.tell();
+  if (is_list_head(entry)) {
+    read_name_list_head(rs, entry);
+    entry.output_offset = static_cast<uint32_t>(pos);
+    return write_name_list_head(rs);
+  }
+  if (is_name_entry(entry)) {
+    return copy_object(rs, entry, Origin::kFirstInput);
+  }
+  return 0;
+}
+
+}  // namespace quarnel

@@ -1,0 +1,64 @@
+// The walk over a list of records, and the rules that end it. It trusts
+// nothing in the file: a walk ends, keeping what it has seen, at the first
+// record that
+//   - has a head cut short by the end of the data (fewer than 8 bytes),
+//   - declares a negative size,
+//   - reaches past the end of its list's data (the file's end, or for a name
+//     list's entries the end of the span that the list's head declares),
+//   - would start beyond the 32-bit offsets that the format can express,
+// or at an end record. Steps are always at least 8 bytes forward, so every
+// walk ends. The scan of the first input and the link's walk of the source
+// both go this way.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "io/files.h"
+#include "scan/scan_observer.h"
+
+namespace quarnel {
+
+// Why no head can be read at `pos` of data that ends at `limit`; kEndRecord
+// when one can.
+WalkEnd head_room(uint64_t pos, uint64_t limit);
+
+struct WalkRecord {
+  uint64_t pos = 0;
+  uint32_t type = 0;
+  int32_t size = 0;       // as declared: not negative
+  uint64_t next = 0;      // where the record after it starts
+  std::size_t whole = 0;  // head and the payload bytes a walk looks at
+};
+
+class RecordWalk {
+ public:
+  // A walk of `in` from `start` up to `limit` (exclusive, at most the file's
+  // size), with `scratch` (ObjectBuffer) for records the input's window
+  // cannot show in place.
+  RecordWalk(InputFile& in, uint8_t* scratch, uint64_t start, uint64_t limit)
+      : in_(in), scratch_(scratch), pos_(start), limit_(limit) {}
+
+  // The record at the walk's position, its head read and checked; false when
+  // the walk ends there (see end()).
+  bool next(WalkRecord* record);
+  // The record's first `n` bytes (at most record.whole), in place where the
+  // window holds them; null, ending the walk, when not even its head could be
+  // read. Sets `got` to the bytes there.
+  const uint8_t* view(const WalkRecord& record, std::size_t n, std::size_t* got);
+  // Moves on to the record behind `record`.
+  void step(const WalkRecord& record) { pos_ = record.next; }
+
+  // Where the walk stands: at its end, the record that ended it.
+  uint64_t position() const { return pos_; }
+  WalkEnd end() const { return end_; }
+
+ private:
+  InputFile& in_;
+  uint8_t* scratch_;
+  uint64_t pos_;
+  uint64_t limit_;
+  WalkEnd end_ = WalkEnd::kEndRecord;
+};
+
+}  // namespace quarnel

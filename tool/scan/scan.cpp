@@ -1,0 +1,254 @@
+// The scan that fills the Catalogue: the object list, then the name-list
+// chain and each list's entries. Each name list's entries are searched only
+// inside that list, so the work stays linear in the file's size whatever its
+// bytes say; how a damaged list ends is record_walk.h's to say.
+#include "scan/scan.h"
+
+#include <algorithm>
+#include <array>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "format/records.h"
+#include "scan/lookup.h"
+#include "scan/record_walk.h"
+#include "scan/scan_observer.h"
+
+namespace quarnel {
+
+namespace {
+
+// The extract command's names in a small hash table. Every airport of a scan
+// is checked against all of them: a probe or two and a comparison of hashes
+// cost less than a strcmp with each. The answers are is_name_selected's.
+class NameFilter {
+ public:
+  explicit NameFilter(const NameTable* table) : table_(table) {
+    const std::size_t count = table != nullptr ? std::min(table->count, kNameTableSlots) : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (table->slots[i] == nullptr) continue;
+      hashes_[i] = lookup_name_hash(table->slots[i]);
+      std::size_t s = hashes_[i] & kMask;
+      while (slots_[s] != 0) s = (s + 1) & kMask;
+      slots_[s] = static_cast<uint8_t>(i + 1);
+      empty_ = false;
+    }
+  }
+
+  bool selects(const char* name) const {
+    if (name == nullptr || empty_) return false;
+    const uint32_t h = lookup_name_hash(name);
+    for (std::size_t s = h & kMask; slots_[s] != 0; s = (s + 1) & kMask) {
+      const std::size_t i = slots_[s] - 1u;
+      if (hashes_[i] == h && std::strcmp(name, table_->slots[i]) == 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 2 * kNameTableSlots;  // at most half full
+  static constexpr std::size_t kMask = kSlots - 1;
+  static_assert((kSlots & kMask) == 0 && kNameTableSlots < 256, "slots hold index + 1 in a byte");
+  const NameTable* table_;
+  bool empty_ = true;
+  std::array<uint32_t, kNameTableSlots> hashes_{};
+  std::array<uint8_t, kSlots> slots_{};
+};
+
+void catalogue_facility(RunState& rs, const uint8_t* rec, const WalkRecord& head, std::size_t len,
+                        const NameFilter& filter, ScanMode mode) {
+  Catalogue& catalogue = rs.catalogue;
+  ScanStatistics& stats = catalogue.stats;
+  const uint64_t pos = head.pos;
+  CatalogueEntry& slot = catalogue[catalogue.count];
+  const int32_t subtype = field_i32(rec, len, kContSubtype);
+  if (!is_facility_subtype(subtype)) {
+    if (rs.scan_observer == nullptr) {
+      std::printf("unknown object %d at 0x%06lX\n", subtype, static_cast<unsigned long>(pos));
+    }
+    return;
+  }
+  const char* name = add_name(catalogue, facility_name(rec, len), true);
+  slot = CatalogueEntry{};
+  slot.origin = scan_origin(mode, false);
+  if (subtype == kSubtypeAirport) {
+    stats.airports++;
+    log_bounds(rs.airport_box, rec, len);
+    if (has_ai_marker(rec, len)) {
+      log_bounds(rs.ai_airport_box, rec, len);
+      stats.ai_airports++;
+      slot.flags = kFlagAiAirport;
+    }
+    if (mode == ScanMode::kSelectByName && filter.selects(name)) {
+      slot.origin = scan_origin(mode, true);
+    }
+  } else if (subtype == kSubtypeVor) {
+    stats.vors++;
+  } else {
+    stats.ndbs++;
+  }
+  slot.kind = subtype;
+  slot.base_offset = static_cast<uint32_t>(pos);
+  slot.name = name;
+  catalogue.count++;
+  stats.containers++;
+  const int64_t whole = static_cast<int64_t>(head.size) + static_cast<int64_t>(kRecordHeadSize);
+  slot.record_size = static_cast<uint32_t>(whole);
+  if (whole > stats.max_cont_size) stats.max_cont_size = whole;
+}
+
+void catalogue_name_entry(Catalogue& catalogue, const uint8_t* rec, uint64_t pos, std::size_t len,
+                          ScanMode mode) {
+  catalogue.stats.names++;
+  CatalogueEntry& slot = catalogue[catalogue.count];
+  slot = CatalogueEntry{};
+  slot.origin = scan_origin(mode, false);
+  slot.kind = static_cast<int32_t>(kTypeNameEntry);
+  slot.name_kind = field_i32(rec, len, kNeNameKind);
+  slot.base_offset = static_cast<uint32_t>(pos);
+  slot.facility_offset = field_u32(rec, len, kNeFacilityOffset);
+  const ByteSpan text = len > kNeName ? ByteSpan{rec + kNeName, len - kNeName} : ByteSpan{};
+  slot.name = add_name(catalogue, bounded_text(text), true);
+  catalogue.count++;
+}
+
+void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode, uint64_t limit,
+               WalkKind walk_kind) {
+  if (limit > rs.first_input.size()) limit = rs.first_input.size();
+  Catalogue& catalogue = rs.catalogue;
+  invalidate_lookups(catalogue);
+  const NameFilter filter(table);
+  RecordWalk walk(rs.first_input, rs.object_buffer.get(), offset, limit);
+  WalkRecord head;
+  WalkEnd why = WalkEnd::kEndRecord;
+  for (;;) {
+    if (catalogue.count >= kCatalogueCapacity) {
+      why = WalkEnd::kCatalogueFull;
+      break;
+    }
+    if (!walk.next(&head)) {
+      why = walk.end();
+      break;
+    }
+    // The record is looked at where the input's window holds it, not copied.
+    std::size_t len = 0;
+    const uint8_t* rec = walk.view(head, head.whole, &len);
+    if (rec == nullptr) {
+      why = walk.end();
+      break;
+    }
+    if (rs.scan_observer != nullptr) {
+      rs.scan_observer->on_record(walk_kind, head.pos, rec, len, head.size);
+    }
+    if (head.type == kTypeContainer) {
+      catalogue_facility(rs, rec, head, len, filter, mode);
+    } else if (head.type == kTypeNameEntry) {
+      catalogue_name_entry(catalogue, rec, head.pos, len, mode);
+    } else if (rs.scan_observer == nullptr) {
+      std::printf("unknown object: 0x%06lX\n", static_cast<unsigned long>(head.type));
+    }
+    walk.step(head);
+  }
+  if (rs.scan_observer != nullptr) {
+    rs.scan_observer->on_walk_end(walk_kind, offset, walk.position(), limit, why);
+  }
+}
+
+// One record of the name-list chain; see read_name_list.
+int64_t chain_step(RunState& rs, uint64_t offset, WalkEnd* why) {
+  Catalogue& catalogue = rs.catalogue;
+  if (catalogue.count >= kCatalogueCapacity) {
+    if (rs.scan_observer == nullptr) {
+      std::printf("overflow %d\n", static_cast<int>(catalogue.count));
+    }
+    *why = WalkEnd::kCatalogueFull;
+    return 0;
+  }
+  const uint64_t file_size = rs.first_input.size();
+  *why = head_room(offset, file_size);
+  if (*why != WalkEnd::kEndRecord) return 0;
+  uint8_t head[kNameListHeadSize];
+  if (rs.first_input.read_at(offset, head, kRecordHeadSize) < kRecordHeadSize) {
+    *why = WalkEnd::kHeadCut;
+    return 0;
+  }
+  const uint32_t type = get_u32(head + kRecType);
+  const int32_t size = get_i32(head + kRecSize);
+  if (type == kTypeNameListHead) {
+    // A head cut short by the end of the file would be copied cut short: the
+    // chain ends before it instead.
+    if (rs.first_input.read_at(offset + kRecordHeadSize, head + kRecordHeadSize,
+                               kNameListHeadSize - kRecordHeadSize) <
+        kNameListHeadSize - kRecordHeadSize) {
+      *why = WalkEnd::kHeadCut;
+      return 0;
+    }
+    if (rs.scan_observer != nullptr)
+      rs.scan_observer->on_chain_record(offset, head, kNameListHeadSize);
+    invalidate_lookups(catalogue);
+    CatalogueEntry& slot = catalogue[catalogue.count];
+    slot = CatalogueEntry{};
+    slot.kind = static_cast<int32_t>(kTypeNameListHead);
+    slot.base_offset = static_cast<uint32_t>(offset);
+    slot.name = add_name(catalogue, "", false);
+    catalogue.count++;
+    catalogue.stats.name_lists++;
+    const uint64_t extent =
+        size > 0 ? offset + kRecordHeadSize + static_cast<uint64_t>(size) : file_size;
+    scan_list(rs, offset + kNameListHeadSize, nullptr, ScanMode::kSelectByName, extent,
+              WalkKind::kNameEntries);
+  } else if (rs.scan_observer != nullptr) {
+    rs.scan_observer->on_chain_record(offset, head, kRecordHeadSize);
+  }
+  if (size <= 0) {
+    *why = size < 0           ? WalkEnd::kNegativeSize
+           : type == kTypeEnd ? WalkEnd::kEndRecord
+                              : WalkEnd::kSizeZero;
+    return 0;
+  }
+  return static_cast<int64_t>(size) + static_cast<int64_t>(kRecordHeadSize);
+}
+
+}  // namespace
+
+bool read_headers(InputFile& in, uint8_t* image) {
+  if (in.read_at(0, image, kFileHeaderSize) < kFileHeaderSize) return false;
+  if (get_u32(image + kFhMagic) != kMagic) return false;
+  uint8_t* section = image + kFileHeaderSize;
+  if (in.read_at(kFileHeaderSize, section, kSectionHeaderSize) < kSectionHeaderSize) return false;
+  if (get_u32(section + kShSectionTag) != kSectionTag) return false;
+  return get_i32(section + kShFormatLevel) >= kMinFormatLevel;
+}
+
+void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode,
+                  uint64_t limit) {
+  scan_list(rs, offset, table, mode, limit, WalkKind::kObjectList);
+}
+
+int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why) {
+  WalkEnd end = WalkEnd::kEndRecord;
+  const int64_t d = chain_step(rs, offset, &end);
+  if (why != nullptr) *why = end;
+  return d;
+}
+
+void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
+                     ScanMode mode) {
+  const uint8_t* section = header_image + kFileHeaderSize;
+  rs.catalogue.count = 0;
+  scan_objects(rs, get_u32(section + kShObjectListOffset), table, mode, rs.first_input.size());
+  const uint64_t start = get_u32(section + kShNameListOffset);
+  uint64_t offset = start;
+  WalkEnd why = WalkEnd::kEndRecord;
+  for (;;) {
+    const int64_t d = read_name_list(rs, offset, &why);
+    if (d <= 0) break;
+    offset += static_cast<uint64_t>(d);
+  }
+  if (rs.scan_observer != nullptr) {
+    rs.scan_observer->on_walk_end(WalkKind::kChain, start, offset, rs.first_input.size(), why);
+  }
+}
+
+}  // namespace quarnel

@@ -1,0 +1,41 @@
+// The scan: the first input's headers tested, then its records read into the
+// Catalogue (catalogue.h), growing the coverage boxes on the way.
+#pragma once
+
+#include <cstdint>
+
+#include "io/files.h"
+#include "scan/catalogue.h"
+#include "scan/run_state.h"
+#include "scan/scan_observer.h"
+
+namespace quarnel {
+
+// Which airports a scan selects for copying: every record, or the airports
+// the name table names.
+enum class ScanMode { kTakeAll, kSelectByName };
+
+// The origin an entry of a scan in `mode` gets: what the scan takes comes from
+// the first input, the input it reads; anything else is not copied.
+constexpr Origin scan_origin(ScanMode mode, bool selected_by_name) {
+  return mode == ScanMode::kTakeAll || selected_by_name ? Origin::kFirstInput : Origin::kNone;
+}
+
+// Reads and tests the 168 header bytes at the start of `in` into `image`.
+bool read_headers(InputFile& in, uint8_t* image);
+
+// Catalogues the records of one list of the first input, from `offset` up to
+// `limit` (exclusive). See record_walk.h for how a damaged list ends.
+void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode,
+                  uint64_t limit);
+
+// Catalogues the name list whose head is at `offset`. Returns the distance to
+// the next record of the chain, or 0 when the chain ends here, and then `why`.
+int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why = nullptr);
+
+// The common first step of every command once the headers passed: empty the
+// Catalogue, scan the object list, then follow the name-list chain.
+void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
+                     ScanMode mode);
+
+}  // namespace quarnel
