@@ -13,51 +13,22 @@
 #include "commands/commands.h"
 #include "scan/lookup.h"
 #include "scan/scan.h"
+#include "scratch_dir.h"
 
 namespace quarnel::fuzz {
 
-namespace {
-
-std::string g_folder;
-
-void remove_folder() {
-  if (g_folder.empty()) return;
-  if (chdir("/") != 0) return;
-  if (DIR* d = opendir(g_folder.c_str())) {
-    while (const dirent* ent = readdir(d)) {
-      if (std::strcmp(ent->d_name, ".") == 0 || std::strcmp(ent->d_name, "..") == 0) continue;
-      unlink((g_folder + "/" + ent->d_name).c_str());
-    }
-    closedir(d);
-  }
-  rmdir(g_folder.c_str());
-}
-
-std::string make_folder() {
-  // Memory-backed when the machine has it: the runs write a file per input.
-  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  std::string pattern = std::string(base) + "/quarnel-fuzz-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (mkdtemp(name.data()) == nullptr) {
-    std::perror("mkdtemp");
-    std::abort();
-  }
-  return name.data();
-}
-
-}  // namespace
-
 const std::string& scratch() {
-  if (g_folder.empty()) {
-    g_folder = make_folder();
-    std::atexit(remove_folder);
+  // Memory-backed when the machine has it: the runs write a file per input.
+  static const afdtest::ScratchDir folder(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : nullptr);
+  static const bool quiet = [] {
     const char* show = std::getenv("QUARNEL_FUZZ_STDOUT");
     if (show == nullptr || show[0] != '1') {
       if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
     }
-  }
-  return g_folder;
+    return true;
+  }();
+  (void)quiet;
+  return folder.path();
 }
 
 InScratch::InScratch() : previous_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {

@@ -17,40 +17,12 @@ using afdtest::NameRef;
 
 namespace {
 
-constexpr int32_t kRegion = 0x10001, kCountry = 0x20001, kState = 0x30001, kCity = 0x40001;
-constexpr int32_t kAirport = 0x50001, kVor = 0x50003, kNdb = 0x50004;
+using namespace afdtest::levels;
 
 struct Named {
   std::string name;
   Bytes bytes;
 };
-
-AfdBuilder small_base() {
-  AfdBuilder b;
-  b.bounds = {6100000, 5300000, 1400000, 600000};
-  b.trailer_box = {5900000, 5800000, 1000000, 900000};
-  const int ham = b.add(Facility::airport("HAMBURG", 5963000, 1093000));
-  const int brm = b.add(Facility::airport("BREMEN", 5904000, 963000, true));
-  const int vor = b.add(Facility::vor("HAMBURG VOR"));
-  const int ndb = b.add(Facility::ndb("BREMEN NDB"));
-  b.add_list().entries = {{kRegion, "EUROPE"},        {kCountry, "GERMANY"},
-                          {kState, "HAMBURG"},        {kCity, "HAMBURG"},
-                          {kAirport, "HAMBURG", ham}, {kVor, "HAMBURG VOR", vor},
-                          {kState, "BREMEN"},         {kCity, "BREMEN"},
-                          {kAirport, "BREMEN", brm},  {kNdb, "BREMEN NDB", ndb}};
-  b.add_list().entries = {{kRegion, "EUROPE"}, {kAirport, "HAMBURG", ham}};
-  return b;
-}
-
-AfdBuilder small_source() {
-  AfdBuilder s;
-  Facility hamburg = Facility::airport("HAMBURG", 5963500, 1093500);
-  hamburg.extra.push_back({0x10010, Bytes(40, 0x42)});
-  s.add(hamburg);
-  s.add(Facility::airport("KASSEL", 5140000, 940000));
-  s.add(Facility::vor("HAMBURG VOR"));
-  return s;
-}
 
 // Every family of file the seeds cover: well-formed ones and damaged ones.
 std::vector<Named> files() {
@@ -58,77 +30,77 @@ std::vector<Named> files() {
   auto add = [&out](std::string name, const AfdBuilder& b) {
     out.push_back({std::move(name), b.build()});
   };
-  add("base", small_base());
-  add("source", small_source());
+  add("base", afdtest::sample_base());
+  add("source", afdtest::sample_source());
   add("empty_lists", AfdBuilder{});
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.magic = 0x12345678;
     add("bad_magic", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.section_tag = 2;
     add("bad_section_tag", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.format_level = 2;
     add("old_format_level", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.object_list_offset = 0xFFFFFFF0u;
     b.name_list_offset = 0x7FFFFFFFu;
     add("offsets_past_end", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.with_trailer = false;
     add("no_trailer", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.trailer_word = -1;
     b.trailer_offset = 0xFFFFFF00u;
     add("trailer_word_minus_one_far", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.facilities()[1].size_override = -8;
     add("negative_record_size", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.facilities()[0].size_override = 0x7FFFFFFF;
     add("huge_record_size", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.facilities()[0].size_override = 0;
     add("zero_record_size", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.list(0).size_override = 0;
     b.list(1).size_override = -1;
     add("list_sizes_zero_negative", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.list(0).size_override = 40;
     b.list(0).entry_count_override = 0xFFFFFFFFu;
     add("list_size_short", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.list(1).end_record = false;
     b.chain_end = false;
     b.object_list_end = false;
     add("no_end_records", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.add(Facility::raw(0x7777, Bytes(12, 0xAB)));
     Facility odd = Facility::airport("ODD");
     odd.subtype = 9;
@@ -159,7 +131,7 @@ std::vector<Named> files() {
     add("sub_record_damage", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     Facility big = Facility::airport("BIG", 100, 200, true);
     big.extra.push_back({0x10010, Bytes(64100, 0x5A)});
     b.add(big);
@@ -167,7 +139,7 @@ std::vector<Named> files() {
     add("record_larger_than_buffer", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.list(0).entries.push_back({kAirport, "DANGLING"});
     b.list(0).entries.back().raw_link = 0x12345;
     b.list(0).entries.push_back({kAirport, "AT OBJECT LIST"});
@@ -197,13 +169,13 @@ std::vector<Named> files() {
     add("many_airports", b);
   }
   {
-    AfdBuilder b = small_base();
+    AfdBuilder b = afdtest::sample_base();
     b.add(Facility::airport(std::string(300, 'L')));
     b.add(Facility::airport("HAMBURG", 1, 1));  // a second airport of the same name
     add("long_and_duplicate_names", b);
   }
   {
-    Bytes header = small_base().build();
+    Bytes header = afdtest::sample_base().build();
     header.resize(168);
     out.push_back({"headers_only", header});
     header.resize(130);
@@ -257,7 +229,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path root = argv[1];
-  const Bytes source = small_source().build();
+  const Bytes source = afdtest::sample_source().build();
   std::vector<std::string> too_many;
   too_many.reserve(65);
   for (int i = 0; i < 65; ++i) too_many.push_back("A" + std::to_string(i));

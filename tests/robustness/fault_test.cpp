@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "afd_builder.h"
-#include "scratch_folder.h"
+#include "scratch_dir.h"
 #include "tool_process.h"
 
 namespace robustness {
@@ -22,8 +22,7 @@ using afdtest::AfdBuilder;
 using afdtest::Bytes;
 using afdtest::Facility;
 
-constexpr int32_t kRegion = 0x10001, kCity = 0x40001, kAirport = 0x50001;
-constexpr int32_t kCountry = 0x20001, kState = 0x30001, kVor = 0x50003, kNdb = 0x50004;
+using namespace afdtest::levels;
 const std::string kBanner = "QUARNEL 1.2\n";
 
 // A base whose airports carry `payload` bytes each, so that its output is
@@ -68,7 +67,7 @@ std::string cannot_write(const std::string& path) { return "cannot write:\"" + p
 // Whether runs as an unprivileged user can be made here; empty when they can.
 std::string unprivileged_unavailable() {
   if (!permissions_are_bypassed()) return {};
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   Launch probe;
   probe.dir = dir.path();
   probe.args = {"-S"};
@@ -95,7 +94,7 @@ class FullDisk : public ::testing::TestWithParam<FullDiskCase> {};
 
 TEST_P(FullDisk, ReportsCannotWriteAndLeavesNothing) {
   const FullDiskCase& c = GetParam();
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   const Bytes base = big_base(12, 20000);  // about 240 KB of output
   const Bytes source = small_source();
   dir.put("base.bgl", base);
@@ -103,7 +102,7 @@ TEST_P(FullDisk, ReportsCannotWriteAndLeavesNothing) {
   const std::string output = c.extract ? "afdtmp.bgl" : "out.bgl";
   const Bytes older = {'o', 'l', 'd'};
   if (c.older_output) dir.put(output, older);
-  const std::vector<std::string> before = dir.listing();
+  const std::vector<std::string> before = dir.entries();
 
   Launch l;
   l.dir = dir.path();
@@ -125,7 +124,7 @@ TEST_P(FullDisk, ReportsCannotWriteAndLeavesNothing) {
   }
   EXPECT_EQ(dir.get("base.bgl"), base);
   EXPECT_EQ(dir.get("source.bgl"), source);
-  EXPECT_EQ(dir.listing(), before);
+  EXPECT_EQ(dir.entries(), before);
   if (c.older_output) {
     EXPECT_EQ(dir.get(output), older);
   }
@@ -148,19 +147,19 @@ INSTANTIATE_TEST_SUITE_P(
 struct UnwritableCase {
   const char* name;
   const char* output;  // relative to the scratch folder
-  void (*prepare)(const ScratchFolder&);
+  void (*prepare)(const afdtest::ScratchDir&);
   bool needs_permissions;
 };
 void PrintTo(const UnwritableCase& c, std::ostream* os) { *os << c.name; }
 
-void nothing(const ScratchFolder&) {}
-void make_directory(const ScratchFolder& d) { mkdir(d.file("outdir").c_str(), 0755); }
-void make_read_only_folder(const ScratchFolder& d) { mkdir(d.file("ro").c_str(), 0555); }
-void make_read_only_file(const ScratchFolder& d) {
+void nothing(const afdtest::ScratchDir&) {}
+void make_directory(const afdtest::ScratchDir& d) { mkdir(d.file("outdir").c_str(), 0755); }
+void make_read_only_folder(const afdtest::ScratchDir& d) { mkdir(d.file("ro").c_str(), 0555); }
+void make_read_only_file(const afdtest::ScratchDir& d) {
   d.put("ro.bgl", {'k', 'e', 'e', 'p'});
   chmod(d.file("ro.bgl").c_str(), 0444);
 }
-void make_fifo(const ScratchFolder& d) { mkfifo(d.file("pipe").c_str(), 0644); }
+void make_fifo(const afdtest::ScratchDir& d) { mkfifo(d.file("pipe").c_str(), 0644); }
 
 class UnwritableOutput : public ::testing::TestWithParam<UnwritableCase> {};
 
@@ -170,13 +169,13 @@ TEST_P(UnwritableOutput, EndsWithSixBeforeWriting) {
     const std::string why = unprivileged_unavailable();
     if (!why.empty()) GTEST_SKIP() << why;
   }
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   const Bytes base = big_base(3, 100);
   const Bytes source = small_source();
   dir.put("base.bgl", base);
   dir.put("source.bgl", source);
   c.prepare(dir);
-  const std::vector<std::string> before = dir.listing();
+  const std::vector<std::string> before = dir.entries();
   struct stat st_before {};
   const bool existed = lstat(dir.file(c.output).c_str(), &st_before) == 0;
 
@@ -190,7 +189,7 @@ TEST_P(UnwritableOutput, EndsWithSixBeforeWriting) {
   EXPECT_EQ(o.out, kBanner);
   EXPECT_EQ(dir.get("base.bgl"), base);
   EXPECT_EQ(dir.get("source.bgl"), source);
-  EXPECT_EQ(dir.listing(), before);
+  EXPECT_EQ(dir.entries(), before);
   struct stat st_after {};
   EXPECT_EQ(lstat(dir.file(c.output).c_str(), &st_after) == 0, existed);
   if (existed) {
@@ -214,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UnwritableExtractOutput, ReadOnlyWorkingFolder) {
   const std::string why = unprivileged_unavailable();
   if (!why.empty()) GTEST_SKIP() << why;
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   const Bytes base = big_base(3, 100);
   dir.put("base.bgl", base);
   chmod(dir.path().c_str(), 0555);
@@ -228,11 +227,11 @@ TEST(UnwritableExtractOutput, ReadOnlyWorkingFolder) {
   EXPECT_EQ(o.exit_code, 6);
   EXPECT_EQ(o.out, kBanner);
   EXPECT_EQ(dir.get("base.bgl"), base);
-  EXPECT_EQ(dir.listing(), std::vector<std::string>{"base.bgl"});
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"base.bgl"});
 }
 
 TEST(UnwritableExtractOutput, OutputIsADirectory) {
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   const Bytes base = big_base(3, 100);
   dir.put("base.bgl", base);
   mkdir(dir.file("afdtmp.bgl").c_str(), 0755);
@@ -244,7 +243,7 @@ TEST(UnwritableExtractOutput, OutputIsADirectory) {
   EXPECT_EQ(o.exit_code, 6);
   EXPECT_EQ(o.out, kBanner);
   EXPECT_EQ(dir.get("base.bgl"), base);
-  EXPECT_EQ(dir.listing(), sorted({"afdtmp.bgl", "base.bgl"}));
+  EXPECT_EQ(dir.entries(), sorted({"afdtmp.bgl", "base.bgl"}));
 }
 
 // --- An output that is one of the inputs -----------------------------------------
@@ -258,7 +257,7 @@ Bytes without_run_stamp(Bytes b) {
 TEST(OutputIsAnInput, LinkOverEitherInputGivesTheSameFileAsElsewhere) {
   for (const std::string overwritten : {"base.bgl", "source.bgl"}) {
     SCOPED_TRACE(overwritten);
-    ScratchFolder dir;
+    afdtest::ScratchDir dir;
     const Bytes base = big_base(4, 3000);
     const Bytes source = small_source();
     dir.put("base.bgl", base);
@@ -277,12 +276,12 @@ TEST(OutputIsAnInput, LinkOverEitherInputGivesTheSameFileAsElsewhere) {
     EXPECT_EQ(without_run_stamp(dir.get(overwritten)), without_run_stamp(dir.get("reference.bgl")));
     const bool base_replaced = overwritten == "base.bgl";
     EXPECT_EQ(dir.get(base_replaced ? "source.bgl" : "base.bgl"), base_replaced ? source : base);
-    EXPECT_EQ(dir.listing(), sorted({"base.bgl", "reference.bgl", "source.bgl"}));
+    EXPECT_EQ(dir.entries(), sorted({"base.bgl", "reference.bgl", "source.bgl"}));
   }
 }
 
 TEST(OutputIsAnInput, ExtractFromAfdtmp) {
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   const Bytes base = big_base(4, 3000);
   dir.put("base.bgl", base);
   Launch reference;
@@ -303,7 +302,7 @@ TEST(OutputIsAnInput, ExtractFromAfdtmp) {
   EXPECT_EQ(o.out, first.out);
   EXPECT_EQ(without_run_stamp(dir.get("afdtmp.bgl")), expected);
   EXPECT_EQ(dir.get("base.bgl"), base);
-  EXPECT_EQ(dir.listing(), sorted({"afdtmp.bgl", "base.bgl", "reference.bgl"}));
+  EXPECT_EQ(dir.entries(), sorted({"afdtmp.bgl", "base.bgl", "reference.bgl"}));
 }
 
 // --- Interrupted runs -------------------------------------------------------------
@@ -331,20 +330,20 @@ Bytes* Interrupted::base_ = nullptr;
 
 TEST_P(Interrupted, OutputPathNeverHoldsAPartialFile) {
   const InterruptCase& c = GetParam();
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   dir.put("base.bgl", *base_);
   const Bytes source = small_source();
   dir.put("source.bgl", source);
   const Bytes older = {'o', 'l', 'd'};
   if (c.older_output) dir.put("out.bgl", older);
-  const std::vector<std::string> before = dir.listing();
+  const std::vector<std::string> before = dir.entries();
 
   Launch l;
   l.dir = dir.path();
   l.args = {"-R", "base.bgl", "source.bgl", "out.bgl"};
   // Ready once the temporary file has grown past its first megabyte.
   const auto writing = [&dir] {
-    for (const std::string& t : temporaries(dir.listing())) {
+    for (const std::string& t : temporaries(dir.entries())) {
       struct stat st;
       if (stat(dir.file(t).c_str(), &st) == 0 && st.st_size > (1 << 20)) return true;
     }
@@ -364,7 +363,7 @@ TEST_P(Interrupted, OutputPathNeverHoldsAPartialFile) {
   } else {
     EXPECT_FALSE(dir.exists("out.bgl"));
   }
-  std::vector<std::string> after = dir.listing();
+  std::vector<std::string> after = dir.entries();
   if (c.sig == SIGKILL) {
     // Nothing can clean up after SIGKILL: the temporary file may stay, but
     // never at the output path.
@@ -402,7 +401,7 @@ TEST_P(UnreadableInput, CannotOpenAndNothingWritten) {
   const UnreadableCase& c = GetParam();
   const std::string why = unprivileged_unavailable();
   if (!why.empty()) GTEST_SKIP() << why;
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   const Bytes base = big_base(3, 100);
   const Bytes source = small_source();
   dir.put("base.bgl", base);
@@ -411,7 +410,7 @@ TEST_P(UnreadableInput, CannotOpenAndNothingWritten) {
   // The unprivileged run may create its output here; the inputs stay the
   // superuser's, readable by all and writable by nobody else.
   chmod(dir.path().c_str(), 0777);
-  std::vector<std::string> before = dir.listing();
+  std::vector<std::string> before = dir.entries();
   if (c.writes_output) before = sorted({"base.bgl", "out.bgl", "source.bgl"});
   Launch l;
   l.dir = dir.path();
@@ -421,7 +420,7 @@ TEST_P(UnreadableInput, CannotOpenAndNothingWritten) {
   ASSERT_TRUE(o.exited);
   EXPECT_EQ(o.exit_code, c.exit_code);
   EXPECT_EQ(o.out, kBanner + c.expected_out);
-  EXPECT_EQ(dir.listing(), before);
+  EXPECT_EQ(dir.entries(), before);
   for (const std::string& f : c.locked) chmod(dir.file(f).c_str(), 0644);
   EXPECT_EQ(dir.get("base.bgl"), base);
   EXPECT_EQ(dir.get("source.bgl"), source);
@@ -469,7 +468,7 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Failures of the extract that must leave nothing behind ---------------------------
 
 TEST(ExtractFailure, NestingOverflowLeavesTheOlderOutputAlone) {
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   AfdBuilder b;
   const int a = b.add(Facility::airport("DEEP"));
   b.add_list().entries = {{kRegion, "R"},        {kCountry, "C"}, {kState, "S"}, {kCity, "T"},
@@ -487,11 +486,11 @@ TEST(ExtractFailure, NestingOverflowLeavesTheOlderOutputAlone) {
   EXPECT_EQ(o.out.rfind(kBanner + "NameList\n", 0), 0u) << o.out;
   EXPECT_EQ(dir.get("afdtmp.bgl"), older);
   EXPECT_EQ(dir.get("deep.bgl"), base);
-  EXPECT_EQ(dir.listing(), sorted({"afdtmp.bgl", "deep.bgl"}));
+  EXPECT_EQ(dir.entries(), sorted({"afdtmp.bgl", "deep.bgl"}));
 }
 
 TEST(ExtractFailure, TooManyNamesWritesNothing) {
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   const Bytes base = big_base(3, 100);
   dir.put("base.bgl", base);
   Launch l;
@@ -503,7 +502,7 @@ TEST(ExtractFailure, TooManyNamesWritesNothing) {
   EXPECT_EQ(o.exit_code, 7);
   EXPECT_EQ(o.out, kBanner + "too many names: 65 (at most 64)\n");
   EXPECT_EQ(dir.get("base.bgl"), base);
-  EXPECT_EQ(dir.listing(), std::vector<std::string>{"base.bgl"});
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"base.bgl"});
 }
 
 }  // namespace

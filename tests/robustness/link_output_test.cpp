@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "afd_builder.h"
-#include "scratch_folder.h"
+#include "scratch_dir.h"
 #include "tool_process.h"
 
 namespace robustness {
 namespace {
+
+using namespace afdtest::levels;
 
 using afdtest::AfdBuilder;
 using afdtest::Bytes;
@@ -29,10 +31,10 @@ const Bytes kEarlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
 Bytes base_file() {
   AfdBuilder b;
   auto& list = b.add_list();
-  list.entries.push_back({0x10001, "REGION"});
+  list.entries.push_back({kRegion, "REGION"});
   for (int i = 0; i < 4; ++i) {
     const int index = b.add(Facility::airport("AP" + std::to_string(i), 100 * i, 100 * i));
-    list.entries.push_back({0x50001, "AP" + std::to_string(i), index});
+    list.entries.push_back({kAirport, "AP" + std::to_string(i), index});
   }
   return b.build();
 }
@@ -56,8 +58,8 @@ std::string link_text(const std::string& path) {
 
 // Every name in the scratch folder and in its folder "far", where the links
 // lead.
-std::vector<std::string> both_listings(const ScratchFolder& dir) {
-  std::vector<std::string> names = dir.listing();
+std::vector<std::string> both_listings(const afdtest::ScratchDir& dir) {
+  std::vector<std::string> names = dir.entries();
   for (const auto& entry : std::filesystem::directory_iterator(dir.file("far"))) {
     names.push_back("far/" + entry.path().filename().string());
   }
@@ -72,7 +74,7 @@ std::vector<std::string> cli_args(bool extract) {
 // A scratch folder with the inputs, the folder "far", and the result the
 // command writes to a plain path (without its run stamp).
 struct Setting {
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   Bytes result;
   std::string out;
 
@@ -111,7 +113,7 @@ class SymlinkedOutput : public ::testing::TestWithParam<LinkCase> {};
 TEST_P(SymlinkedOutput, TargetGetsTheResultAndTheLinkStays) {
   const LinkCase& c = GetParam();
   const Setting s(c.extract);
-  const ScratchFolder& dir = s.dir;
+  const afdtest::ScratchDir& dir = s.dir;
   std::vector<std::pair<std::string, std::string>> links;
   for (auto [name, text] : c.links) {
     if (text[0] == '@') text = dir.path() + text.substr(1);
@@ -173,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
 // the earlier contents.
 TEST(HardLinkedOutput, BecomesANewFileAndTheOtherNameKeepsTheEarlierOne) {
   const Setting s(false);
-  const ScratchFolder& dir = s.dir;
+  const afdtest::ScratchDir& dir = s.dir;
   dir.put("far/other.bgl", kEarlier);
   ASSERT_EQ(link(dir.file("far/other.bgl").c_str(), dir.file("out.bgl").c_str()), 0);
   struct stat before {};

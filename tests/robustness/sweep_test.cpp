@@ -18,7 +18,7 @@
 #include "afd_builder.h"
 #include "commands/commands.h"
 #include "json_value.h"
-#include "scratch_folder.h"
+#include "scratch_dir.h"
 
 namespace robustness {
 namespace {
@@ -89,7 +89,7 @@ class CapturedStream {
 };
 
 struct Sweep {
-  ScratchFolder dir;
+  afdtest::ScratchDir dir;
   int runs = 0;
   int json_documents = 0;
 
@@ -160,7 +160,7 @@ struct Sweep {
         expected.push_back(c.output);
         std::sort(expected.begin(), expected.end());
       }
-      ASSERT_EQ(dir.listing(), expected) << what << ": " << c.args[0] << " ended with " << rc;
+      ASSERT_EQ(dir.entries(), expected) << what << ": " << c.args[0] << " ended with " << rc;
       if (c.output != nullptr) std::remove(dir.file(c.output).c_str());
     }
     json_listing(b, what);
@@ -168,41 +168,7 @@ struct Sweep {
   }
 };
 
-constexpr int32_t kRegion = 0x10001, kCountry = 0x20001, kState = 0x30001, kCity = 0x40001;
-constexpr int32_t kAirport = 0x50001, kVor = 0x50003, kNdb = 0x50004;
-
-// A file shaped like the bundled samples: airports (some AI), navaids, two
-// name lists of every level, a trailer.
-AfdBuilder sample_like() {
-  AfdBuilder b;
-  b.bounds = {6100000, 5300000, 1400000, 600000};
-  b.trailer_box = {5900000, 5800000, 1000000, 900000};
-  const int ham = b.add(Facility::airport("HAMBURG", 5963000, 1093000));
-  const int brm = b.add(Facility::airport("BREMEN", 5904000, 963000, true));
-  const int fra = b.add(Facility::airport("FRANKFURT MAIN", 5555000, 948000, true));
-  const int vor = b.add(Facility::vor("HAMBURG VOR"));
-  const int ndb = b.add(Facility::ndb("BREMEN NDB"));
-  b.add_list().entries = {{kRegion, "EUROPE"},        {kCountry, "GERMANY"},
-                          {kState, "HAMBURG"},        {kCity, "HAMBURG"},
-                          {kAirport, "HAMBURG", ham}, {kVor, "HAMBURG VOR", vor},
-                          {kState, "BREMEN"},         {kCity, "BREMEN"},
-                          {kAirport, "BREMEN", brm},  {kNdb, "BREMEN NDB", ndb}};
-  b.add_list().entries = {{kRegion, "EUROPE"},
-                          {kCountry, "GERMANY"},
-                          {kState, "HESSEN"},
-                          {kCity, "FRANKFURT"},
-                          {kAirport, "FRANKFURT MAIN", fra}};
-  return b;
-}
-
-Bytes sample_source() {
-  AfdBuilder s;
-  Facility hamburg = Facility::airport("HAMBURG", 5963500, 1093500);
-  hamburg.extra.push_back({0x10010, Bytes(40, 0x42)});
-  s.add(hamburg);
-  s.add(Facility::airport("FRANKFURT MAIN", 5555500, 948500, true));
-  return s.build();
-}
+using namespace afdtest::levels;
 
 Bytes bundled(const char* name) {
   return afdtest::read_file(std::string(QUARNEL_SAMPLES_DIR) + "/" + name);
@@ -239,10 +205,10 @@ TEST(Sweep, JsonOfHostileNamesAtEveryCut) {
   unended.payload_override =
       Bytes{1, 0, 0, 0, 0, 0, 0, 0, 6, 0, 1, 0, 4, 0, 0, 0, '"', '\\', 0x80, 0x1F};
   b.add(unended);
-  b.add_list().entries = {{0x10001, every}, {0x50001, every, a}, {0x7FFFFFFF, "\x7F\x9D"}};
+  b.add_list().entries = {{kRegion, every}, {kAirport, every, a}, {0x7FFFFFFF, "\x7F\x9D"}};
   b.list(0).entries.back().padding = {0xFF, 0xFE};
   const Bytes file = b.build();
-  const Bytes source = sample_source();
+  const Bytes source = afdtest::sample_source().build();
   for (std::size_t n = 168; n <= file.size(); ++n) {
     sweep.all_commands(Bytes(file.begin(), file.begin() + static_cast<long>(n)), source,
                        "hostile names cut at " + std::to_string(n));
@@ -253,8 +219,8 @@ TEST(Sweep, JsonOfHostileNamesAtEveryCut) {
 
 TEST(Sweep, HeaderBytesFlipped) {
   Sweep sweep;
-  const Bytes base = sample_like().build();
-  const Bytes source = sample_source();
+  const Bytes base = afdtest::sample_base().build();
+  const Bytes source = afdtest::sample_source().build();
   for (std::size_t at = 0; at < 168; ++at) {
     for (const uint8_t mask : {0x01, 0x80, 0xFF}) {
       Bytes damaged = base;
@@ -301,8 +267,8 @@ std::vector<std::pair<std::string, std::size_t>> size_and_offset_fields(const La
 TEST(Sweep, SizeAndOffsetFieldsSetToExtremes) {
   Sweep sweep;
   Layout layout;
-  const Bytes base = sample_like().build(&layout);
-  const Bytes source = sample_source();
+  const Bytes base = afdtest::sample_base().build(&layout);
+  const Bytes source = afdtest::sample_source().build();
   const uint32_t values[] = {
       0xFFFFFFFFu, 0,     1,           7,           8,
       63999,       64000, 0x7FFFFFFFu, 0x80000000u, static_cast<uint32_t>(base.size())};

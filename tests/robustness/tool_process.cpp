@@ -103,4 +103,12 @@ bool permissions_are_bypassed() { return geteuid() == 0; }
 uid_t unprivileged_uid() { return kNobody; }
 gid_t unprivileged_gid() { return kNobody; }
 
+std::vector<std::string> temporaries(const std::vector<std::string>& names) {
+  std::vector<std::string> out;
+  for (const std::string& n : names) {
+    if (n.rfind(".quarnel-", 0) == 0) out.push_back(n);
+  }
+  return out;
+}
+
 }  // namespace robustness

@@ -42,4 +42,7 @@ bool permissions_are_bypassed();
 uid_t unprivileged_uid();
 gid_t unprivileged_gid();
 
+// Names in `names` that start with the temporary-file prefix of an output.
+std::vector<std::string> temporaries(const std::vector<std::string>& names);
+
 }  // namespace robustness

@@ -13,7 +13,7 @@ namespace {
 
 using afdtest::Layout;
 
-constexpr int32_t kRegion = 0x10001, kCity = 0x40001, kAirportLevel = 0x50001;
+using namespace afdtest::levels;
 
 class CheckTest : public ToolTest {
  protected:
@@ -40,9 +40,8 @@ AfdBuilder sound() {
   const int a = b.add(Facility::airport("ALPHA", 100, 100));
   const int c = b.add(Facility::airport("CHARLIE", 500, 500, true));
   const int v = b.add(Facility::vor("VICTOR"));
-  b.add_list().entries = {NameRef(kRegion, "R"), NameRef(kCity, "C"),
-                          NameRef(kAirportLevel, "ALPHA", a), NameRef(kAirportLevel, "CHARLIE", c),
-                          NameRef(0x50003, "VICTOR", v)};
+  b.add_list().entries = {NameRef(kRegion, "R"), NameRef(kCity, "C"), NameRef(kAirport, "ALPHA", a),
+                          NameRef(kAirport, "CHARLIE", c), NameRef(0x50003, "VICTOR", v)};
   return b;
 }
 
@@ -159,7 +158,7 @@ TEST_F(CheckTest, EachPlantedDefectIsReportedAtItsOffset) {
       {"dangling link",
        [] {
          AfdBuilder b = sound();
-         b.list(0).entries.push_back(NameRef(kAirportLevel, "GONE"));
+         b.list(0).entries.push_back(NameRef(kAirport, "GONE"));
          b.list(0).entries.back().raw_link = 0x12345;
          Layout l;
          Bytes f = b.build(&l);
@@ -169,7 +168,7 @@ TEST_F(CheckTest, EachPlantedDefectIsReportedAtItsOffset) {
       {"airport entry linking a VOR",
        [] {
          AfdBuilder b = sound();
-         b.list(0).entries.push_back(NameRef(kAirportLevel, "VICTOR", 2));
+         b.list(0).entries.push_back(NameRef(kAirport, "VICTOR", 2));
          Layout l;
          Bytes f = b.build(&l);
          char tail[64];
@@ -183,7 +182,7 @@ TEST_F(CheckTest, EachPlantedDefectIsReportedAtItsOffset) {
       {"airport entry without a link",
        [] {
          AfdBuilder b = sound();
-         b.list(0).entries.push_back(NameRef(kAirportLevel, "NOWHERE"));
+         b.list(0).entries.push_back(NameRef(kAirport, "NOWHERE"));
          Layout l;
          Bytes f = b.build(&l);
          return std::make_pair(

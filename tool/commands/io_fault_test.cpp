@@ -18,7 +18,7 @@ namespace {
 
 using platform::Call;
 
-constexpr int32_t kRegion = 0x10001, kCity = 0x40001, kAirport = 0x50001;
+using namespace afdtest::levels;
 
 // The hook's state: the calls of the current run, and which one fails.
 std::vector<Call> g_calls;

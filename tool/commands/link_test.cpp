@@ -12,6 +12,8 @@
 namespace quarnel::testing {
 namespace {
 
+using namespace afdtest::levels;
+
 struct Scanned {
   std::vector<CatalogueEntry> entries;
   std::vector<std::string> names;
@@ -88,9 +90,9 @@ TEST_F(RoundTripTest, LinkedFileRelinksEveryNameToItsMovedFacility) {
   base.add(Facility::vor("V"));
   for (int l = 0; l < 3; ++l) {
     auto& list = base.add_list();
-    list.entries.push_back(NameRef(0x40001, afdtest::numbered("CITY", static_cast<long>(l))));
+    list.entries.push_back(NameRef(kCity, afdtest::numbered("CITY", static_cast<long>(l))));
     for (int i = l; i < 30; i += 3) {
-      list.entries.push_back(NameRef(0x50001, afdtest::numbered("A", static_cast<long>(i)),
+      list.entries.push_back(NameRef(kAirport, afdtest::numbered("A", static_cast<long>(i)),
                                      ids[static_cast<std::size_t>(i)]));
     }
   }
@@ -113,10 +115,8 @@ TEST_F(RoundTripTest, LinkedFileRelinksEveryNameToItsMovedFacility) {
 }
 
 TEST_F(RoundTripTest, LinkOfAFullCatalogueKeepsTheChainWhole) {
-  AfdBuilder base;
-  for (int i = 0; i < 19999; ++i)
-    base.add(Facility::airport(afdtest::numbered("A", static_cast<long>(i))));
-  base.add_list().entries = {NameRef(0x40001, "LOST"), NameRef(0x50001, "A1", 1)};
+  AfdBuilder base = afdtest::numbered_airports(19999);
+  base.add_list().entries = {NameRef(kCity, "LOST"), NameRef(kAirport, "A1", 1)};
   AfdBuilder source;
   source.add(Facility::airport("A5", 7, 7));
   put("base.bgl", base.build());
@@ -169,10 +169,10 @@ TEST_F(RoundTripTest, ExtractedFileHoldsTheSelectionAndItsAncestry) {
   const int a = in.add(Facility::airport("KEEP", 10, 10));
   const int b = in.add(Facility::airport("DROP", 20, 20));
   const int c = in.add(Facility::airport("KEEP", 30, 30, true));
-  in.add_list().entries = {NameRef(0x10001, "R"),       NameRef(0x40001, "T1"),
-                           NameRef(0x50001, "KEEP", a), NameRef(0x40001, "T2"),
-                           NameRef(0x50001, "DROP", b), NameRef(0x40001, "T3"),
-                           NameRef(0x50001, "KEEP", c)};
+  in.add_list().entries = {NameRef(kRegion, "R"),        NameRef(kCity, "T1"),
+                           NameRef(kAirport, "KEEP", a), NameRef(kCity, "T2"),
+                           NameRef(kAirport, "DROP", b), NameRef(kCity, "T3"),
+                           NameRef(kAirport, "KEEP", c)};
   put("in.bgl", in.build());
   rs.reset();
   NameTable table;

@@ -11,6 +11,8 @@
 namespace quarnel::testing {
 namespace {
 
+using namespace afdtest::levels;
+
 TEST(TextForms, JsonStringsDecodeWindows1252AndEscapeControls) {
   struct Case {
     std::string bytes;
@@ -111,7 +113,7 @@ TEST_F(ListingTest, NamesBeyondTheNamePoolAreReadFromTheirRecords) {
   auto& list = b.add_list();
   for (int i = 0; i < 1400; ++i) {
     const int a = b.add(Facility::airport(std::string(290, 'N') + std::to_string(i)));
-    list.entries.push_back(NameRef(0x50001, std::string(290, 'E') + std::to_string(i), a));
+    list.entries.push_back(NameRef(kAirport, std::string(290, 'E') + std::to_string(i), a));
   }
   afdtest::Json doc;
   std::string error;

@@ -8,13 +8,13 @@
 namespace quarnel::testing {
 namespace {
 
+using namespace afdtest::levels;
+
 class StatisticsTest : public ToolTest {};
 
 TEST_F(StatisticsTest, OverflowLineComesBeforeTheReport) {
-  AfdBuilder b;
-  for (int i = 0; i < 20000; ++i)
-    b.add(Facility::airport(afdtest::numbered("A", static_cast<long>(i)), i, -i));
-  b.add_list().entries = {afdtest::NameRef(0x40001, "LOST")};
+  AfdBuilder b = afdtest::numbered_airports(20000);
+  b.add_list().entries = {afdtest::NameRef(kCity, "LOST")};
   const std::string path = put("full.bgl", b.build());
   afdtest::CapturedStdout out;
   EXPECT_EQ(run_statistics(rs, path), kExitOk);

@@ -13,6 +13,8 @@
 namespace quarnel::testing {
 namespace {
 
+using namespace afdtest::levels;
+
 AfdBuilder rich_file() {
   AfdBuilder b;
   b.trailer_word = 77;
@@ -22,10 +24,10 @@ AfdBuilder rich_file() {
   b.add(Facility::raw(9, Bytes(6, 1)));
   const int v = b.add(Facility::vor("VICTOR"));
   const int n = b.add(Facility::ndb("NOVEMBER"));
-  b.add_list().entries = {NameRef(0x10001, "R"), NameRef(0x40001, "CITY"),
-                          NameRef(0x50001, "ALPHA", a), NameRef(0x50003, "VICTOR", v)};
-  b.add_list().entries = {NameRef(0x40001, "TOWN"), NameRef(0x50001, "CHARLIE", c),
-                          NameRef(0x50004, "NOVEMBER", n)};
+  b.add_list().entries = {NameRef(kRegion, "R"), NameRef(kCity, "CITY"),
+                          NameRef(kAirport, "ALPHA", a), NameRef(kVor, "VICTOR", v)};
+  b.add_list().entries = {NameRef(kCity, "TOWN"), NameRef(kAirport, "CHARLIE", c),
+                          NameRef(kNdb, "NOVEMBER", n)};
   return b;
 }
 

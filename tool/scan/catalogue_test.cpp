@@ -10,7 +10,7 @@
 namespace quarnel::testing {
 namespace {
 
-constexpr int32_t kCity = 0x40001, kAirportLevel = 0x50001;
+using namespace afdtest::levels;
 
 class CatalogueTest : public ToolTest {};
 
@@ -52,7 +52,7 @@ TEST_F(CatalogueTest, CataloguesFacilitiesThenListsInFileOrder) {
   const int ham = b.add(Facility::airport("HAMBURG", 100, 200, true));
   b.add(Facility::vor("HAM VOR"));
   b.add(Facility::ndb("HAM NDB"));
-  b.add_list().entries = {NameRef(kCity, "HAMBURG"), NameRef(kAirportLevel, "HAMBURG", ham)};
+  b.add_list().entries = {NameRef(kCity, "HAMBURG"), NameRef(kAirport, "HAMBURG", ham)};
   afdtest::Layout at;
   const Bytes file = b.build(&at);
   EXPECT_EQ(scan(file), "");

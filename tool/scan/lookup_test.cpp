@@ -12,6 +12,8 @@
 namespace quarnel::testing {
 namespace {
 
+using namespace afdtest::levels;
+
 constexpr int32_t kHead = 0x30001, kEntry = 0x30002;
 
 std::string numbered(const char* prefix, std::size_t i) {
@@ -174,7 +176,7 @@ TEST_F(LookupTest, ANewScanIsAnsweredFromItsOwnEntries) {
   AfdBuilder first;
   first.add(Facility::airport("ALPHA"));
   first.add(Facility::airport("BRAVO"));
-  first.add_list().entries = {NameRef(0x40001, "CITY")};
+  first.add_list().entries = {NameRef(kCity, "CITY")};
   afdtest::Layout first_at;
   scan(first.build(&first_at));
   ASSERT_NE(find_airport_by_name(rs.catalogue, 1, "BRAVO"), nullptr);
@@ -186,7 +188,7 @@ TEST_F(LookupTest, ANewScanIsAnsweredFromItsOwnEntries) {
   bigger.extra.push_back({0x10010, afdtest::Bytes(100, 1)});
   second.add(bigger);
   second.add(Facility::vor("BRAVO VOR"));
-  second.add_list().entries = {NameRef(0x40001, "CITY")};
+  second.add_list().entries = {NameRef(kCity, "CITY")};
   afdtest::Layout second_at;
   rs.first_input.close();
   const std::size_t count_before = rs.catalogue.count;

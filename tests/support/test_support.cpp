@@ -1,4 +1,4 @@
-// Scratch folders, captured standard output and file helpers for the tests.
+// Captured standard output and command runs for the tests.
 #include "test_support.h"
 
 #include <dirent.h>
@@ -15,31 +15,6 @@
 #include <stdexcept>
 
 namespace afdtest {
-
-ScratchDir::ScratchDir() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/quarnel-test-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = name.data();
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ec;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ec);
-  std::filesystem::remove_all(path_, ec);
-}
-
-std::vector<std::string> ScratchDir::entries() const {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(path_)) {
-    names.push_back(e.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 CapturedStdout::CapturedStdout() {
   std::fflush(stdout);

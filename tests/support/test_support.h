@@ -1,28 +1,13 @@
-// Scratch folders and captured standard output for tests that run commands.
+// Captured standard output and command runs for the tests; the scratch
+// folder they run in is scratch_dir.h's.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "scratch_dir.h"
+
 namespace afdtest {
-
-// A fresh folder under the system's temporary folder, removed with its
-// contents when the object goes away.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  // Names of the entries in the folder, sorted.
-  std::vector<std::string> entries() const;
-
- private:
-  std::string path_;
-};
 
 // Redirects the process's standard output (file descriptor 1) into a buffer
 // between construction and text().

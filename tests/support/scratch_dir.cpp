@@ -1,20 +1,21 @@
-// A scratch folder for the robustness tests, and the temporary files found in it.
-#include "scratch_folder.h"
+#include "scratch_dir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
-namespace robustness {
+namespace afdtest {
 
 namespace fs = std::filesystem;
 
-ScratchFolder::ScratchFolder() {
-  std::string pattern = (fs::temp_directory_path() / "quarnel-robust-XXXXXX").string();
+ScratchDir::ScratchDir(const char* parent) {
+  const char* tmp = parent != nullptr ? parent : std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/quarnel-test-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -22,7 +23,7 @@ ScratchFolder::ScratchFolder() {
   chmod(path_.c_str(), 0755);
 }
 
-ScratchFolder::~ScratchFolder() {
+ScratchDir::~ScratchDir() {
   std::error_code ec;
   // A test may have left a folder without write permission behind.
   for (const auto& entry : fs::recursive_directory_iterator(path_, ec)) {
@@ -31,7 +32,7 @@ ScratchFolder::~ScratchFolder() {
   fs::remove_all(path_, ec);
 }
 
-std::vector<std::string> ScratchFolder::listing() const {
+std::vector<std::string> ScratchDir::entries() const {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(path_)) {
     names.push_back(entry.path().filename().string());
@@ -40,17 +41,17 @@ std::vector<std::string> ScratchFolder::listing() const {
   return names;
 }
 
-std::string ScratchFolder::put(const std::string& name, const afdtest::Bytes& bytes) const {
+std::string ScratchDir::put(const std::string& name, const Bytes& bytes) const {
   std::string p = file(name);
-  afdtest::write_file(p, bytes);
+  write_file(p, bytes);
   return p;
 }
 
-afdtest::Bytes ScratchFolder::get(const std::string& name) const {
+Bytes ScratchDir::get(const std::string& name) const {
   // Block reads: some inputs here are tens of megabytes.
   std::FILE* f = std::fopen(file(name).c_str(), "rb");
   if (f == nullptr) throw std::runtime_error("cannot read " + name);
-  afdtest::Bytes out;
+  Bytes out;
   uint8_t buf[1 << 16];
   std::size_t got;
   while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + got);
@@ -58,17 +59,9 @@ afdtest::Bytes ScratchFolder::get(const std::string& name) const {
   return out;
 }
 
-bool ScratchFolder::exists(const std::string& name) const {
+bool ScratchDir::exists(const std::string& name) const {
   struct stat st;
   return lstat(file(name).c_str(), &st) == 0;
 }
 
-std::vector<std::string> temporaries(const std::vector<std::string>& names) {
-  std::vector<std::string> out;
-  for (const std::string& n : names) {
-    if (n.rfind(".quarnel-", 0) == 0) out.push_back(n);
-  }
-  return out;
-}
-
-}  // namespace robustness
+}  // namespace afdtest

@@ -13,6 +13,12 @@ namespace afdtest {
 
 using Bytes = std::vector<uint8_t>;
 
+// The levels of name-list entries, under the names every test uses.
+namespace levels {
+constexpr int32_t kRegion = 0x10001, kCountry = 0x20001, kState = 0x30001, kCity = 0x40001;
+constexpr int32_t kAirport = 0x50001, kVor = 0x50003, kNdb = 0x50004;
+}  // namespace levels
+
 struct Box {
   int32_t lat_max, lat_min, lon_max, lon_min;
   bool operator==(const Box&) const = default;
@@ -48,7 +54,7 @@ struct NameRef {
   NameRef(int32_t lvl, std::string text, int fac = -1)
       : level(lvl), name(std::move(text)), facility(fac) {}
 
-  int32_t level = 0x10001;
+  int32_t level = levels::kRegion;
   std::string name;
   int facility = -1;        // index of the facility it files, or -1
   uint32_t raw_link = 0;    // used when facility is -1
@@ -120,6 +126,16 @@ inline std::string numbered(const char* prefix, long i) {
   s += std::to_string(i);
   return s;
 }
+
+// The bundled sample pair (samples/, written by make_samples): a base of six
+// German airports, two navaids and two name lists of every level, and a
+// source whose HAMBURG and FRANKFURT MAIN replace the base's.
+AfdBuilder sample_base();
+AfdBuilder sample_source();
+
+// A base of `n` airports named A0, A1, ... at latitude i, longitude -i, and
+// no name lists.
+AfdBuilder numbered_airports(int n);
 
 // Files on disk for tests that run the real program.
 void write_file(const std::string& path, const Bytes& bytes);

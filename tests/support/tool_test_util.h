@@ -26,9 +26,7 @@ class ToolTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(rs.allocate()); }
 
   std::string put(const std::string& name, const afdtest::Bytes& bytes) {
-    const std::string path = dir.file(name);
-    afdtest::write_file(path, bytes);
-    return path;
+    return dir.put(name, bytes);
   }
 
   // Opens `bytes` as the first input and builds the catalogue as a command
