@@ -1,6 +1,8 @@
 // The AFD file builder: facilities and name lists laid out as the format has them.
 #include "afd_builder.h"
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -211,18 +213,60 @@ Bytes read_file(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+namespace {
+
+// The file's units: a latitude counts 10 001 750 to the quarter circle (metres
+// from the equator to the pole), a longitude 2^32 to the full circle.
+struct Place {
+  double lat;
+  double lon;
+  int32_t lat_raw() const { return static_cast<int32_t>(std::lround(lat * 10001750.0 / 90.0)); }
+  int32_t lon_raw() const { return static_cast<int32_t>(std::lround(lon * 4294967296.0 / 360.0)); }
+};
+
+// The airports' reference points.
+constexpr Place kHamburg{53.6304, 9.9882};
+constexpr Place kBremen{53.0475, 8.7867};
+constexpr Place kHannover{52.4611, 9.6851};
+constexpr Place kFrankfurt{50.0333, 8.5706};
+constexpr Place kMuenchen{48.3538, 11.7861};
+constexpr Place kStuttgart{48.6899, 9.2220};
+constexpr Place kKassel{51.4083, 9.3775};
+// An add-on's survey differs from the base's by a few metres.
+constexpr Place kHamburgSurveyed{53.6306, 9.9885};
+constexpr Place kFrankfurtSurveyed{50.0335, 8.5709};
+
+Facility airport_at(const char* name, Place p, bool ai = false) {
+  return Facility::airport(name, p.lat_raw(), p.lon_raw(), ai);
+}
+
+// The rectangle around `places`, a tenth of a degree wider on every side.
+Box bounds_of(const std::vector<Place>& places) {
+  constexpr double kMargin = 0.1;
+  Place north{-90, 0}, south{90, 0}, east{0, -180}, west{0, 180};
+  for (const Place& p : places) {
+    north.lat = std::max(north.lat, p.lat + kMargin);
+    south.lat = std::min(south.lat, p.lat - kMargin);
+    east.lon = std::max(east.lon, p.lon + kMargin);
+    west.lon = std::min(west.lon, p.lon - kMargin);
+  }
+  return {north.lat_raw(), south.lat_raw(), east.lon_raw(), west.lon_raw()};
+}
+
+}  // namespace
+
 AfdBuilder sample_base() {
   using namespace levels;
   AfdBuilder b;
-  b.bounds = {6100000, 5300000, 1400000, 600000};
+  b.bounds = bounds_of({kHamburg, kBremen, kHannover, kFrankfurt, kMuenchen, kStuttgart});
   b.trailer_word = 0x2000033F;
-  b.trailer_box = {5900000, 5800000, 1000000, 900000};
-  const int ham = b.add(Facility::airport("HAMBURG", 5963000, 1093000));
-  const int brm = b.add(Facility::airport("BREMEN", 5904000, 963000, true));
-  const int hnv = b.add(Facility::airport("HANNOVER", 5846000, 1063000));
-  const int fra = b.add(Facility::airport("FRANKFURT MAIN", 5555000, 948000, true));
-  const int muc = b.add(Facility::airport("MUENCHEN", 5335000, 1243000));
-  const int stu = b.add(Facility::airport("STUTTGART", 5387000, 1007000));
+  b.trailer_box = bounds_of({kBremen, kFrankfurt});
+  const int ham = b.add(airport_at("HAMBURG", kHamburg));
+  const int brm = b.add(airport_at("BREMEN", kBremen, true));
+  const int hnv = b.add(airport_at("HANNOVER", kHannover));
+  const int fra = b.add(airport_at("FRANKFURT MAIN", kFrankfurt, true));
+  const int muc = b.add(airport_at("MUENCHEN", kMuenchen));
+  const int stu = b.add(airport_at("STUTTGART", kStuttgart));
   const int vor = b.add(Facility::vor("HAMBURG VOR"));
   const int ndb = b.add(Facility::ndb("BREMEN NDB"));
   auto& north = b.add_list();
@@ -248,14 +292,29 @@ AfdBuilder sample_base() {
 }
 
 AfdBuilder sample_source() {
+  using namespace levels;
   AfdBuilder s;
-  s.bounds = {5970000, 5550000, 1100000, 940000};
-  Facility hamburg = Facility::airport("HAMBURG", 5963500, 1093500);
+  s.bounds = bounds_of({kHamburgSurveyed, kFrankfurtSurveyed, kKassel});
+  s.trailer_box = bounds_of({kFrankfurtSurveyed});
+  Facility hamburg = airport_at("HAMBURG", kHamburgSurveyed);
   hamburg.extra.push_back({0x10010, Bytes(40, 0x42)});  // runway data, larger record
-  s.add(hamburg);
-  s.add(Facility::airport("FRANKFURT MAIN", 5555500, 948500, true));
-  s.add(Facility::airport("KASSEL", 5140000, 940000));  // not in the base: not taken
-  s.add(Facility::vor("HAMBURG VOR"));                  // navaids are never taken
+  const int ham = s.add(hamburg);
+  const int fra = s.add(airport_at("FRANKFURT MAIN", kFrankfurtSurveyed, true));
+  const int kas = s.add(airport_at("KASSEL", kKassel));  // not in the base: a link leaves it out
+  const int vor = s.add(Facility::vor("HAMBURG VOR"));   // navaids are never taken
+  // Filed as add-on files file their airports: KASSEL under
+  // EUROPE > GERMANY > HESSEN > KASSEL.
+  s.add_list().entries = {{kRegion, "EUROPE"},
+                          {kCountry, "GERMANY"},
+                          {kState, "HAMBURG"},
+                          {kCity, "HAMBURG"},
+                          {kAirport, "HAMBURG", ham},
+                          {kVor, "HAMBURG VOR", vor},
+                          {kState, "HESSEN"},
+                          {kCity, "FRANKFURT"},
+                          {kAirport, "FRANKFURT MAIN", fra},
+                          {kCity, "KASSEL"},
+                          {kAirport, "KASSEL", kas}};
   return s;
 }
 

@@ -128,8 +128,9 @@ inline std::string numbered(const char* prefix, long i) {
 }
 
 // The bundled sample pair (samples/, written by make_samples): a base of six
-// German airports, two navaids and two name lists of every level, and a
-// source whose HAMBURG and FRANKFURT MAIN replace the base's.
+// German airports at their real places, two navaids and two name lists of
+// every level, and a source, filed in a name list, whose HAMBURG and
+// FRANKFURT MAIN replace the base's and whose KASSEL the base lacks.
 AfdBuilder sample_base();
 AfdBuilder sample_source();
 
