@@ -1,8 +1,15 @@
-// The command line: the option letter, the banner, dispatch to each command.
+// The command line: the option letter, the banner, dispatch to each command,
+// and the two GNU words, --help and --version.
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
+#include "format/afd_format.h"
+#include "format/text_forms.h"
+#include "io/explain.h"
 #include "io/platform.h"
 #include "scan/catalogue.h"
 
@@ -11,11 +18,92 @@ namespace quarnel {
 namespace {
 
 constexpr const char* kDefaultOutput = "afdtmp.bgl";
-constexpr const char* kNoArgumentsCaption = "Information";
-constexpr const char* kNoArgumentsText =
-    "QUARNEL is a Win32 console application\nand needs command line parameters.\n"
-    "Please open a console window (DOS Box)\nto enter a command line or use a\n"
-    "front end application like QUARNELHELPER";
+
+struct Usage {
+  Command command;
+  int argc;  // arguments the command needs, the program's name included
+  const char* synopsis;
+  const char* what;
+};
+
+constexpr Usage kUsage[] = {
+    {Command::kStatistics, 3, "-S file", "print the statistics of file"},
+    {Command::kExtract, 4, "-C file name [name ...]", "extract the named airports into afdtmp.bgl"},
+    {Command::kLink, 4, "-R base source [output]", "link source into base (output: afdtmp.bgl)"},
+    {Command::kList, 3, "-L file", "list the facilities and name lists of file"},
+    {Command::kListJson, 3, "-J file", "the same listing as JSON, for scripts"},
+    {Command::kCheck, 3, "-V file", "check file; exit code 8 when it has problems"},
+    {Command::kPreview, 4, "-P base source", "preview which source airports a link takes"},
+    {Command::kHelp, 2, "--help", "show this help"},
+    {Command::kVersion, 2, "--version", "show the version and the licence"},
+};
+
+const Usage* usage_of(Command command) {
+  for (const Usage& u : kUsage) {
+    if (u.command == command) return &u;
+  }
+  return nullptr;
+}
+
+std::string usage_text() {
+  std::string text = "Usage: quarnel COMMAND ARGUMENTS...\n";
+  for (const Usage& u : kUsage) {
+    char line[128];
+    std::snprintf(line, sizeof line, "  quarnel %-25s%s\n", u.synopsis, u.what);
+    text += line;
+  }
+  text +=
+      "\nThe option letter may be given in either case; only its first letter counts.\n"
+      "Airport names are compared byte for byte and case-sensitively.\n"
+      "Exit codes, messages and the file format: man quarnel\n";
+  return text;
+}
+
+void print_version() {
+  std::printf("quarnel %s\n", QUARNEL_VERSION);
+  std::printf("Copyright (c) 2026 The Quarnel developers. MIT licence; no warranty.\n");
+}
+
+bool has_non_ascii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+// Whether an airport of the scanned file has `name`; only selected ones when
+// `selected_only`.
+bool file_has_airport(const RunState& rs, std::string_view name, bool selected_only) {
+  for (std::size_t i = 0; i < rs.catalogue.count; ++i) {
+    const CatalogueEntry& e = rs.catalogue[i];
+    if (e.kind != kSubtypeAirport || e.name == nullptr) continue;
+    if ((!selected_only || is_selected(e)) && name == e.name) return true;
+  }
+  return false;
+}
+
+// One line for each name that selected no airport of the scanned file. A name
+// typed in a UTF-8 terminal differs byte for byte from the file's
+// Windows-1252 form of it, which the line then points out.
+void explain_unmatched_names(const RunState& rs, const char* path, int argc,
+                             const char* const* argv) {
+  for (int k = 3; k < argc; ++k) {
+    const std::string_view name = argv[k];
+    bool repeated = false;
+    for (int j = 3; j < k; ++j) repeated = repeated || name == argv[j];
+    if (repeated || file_has_airport(rs, name, true)) continue;
+    std::string in_file;
+    if (platform::arguments_may_be_utf8() && has_non_ascii(name) &&
+        utf8_to_windows_1252(name, &in_file) && file_has_airport(rs, in_file, false)) {
+      explain(
+          "no airport named \"%s\" in %s (the file holds \"%s\" in Windows-1252; pass it in that "
+          "encoding)",
+          argv[k], path, argv[k]);
+    } else {
+      explain("no airport named \"%s\" in %s", argv[k], path);
+    }
+  }
+}
 
 int run_extract_command(RunState& rs, int argc, const char* const* argv) {
   const int names = argc - 3;
@@ -30,13 +118,25 @@ int run_extract_command(RunState& rs, int argc, const char* const* argv) {
     rs.name_table.slots[static_cast<std::size_t>(k)] = add_name(rs.catalogue, argv[3 + k], false);
   }
   rs.name_table.count = static_cast<std::size_t>(names);
-  return run_extract(rs, argv[2], rs.name_table);
+  const int result = run_extract(rs, argv[2], rs.name_table);
+  // The names were matched only when the input could be read.
+  if (result == kExitCannotOpen || result == kExitBadHeader) return result;
+  explain_unmatched_names(rs, argv[2], argc, argv);
+  if (result == kExitNothingFound) {
+    explain(
+        "none of the names selects an airport; names are compared byte for byte and "
+        "case-sensitively, and \"quarnel -L %s\" lists them",
+        argv[2]);
+  }
+  return result;
 }
 
 }  // namespace
 
 Command parse_command(int argc, const char* const* argv) {
   if (argc <= 1 || argv[1][0] != '-') return Command::kNone;
+  if (std::strcmp(argv[1], "--help") == 0) return Command::kHelp;
+  if (std::strcmp(argv[1], "--version") == 0) return Command::kVersion;
   char letter = argv[1][1];
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
   switch (letter) {
@@ -61,55 +161,63 @@ Command parse_command(int argc, const char* const* argv) {
 
 int run(RunState& rs, int argc, const char* const* argv) {
   const Command command = parse_command(argc, argv);
+  if (command == Command::kHelp) {
+    std::fputs(usage_text().c_str(), stdout);
+    return kExitOk;
+  }
+  if (command == Command::kVersion) {
+    print_version();
+    return kExitOk;
+  }
   // Scripts read the JSON listing whole, so nothing may stand before it.
   if (command != Command::kListJson) std::printf("QUARNEL 1.2\n");
+  if (command == Command::kNone) {
+    std::printf("unknown command\n");
+    if (argc <= 1) {
+      std::fflush(stdout);
+      platform::show_no_arguments_notice(usage_text().c_str());
+    }
+    return kExitOk;
+  }
+  const Usage* usage = usage_of(command);
+  if (argc < usage->argc) {
+    explain("too few arguments for %s; usage: quarnel %s", argv[1], usage->synopsis);
+    return kExitOk;
+  }
   int result = kExitOk;
   switch (command) {
     case Command::kStatistics:
-      if (argc >= 3) {
-        result = run_statistics(rs, argv[2]);
-        if (result != kExitOk) std::printf("error processing file:\"%s\"\n", argv[2]);
-      }
+      result = run_statistics(rs, argv[2]);
+      if (result != kExitOk) std::printf("error processing file:\"%s\"\n", argv[2]);
       break;
     case Command::kExtract:
-      if (argc >= 4) result = run_extract_command(rs, argc, argv);
+      result = run_extract_command(rs, argc, argv);
       break;
     case Command::kLink:
-      if (argc >= 4) {
-        rs.first_input_path = argv[2];
-        rs.second_input_path = argv[3];
-        rs.output_path = argc >= 5 ? argv[4] : kDefaultOutput;
-        result = run_link(rs);
-      }
+      rs.first_input_path = argv[2];
+      rs.second_input_path = argv[3];
+      rs.output_path = argc >= 5 ? argv[4] : kDefaultOutput;
+      result = run_link(rs);
       break;
     case Command::kList:
     case Command::kCheck:
-      if (argc >= 3) {
-        result = command == Command::kList ? run_list(rs, argv[2]) : run_check(rs, argv[2]);
-        if (result != kExitOk && result != kExitProblemsFound) {
-          std::printf("error processing file:\"%s\"\n", argv[2]);
-        }
+      result = command == Command::kList ? run_list(rs, argv[2]) : run_check(rs, argv[2]);
+      if (result != kExitOk && result != kExitProblemsFound) {
+        std::printf("error processing file:\"%s\"\n", argv[2]);
       }
       break;
     case Command::kListJson:
-      if (argc >= 3) {
-        result = run_list_json(rs, argv[2], stdout, stderr);
-        if (result != kExitOk) std::fprintf(stderr, "error processing file:\"%s\"\n", argv[2]);
-      }
+      result = run_list_json(rs, argv[2], stdout, stderr);
+      if (result != kExitOk) std::fprintf(stderr, "error processing file:\"%s\"\n", argv[2]);
       break;
     case Command::kPreview:
-      if (argc >= 4) {
-        rs.first_input_path = argv[2];
-        rs.second_input_path = argv[3];
-        result = run_preview(rs);
-      }
+      rs.first_input_path = argv[2];
+      rs.second_input_path = argv[3];
+      result = run_preview(rs);
       break;
     case Command::kNone:
-      std::printf("unknown command\n");
-      if (argc <= 1) {
-        std::fflush(stdout);
-        platform::show_notice(kNoArgumentsCaption, kNoArgumentsText);
-      }
+    case Command::kHelp:
+    case Command::kVersion:
       break;
   }
   return result;

@@ -17,6 +17,8 @@ enum class Command {
   kListJson = 5,
   kCheck = 6,
   kPreview = 7,
+  kHelp = 8,     // exactly "--help"
+  kVersion = 9,  // exactly "--version"
 };
 
 Command parse_command(int argc, const char* const* argv);

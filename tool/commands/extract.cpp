@@ -8,6 +8,7 @@
 #include "commands/extract_name_list.h"
 #include "commands/inputs.h"
 #include "format/coverage.h"
+#include "io/explain.h"
 #include "output/file_parts.h"
 #include "output/layout.h"
 #include "output/record_copy.h"
@@ -47,11 +48,21 @@ int run_extract(RunState& rs, const std::string& path, const NameTable& table) {
   int result = open_first_input(rs, path, image);
   if (result == kExitOk) {
     build_catalogue(rs, image, &table, ScanMode::kSelectByName);
+    warn_damaged_inputs(rs);
     if (count_selected(rs.catalogue) == 0) {
       result = kExitNothingFound;
     } else {
       init_header(rs, std::time(nullptr));
-      result = rs.output.create(rs.output_path) ? write_extracted_file(rs) : kExitCannotWrite;
+      if (rs.output.create(rs.output_path)) {
+        result = write_extracted_file(rs);
+      } else {
+        result = kExitCannotWrite;
+        explain_output_refused(rs.output_path, rs.output);
+      }
+      if (result == kExitNestingOverflow) {
+        explain("a name list of %s nests deeper than the %d levels extract follows; nothing written",
+                path.c_str(), kMaxDepth + 1);
+      }
     }
   }
   result = end_command(rs, Command::kExtract, result);

@@ -1,6 +1,7 @@
 #include "commands/inputs.h"
 
 #include "commands/exit_codes.h"
+#include "io/explain.h"
 #include "scan/scan.h"
 
 namespace quarnel {
@@ -32,9 +33,13 @@ int commit_output(RunState& rs) {
 int open_first_input(RunState& rs, const std::string& path, uint8_t* image, std::FILE* messages) {
   if (!rs.first_input.open(path)) {
     std::fprintf(messages, "cannot open:\"%s\"\n", path.c_str());
+    explain_open_failure(path, rs.first_input.open_error());
     return kExitCannotOpen;
   }
-  return read_headers(rs.first_input, image) ? kExitOk : kExitBadHeader;
+  const HeaderTest headers = test_headers(rs.first_input, image);
+  if (headers == HeaderTest::kPassed) return kExitOk;
+  explain_bad_headers(rs.first_input, image, headers);
+  return kExitBadHeader;
 }
 
 int link_open_inputs(RunState& rs, uint8_t* base_image) {
@@ -42,9 +47,19 @@ int link_open_inputs(RunState& rs, uint8_t* base_image) {
   const bool source_ok = rs.second_input.open(rs.second_input_path);
   if (!base_ok) std::printf("cannot open:\"%s\"\n", rs.first_input_path.c_str());
   if (!source_ok) std::printf("cannot open:\"%s\"\n", rs.second_input_path.c_str());
+  if (!base_ok) explain_open_failure(rs.first_input_path, rs.first_input.open_error());
+  if (!source_ok) explain_open_failure(rs.second_input_path, rs.second_input.open_error());
   if (!base_ok || !source_ok) return kExitCannotOpen;
-  if (!read_headers(rs.first_input, base_image)) return kExitBadHeader;
-  return kExitOk;
+  const HeaderTest headers = test_headers(rs.first_input, base_image);
+  if (headers == HeaderTest::kPassed) return kExitOk;
+  explain_bad_headers(rs.first_input, base_image, headers);
+  return kExitBadHeader;
+}
+
+void warn_damaged_inputs(const RunState& rs) {
+  if (rs.first_input_damaged) warn_damaged_input(rs.first_input.path());
+  const bool same = rs.first_input_damaged && rs.first_input.path() == rs.second_input.path();
+  if (rs.second_input_damaged && !same) warn_damaged_input(rs.second_input.path());
 }
 
 InputFailureRule input_failure_rule(Command command) {

@@ -13,15 +13,23 @@
 namespace quarnel {
 
 // Opens `path` as the first input and tests its headers into `image`. Returns
-// kExitOk, or kExitCannotOpen after the cannot-open line, or kExitBadHeader.
+// kExitOk, or kExitCannotOpen after the cannot-open line, or kExitBadHeader;
+// either failure is explained on standard error.
 // The input stays open in every case but the first failure.
 int open_first_input(RunState& rs, const std::string& path, uint8_t* image,
                      std::FILE* messages = stdout);
 
 // Opens the link's base and source and tests the base's headers into
 // `base_image`. Returns kExitOk, or kExitCannotOpen after a cannot-open line
-// per input that failed (base first), or kExitBadHeader.
+// per input that failed (base first), or kExitBadHeader; each failure is
+// explained on standard error.
 int link_open_inputs(RunState& rs, uint8_t* base_image);
+
+// The damaged-input warning on standard error for each input of the run that
+// build_catalogue or the source walk found damaged (first_input_damaged,
+// second_input_damaged); once for an input given twice. The command goes on
+// with what it could read.
+void warn_damaged_inputs(const RunState& rs);
 
 // What a command does when an input could not be read whole.
 enum class InputFailureRule {

@@ -234,10 +234,15 @@ TEST_F(InspectCliTest, JsonFailuresLeaveStandardOutputEmpty) {
   };
   const Case cases[] = {
       {{"-J", "missing.bgl"},
-       "cannot open:\"missing.bgl\"\nerror processing file:\"missing.bgl\"\n",
+       "cannot open:\"missing.bgl\"\n"
+       "quarnel: cannot open missing.bgl: no such file; check its name and folder\n"
+       "error processing file:\"missing.bgl\"\n",
        2},
-      {{"-J", "bad.bgl"}, "error processing file:\"bad.bgl\"\n", 3},
-      {{"-J"}, "", 0},
+      {{"-J", "bad.bgl"},
+       "quarnel: bad.bgl is not an AFD file: its magic number is 0x00000000, not 0x87654321\n"
+       "error processing file:\"bad.bgl\"\n",
+       3},
+      {{"-J"}, "quarnel: too few arguments for -J; usage: quarnel -J file\n", 0},
   };
   for (const Case& c : cases) {
     const Result r = run(c.args);

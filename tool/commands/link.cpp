@@ -10,6 +10,7 @@
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
 #include "format/records.h"
+#include "io/explain.h"
 #include "output/file_parts.h"
 #include "output/layout.h"
 #include "output/record_copy.h"
@@ -27,9 +28,11 @@ namespace {
 constexpr std::size_t kNamePeek = 1024;
 
 // The source's own headers are not tested; only its object list is walked.
-uint64_t source_object_list(InputFile& source) {
+// Sets `damaged` when its trailer offset points nowhere.
+uint64_t source_object_list(InputFile& source, bool* damaged) {
   uint8_t image[kHeaderImageSize] = {};
   source.read_at(0, image, kHeaderImageSize);
+  if (trailer_points_nowhere(get_u32(image + kFhTrailerOffset), source.size())) *damaged = true;
   return get_u32(image + kFileHeaderSize + kShObjectListOffset);
 }
 
@@ -73,7 +76,9 @@ int write_linked_file(RunState& rs, const uint8_t* base_image) {
 }  // namespace
 
 void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit) {
-  RecordWalk walk(source, rs.object_buffer.get(), source_object_list(source), source.size());
+  bool damaged = false;
+  RecordWalk walk(source, rs.object_buffer.get(), source_object_list(source, &damaged),
+                  source.size());
   WalkRecord record;
   while (walk.next(&record)) {
     std::size_t got = 0;
@@ -95,6 +100,7 @@ void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirpor
     }
     walk.step(record);
   }
+  if (damaged || is_damage(walk.end())) rs.second_input_damaged = true;
 }
 
 int mark_source_airports(RunState& rs, InputFile& source, Origin origin) {
@@ -117,10 +123,18 @@ int run_link(RunState& rs) {
     const uint32_t trailer_offset = get_u32(base_image + kFhTrailerOffset);
     if (trailer_offset != 0) read_trailer(rs, rs.first_input, trailer_offset, rs.ai_airport_box);
     build_catalogue(rs, base_image, nullptr, ScanMode::kTakeAll);
-    if (mark_source_airports(rs, rs.second_input, Origin::kSecondInput) == 0) {
+    const int matches = mark_source_airports(rs, rs.second_input, Origin::kSecondInput);
+    warn_damaged_inputs(rs);
+    if (matches == 0) {
       result = kExitNoMatch;
+      explain(
+          "no airport of %s has the name of an airport in %s, so there is nothing to link; "
+          "\"quarnel -P %s %s\" shows them",
+          rs.second_input_path.c_str(), rs.first_input_path.c_str(), rs.first_input_path.c_str(),
+          rs.second_input_path.c_str());
     } else if (!rs.output.create(rs.output_path)) {
       result = kExitCannotWrite;
+      explain_output_refused(rs.output_path, rs.output);
     } else {
       result = write_linked_file(rs, base_image);
     }

@@ -15,7 +15,8 @@ namespace quarnel {
 // Calls `visit` for every airport of the source's object list, in source
 // order, with its offset, its whole size, its name and the base airport of
 // that name that a link would replace (null when there is none). The name
-// stays valid only while `visit` runs.
+// stays valid only while `visit` runs. Sets second_input_damaged when the walk
+// ends before the list's end record or the trailer offset points nowhere.
 using SourceAirportVisit =
     std::function<void(uint64_t, uint64_t, std::string_view, CatalogueEntry*)>;
 void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit);

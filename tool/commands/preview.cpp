@@ -19,6 +19,7 @@ namespace {
 // that one.
 int print_preview(RunState& rs) {
   mark_source_airports(rs, rs.second_input, Origin::kSecondInput);
+  warn_damaged_inputs(rs);
   int replacing = 0;
   int airports = 0;
   for_each_source_airport(

@@ -126,6 +126,23 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
+bool utf8_to_windows_1252(std::string_view utf8, std::string* out) {
+  out->clear();
+  uint32_t cp = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t n = utf8_sequence(utf8, i, &cp);
+    if (n == 0) return false;
+    i += n;
+    uint32_t byte = cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF) ? cp : 0x100;
+    for (uint32_t b = 0x80; b <= 0x9F && byte > 0xFF; ++b) {
+      if (kHighControls[b - 0x80] == cp) byte = b;
+    }
+    if (byte > 0xFF) return false;
+    *out += static_cast<char>(byte);
+  }
+  return true;
+}
+
 void append_json_path(std::string& out, std::string_view bytes) {
   if (!is_valid_utf8(bytes)) {
     append_json_string(out, bytes);

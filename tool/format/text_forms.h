@@ -23,4 +23,8 @@ void append_json_path(std::string& out, std::string_view bytes);
 
 bool is_valid_utf8(std::string_view bytes);
 
+// `utf8` in Windows-1252, the code page of the names in a file. False when it
+// is not valid UTF-8 or holds a character that the code page lacks.
+bool utf8_to_windows_1252(std::string_view utf8, std::string* out);
+
 }  // namespace quarnel

@@ -1,6 +1,7 @@
 #include "io/files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "io/platform.h"
@@ -37,9 +38,13 @@ void InputFile::attach_block_cache(uint8_t* blocks, std::size_t count) {
 bool InputFile::open(const std::string& path) {
   close();
   file_ = platform::open_input(path);
-  if (file_ == nullptr) return false;
+  if (file_ == nullptr) {
+    open_error_ = errno;
+    return false;
+  }
   const int64_t size = platform::file_size(file_);
   if (size < 0) {
+    open_error_ = errno;
     close();
     return false;
   }
@@ -209,11 +214,14 @@ void OutputFile::attach_buffer(uint8_t* buffer, std::size_t size) {
 
 bool OutputFile::create(const std::string& final_path) {
   abandon();
-  if (platform::check_output_path(final_path, &target_path_) != platform::OutputCheck::kOk) {
+  create_error_ = 0;
+  refusal_ = platform::check_output_path(final_path, &target_path_);
+  if (refusal_ != platform::OutputCheck::kOk) return false;
+  file_ = platform::create_temp_beside(target_path_, &temp_path_);
+  if (file_ == nullptr) {
+    create_error_ = errno;
     return false;
   }
-  file_ = platform::create_temp_beside(target_path_, &temp_path_);
-  if (file_ == nullptr) return false;
   if (buffer_ == nullptr) attach_buffer(own_buffer_.data(), own_buffer_.size());
   final_path_ = final_path;
   buffer_at_ = 0;

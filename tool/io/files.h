@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "io/platform.h"
+
 namespace quarnel {
 
 // Sizes of the blocks that RunState lends to its files: large enough that a
@@ -35,6 +37,8 @@ class InputFile {
   bool open(const std::string& path);
   void close();
   bool is_open() const { return file_ != nullptr; }
+  // The system's error number (errno) of the last open() that failed.
+  int open_error() const { return open_error_; }
   const std::string& path() const { return path_; }
   // Size of the file when it was opened; reads never go past it.
   uint64_t size() const { return size_; }
@@ -105,6 +109,7 @@ class InputFile {
   std::string path_;
   uint64_t size_ = 0;
   bool read_failed_ = false;
+  int open_error_ = 0;
 
   // What the file was lent, and what it uses: a file kept whole uses the
   // blocks as its window.
@@ -151,6 +156,10 @@ class OutputFile {
   // Creates the temporary file; false when the final path cannot be written.
   bool create(const std::string& final_path);
   bool is_open() const { return file_ != nullptr; }
+  // Why the last create() failed: the check of the path, or, when the path
+  // passed it, kOk with the error number of making the temporary file.
+  platform::OutputCheck refusal() const { return refusal_; }
+  int create_error() const { return create_error_; }
   const std::string& path() const { return final_path_; }
 
   // Writes at the current position; returns the bytes written.
@@ -194,6 +203,8 @@ class OutputFile {
   uint64_t position_ = 0;
   uint64_t end_ = 0;
   bool failed_ = false;
+  platform::OutputCheck refusal_ = platform::OutputCheck::kOk;
+  int create_error_ = 0;
 };
 
 }  // namespace quarnel

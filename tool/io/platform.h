@@ -33,10 +33,11 @@ extern CallHook g_call_hook;
 inline bool injected_failure(Call call) { return g_call_hook != nullptr && g_call_hook(call); }
 
 // Opens an existing file for reading only (inputs are never changed, so they
-// need not be writable). Returns null when the file cannot be opened.
+// need not be writable). Returns null when the file cannot be opened, with
+// errno saying why (EISDIR for a folder).
 std::FILE* open_input(const std::string& path);
 
-// Size in bytes of an open file, or -1 when it cannot be told.
+// Size in bytes of an open file, or -1, with errno, when it cannot be told.
 int64_t file_size(std::FILE* f);
 
 // Reads up to `n` bytes at `offset` of an input without moving its stream:
@@ -67,7 +68,8 @@ enum class OutputCheck { kOk, kIsDirectory, kNotAFile, kReadOnly, kUnresolvable 
 OutputCheck check_output_path(const std::string& path, std::string* target);
 
 // Creates a new, empty temporary file in the folder of `final_path`, opened for
-// reading and writing in binary mode. Fills `temp_path`; null on failure.
+// reading and writing in binary mode. Fills `temp_path`; null, with errno
+// saying why (ENOENT for a missing folder), on failure.
 std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_path);
 
 // Waits until the file's data is on the disk.
@@ -88,7 +90,13 @@ bool sync_folder_of(const std::string& path);
 // Removes a file; failures are ignored (used to drop temporaries).
 void remove_file(const std::string& path);
 
-// The notice for a user who started the tool without a command line.
-void show_notice(const char* caption, const char* text);
+// Tells a user who started the tool without a command line what it needs:
+// Windows' message box for a program started from the desktop; elsewhere
+// `usage`, on the terminal. Standard output is left as it is.
+void show_no_arguments_notice(const char* usage);
+
+// Whether the command line may carry UTF-8 text: a POSIX terminal's usually
+// does, while Windows hands a console program its ANSI code page.
+bool arguments_may_be_utf8();
 
 }  // namespace quarnel::platform

@@ -79,20 +79,28 @@ void disarm_cleanup() { g_pending_armed = 0; }
 }  // namespace
 
 std::FILE* open_input(const std::string& path) {
-  if (injected_failure(Call::kOpenInput)) return nullptr;
+  if (injected_failure(Call::kOpenInput)) {
+    errno = EIO;
+    return nullptr;
+  }
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return nullptr;
   // fopen succeeds on a directory; reading it would fail later in confusing ways.
   struct stat st;
   if (fstat(fileno(f), &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
     std::fclose(f);
+    errno = error;
     return nullptr;
   }
   return f;
 }
 
 int64_t file_size(std::FILE* f) {
-  if (injected_failure(Call::kInputSize)) return -1;
+  if (injected_failure(Call::kInputSize)) {
+    errno = EIO;
+    return -1;
+  }
   struct stat st;
   if (fstat(fileno(f), &st) != 0) return -1;
   return static_cast<int64_t>(st.st_size);
@@ -213,16 +221,21 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   std::string pattern = folder_of(final_path) + "/.quarnel-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  if (injected_failure(Call::kCreateTemp)) return nullptr;
+  if (injected_failure(Call::kCreateTemp)) {
+    errno = EIO;
+    return nullptr;
+  }
   install_cleanup_handlers();
   const int fd = mkstemp(name.data());
   if (fd < 0) return nullptr;
   arm_cleanup(name.data());
   std::FILE* f = fdopen(fd, "w+b");
   if (f == nullptr) {
+    const int error = errno;
     close(fd);
     unlink(name.data());
     disarm_cleanup();
+    errno = error;
     return nullptr;
   }
   *temp_path = name.data();
@@ -283,13 +296,15 @@ void remove_file(const std::string& path) {
   disarm_cleanup();
 }
 
-void show_notice(const char* caption, const char* text) {
-  // The console is the tool's report channel and must stay exactly as it is, so
-  // the notice goes to the user's terminal directly, when there is one.
+void show_no_arguments_notice(const char* usage) {
+  // Standard output is the tool's report channel and must stay exactly as it
+  // is, so the usage goes to the user's terminal directly, when there is one.
   std::FILE* tty = std::fopen("/dev/tty", "w");
   if (tty == nullptr) return;
-  std::fprintf(tty, "%s:\n%s\n", caption, text);
+  std::fputs(usage, tty);
   std::fclose(tty);
 }
+
+bool arguments_may_be_utf8() { return true; }
 
 }  // namespace quarnel::platform

@@ -3,6 +3,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -53,20 +54,52 @@ std::string folder_of(const std::string& path) {
   return path.substr(0, sep);
 }
 
+// errno for the last Win32 error, for the lines that say why a file failed.
+void set_errno_from_last_error() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_DIRECTORY:
+      errno = ENOENT;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      errno = EACCES;
+      break;
+    default:
+      errno = EIO;
+      break;
+  }
+}
+
 }  // namespace
 
 std::FILE* open_input(const std::string& path) {
-  if (injected_failure(Call::kOpenInput)) return nullptr;
+  if (injected_failure(Call::kOpenInput)) {
+    errno = EIO;
+    return nullptr;
+  }
   const DWORD attrs = GetFileAttributesA(path.c_str());
-  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
+  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+    errno = EISDIR;
+    return nullptr;
+  }
   return std::fopen(path.c_str(), "rb");
 }
 
 int64_t file_size(std::FILE* f) {
-  if (injected_failure(Call::kInputSize)) return -1;
+  if (injected_failure(Call::kInputSize)) {
+    errno = EIO;
+    return -1;
+  }
   const HANDLE handle = handle_of(f);
   LARGE_INTEGER size;
-  if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &size)) return -1;
+  if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &size)) {
+    errno = EIO;
+    return -1;
+  }
   return static_cast<int64_t>(size.QuadPart);
 }
 
@@ -167,16 +200,23 @@ OutputCheck check_output_path(const std::string& path, std::string* target) {
 }
 
 std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_path) {
-  if (injected_failure(Call::kCreateTemp)) return nullptr;
+  if (injected_failure(Call::kCreateTemp)) {
+    errno = EIO;
+    return nullptr;
+  }
   char name[MAX_PATH];
   // GetTempFileNameA creates the file, so the name cannot be taken by another run.
-  if (GetTempFileNameA(folder_of(final_path).c_str(), "qrn", 0, name) == 0) return nullptr;
+  if (GetTempFileNameA(folder_of(final_path).c_str(), "qrn", 0, name) == 0) {
+    set_errno_from_last_error();
+    return nullptr;
+  }
   // Opened to share deletion, so that the control handler can remove it
   // while the run still writes.
   const HANDLE h =
       CreateFileA(name, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                   nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
+    set_errno_from_last_error();
     DeleteFileA(name);
     return nullptr;
   }
@@ -229,8 +269,15 @@ void remove_file(const std::string& path) {
   disarm_cleanup();
 }
 
-void show_notice(const char* caption, const char* text) {
-  MessageBoxA(nullptr, text, caption, MB_ICONERROR | MB_OK);
+void show_no_arguments_notice(const char* /*usage*/) {
+  // Started from the desktop, the program has no console to show a usage on.
+  MessageBoxA(nullptr,
+              "QUARNEL is a Win32 console application\nand needs command line parameters.\n"
+              "Please open a console window (DOS Box)\nto enter a command line or use a\n"
+              "front end application like QUARNELHELPER",
+              "Information", MB_ICONERROR | MB_OK);
 }
+
+bool arguments_may_be_utf8() { return false; }
 
 }  // namespace quarnel::platform

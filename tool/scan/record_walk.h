@@ -19,6 +19,13 @@
 
 namespace quarnel {
 
+// Whether a walk that ended for `why` left records of its list unread: a
+// record cut off, a walk stopped early, records beyond what the Catalogue
+// holds. The commands that use an input warn of it.
+inline bool is_damage(WalkEnd why) {
+  return why != WalkEnd::kEndRecord && why != WalkEnd::kSizeZero;
+}
+
 // Why no head can be read at `pos` of data that ends at `limit`; kEndRecord
 // when one can.
 WalkEnd head_room(uint64_t pos, uint64_t limit);

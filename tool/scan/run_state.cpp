@@ -74,6 +74,8 @@ void RunState::reset() {
   ai_airport_box = kEmptyBox;
   trailer_word = -1;
   unreadable_input = nullptr;
+  first_input_damaged = false;
+  second_input_damaged = false;
   scan_observer = nullptr;
   header_image.fill(0);
   first_input.close();

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "format/records.h"
+#include "io/explain.h"
 #include "scan/lookup.h"
 #include "scan/record_walk.h"
 #include "scan/scan_observer.h"
@@ -113,6 +114,20 @@ void catalogue_name_entry(Catalogue& catalogue, const uint8_t* rec, uint64_t pos
   catalogue.count++;
 }
 
+// Marks the first input damaged when a walk of it ended at `pos` for `why`.
+// A full Catalogue that stops a walk right at its end record drops nothing.
+void note_walk_end(RunState& rs, uint64_t pos, WalkEnd why) {
+  if (!is_damage(why)) return;
+  if (why == WalkEnd::kCatalogueFull) {
+    uint8_t head[kRecordHeadSize];
+    if (rs.first_input.read_at(pos, head, kRecordHeadSize) == kRecordHeadSize &&
+        get_u32(head + kRecType) == kTypeEnd) {
+      return;
+    }
+  }
+  rs.first_input_damaged = true;
+}
+
 void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode, uint64_t limit,
                WalkKind walk_kind) {
   if (limit > rs.first_input.size()) limit = rs.first_input.size();
@@ -150,6 +165,7 @@ void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode m
     }
     walk.step(head);
   }
+  note_walk_end(rs, walk.position(), why);
   if (rs.scan_observer != nullptr) {
     rs.scan_observer->on_walk_end(walk_kind, offset, walk.position(), limit, why);
   }
@@ -212,13 +228,49 @@ int64_t chain_step(RunState& rs, uint64_t offset, WalkEnd* why) {
 
 }  // namespace
 
-bool read_headers(InputFile& in, uint8_t* image) {
-  if (in.read_at(0, image, kFileHeaderSize) < kFileHeaderSize) return false;
-  if (get_u32(image + kFhMagic) != kMagic) return false;
+HeaderTest test_headers(InputFile& in, uint8_t* image) {
+  if (in.read_at(0, image, kFileHeaderSize) < kFileHeaderSize) return HeaderTest::kTooShort;
+  if (get_u32(image + kFhMagic) != kMagic) return HeaderTest::kBadMagic;
   uint8_t* section = image + kFileHeaderSize;
-  if (in.read_at(kFileHeaderSize, section, kSectionHeaderSize) < kSectionHeaderSize) return false;
-  if (get_u32(section + kShSectionTag) != kSectionTag) return false;
-  return get_i32(section + kShFormatLevel) >= kMinFormatLevel;
+  if (in.read_at(kFileHeaderSize, section, kSectionHeaderSize) < kSectionHeaderSize) {
+    return HeaderTest::kTooShort;
+  }
+  if (get_u32(section + kShSectionTag) != kSectionTag) return HeaderTest::kBadSectionTag;
+  if (get_i32(section + kShFormatLevel) < kMinFormatLevel) return HeaderTest::kOldFormatLevel;
+  return HeaderTest::kPassed;
+}
+
+bool read_headers(InputFile& in, uint8_t* image) {
+  return test_headers(in, image) == HeaderTest::kPassed;
+}
+
+void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest failed) {
+  const char* p = in.path().c_str();
+  const uint8_t* section = image + kFileHeaderSize;
+  switch (failed) {
+    case HeaderTest::kPassed:
+      return;
+    case HeaderTest::kTooShort:
+      explain("%s is not an AFD file: it holds %llu bytes, fewer than the %u of the headers", p,
+              static_cast<unsigned long long>(in.size()), static_cast<unsigned>(kHeaderImageSize));
+      return;
+    case HeaderTest::kBadMagic:
+      explain("%s is not an AFD file: its magic number is 0x%08X, not 0x%08X", p,
+              get_u32(image + kFhMagic), kMagic);
+      return;
+    case HeaderTest::kBadSectionTag:
+      explain("%s is not an AFD file: its section tag is %u, not %u", p,
+              get_u32(section + kShSectionTag), kSectionTag);
+      return;
+    case HeaderTest::kOldFormatLevel:
+      explain("%s is not an AFD file the tool reads: its format level is %d, below %d", p,
+              get_i32(section + kShFormatLevel), kMinFormatLevel);
+      return;
+  }
+}
+
+bool trailer_points_nowhere(uint32_t trailer_offset, uint64_t size) {
+  return trailer_offset != 0 && (trailer_offset > size || size - trailer_offset < kTrailerSize);
 }
 
 void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode,
@@ -237,6 +289,8 @@ void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable*
                      ScanMode mode) {
   const uint8_t* section = header_image + kFileHeaderSize;
   rs.catalogue.count = 0;
+  rs.first_input_damaged =
+      trailer_points_nowhere(get_u32(header_image + kFhTrailerOffset), rs.first_input.size());
   scan_objects(rs, get_u32(section + kShObjectListOffset), table, mode, rs.first_input.size());
   const uint64_t start = get_u32(section + kShNameListOffset);
   uint64_t offset = start;
@@ -246,6 +300,7 @@ void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable*
     if (d <= 0) break;
     offset += static_cast<uint64_t>(d);
   }
+  note_walk_end(rs, offset, why);
   if (rs.scan_observer != nullptr) {
     rs.scan_observer->on_walk_end(WalkKind::kChain, start, offset, rs.first_input.size(), why);
   }

@@ -21,8 +21,20 @@ constexpr Origin scan_origin(ScanMode mode, bool selected_by_name) {
   return mode == ScanMode::kTakeAll || selected_by_name ? Origin::kFirstInput : Origin::kNone;
 }
 
+// The header test's outcome: passed, or the first test the headers failed.
+enum class HeaderTest { kPassed, kTooShort, kBadMagic, kBadSectionTag, kOldFormatLevel };
+
 // Reads and tests the 168 header bytes at the start of `in` into `image`.
+HeaderTest test_headers(InputFile& in, uint8_t* image);
 bool read_headers(InputFile& in, uint8_t* image);
+
+// Says on standard error which test the headers of `in`, read into `image`,
+// failed.
+void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest failed);
+
+// Whether `trailer_offset` (0: no trailer) points at no whole trailer in a
+// file of `size` bytes.
+bool trailer_points_nowhere(uint32_t trailer_offset, uint64_t size);
 
 // Catalogues the records of one list of the first input, from `offset` up to
 // `limit` (exclusive). See record_walk.h for how a damaged list ends.
@@ -34,7 +46,9 @@ void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMod
 int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why = nullptr);
 
 // The common first step of every command once the headers passed: empty the
-// Catalogue, scan the object list, then follow the name-list chain.
+// Catalogue, scan the object list, then follow the name-list chain. Sets
+// first_input_damaged when a walk ended early (is_damage) or the trailer
+// offset points nowhere.
 void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
                      ScanMode mode);
 
