@@ -1,9 +1,11 @@
 // The check command (-V): one line for each thing in a file that makes the
 // tool lose, drop or misplace something, each at the offset concerned.
 // Findings that harm no command are notes and leave the ExitCode alone.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
@@ -19,6 +21,12 @@
 namespace quarnel {
 
 namespace {
+
+// Findings are printed in offset order once the check is done, so they are
+// kept until then; a hostile file could make countless, so only this many.
+constexpr std::size_t kShownFindings = 20000;
+
+const char* plural(long n, const char* one, const char* many) { return n == 1 ? one : many; }
 
 const char* walk_word(WalkKind walk) {
   switch (walk) {
@@ -50,14 +58,28 @@ class Checker : public ListingSink {
   int problems() const { return problems_; }
   int notes() const { return notes_; }
 
+  // The findings in offset order; those found at one offset in the order found.
+  void print_findings() {
+    std::stable_sort(findings_.begin(), findings_.end(),
+                     [](const Finding& a, const Finding& b) { return a.at < b.at; });
+    for (const Finding& f : findings_) {
+      std::printf("0x%06llX: %.*s\n", static_cast<unsigned long long>(f.at),
+                  static_cast<int>(f.length), texts_.data() + f.begin);
+    }
+    const long unshown = static_cast<long>(problems_) + notes_ - static_cast<long>(findings_.size());
+    if (unshown > 0) {
+      std::printf("(%ld more %s not shown)\n", unshown, plural(unshown, "finding", "findings"));
+    }
+  }
+
   void begin(const uint8_t* image) override {
     image_ = image;
     trailer_ = get_u32(image + kFhTrailerOffset);
     const uint64_t size = rs_.first_input.size();
     if (trailer_ == 0) {
-      note(kFhTrailerOffset, "trailer_offset is 0: the file has no trailer");
+      note(kFhTrailerOffset, "the trailer's offset is 0: the file has no trailer");
     } else if (trailer_ > size || size - trailer_ < kTrailerSize) {
-      problem(trailer_, "trailer_offset points at no trailer: the file ends at 0x%06llX",
+      problem(trailer_, "the trailer's offset points at no trailer: the file ends at 0x%06llX",
               static_cast<unsigned long long>(size));
       trailer_ = 0;
     }
@@ -135,11 +157,14 @@ class Checker : public ListingSink {
 
  private:
   void line(bool is_problem, uint64_t at, const char* format, va_list args) {
+    (is_problem ? problems_ : notes_)++;
+    if (findings_.size() >= kShownFindings) return;
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
-    std::printf("0x%06llX: %s%s\n", static_cast<unsigned long long>(at),
-                is_problem ? "" : "note: ", text);
-    (is_problem ? problems_ : notes_)++;
+    const std::size_t begin = texts_.size();
+    if (!is_problem) texts_ += "note: ";
+    texts_ += text;
+    findings_.push_back({at, begin, texts_.size() - begin});
   }
 #if defined(__GNUC__)
   __attribute__((format(printf, 3, 4)))
@@ -205,8 +230,8 @@ class Checker : public ListingSink {
 
   void check_list_fits(uint64_t end_record) {
     if (list_.entry_count != static_cast<uint32_t>(list_entries_)) {
-      problem(list_.offset, "the name list's head counts %u entries; the list holds %d",
-              list_.entry_count, list_entries_);
+      problem(list_.offset, "the name list's head counts %u %s; the list holds %d",
+              list_.entry_count, plural(list_.entry_count, "entry", "entries"), list_entries_);
     }
     const uint64_t spans = end_record - list_.offset;
     if (list_.size > 0 && static_cast<uint64_t>(list_.size) != spans) {
@@ -291,19 +316,20 @@ class Checker : public ListingSink {
       if (lost++ == 0) first = e.base_offset;
     }
     if (lost > 0) {
-      problem(first, "%d names from here on do not fit the tool's name pool: they never match",
-              lost);
+      problem(first, "%d %s from here on %s the tool's name pool: %s", lost,
+              plural(lost, "name", "names"), plural(lost, "does not fit", "do not fit"),
+              plural(lost, "it never matches", "they never match"));
     }
   }
 
   void check_trailer_place() {
     if (trailer_ == 0) return;
     if (trailer_ < kHeaderImageSize) {
-      problem(trailer_, "trailer_offset points into the file's headers");
+      problem(trailer_, "the trailer's offset points into the file's headers");
     } else if (objects_.holds(trailer_)) {
-      problem(trailer_, "trailer_offset points into the object list");
+      problem(trailer_, "the trailer's offset points into the object list");
     } else if (chain_.holds(trailer_)) {
-      problem(trailer_, "trailer_offset points into the name lists");
+      problem(trailer_, "the trailer's offset points into the name lists");
     }
   }
 
@@ -332,6 +358,13 @@ class Checker : public ListingSink {
   bool catalogue_full_ = false;
   int problems_ = 0;
   int notes_ = 0;
+  struct Finding {
+    uint64_t at;
+    std::size_t begin;  // of its text in texts_
+    std::size_t length;
+  };
+  std::vector<Finding> findings_;
+  std::string texts_;
 };
 
 }  // namespace
@@ -340,6 +373,7 @@ int run_check(RunState& rs, const std::string& path) {
   Checker checker(rs);
   int result = walk_listing(rs, path, checker, stdout);
   if (result == kExitOk) {
+    checker.print_findings();
     const int problems = checker.problems();
     const int notes = checker.notes();
     char tail[40] = "";

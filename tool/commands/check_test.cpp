@@ -57,8 +57,8 @@ TEST_F(CheckTest, NotesLeaveTheExitCodeAlone) {
   b.bounds = {0, 0, 0, 0};
   std::string out;
   EXPECT_EQ(check(b.build(), &out), kExitOk);
-  EXPECT_EQ(out, at(70, "note: trailer_offset is 0: the file has no trailer") +
-                     at(2, "note: the header's bounds do not cover all airports") +
+  EXPECT_EQ(out, at(2, "note: the header's bounds do not cover all airports") +
+                     at(70, "note: the trailer's offset is 0: the file has no trailer") +
                      "no problems found, 2 notes\n");
 }
 
@@ -211,6 +211,15 @@ TEST_F(CheckTest, EachPlantedDefectIsReportedAtItsOffset) {
          return std::make_pair(
              f, at(l.list_offsets[0], "the name list's head counts 9 entries; the list holds 5"));
        }},
+      {"entry count of one",
+       [] {
+         AfdBuilder b = sound();
+         b.list(0).entry_count_override = 1;
+         Layout l;
+         Bytes f = b.build(&l);
+         return std::make_pair(
+             f, at(l.list_offsets[0], "the name list's head counts 1 entry; the list holds 5"));
+       }},
       {"negative list size",
        [] {
          AfdBuilder b = sound();
@@ -258,7 +267,7 @@ TEST_F(CheckTest, EachPlantedDefectIsReportedAtItsOffset) {
          char tail[64];
          std::snprintf(tail, sizeof tail, "the file ends at 0x%06zX", f.size());
          return std::make_pair(
-             f, at(0x100000, std::string("trailer_offset points at no trailer: ") + tail));
+             f, at(0x100000, std::string("the trailer's offset points at no trailer: ") + tail));
        }},
       {"trailer inside the object list",
        [] {
@@ -268,7 +277,7 @@ TEST_F(CheckTest, EachPlantedDefectIsReportedAtItsOffset) {
          b.trailer_offset = l.facility_offsets[1];
          Bytes f = b.build(&l);
          return std::make_pair(
-             f, at(l.facility_offsets[1], "trailer_offset points into the object list"));
+             f, at(l.facility_offsets[1], "the trailer's offset points into the object list"));
        }},
   };
   for (const Defect& d : defects) {

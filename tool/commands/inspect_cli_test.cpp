@@ -120,7 +120,7 @@ TEST_F(InspectCliTest, ListShowsFacilitiesAndTheNameTree) {
                          "0x0000FB  airport            -           -      NOWHERE\n"
                          "0x000123  vor                -           -      FFM VOR\n"
                          "0x00017B  ndb                -           -      FFM NDB\n"
-                         "0x0001D3  other 9            -           -      (no name)\n"
+                         "0x0001D3  other              -           -      (no name)  (subtype 9)\n"
                          "0x000227  airport    -0.000900   -0.000017      (no name)\n"
                          "NameList at 0x00025F\n"
                          "  Region:          EUROPE\n"
@@ -142,6 +142,16 @@ TEST_F(InspectCliTest, ListShowsFacilitiesAndTheNameTree) {
     EXPECT_EQ(r.rc, 0);
   }
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"f.bgl"});
+}
+
+TEST_F(InspectCliTest, ListCountsOneInTheSingular) {
+  AfdBuilder b;
+  const int a = b.add(Facility::airport("A", 10, 10));
+  b.add_list().entries = {NameRef(kAirport, "A", a)};
+  put("f.bgl", b.build());
+  const Result r = run({"-L", "f.bgl"});
+  EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1),
+            "1 facility, 1 name list, 1 name\n");
 }
 
 TEST_F(InspectCliTest, JsonListingIsTheListingForScripts) {
@@ -271,14 +281,14 @@ TEST_F(InspectCliTest, CheckReportsEveryProblemAtItsOffset) {
   EXPECT_EQ(
       r.out,
       std::string(kBanner) +
+          "0x000002: note: the header's bounds do not cover all airports\n"
           "0x0001D3: a facility of unknown subtype 9: link and extract leave it out\n"
           "0x000227: note: a facility without a name\n"
+          "0x000227: airport \"\" stands behind the vor at 0x000123: a link never replaces it\n"
           "0x000327: airport entry \"ODD\" links a facility of kind other (subtype 9) at 0x0001D3\n"
           "0x000370: name entry \"DANGLING\" links 0x012345, where no facility is\n"
           "0x000389: airport entry \"UNLINKED\" links no facility\n"
           "0x0003A2: name entry \"STRANGE\" has the unknown level 0x99999: extract leaves it out\n"
-          "0x000227: airport \"\" stands behind the vor at 0x000123: a link never replaces it\n"
-          "0x000002: note: the header's bounds do not cover all airports\n"
           "6 problems found, 2 notes\n");
   EXPECT_EQ(r.rc, 8);
 }

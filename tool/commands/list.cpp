@@ -21,12 +21,11 @@ class TextListing : public ListingSink {
 
   void facility(const FacilityView& f) override {
     ++facilities_;
-    char kind[24];
-    if (is_facility_subtype(f.subtype)) {
-      std::snprintf(kind, sizeof kind, "%s", facility_kind_word(f.subtype));
-    } else {
-      std::snprintf(kind, sizeof kind, "other %d", f.subtype);
-    }
+    // A subtype of any width goes behind the name, so the columns stay.
+    const bool known = is_facility_subtype(f.subtype);
+    const char* kind = known ? facility_kind_word(f.subtype) : "other";
+    char subtype[32] = "";
+    if (!known) std::snprintf(subtype, sizeof subtype, "  (subtype %d)", f.subtype);
     char lat[24] = "-";
     char lon[24] = "-";
     if (f.has_position) {
@@ -34,8 +33,8 @@ class TextListing : public ListingSink {
       std::snprintf(lon, sizeof lon, "%.6f", longitude_degrees(f.lon_raw));
     }
     const std::string name = f.has_name ? shown_text(f.name) : "(no name)";
-    std::printf("0x%06X  %-8s %11s %11s  %-2s  %s\n", f.offset, kind, lat, lon, f.ai ? "AI" : "",
-                name.c_str());
+    std::printf("0x%06X  %-8s %11s %11s  %-2s  %s%s\n", f.offset, kind, lat, lon, f.ai ? "AI" : "",
+                name.c_str(), subtype);
   }
 
   void list_begin(const ListView& l) override {
@@ -63,7 +62,9 @@ class TextListing : public ListingSink {
   }
 
   void end() override {
-    std::printf("%d facilities, %d name lists, %d names\n", facilities_, lists_, names_);
+    std::printf("%d %s, %d %s, %d %s\n", facilities_, facilities_ == 1 ? "facility" : "facilities",
+                lists_, lists_ == 1 ? "name list" : "name lists", names_,
+                names_ == 1 ? "name" : "names");
   }
 
  private:
