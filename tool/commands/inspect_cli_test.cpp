@@ -1,15 +1,14 @@
 // Golden tests of the commands that look inside files (-L, -J, -V, -P): the
 // real program in a scratch folder, its exit code and both output streams
-// compared byte for byte. QUARNEL_EXE and QUARNEL_RUNNER as in cli_test.cpp.
+// compared byte for byte.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "afd_builder.h"
+#include "cli_run.h"
 #include "json_value.h"
-#include "test_support.h"
 
 namespace {
 
@@ -21,63 +20,8 @@ using afdtest::NameRef;
 using namespace afdtest::levels;
 constexpr const char* kBanner = "QUARNEL 1.2\n";
 
-struct Result {
-  int rc;
-  std::string out;
-  std::string err;
-};
-
-std::string without_cr(const std::string& text) {
-  std::string plain;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
-  }
-  return plain;
-}
-
-// Wine tells on standard error when it sets up a fresh prefix; those lines
-// are the emulator's, not the program's.
-std::string without_runner_notices(const std::string& text) {
-  std::string kept;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    end = end == std::string::npos ? text.size() : end + 1;
-    if (text.compare(start, 6, "wine: ") != 0) kept += text.substr(start, end - start);
-    start = end;
-  }
-  return kept;
-}
-
-class InspectCliTest : public ::testing::Test {
- protected:
-  Result run(const std::vector<std::string>& args) {
-    const char* exe = std::getenv("QUARNEL_EXE");
-    if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
-    const char* runner = std::getenv("QUARNEL_RUNNER");
-    std::string line = "setsid ";
-    if (runner != nullptr && *runner != '\0') line += std::string(runner) + ' ';
-    line += quoted(exe != nullptr ? exe : "quarnel");
-    for (const std::string& a : args) line += ' ' + quoted(a);
-    line += " </dev/null";
-    Result r;
-    r.rc = afdtest::run_in(dir.path(), line, &r.out, &r.err);
-    r.out = without_cr(r.out);
-    r.err = without_cr(r.err);
-    if (runner != nullptr && *runner != '\0') r.err = without_runner_notices(r.err);
-    return r;
-  }
-  static std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  }
-  void put(const std::string& name, const Bytes& bytes) {
-    afdtest::write_file(dir.file(name), bytes);
-  }
-
-  afdtest::ScratchDir dir;
-};
+using clitest::Result;
+using InspectCliTest = clitest::CliRun;
 
 // A file with a bit of everything the listing shows: an AI airport, an
 // airport without a position, a nameless one, navaids, a facility of an

@@ -1,0 +1,86 @@
+// For golden tests of the real program: runs it in a scratch folder and
+// collects its exit code and both output streams. QUARNEL_EXE names the
+// program; QUARNEL_RUNNER, when set, is a command put in front of it (an
+// emulator for the Windows build).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "afd_builder.h"
+#include "test_support.h"
+
+namespace clitest {
+
+struct Result {
+  int rc;
+  std::string out;
+  std::string err;
+};
+
+inline bool under_runner() {
+  const char* runner = std::getenv("QUARNEL_RUNNER");
+  return runner != nullptr && *runner != '\0';
+}
+
+inline std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// The Windows build writes its lines in text mode.
+inline std::string without_cr(const std::string& text) {
+  std::string plain;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
+  }
+  return plain;
+}
+
+// Wine tells on standard error when it sets up a fresh prefix; those lines
+// are the emulator's, not the program's.
+inline std::string without_runner_notices(const std::string& text) {
+  std::string kept;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end + 1;
+    if (text.compare(start, 6, "wine: ") != 0) kept += text.substr(start, end - start);
+    start = end;
+  }
+  return kept;
+}
+
+class CliRun : public ::testing::Test {
+ protected:
+  // Runs the program with `args`; `prefix`, when given, is a shell command
+  // put before the run (a limit, or a change of user).
+  Result run(const std::vector<std::string>& args, const std::string& prefix = "") {
+    const char* exe = std::getenv("QUARNEL_EXE");
+    if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
+    // Detached from any terminal, so the no-argument notice stays off the screen.
+    std::string line = prefix + "setsid ";
+    if (under_runner()) line += std::string(std::getenv("QUARNEL_RUNNER")) + ' ';
+    line += quoted(exe != nullptr ? exe : "quarnel");
+    for (const std::string& a : args) line += ' ' + quoted(a);
+    line += " </dev/null";
+    Result r;
+    r.rc = afdtest::run_in(dir.path(), line, &r.out, &r.err);
+    r.out = without_cr(r.out);
+    r.err = without_cr(r.err);
+    if (under_runner()) r.err = without_runner_notices(r.err);
+    return r;
+  }
+
+  void put(const std::string& name, const afdtest::Bytes& bytes) {
+    afdtest::write_file(dir.file(name), bytes);
+  }
+
+  afdtest::ScratchDir dir;
+};
+
+}  // namespace clitest

@@ -1,0 +1,252 @@
+// Golden tests of the lines that say why a run failed: for every exit code,
+// standard output exactly as the commands always printed it, and standard
+// error exactly the one `quarnel: ` line (none where standard output already
+// says why), plus the warning for damaged inputs and the -C name lines.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "afd_builder.h"
+#include "cli_run.h"
+
+namespace {
+
+using afdtest::AfdBuilder;
+using afdtest::Bytes;
+using afdtest::Facility;
+using afdtest::NameRef;
+using clitest::Result;
+
+constexpr int32_t kRegion = 0x10001, kCountry = 0x20001, kState = 0x30001, kCity = 0x40001;
+constexpr int32_t kAirport = 0x50001, kVor = 0x50003, kNdb = 0x50004;
+constexpr const char* kBanner = "QUARNEL 1.2\n";
+// "STUTTGÄRT" as a file holds it (Windows-1252) and as a UTF-8 terminal passes it.
+constexpr const char* kUmlautInFile = "STUTTG\xC4RT";
+constexpr const char* kUmlautTyped = "STUTTG\xC3\x84RT";
+constexpr const char* kAsNobody = "chmod 0755 . && setpriv --reuid=65534 --regid=65534 --clear-groups ";
+
+AfdBuilder base_file() {
+  AfdBuilder b;
+  b.bounds = {30, 0, 30, 0};
+  const int h = b.add(Facility::airport("HAMBURG", 10, 10));
+  const int s = b.add(Facility::airport(kUmlautInFile, 20, 20));
+  b.add_list().entries = {NameRef(kCity, "C"), NameRef(kAirport, "HAMBURG", h),
+                          NameRef(kAirport, kUmlautInFile, s)};
+  return b;
+}
+
+AfdBuilder one_airport(const char* name) {
+  AfdBuilder b;
+  b.add(Facility::airport(name, 1, 1));
+  return b;
+}
+
+// The first `n` bytes of `file`.
+Bytes cut(const Bytes& file, std::size_t n) { return Bytes(file.begin(), file.begin() + n); }
+
+class FailureLinesTest : public clitest::CliRun {
+ protected:
+  void SetUp() override {
+    afdtest::Layout layout;
+    const Bytes base = base_file().build(&layout);
+    put("base.bgl", base);
+    put("source.bgl", one_airport("HAMBURG").build());
+    put("other.bgl", one_airport("OTHER").build());
+    put("notes.txt", Bytes(200, 'x'));
+    put("t100.bgl", cut(base, 100));
+    // Cut inside the second airport: the object list's walk stops there, the
+    // name list and the trailer are gone.
+    put("damaged.bgl", cut(base, layout.facility_offsets[1] + 12));
+    // Without its end record and trailer.
+    const Bytes source = one_airport("HAMBURG").build();
+    put("damaged_source.bgl", cut(source, source.size() - 28));
+    AfdBuilder tag = base_file();
+    tag.section_tag = 2;
+    put("tag.bgl", tag.build());
+    AfdBuilder level = base_file();
+    level.format_level = 2;
+    put("level.bgl", level.build());
+    AfdBuilder deep;
+    const int a = deep.add(Facility::airport("DEEP"));
+    deep.add_list().entries = {{kRegion, "R"},        {kCountry, "C"}, {kState, "S"}, {kCity, "T"},
+                               {kAirport, "DEEP", a}, {kVor, "V", a},  {kNdb, "N", a}};
+    put("deep.bgl", deep.build());
+    mkdir(dir.file("folder").c_str(), 0755);
+    put("folder/read-only.bgl", Bytes(10, 0));
+  }
+};
+
+struct Case {
+  Case(std::vector<std::string> a, std::string o, std::string e, int r, bool posix = false,
+       std::string p = "")
+      : args(std::move(a)), out(std::move(o)), err(std::move(e)), rc(r), posix_only(posix),
+        prefix(std::move(p)) {}
+  std::vector<std::string> args;
+  std::string out;  // after the banner
+  std::string err;
+  int rc;
+  bool posix_only;
+  std::string prefix;  // shell command before the run
+};
+
+std::vector<std::string> many_names(int n) {
+  std::vector<std::string> args = {"-C", "base.bgl"};
+  for (int i = 0; i < n; ++i) args.push_back(afdtest::numbered("N", i));
+  return args;
+}
+
+TEST_F(FailureLinesTest, EachFailureSaysWhyOnceOnStandardError) {
+  const std::string trace = "NameList\n        City:      C\n          Airport: HAMBURG\n";
+  const Case cases[] = {
+      // 2: the input and the system's reason.
+      {{"-S", "missing.bgl"},
+       "cannot open:\"missing.bgl\"\nerror processing file:\"missing.bgl\"\n",
+       "quarnel: cannot open missing.bgl: no such file; check its name and folder\n", 2},
+      {{"-L", "folder"},
+       "cannot open:\"folder\"\nerror processing file:\"folder\"\n",
+       "quarnel: cannot open folder: it is a folder; name an AFD file\n", 2},
+      {{"-R", "missing.bgl", "nowhere.bgl", "out.bgl"},
+       "cannot open:\"missing.bgl\"\ncannot open:\"nowhere.bgl\"\n",
+       "quarnel: cannot open missing.bgl: no such file; check its name and folder\n"
+       "quarnel: cannot open nowhere.bgl: no such file; check its name and folder\n",
+       2},
+      // 3: which header test failed.
+      {{"-R", "notes.txt", "source.bgl", "out.bgl"}, "",
+       "quarnel: notes.txt is not an AFD file: its magic number is 0x78787878, not 0x87654321\n",
+       3},
+      {{"-V", "t100.bgl"}, "error processing file:\"t100.bgl\"\n",
+       "quarnel: t100.bgl is not an AFD file: it holds 100 bytes, fewer than the 168 of the "
+       "headers\n",
+       3},
+      {{"-C", "tag.bgl", "HAMBURG"}, "",
+       "quarnel: tag.bgl is not an AFD file: its section tag is 2, not 1\n", 3},
+      {{"-S", "level.bgl"}, "error processing file:\"level.bgl\"\n",
+       "quarnel: level.bgl is not an AFD file the tool reads: its format level is 2, below 3\n",
+       3},
+      // 4: each name, then why none selects.
+      {{"-C", "base.bgl", "hamburg"}, "",
+       "quarnel: no airport named \"hamburg\" in base.bgl\n"
+       "quarnel: none of the names selects an airport; names are compared byte for byte and "
+       "case-sensitively, and \"quarnel -L base.bgl\" lists them\n",
+       4},
+      {{"-C", "base.bgl", kUmlautTyped}, "",
+       std::string("quarnel: no airport named \"") + kUmlautTyped +
+           "\" in base.bgl (the file holds \"" + kUmlautTyped +
+           "\" in Windows-1252; pass it in that encoding)\n"
+           "quarnel: none of the names selects an airport; names are compared byte for byte "
+           "and case-sensitively, and \"quarnel -L base.bgl\" lists them\n",
+       4, true},
+      // A name that selects nothing beside one that does: the run succeeds.
+      {{"-C", "base.bgl", "HAMBURG", "NOWHERE", "NOWHERE"}, trace,
+       "quarnel: no airport named \"NOWHERE\" in base.bgl\n", 0},
+      // 5: the link has nothing to do.
+      {{"-R", "source.bgl", "other.bgl", "x.bgl"}, "",
+       "quarnel: no airport of other.bgl has the name of an airport in source.bgl, so there is "
+       "nothing to link; \"quarnel -P source.bgl other.bgl\" shows them\n",
+       5},
+      // 6 before writing: which check failed.
+      {{"-R", "base.bgl", "source.bgl", "nofolder/out.bgl"}, "",
+       "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
+       "another\n",
+       6},
+      {{"-R", "base.bgl", "source.bgl", "folder"}, "",
+       "quarnel: cannot write folder: it is a folder; name a file to write\n", 6},
+      {{"-R", "base.bgl", "source.bgl", "/dev/null"}, "",
+       "quarnel: cannot write /dev/null: it is not a regular file (a device or a pipe); name a "
+       "file\n",
+       6, true},
+      // For a user whom permissions stop (the tests run as root).
+      {{"-R", "base.bgl", "source.bgl", "folder/read-only.bgl"}, "",
+       "quarnel: cannot write folder/read-only.bgl: the file is read-only; make it writable or "
+       "name another\n",
+       6, true, kAsNobody},
+      {{"-R", "base.bgl", "source.bgl", "folder/out.bgl"}, "",
+       "quarnel: cannot write folder/out.bgl: the folder folder may not be written; name "
+       "another\n",
+       6, true, kAsNobody},
+      // 6 while writing says why on standard output already.
+      {{"-R", "base.bgl", "source.bgl", "out.bgl"}, "cannot write:\"out.bgl\"\n", "", 6, true,
+       "ulimit -f 0; "},
+      // 7 and 8 say why on standard output.
+      {many_names(65), "too many names: 65 (at most 64)\n", "", 7},
+      {{"-V", "damaged.bgl"},
+       "0x0000E8: a record of the object list declares 58 bytes, past the end of its data at "
+       "0x0000F4: cut off\n"
+       "0x000132: the name-list chain goes on beyond the end of its data at 0x0000F4\n"
+       "0x00019E: the trailer's offset points at no trailer: the file ends at 0x0000F4\n"
+       "3 problems found\n",
+       "", 8},
+      // 15: the name list nests too deep.
+      {{"-C", "deep.bgl", "DEEP"},
+       "NameList\n  Region:          R\n    Country:       C\n      State:       S\n"
+       "        City:      T\n          Airport: DEEP\n          VOR:     V\n",
+       "quarnel: a name list of deep.bgl nests deeper than the 7 levels extract follows; nothing "
+       "written\n",
+       15},
+      // Damaged inputs: the same outcome, and the warning.
+      {{"-R", "damaged.bgl", "source.bgl", "out.bgl"}, "",
+       "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
+       "what could be read is used\n",
+       0},
+      {{"-C", "damaged.bgl", "HAMBURG"}, "",
+       "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
+       "what could be read is used\n",
+       0},
+      {{"-P", "base.bgl", "damaged_source.bgl"},
+       "replaced: HAMBURG\n1 of 1 source airports replace base airports\n",
+       "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
+       "lists; only what could be read is used\n",
+       0},
+      // A command without its arguments still does nothing, and says what it needs.
+      {{"-r", "base.bgl"}, "", "quarnel: too few arguments for -r; usage: quarnel -R base "
+                               "source [output]\n", 0},
+  };
+  const bool posix = !clitest::under_runner();
+  for (const Case& c : cases) {
+    if (c.posix_only && !posix) continue;
+    const Result r = run(c.args, c.prefix);
+    const std::string what = c.prefix + c.args[0] + " " + c.args[1];
+    EXPECT_EQ(r.out, kBanner + c.out) << what;
+    EXPECT_EQ(r.err, c.err) << what;
+    EXPECT_EQ(r.rc, c.rc) << what;
+  }
+}
+
+TEST_F(FailureLinesTest, HelpAndVersionAnswerAsGnuToolsDo) {
+  const Result help = run({"--help"});
+  EXPECT_EQ(help.out,
+            "Usage: quarnel COMMAND ARGUMENTS...\n"
+            "  quarnel -S file                  print the statistics of file\n"
+            "  quarnel -C file name [name ...]  extract the named airports into afdtmp.bgl\n"
+            "  quarnel -R base source [output]  link source into base (output: afdtmp.bgl)\n"
+            "  quarnel -L file                  list the facilities and name lists of file\n"
+            "  quarnel -J file                  the same listing as JSON, for scripts\n"
+            "  quarnel -V file                  check file; exit code 8 when it has problems\n"
+            "  quarnel -P base source           preview which source airports a link takes\n"
+            "  quarnel --help                   show this help\n"
+            "  quarnel --version                show the version and the licence\n"
+            "\n"
+            "The option letter may be given in either case; only its first letter counts.\n"
+            "Airport names are compared byte for byte and case-sensitively.\n"
+            "Exit codes, messages and the file format: man quarnel\n");
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.rc, 0);
+  const Result version = run({"--version", "ignored"});
+  EXPECT_EQ(version.out,
+            "quarnel 1.2\nCopyright (c) 2026 The Quarnel developers. MIT licence; no warranty.\n");
+  EXPECT_EQ(version.err, "");
+  EXPECT_EQ(version.rc, 0);
+  // Only the two exact words: anything else stays an unknown command.
+  for (const char* other : {"-h", "--h", "--HELP", "--versions", "-help", "help"}) {
+    const Result r = run({other});
+    EXPECT_EQ(r.out, std::string(kBanner) + "unknown command\n") << other;
+    EXPECT_EQ(r.err, "") << other;
+    EXPECT_EQ(r.rc, 0) << other;
+  }
+  EXPECT_EQ(dir.entries().size(), 11u) << "nothing written";
+}
+
+}  // namespace
