@@ -1,17 +1,15 @@
 // Golden tests of the real program: each runs the built binary in a scratch
 // folder and compares its exit code, its standard output and the files it
-// wrote, byte for byte. QUARNEL_EXE names the program; QUARNEL_RUNNER, when
-// set, is a command put in front of it (an emulator for the Windows build).
+// wrote, byte for byte.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "afd_builder.h"
-#include "test_support.h"
+#include "cli_run.h"
 
 namespace {
 
@@ -24,61 +22,16 @@ using afdtest::NameRef;
 using namespace afdtest::levels;
 constexpr const char* kBanner = "QUARNEL 1.2\n";
 
-struct Result {
-  int rc;
-  std::string out;
-};
+using clitest::Result;
+using clitest::under_runner;
 
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-bool under_runner() {
-  const char* runner = std::getenv("QUARNEL_RUNNER");
-  return runner != nullptr && *runner != '\0';
-}
-
-class CliTest : public ::testing::Test {
+class CliTest : public clitest::CliRun {
  protected:
-  Result run(const std::vector<std::string>& args) {
-    const char* exe = std::getenv("QUARNEL_EXE");
-    if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
-    // Detached from any terminal, so the no-argument notice stays off the screen.
-    std::string line = "setsid ";
-    if (under_runner()) {
-      line += std::getenv("QUARNEL_RUNNER");
-      line += ' ';
-    }
-    line += quoted(exe != nullptr ? exe : "quarnel");
-    for (const std::string& a : args) {
-      line += ' ';
-      line += quoted(a);
-    }
-    line += " </dev/null";
-    Result r;
-    r.rc = afdtest::run_in(dir.path(), line, &r.out);
-    // The Windows build writes its lines in text mode.
-    std::string plain;
-    for (std::size_t i = 0; i < r.out.size(); ++i) {
-      if (!(r.out[i] == '\r' && i + 1 < r.out.size() && r.out[i + 1] == '\n')) plain += r.out[i];
-    }
-    r.out = plain;
-    return r;
-  }
-
-  std::string put(const std::string& name, const Bytes& bytes) {
-    afdtest::write_file(dir.file(name), bytes);
-    return name;
-  }
   Bytes file(const std::string& name) { return afdtest::read_file(dir.file(name)); }
   bool exists(const std::string& name) {
     struct stat st;
     return stat(dir.file(name).c_str(), &st) == 0;
   }
-
-  afdtest::ScratchDir dir;
 };
 
 // The bytes of a written file that depend on the moment of writing.

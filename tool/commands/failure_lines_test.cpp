@@ -20,8 +20,7 @@ using afdtest::Facility;
 using afdtest::NameRef;
 using clitest::Result;
 
-constexpr int32_t kRegion = 0x10001, kCountry = 0x20001, kState = 0x30001, kCity = 0x40001;
-constexpr int32_t kAirport = 0x50001, kVor = 0x50003, kNdb = 0x50004;
+using namespace afdtest::levels;
 constexpr const char* kBanner = "QUARNEL 1.2\n";
 // "STUTTGÄRT" as a file holds it (Windows-1252) and as a UTF-8 terminal passes it.
 constexpr const char* kUmlautInFile = "STUTTG\xC4RT";

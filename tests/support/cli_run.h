@@ -76,8 +76,9 @@ class CliRun : public ::testing::Test {
     return r;
   }
 
-  void put(const std::string& name, const afdtest::Bytes& bytes) {
+  std::string put(const std::string& name, const afdtest::Bytes& bytes) {
     afdtest::write_file(dir.file(name), bytes);
+    return name;
   }
 
   afdtest::ScratchDir dir;
