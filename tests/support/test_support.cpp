@@ -16,14 +16,15 @@
 
 namespace afdtest {
 
-CapturedStdout::CapturedStdout() {
+CapturedStdout::CapturedStdout(int which) : fd_(which) {
   std::fflush(stdout);
+  std::fflush(stderr);
   char name[] = "/tmp/quarnel-stdout-XXXXXX";
   const int fd = mkstemp(name);
   if (fd < 0) throw std::runtime_error("mkstemp failed");
   path_ = name;
-  saved_fd_ = dup(1);
-  dup2(fd, 1);
+  saved_fd_ = dup(fd_);
+  dup2(fd, fd_);
   close(fd);
 }
 
@@ -32,7 +33,8 @@ CapturedStdout::~CapturedStdout() { text(); }
 std::string CapturedStdout::text() {
   if (!done_) {
     std::fflush(stdout);
-    dup2(saved_fd_, 1);
+    std::fflush(stderr);
+    dup2(saved_fd_, fd_);
     close(saved_fd_);
     std::ifstream in(path_, std::ios::binary);
     text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -9,11 +9,12 @@
 
 namespace afdtest {
 
-// Redirects the process's standard output (file descriptor 1) into a buffer
-// between construction and text().
+// Redirects the process's standard output (file descriptor 1), or another
+// descriptor (2: standard error), into a buffer between construction and
+// text().
 class CapturedStdout {
  public:
-  CapturedStdout();
+  explicit CapturedStdout(int fd = 1);
   ~CapturedStdout();
   CapturedStdout(const CapturedStdout&) = delete;
   CapturedStdout& operator=(const CapturedStdout&) = delete;
@@ -22,6 +23,7 @@ class CapturedStdout {
   std::string text();
 
  private:
+  int fd_;
   int saved_fd_ = -1;
   std::string path_;
   std::string text_;

@@ -46,6 +46,7 @@ int write_extracted_file(RunState& rs) {
 int run_extract(RunState& rs, const std::string& path, const NameTable& table) {
   uint8_t image[kHeaderImageSize];
   int result = open_first_input(rs, path, image);
+  bool refused = false;  // the output path, before anything was written
   if (result == kExitOk) {
     build_catalogue(rs, image, &table, ScanMode::kSelectByName);
     warn_damaged_inputs(rs);
@@ -53,19 +54,17 @@ int run_extract(RunState& rs, const std::string& path, const NameTable& table) {
       result = kExitNothingFound;
     } else {
       init_header(rs, std::time(nullptr));
-      if (rs.output.create(rs.output_path)) {
-        result = write_extracted_file(rs);
-      } else {
-        result = kExitCannotWrite;
-        explain_output_refused(rs.output_path, rs.output);
-      }
-      if (result == kExitNestingOverflow) {
-        explain("a name list of %s nests deeper than the %d levels extract follows; nothing written",
-                path.c_str(), kMaxDepth + 1);
-      }
+      refused = !rs.output.create(rs.output_path);
+      result = refused ? kExitCannotWrite : write_extracted_file(rs);
     }
   }
   result = end_command(rs, Command::kExtract, result);
+  // An input that failed to read has said so already.
+  if (result == kExitCannotWrite && refused) explain_output_refused(rs.output_path, rs.output);
+  if (result == kExitNestingOverflow) {
+    explain("a name list of %s nests deeper than the %d levels extract follows; nothing written",
+            path.c_str(), kMaxDepth + 1);
+  }
   rs.first_input.close();
   return result;
 }

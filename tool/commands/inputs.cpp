@@ -38,7 +38,8 @@ int open_first_input(RunState& rs, const std::string& path, uint8_t* image, std:
   }
   const HeaderTest headers = test_headers(rs.first_input, image);
   if (headers == HeaderTest::kPassed) return kExitOk;
-  explain_bad_headers(rs.first_input, image, headers);
+  // Headers that could not be read are end_command's to explain.
+  if (!rs.first_input.read_failed()) explain_bad_headers(rs.first_input, image, headers);
   return kExitBadHeader;
 }
 
@@ -52,14 +53,19 @@ int link_open_inputs(RunState& rs, uint8_t* base_image) {
   if (!base_ok || !source_ok) return kExitCannotOpen;
   const HeaderTest headers = test_headers(rs.first_input, base_image);
   if (headers == HeaderTest::kPassed) return kExitOk;
-  explain_bad_headers(rs.first_input, base_image, headers);
+  if (!rs.first_input.read_failed()) explain_bad_headers(rs.first_input, base_image, headers);
   return kExitBadHeader;
 }
 
 void warn_damaged_inputs(const RunState& rs) {
-  if (rs.first_input_damaged) warn_damaged_input(rs.first_input.path());
-  const bool same = rs.first_input_damaged && rs.first_input.path() == rs.second_input.path();
-  if (rs.second_input_damaged && !same) warn_damaged_input(rs.second_input.path());
+  // A walk that a failing read stopped says nothing of the file: the line
+  // about the failed read stands for it.
+  const bool first = rs.first_input_damaged && !rs.first_input.read_failed();
+  const bool second = rs.second_input_damaged && !rs.second_input.read_failed();
+  if (first) warn_damaged_input(rs.first_input.path());
+  if (second && !(first && rs.first_input.path() == rs.second_input.path())) {
+    warn_damaged_input(rs.second_input.path());
+  }
 }
 
 InputFailureRule input_failure_rule(Command command) {
@@ -90,8 +96,20 @@ int end_command(RunState& rs, Command command, int result) {
       if (report_failed_input(rs)) return kExitCannotOpen;
       return result == kExitOk ? commit_output(rs) : result;
     case InputFailureRule::kWithholdReport:
-      return failed_input(rs) != nullptr ? kExitCannotOpen : result;
+      if (failed_input(rs) == nullptr) return result;
+      explain("cannot read %s whole: a read error, or it changed while it was read",
+              failed_input(rs)->c_str());
+      return result == kExitOk ? kExitCannotOpen : result;
     case InputFailureRule::kShowWhatWasRead:
+      if (failed_input(rs) != nullptr && result == kExitBadHeader) {
+        explain("cannot read %s whole: a read error, or it changed while it was read",
+                failed_input(rs)->c_str());
+      } else if (failed_input(rs) != nullptr) {
+        explain(
+            "warning: cannot read %s whole (a read error, or it changed while it was read); "
+            "what is shown is what could be read",
+            failed_input(rs)->c_str());
+      }
       return result;
   }
   return result;

@@ -35,10 +35,12 @@ void warn_damaged_inputs(const RunState& rs);
 enum class InputFailureRule {
   // -C, -R: the output is dropped, `cannot read:"<path>"` printed, ExitCode 2.
   kDropOutput,
-  // -S: no report, whose figures would be wrong; ExitCode 2.
+  // -S: no report, whose figures would be wrong; ExitCode 2 (3 stays 3). A
+  // line on standard error says why.
   kWithholdReport,
   // -L, -J, -V, -P: their lines stand as they were printed, from the bytes
-  // that were read, and the ExitCode is theirs; nothing is written.
+  // that were read, and the ExitCode is theirs; nothing is written. A
+  // warning on standard error says that the input was not read whole.
   kShowWhatWasRead,
 };
 InputFailureRule input_failure_rule(Command command);

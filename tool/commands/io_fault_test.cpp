@@ -76,8 +76,11 @@ Bytes without_run_stamp(Bytes b) {
 struct RunResult {
   int code = -1;
   std::string out;
+  std::string err;
   std::vector<Call> calls;
 };
+
+long lines_of(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
 class IoFaultTest : public InScratchFolderTest {
  protected:
@@ -96,9 +99,11 @@ class IoFaultTest : public InScratchFolderTest {
     RunResult r;
     {
       afdtest::CapturedStdout out;
+      afdtest::CapturedStdout err(2);
       r.code = run(rs, static_cast<int>(argv.size()), argv.data());
       std::fflush(stdout);
       r.out = out.text();
+      r.err = err.text();
     }
     platform::g_call_hook = nullptr;
     r.calls = g_calls;
@@ -119,6 +124,7 @@ class IoFaultTest : public InScratchFolderTest {
 
     const RunResult clean = run_with_fault(args, 0);
     EXPECT_EQ(clean.code, kExitOk) << clean.out;
+    EXPECT_EQ(clean.err, "");
     const Bytes result = without_run_stamp(afdtest::read_file(dir.file(output)));
     expect_durable_order(clean.calls);
 
@@ -145,6 +151,14 @@ class IoFaultTest : public InScratchFolderTest {
             << r.out;
       }
       EXPECT_EQ(r.out.rfind(banner, 0), 0u);
+      // One line on standard error where standard output gives no reason:
+      // an input that could not be opened, an output refused before writing.
+      const bool unexplained = failing == Call::kOpenInput || failing == Call::kInputSize ||
+                               failing == Call::kCheckOutput || failing == Call::kCreateTemp;
+      EXPECT_EQ(lines_of(r.err), unexplained ? 1 : 0) << r.err;
+      if (unexplained) {
+        EXPECT_EQ(r.err.rfind("quarnel: cannot ", 0), 0u) << r.err;
+      }
       EXPECT_EQ(dir.entries(), before) << "a temporary or stray file was left";
       EXPECT_EQ(afdtest::read_file(dir.file("base.bgl")), base);
       EXPECT_EQ(afdtest::read_file(dir.file("source.bgl")), source);
@@ -205,7 +219,8 @@ TEST_F(IoFaultTest, ExtractLosesNothingWhicheverCallFails) {
   EXPECT_EQ(outcomes.count(kExitOk), 0u);
 }
 
-// A statistics run over an input that fails to read reports no figures.
+// A statistics run over an input that fails to read reports no figures, and
+// says why.
 TEST_F(IoFaultTest, StatisticsReportsNoFiguresOfAnUnreadableFile) {
   put("base.bgl", sweep_base());
   const RunResult clean = run_with_fault({"-S", "base.bgl"}, 0);
@@ -214,6 +229,25 @@ TEST_F(IoFaultTest, StatisticsReportsNoFiguresOfAnUnreadableFile) {
     const RunResult r = run_with_fault({"-S", "base.bgl"}, k);
     EXPECT_NE(r.code, kExitOk) << "call " << k;
     EXPECT_EQ(r.out.find("containers:"), std::string::npos) << r.out;
+    EXPECT_EQ(lines_of(r.err), 1) << r.err;
+    EXPECT_EQ(r.err.rfind("quarnel: cannot ", 0), 0u) << r.err;
+  }
+}
+
+// A listing shows what it could read, keeps its ExitCode, and says that the
+// input was not read whole.
+TEST_F(IoFaultTest, ListingSaysWhenItsInputCouldNotBeReadWhole) {
+  put("base.bgl", sweep_base());
+  const RunResult clean = run_with_fault({"-L", "base.bgl"}, 0);
+  ASSERT_EQ(clean.code, kExitOk);
+  ASSERT_EQ(clean.err, "");
+  for (std::size_t k = 1; k <= clean.calls.size(); ++k) {
+    const RunResult r = run_with_fault({"-L", "base.bgl"}, k);
+    const bool read = clean.calls[k - 1] == Call::kRead;
+    EXPECT_EQ(lines_of(r.err), 1) << r.err;
+    const bool warned = r.err.rfind("quarnel: warning: cannot read base.bgl whole", 0) == 0;
+    EXPECT_TRUE(r.err.rfind("quarnel: cannot ", 0) == 0 || (read && warned)) << r.err;
+    EXPECT_EQ(r.code, warned ? kExitOk : read ? kExitBadHeader : kExitCannotOpen) << r.err;
   }
 }
 

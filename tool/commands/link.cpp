@@ -119,6 +119,7 @@ int mark_source_airports(RunState& rs, InputFile& source, Origin origin) {
 int run_link(RunState& rs) {
   uint8_t base_image[kHeaderImageSize];
   int result = link_open_inputs(rs, base_image);
+  bool refused = false;  // the output path, before anything was written
   if (result == kExitOk) {
     const uint32_t trailer_offset = get_u32(base_image + kFhTrailerOffset);
     if (trailer_offset != 0) read_trailer(rs, rs.first_input, trailer_offset, rs.ai_airport_box);
@@ -127,19 +128,23 @@ int run_link(RunState& rs) {
     warn_damaged_inputs(rs);
     if (matches == 0) {
       result = kExitNoMatch;
-      explain(
-          "no airport of %s has the name of an airport in %s, so there is nothing to link; "
-          "\"quarnel -P %s %s\" shows them",
-          rs.second_input_path.c_str(), rs.first_input_path.c_str(), rs.first_input_path.c_str(),
-          rs.second_input_path.c_str());
     } else if (!rs.output.create(rs.output_path)) {
       result = kExitCannotWrite;
-      explain_output_refused(rs.output_path, rs.output);
+      refused = true;
     } else {
       result = write_linked_file(rs, base_image);
     }
   }
   result = end_command(rs, Command::kLink, result);
+  // An input that failed to read has said so already.
+  if (result == kExitNoMatch) {
+    explain(
+        "no airport of %s has the name of an airport in %s, so there is nothing to link; "
+        "\"quarnel -P %s %s\" shows them",
+        rs.second_input_path.c_str(), rs.first_input_path.c_str(), rs.first_input_path.c_str(),
+        rs.second_input_path.c_str());
+  }
+  if (result == kExitCannotWrite && refused) explain_output_refused(rs.output_path, rs.output);
   rs.first_input.close();
   rs.second_input.close();
   return result;

@@ -30,11 +30,10 @@ void print_report(const RunState& rs) {
 int run_statistics(RunState& rs, const std::string& path) {
   uint8_t image[kHeaderImageSize];
   int result = open_first_input(rs, path, image);
-  if (result == kExitOk) {
-    build_catalogue(rs, image, &rs.name_table, ScanMode::kSelectByName);
-    result = end_command(rs, Command::kStatistics, result);
-    if (result == kExitOk) print_report(rs);
-  }
+  if (result == kExitOk) build_catalogue(rs, image, &rs.name_table, ScanMode::kSelectByName);
+  // Headers that could not be read keep their ExitCode 3, and are explained.
+  result = end_command(rs, Command::kStatistics, result);
+  if (result == kExitOk) print_report(rs);
   rs.first_input.close();
   return result;
 }
