@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -244,6 +245,14 @@ TEST_F(FailureLinesTest, HelpAndVersionAnswerAsGnuToolsDo) {
     EXPECT_EQ(r.out, std::string(kBanner) + "unknown command\n") << other;
     EXPECT_EQ(r.err, "") << other;
     EXPECT_EQ(r.rc, 0) << other;
+  }
+  if (!clitest::under_runner()) {
+    // Started with no arguments from a terminal (`script` gives the run one),
+    // the usage goes there, after what standard output always held.
+    std::string screen;
+    const std::string exe = clitest::quoted(std::getenv("QUARNEL_EXE"));
+    afdtest::run_in(dir.path(), "script -qec " + clitest::quoted(exe) + " /dev/null", &screen);
+    EXPECT_EQ(clitest::without_cr(screen), kBanner + std::string("unknown command\n") + help.out);
   }
   EXPECT_EQ(dir.entries().size(), 11u) << "nothing written";
 }

@@ -1,0 +1,41 @@
+// The Windows-1252 form of a name typed in UTF-8, against the decoder that
+// the JSON listing uses.
+#include "format/text_forms.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quarnel {
+namespace {
+
+// The UTF-8 text that append_json_string makes of one byte, without quotes.
+std::string decoded(char byte) {
+  std::string json;
+  append_json_string(json, std::string_view(&byte, 1));
+  return json.substr(1, json.size() - 2);
+}
+
+TEST(TextFormsTest, EveryPrintableByteComesBackFromItsUtf8Form) {
+  int checked = 0;
+  for (int b = 0x20; b <= 0xFF; ++b) {
+    const std::string utf8 = decoded(static_cast<char>(b));
+    if (utf8.rfind("\\", 0) == 0) continue;  // an escaped control character or quote
+    std::string back;
+    ASSERT_TRUE(utf8_to_windows_1252(utf8, &back)) << b;
+    EXPECT_EQ(back, std::string(1, static_cast<char>(b))) << b;
+    ++checked;
+  }
+  EXPECT_GT(checked, 200);
+}
+
+TEST(TextFormsTest, TextTheCodePageLacksHasNoForm) {
+  std::string out;
+  EXPECT_TRUE(utf8_to_windows_1252("STUTTG\xC3\x84RT \xE2\x82\xAC", &out));
+  EXPECT_EQ(out, "STUTTG\xC4RT \x80");
+  EXPECT_FALSE(utf8_to_windows_1252("\xE6\x9D\xB1\xE4\xBA\xAC", &out));  // 東京
+  EXPECT_FALSE(utf8_to_windows_1252("\xC4RT", &out));                     // not UTF-8
+}
+
+}  // namespace
+}  // namespace quarnel
