@@ -1,6 +1,6 @@
 # End-to-end runs of QuarnelHelper.exe under Wine, driven through its real
 # windows with xdotool. Sourced by scripts/test-windows after lib.sh; needs
-# BUILD_X64, ARTIFACTS, PROBE_EXE, a running wine session, and optionally
+# BUILD_DIR (the build under test), ARTIFACTS, PROBE_EXE, a running wine session, and optionally
 # NATIVE_QUARNEL and SAMPLES for the comparison of the written file.
 
 HELPER_TITLE="QuarnelHelper V1.5"
@@ -63,8 +63,8 @@ answer_box() {
 prepare_drive() {
   TOOL_DIR="$DRIVE_C/Quarnel Tools"
   mkdir -p "$TOOL_DIR" "$DRIVE_C/scenery/mine" "$DRIVE_C/afd" "$DRIVE_C/out" "$DRIVE_C/lonely"
-  cp "$BUILD_X64/frontend/QuarnelHelper.exe" "$BUILD_X64/tool/quarnel.exe" "$TOOL_DIR/"
-  cp "$BUILD_X64/frontend/QuarnelHelper.exe" "$DRIVE_C/lonely/"
+  cp "$BUILD_DIR/frontend/QuarnelHelper.exe" "$BUILD_DIR/tool/quarnel.exe" "$TOOL_DIR/"
+  cp "$BUILD_DIR/frontend/QuarnelHelper.exe" "$DRIVE_C/lonely/"
   cp "$SAMPLES/source.bgl" "$DRIVE_C/scenery/mine/source.bgl"
   cp "$SAMPLES/base.bgl" "$DRIVE_C/afd/base.bgl"
   echo "any file shows the picker its folder" >"$DRIVE_C/out/pick-me.txt"
@@ -317,7 +317,7 @@ notice_icon_style() { probe texts Information | awk -F'\t' '$2 == "1088" { print
 tool_notice() {
   echo "quarnel.exe: started without arguments"
   local out="$SESSION_DIR/notice.out"
-  ("$WINE" "$BUILD_X64/tool/quarnel.exe" >"$out" 2>/dev/null; echo $? >"$out.rc") &
+  ("$WINE" "$BUILD_DIR/tool/quarnel.exe" >"$out" 2>/dev/null; echo $? >"$out.rc") &
   local pid=$!
   if wait_window Information 40; then
     expect_soon "notice text" \

@@ -1,8 +1,15 @@
 # Helpers of the Wine tests, sourced by scripts/test-windows: a private X
 # display and Wine prefix, windows found by title and driven by control id,
-# and the pass/fail bookkeeping.
+# and the pass/fail bookkeeping. SUITE_BUILD, when set, names the build under
+# test (x64, x86) in every check's line and screenshot.
 
-WINE=/usr/lib/wine/wine64
+# One 64-bit prefix runs both builds. scripts/test-windows points WINE at the
+# 32-bit loader (package wine32:i386) for the 32-bit build: the 64-bit one would
+# run such a program as a child of its own start.exe, so that a signal and the
+# run's end would reach that wrapper rather than the program under test.
+WINE64=/usr/lib/wine/wine64
+WINE32=/usr/lib/wine/wine
+WINE=$WINE64
 WINESERVER=/usr/lib/wine/wineserver
 
 tests_run=0
@@ -11,22 +18,25 @@ tests_failed=0
 tests_skipped=0
 failed_names=()
 
+# The check's name with the build under test in front.
+named() { echo "${SUITE_BUILD:+[$SUITE_BUILD] }$1"; }
+
 pass() {
   tests_run=$((tests_run + 1))
   tests_passed=$((tests_passed + 1))
-  echo "  ok    $1"
+  echo "  ok    $(named "$1")"
 }
 
 fail() {
   tests_run=$((tests_run + 1))
   tests_failed=$((tests_failed + 1))
-  failed_names+=("$1")
-  echo "  FAIL  $1${2:+ -- $2}"
+  failed_names+=("$(named "$1")")
+  echo "  FAIL  $(named "$1")${2:+ -- $2}"
 }
 
 skip() {
   tests_skipped=$((tests_skipped + 1))
-  echo "  skip  $1 -- $2"
+  echo "  skip  $(named "$1") -- $2"
 }
 
 # expect_eq NAME ACTUAL EXPECTED
@@ -86,6 +96,20 @@ wait_for() {
   done
 }
 
+# wine_said WHAT FILE: Wine's own complaints in a run's standard error (a page
+# fault inside one of its DLLs, a program it could not start, which ends with
+# status 1 like the tool's "not enough memory for the work buffers") are Wine's, not
+# the program's: shown under the check and counted in WINE_COMPLAINTS.
+WINE_COMPLAINTS=0
+wine_said() {
+  local lines
+  lines=$(tr -d '\r' <"$2" 2>/dev/null | grep -E '^wine:' | head -n 3)
+  [ -n "$lines" ] || return 0
+  WINE_COMPLAINTS=$((WINE_COMPLAINTS + 1))
+  echo "    Wine itself said during the $1 (not the program under test):"
+  echo "$lines" | sed 's/^/      /'
+}
+
 # ---- session: X display and Wine prefix of this run only ----
 
 # xvfb_up N: true once our Xvfb serves display N; false when it has ended
@@ -119,10 +143,10 @@ wine_session_start() {
   export WINEDEBUG=-all
   # No Mono or Gecko: their installers would ask questions nobody answers.
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  "$WINE" wineboot -i >/dev/null 2>&1
+  "$WINE64" wineboot -i >/dev/null 2>&1
   # Unmanaged windows: Wine draws the captions itself, so the screenshots show
   # them although no window manager runs on this display.
-  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   DRIVE_C="$WINEPREFIX/drive_c"
 }
 
@@ -190,8 +214,9 @@ type_into() {
   xdotool type --delay 25 "$3"
 }
 
-# shot NAME: screenshot of the whole display into the artifacts folder.
-shot() { import -window root "$ARTIFACTS/$1.png" 2>/dev/null || true; }
+# shot NAME: screenshot of the whole display into the artifacts folder, named
+# after the build under test (x64-01-dialog.png beside x86-01-dialog.png).
+shot() { import -window root "$ARTIFACTS/${SUITE_BUILD:+$SUITE_BUILD-}$1.png" 2>/dev/null || true; }
 
 # wait_pid PID [SECONDS]: true when the process has ended in time.
 wait_pid() {

@@ -28,6 +28,13 @@ void log_bounds0(CoverageBox& box, int32_t latitude, int32_t longitude);
 int log_bounds(CoverageBox& box, const uint8_t* record, std::size_t len);
 
 void store_box(uint8_t* dst, const CoverageBox& box);
+
+// The cosine of the box widening, built from IEEE double additions and
+// multiplications only, so that every build of the tool (whatever its runtime's
+// cos, whatever its processor's fcos) gets the same bits. Error below one unit
+// in the last place for |radians| up to 2^20 * pi/2, far beyond the 169 that a
+// 32-bit mean latitude reaches; larger or non-finite arguments give NaN.
+double portable_cos(double radians);
 CoverageBox load_box(const uint8_t* src);
 
 }  // namespace quarnel

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
+
 #include "afd_builder.h"
 
 namespace quarnel {
@@ -60,6 +64,62 @@ TEST(CoverageTest, BoxBytesRoundTrip) {
   EXPECT_EQ(load_box(bytes), box);
   EXPECT_EQ(bytes[12], 0x00);
   EXPECT_EQ(bytes[15], 0x80);
+}
+
+// Distance in units of the last place between two finite doubles.
+int64_t ulps_apart(double a, double b) {
+  int64_t x;
+  int64_t y;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  if (x < 0) x = INT64_MIN - x;
+  if (y < 0) y = INT64_MIN - y;
+  return x > y ? x - y : y - x;
+}
+
+TEST(PortableCosTest, ExactWhereTheCosineIsExact) {
+  EXPECT_EQ(portable_cos(0.0), 1.0);
+  EXPECT_EQ(portable_cos(-0.0), 1.0);
+  EXPECT_EQ(portable_cos(1e-300), 1.0);
+}
+
+// Against the C library's cosine (correctly rounded on this platform), over the
+// angles a 32-bit mean latitude gives, every 997th of them, and around every
+// multiple of pi/2 in that range, where the reduction cancels most bits.
+TEST(PortableCosTest, WithinOneUnitInTheLastPlaceOverTheReachableAngles) {
+  int64_t worst = 0;
+  std::size_t checked = 0;
+  const auto check = [&](double angle) {
+    const double got = portable_cos(angle);
+    const int64_t apart = ulps_apart(got, std::cos(angle));
+    EXPECT_LE(apart, 1) << "angle " << angle;
+    EXPECT_EQ(portable_cos(-angle), got) << "angle " << angle;
+    if (apart > worst) worst = apart;
+    ++checked;
+  };
+  for (int64_t mean = -(int64_t{1} << 30); mean < (int64_t{1} << 30); mean += 997) {
+    // The widening's angle of a mean latitude.
+    const double degrees = (static_cast<double>(mean) * 90.0) / 10001750.0;
+    check(std::fabs(degrees) * 3.141592653589793 * (1.0 / 180.0));
+  }
+  for (int n = 1; n <= 108; ++n) {
+    double near = n * 1.5707963267948966;
+    for (int step = 0; step < 64; ++step) {
+      check(near);
+      near = std::nextafter(near, 0.0);
+    }
+  }
+  EXPECT_GT(checked, std::size_t{2000000});
+  EXPECT_LE(worst, 1);
+}
+
+TEST(PortableCosTest, NotANumberOutsideItsRange) {
+  for (double x : {1647100.0, -1e300, std::numeric_limits<double>::infinity(),
+                   std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_TRUE(std::isnan(portable_cos(x))) << x;
+  }
+  EXPECT_FALSE(std::isnan(portable_cos(1647099.0)));
+  EXPECT_LE(ulps_apart(portable_cos(1647099.0), std::cos(1647099.0)), 1);
 }
 
 }  // namespace

@@ -226,9 +226,17 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
     return nullptr;
   }
   install_cleanup_handlers();
+  // A signal between the file's creation and its arming would leave it
+  // behind: it waits until the handler knows the file.
+  sigset_t blocked;
+  sigset_t before;
+  sigemptyset(&blocked);
+  for (const int sig : kCleanupSignals) sigaddset(&blocked, sig);
+  sigprocmask(SIG_BLOCK, &blocked, &before);
   const int fd = mkstemp(name.data());
+  if (fd >= 0) arm_cleanup(name.data());
+  sigprocmask(SIG_SETMASK, &before, nullptr);
   if (fd < 0) return nullptr;
-  arm_cleanup(name.data());
   std::FILE* f = fdopen(fd, "w+b");
   if (f == nullptr) {
     const int error = errno;

@@ -21,8 +21,22 @@ namespace {
 // while the run goes on, so the path lives in a fixed buffer behind a flag.
 char g_pending_temp[MAX_PATH];
 volatile LONG g_pending_armed = 0;
+// Held from before a temporary file exists until it is armed, and around its
+// rename: the handler waits for it, so it never meets a file that exists but
+// is not armed yet.
+SRWLOCK g_pending_lock = SRWLOCK_INIT;
+
+class PendingLock {
+ public:
+  PendingLock() { AcquireSRWLockExclusive(&g_pending_lock); }
+  ~PendingLock() { ReleaseSRWLockExclusive(&g_pending_lock); }
+  PendingLock(const PendingLock&) = delete;
+  PendingLock& operator=(const PendingLock&) = delete;
+};
 
 BOOL WINAPI remove_pending_temp(DWORD /*event*/) {
+  // Never released: the process ends below.
+  AcquireSRWLockExclusive(&g_pending_lock);
   // The run's own handle shares deletion, so the file goes when the process
   // ends, which it does here with the status Windows gives a run stopped by
   // Ctrl+C: the default handling would end it too, but Wine's with status 0,
@@ -32,9 +46,14 @@ BOOL WINAPI remove_pending_temp(DWORD /*event*/) {
   return TRUE;
 }
 
-void arm_cleanup(const char* temp_path) {
+// Before the first temporary file exists: until then Ctrl+C has nothing to
+// remove, and the default handling would end the run with status 0 under Wine.
+void install_handler() {
   static bool installed = false;
   if (!installed) installed = SetConsoleCtrlHandler(remove_pending_temp, TRUE) != 0;
+}
+
+void arm_cleanup(const char* temp_path) {
   InterlockedExchange(&g_pending_armed, 0);
   const std::size_t n = std::strlen(temp_path);
   if (n >= sizeof g_pending_temp) return;
@@ -204,12 +223,15 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
     errno = EIO;
     return nullptr;
   }
+  install_handler();
+  const PendingLock lock;
   char name[MAX_PATH];
   // GetTempFileNameA creates the file, so the name cannot be taken by another run.
   if (GetTempFileNameA(folder_of(final_path).c_str(), "qrn", 0, name) == 0) {
     set_errno_from_last_error();
     return nullptr;
   }
+  arm_cleanup(name);
   // Opened to share deletion, so that the control handler can remove it
   // while the run still writes.
   const HANDLE h =
@@ -218,6 +240,7 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   if (h == INVALID_HANDLE_VALUE) {
     set_errno_from_last_error();
     DeleteFileA(name);
+    disarm_cleanup();
     return nullptr;
   }
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
@@ -229,9 +252,9 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
       CloseHandle(h);
     }
     DeleteFileA(name);
+    disarm_cleanup();
     return nullptr;
   }
-  arm_cleanup(name);
   *temp_path = name;
   return f;
 }
@@ -252,7 +275,9 @@ void adopt_final_permissions(const std::string&, const std::string&) {
 
 bool replace_file(const std::string& temp_path, const std::string& final_path) {
   if (injected_failure(Call::kRename)) return false;
-  // Write-through: the call returns once the move is on the disk.
+  // Write-through: the call returns once the move is on the disk. A Ctrl+C
+  // meanwhile waits, then finds the temporary file either still armed or gone.
+  const PendingLock lock;
   const bool moved = MoveFileExA(temp_path.c_str(), final_path.c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   if (moved) disarm_cleanup();

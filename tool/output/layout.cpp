@@ -22,7 +22,7 @@ CoverageBox widen_box(const CoverageBox& box, int32_t margin) {
   const int32_t mean = wrap_add(box.lat_max, box.lat_min) / 2;
   const double degrees = (mean * 90.0) / (static_cast<double>(kLatitudeLimit) / 128.0);
   const double angle = std::fabs(degrees) * 3.141592653589793 * (1.0 / 180.0);
-  double factor = std::cos(angle);
+  double factor = portable_cos(angle);
   if (!(factor >= 0.1)) factor = 0.1;
   const auto lon_margin = static_cast<int32_t>(margin / factor);
   CoverageBox out;

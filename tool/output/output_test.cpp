@@ -1,4 +1,5 @@
 // Tests of the writer: bounds arithmetic, file ids, headers, records and trailer.
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <utility>
@@ -39,12 +40,34 @@ TEST(WidenBoxTest, MarginArithmetic) {
        {INT32_MAX - 10, INT32_MIN + 10, 0, 0},
        5000,
        {1280224000, -1280224000, 5000, -5000}},
+      {"an AI box at -90.00002 degrees: 5000 / 0.1 is 50 000 in double",
+       {-10001752, -10001752, 18000000, 18000000},
+       5000,
+       {-9996752, -10006752, 18050000, 17950000}},
+      {"raw latitudes far beyond the pole: the mean wraps, its cosine is below 0.1",
+       {2000000000, 2000000000, 0, 0},
+       5000,
+       {1280224000, 1999995000, 50000, -50000}},
       {"longitudes wrap",
        {0, 0, INT32_MAX - 1000, INT32_MIN + 1000},
        5000,
        {5000, -5000, INT32_MIN + 3999, INT32_MAX - 3999}},
   };
   for (const WidenCase& c : cases) EXPECT_EQ(widen_box(c.box, c.margin), c.expected) << c.what;
+}
+
+// The longitude margin follows the double arithmetic with the C library's
+// cosine, which the native build used before it had a cosine of its own: the
+// same bytes as before, on a spread of the whole range of mean latitudes.
+TEST(WidenBoxTest, LongitudeMarginAsWithTheLibraryCosine) {
+  for (int64_t mean = -(int64_t{1} << 30); mean < (int64_t{1} << 30); mean += 10007) {
+    const auto lat = static_cast<int32_t>(mean);
+    const double degrees = (lat * 90.0) / 10001750.0;
+    double factor = std::cos(std::fabs(degrees) * 3.141592653589793 * (1.0 / 180.0));
+    if (!(factor >= 0.1)) factor = 0.1;
+    const auto expected = static_cast<int32_t>(5000 / factor);
+    ASSERT_EQ(widen_box({lat, lat, 0, 0}, 5000).lon_max, expected) << "mean " << mean;
+  }
 }
 
 TEST(FileIdGeneratorTest, DrawsBits16To30OfEachState) {
