@@ -54,6 +54,8 @@ Command parse_command(int argc, const char* const* argv) {
       return Command::kCheck;
     case 'P':
       return Command::kPreview;
+    case 'B':
+      return Command::kBuild;
     default:
       return Command::kNone;
   }
@@ -102,6 +104,12 @@ int run(RunState& rs, int argc, const char* const* argv) {
         rs.first_input_path = argv[2];
         rs.second_input_path = argv[3];
         result = run_preview(rs);
+      }
+      break;
+    case Command::kBuild:
+      if (argc >= 3) {
+        rs.output_path = argc >= 4 ? argv[3] : kDefaultOutput;
+        result = run_build(rs, argv[2]);
       }
       break;
     case Command::kNone:

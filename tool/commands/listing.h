@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/positions.h"
 #include "scan/run_state.h"
 #include "scan/scan_observer.h"
 
@@ -42,9 +43,6 @@ struct EntryView {
 
 // The facility of a Container's first `len` bytes at `offset`.
 FacilityView view_facility(uint64_t offset, const uint8_t* record, std::size_t len);
-
-double latitude_degrees(int32_t raw);
-double longitude_degrees(int32_t raw);
 
 class ListingSink : public ScanObserver {
  public:

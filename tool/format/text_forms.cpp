@@ -1,8 +1,10 @@
 // Console and JSON forms of names.
 #include "format/text_forms.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 namespace quarnel {
 
@@ -143,6 +145,31 @@ void append_json_path(std::string& out, std::string_view bytes) {
     i += n;
   }
   out += '"';
+}
+
+bool windows_1252_from_utf8(std::string_view utf8, std::string* out, uint32_t* bad) {
+  out->clear();
+  out->reserve(utf8.size());
+  uint32_t cp = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t n = utf8_sequence(utf8, i, &cp);
+    if (n == 0 || cp == 0) {
+      *bad = n == 0 ? static_cast<uint8_t>(utf8[i]) : 0;
+      return false;
+    }
+    i += n;
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      *out += static_cast<char>(cp);
+      continue;
+    }
+    const auto* high = std::find(std::begin(kHighControls), std::end(kHighControls), cp);
+    if (high == std::end(kHighControls)) {
+      *bad = cp;
+      return false;
+    }
+    *out += static_cast<char>(0x80 + (high - std::begin(kHighControls)));
+  }
+  return true;
 }
 
 }  // namespace quarnel

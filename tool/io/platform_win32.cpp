@@ -196,6 +196,36 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   return f;
 }
 
+std::FILE* binary_standard_input() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  return stdin;
+}
+
+std::FILE* create_scratch_beside(const std::string& final_path) {
+  if (injected_failure(Call::kCreateTemp)) return nullptr;
+  char name[MAX_PATH];
+  if (GetTempFileNameA(folder_of(final_path).c_str(), "qrs", 0, name) == 0) return nullptr;
+  // Deleted by Windows when its last handle closes, also when the process is
+  // stopped.
+  const HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                               TRUNCATE_EXISTING,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DeleteFileA(name);
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
+  std::FILE* f = fd >= 0 ? _fdopen(fd, "w+b") : nullptr;
+  if (f == nullptr) {
+    if (fd >= 0) {
+      _close(fd);
+    } else {
+      CloseHandle(h);
+    }
+  }
+  return f;
+}
+
 bool sync(std::FILE* f) {
   if (injected_failure(Call::kSyncFile)) return false;
   return FlushFileBuffers(handle_of(f)) != 0;
