@@ -3,10 +3,13 @@
 // Findings that harm no command are notes and leave the ExitCode alone.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
+#include "commands/findings.h"
 #include "commands/inputs.h"
 #include "commands/listing.h"
 #include "format/coverage.h"
@@ -45,10 +48,7 @@ struct Span {
 
 class Checker : public ListingSink {
  public:
-  explicit Checker(RunState& rs) : rs_(rs) {}
-
-  int problems() const { return problems_; }
-  int notes() const { return notes_; }
+  Checker(RunState& rs, FindingSink& findings) : rs_(rs), findings_(findings) {}
 
   void begin(const uint8_t* image) override {
     image_ = image;
@@ -137,9 +137,7 @@ class Checker : public ListingSink {
   void line(bool is_problem, uint64_t at, const char* format, va_list args) {
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
-    std::printf("0x%06llX: %s%s\n", static_cast<unsigned long long>(at),
-                is_problem ? "" : "note: ", text);
-    (is_problem ? problems_ : notes_)++;
+    findings_.finding({at, is_problem, text});
   }
 #if defined(__GNUC__)
   __attribute__((format(printf, 3, 4)))
@@ -323,6 +321,7 @@ class Checker : public ListingSink {
   }
 
   RunState& rs_;
+  FindingSink& findings_;
   const uint8_t* image_ = nullptr;
   uint32_t trailer_ = 0;
   ListView list_;
@@ -330,18 +329,46 @@ class Checker : public ListingSink {
   Span objects_;
   Span chain_;
   bool catalogue_full_ = false;
-  int problems_ = 0;
-  int notes_ = 0;
+};
+
+// -V's lines, one for each finding.
+class PrintedFindings : public FindingSink {
+ public:
+  void finding(const Finding& f) override {
+    std::printf("0x%06llX: %s%s\n", static_cast<unsigned long long>(f.offset),
+                f.problem ? "" : "note: ", f.text.c_str());
+    (f.problem ? problems : notes)++;
+  }
+  int problems = 0;
+  int notes = 0;
+};
+
+struct FileCheckParts {
+  Checker checker;
+  std::unique_ptr<ListingSink> layout;
+};
+
+// The check proper, then the notes on a layout that a build would change.
+class FileCheck : private FileCheckParts, public ListingTee {
+ public:
+  FileCheck(RunState& rs, FindingSink& findings)
+      : FileCheckParts{Checker(rs, findings), make_layout_check(rs, findings)},
+        ListingTee(checker, *layout) {}
 };
 
 }  // namespace
 
+std::unique_ptr<ListingSink> make_file_check(RunState& rs, FindingSink& findings) {
+  return std::make_unique<FileCheck>(rs, findings);
+}
+
 int run_check(RunState& rs, const std::string& path) {
-  Checker checker(rs);
-  int result = walk_listing(rs, path, checker, stdout);
+  PrintedFindings printed;
+  FileCheck check(rs, printed);
+  int result = walk_listing(rs, path, check, stdout);
   if (result == kExitOk) {
-    const int problems = checker.problems();
-    const int notes = checker.notes();
+    const int problems = printed.problems;
+    const int notes = printed.notes;
     char tail[40] = "";
     if (notes > 0) std::snprintf(tail, sizeof tail, ", %d note%s", notes, notes == 1 ? "" : "s");
     if (problems == 0) {
