@@ -292,12 +292,15 @@ bool assemble_facility(const FacilitySpec& spec, AssembledFacility* out, Fault* 
   }
   Record record(w, reserved, std::move(subs), end);
   if (spec.sub_records.said()) {
-    View v = view_of(record.bytes(), w.subtype);
-    if (!name_matches(v, spec)) patch_name(record, spec, w);
-    v = view_of(record.bytes(), w.subtype);
-    if (!position_matches(v, w)) patch_position(record, w);
-    v = view_of(record.bytes(), w.subtype);
-    if (spec.ai.said() && airport && v.ai != spec.ai.value) patch_ai(record, spec.ai.value);
+    // Each view looks into the bytes of the moment, kept until the next patch.
+    Bytes now = record.bytes();
+    if (!name_matches(view_of(now, w.subtype), spec)) patch_name(record, spec, w);
+    now = record.bytes();
+    if (!position_matches(view_of(now, w.subtype), w)) patch_position(record, w);
+    now = record.bytes();
+    if (spec.ai.said() && airport && view_of(now, w.subtype).ai != spec.ai.value) {
+      patch_ai(record, spec.ai.value);
+    }
   }
   out->record = record.bytes();
   out->subtype = w.subtype;
