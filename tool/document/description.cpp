@@ -751,16 +751,12 @@ class Handler {
       case kLat:
       case kLon: {
         Stated<double>& field = k == kLat ? f.lat : f.lon;
-        const double limit = k == kLat ? 90.0 : 180.0;
         if (null) {
           field.given = Given::kNull;
           return true;
         }
         double degrees = 0;
-        if (!v.number(&degrees) || degrees < -limit || degrees > limit) {
-          return fail_here(k == kLat ? "must be a number of degrees from -90 to 90, or null"
-                                     : "must be a number of degrees from -180 to 180, or null");
-        }
+        if (!v.number(&degrees)) return fail_here("must be a number of degrees, or null");
         field = {Given::kValue, degrees};
         return true;
       }

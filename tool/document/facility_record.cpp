@@ -163,6 +163,13 @@ bool resolve_axis(const Stated<double>& degrees, const Stated<int32_t>& raw, boo
       }
     }
   } else if (degrees.has()) {
+    // Degrees alone must name a place on the earth; raw values are written
+    // as given, since a damaged file's document holds any.
+    const double limit = latitude ? 90.0 : 180.0;
+    if (degrees.value < -limit || degrees.value > limit) {
+      return fail(fault, latitude ? ".lat" : ".lon",
+                  latitude ? "must be from -90 to 90 degrees" : "must be from -180 to 180 degrees");
+    }
     *value = latitude ? latitude_raw(degrees.value) : longitude_raw(degrees.value);
     *state = 1;
   }
