@@ -153,9 +153,12 @@ bool FileBuilder::entry(const EntrySpec& spec, std::size_t, std::size_t, Fault* 
   Bytes rec(kNeName);
   put_u32(rec.data() + kRecType, kTypeNameEntry);
   put_i32(rec.data() + kNeNameKind, spec.level);
-  rec.insert(rec.end(), spec.name.begin(), spec.name.end());
-  rec.push_back(0);
-  rec.insert(rec.end(), spec.tail.begin(), spec.tail.end());
+  rec.resize(kNeName + spec.name.size() + 1 + spec.tail.size());
+  std::memcpy(rec.data() + kNeName, spec.name.data(), spec.name.size());
+  rec[kNeName + spec.name.size()] = 0;
+  if (!spec.tail.empty()) {
+    std::memcpy(rec.data() + kNeName + spec.name.size() + 1, spec.tail.data(), spec.tail.size());
+  }
   if (rec.size() - kRecordHeadSize > static_cast<std::size_t>(INT32_MAX)) {
     *fault = {".tail", "the record would pass the 2 GiB that its size field can count"};
     return false;

@@ -19,16 +19,59 @@ namespace quarnel {
 namespace {
 
 // The input in blocks, so the parser's per-character reads cost a compare and
-// an increment, not a library call.
+// an increment, not a library call. The parser keeps every character of the
+// token it is reading, whitespace before it included, so a run of whitespace
+// outside strings reaches it as its first character alone: a document padded
+// with gigabytes of blanks is read in constant memory. Lines and columns are
+// counted here, on the input as it is.
 class ChunkInput {
  public:
   explicit ChunkInput(std::FILE* file) : file_(file), buffer_(std::size_t{1} << 16) {}
-  bool more() { return p_ != end_ || refill(); }
+  bool more() {
+    if (p_ != end_ || refill()) return true;
+    mark();
+    return false;
+  }
   char get() const { return *p_; }
-  void advance() { ++p_; }
+  void advance() {
+    const char c = *p_;
+    mark();
+    step();
+    if (in_string_) {
+      if (escaped_) {
+        escaped_ = false;
+      } else if (c == '\\') {
+        escaped_ = true;
+      } else if (c == '"') {
+        in_string_ = false;
+      }
+    } else if (c == '"') {
+      in_string_ = true;
+    } else if (is_space(c)) {
+      while ((p_ != end_ || refill()) && is_space(*p_)) step();
+    }
+  }
   bool failed() const { return failed_; }
+  // Where the parser's last character was: "line L, column C".
+  std::string place() const {
+    return "line " + std::to_string(mark_line_) + ", column " + std::to_string(mark_column_);
+  }
 
  private:
+  static bool is_space(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+  void step() {
+    if (*p_ == '\n') {
+      ++line_;
+      line_start_ = offset_ + 1;
+    }
+    ++p_;
+    ++offset_;
+  }
+  // Marks the character at the reading position, or the end of the input.
+  void mark() {
+    mark_line_ = line_ + 1;
+    mark_column_ = offset_ - line_start_ + 1;
+  }
   bool refill() {
     if (done_) return false;
     const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
@@ -48,6 +91,13 @@ class ChunkInput {
   const char* end_ = nullptr;
   bool done_ = false;
   bool failed_ = false;
+  bool in_string_ = false;
+  bool escaped_ = false;
+  uint64_t offset_ = 0;
+  uint64_t line_ = 0;
+  uint64_t line_start_ = 0;
+  uint64_t mark_line_ = 1;
+  uint64_t mark_column_ = 0;
 };
 
 class ChunkIterator {
@@ -269,7 +319,7 @@ class Handler {
  public:
   using json = nlohmann::json;
 
-  explicit Handler(DescriptionSink& sink) : sink_(sink) {}
+  Handler(DescriptionSink& sink, const ChunkInput& input) : sink_(sink), input_(input) {}
 
   bool failed() const { return !what_.empty(); }
   std::string message() const { return place_ + ": " + what_; }
@@ -329,17 +379,19 @@ class Handler {
     return false;
   }
   bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex) {
-    // The library says " at line L, column C: WHAT"; the reader's own words
-    // name the place the same way.
+    // The library says " at line L, column C: WHAT" of the input it saw,
+    // whose runs of blanks were cut short: the place is counted here instead.
     const std::string_view text = ex.what();
     const std::size_t at = text.find(" at line ");
     const std::size_t colon = at == std::string_view::npos ? at : text.find(": ", at);
     if (colon != std::string_view::npos) {
-      place_ = std::string(text.substr(at + 4, colon - at - 4));
+      place_ = input_.place();
       what_ = shown_text(text.substr(colon + 2, 200));
     } else {
-      place_ = "top level";
-      what_ = shown_text(text.substr(0, 200));
+      // A number too large for any reading fails at its own place.
+      begin_value();
+      place_ = path(true);
+      what_ = ex.id == 406 ? "a number too large to read" : shown_text(text.substr(0, 200));
     }
     return false;
   }
@@ -869,6 +921,7 @@ class Handler {
   }
 
   DescriptionSink& sink_;
+  const ChunkInput& input_;
   std::vector<Frame> frames_;
   std::string place_;
   std::string what_;
@@ -887,7 +940,7 @@ class Handler {
 
 ReadOutcome read_description(std::FILE* in, DescriptionSink& sink, std::string* message) {
   ChunkInput input(in);
-  Handler handler(sink);
+  Handler handler(sink, input);
   const bool ok = nlohmann::json::sax_parse(ChunkIterator(&input), ChunkIterator(), &handler,
                                             nlohmann::json::input_format_t::json, true, false);
   if (input.failed()) return ReadOutcome::kUnreadable;

@@ -22,11 +22,20 @@ namespace {
 constexpr std::size_t kSeenRecord = kRecordHeadSize + kScanPayloadLimit;
 constexpr uint8_t kAiPayload[] = {1, 0, 0, 0};
 
+// Appends `bytes` by size and copy: g++ 12 at -O3 takes an insert behind a
+// few fixed bytes for a write past them.
+void append(Bytes& out, const uint8_t* bytes, std::size_t n) {
+  const std::size_t at = out.size();
+  out.resize(at + n);
+  if (n > 0) std::memcpy(out.data() + at, bytes, n);
+}
+void append(Bytes& out, const Bytes& bytes) { append(out, bytes.data(), bytes.size()); }
+
 Bytes sub_record(uint32_t type, const Bytes& payload) {
   Bytes b(kSubHeadSize);
   put_u32(b.data(), type);
   put_u32(b.data() + 4, static_cast<uint32_t>(payload.size()));
-  b.insert(b.end(), payload.begin(), payload.end());
+  append(b, payload);
   return b;
 }
 
@@ -44,9 +53,9 @@ Bytes with_name(Bytes old, std::size_t at, const std::string& name) {
   const auto nul = std::find(old.begin() + static_cast<std::ptrdiff_t>(at), old.end(), 0);
   Bytes tail = nul == old.end() ? Bytes{} : Bytes(nul + 1, old.end());
   old.resize(at);
-  old.insert(old.end(), name.begin(), name.end());
+  append(old, reinterpret_cast<const uint8_t*>(name.data()), name.size());
   old.push_back(0);
-  old.insert(old.end(), tail.begin(), tail.end());
+  append(old, tail);
   return old;
 }
 
@@ -70,9 +79,9 @@ class Record {
     Bytes rec(kRecordHeadSize + 4);
     put_u32(rec.data() + kRecType, kTypeContainer);
     put_i32(rec.data() + kContSubtype, wanted_.subtype);
-    rec.insert(rec.end(), reserved_.begin(), reserved_.end());
-    for (const Bytes& s : subs_) rec.insert(rec.end(), s.begin(), s.end());
-    rec.insert(rec.end(), end_.begin(), end_.end());
+    append(rec, reserved_);
+    for (const Bytes& s : subs_) append(rec, s);
+    append(rec, end_);
     put_i32(rec.data() + kRecSize, static_cast<int32_t>(rec.size() - kRecordHeadSize));
     return rec;
   }
