@@ -270,7 +270,8 @@ struct Scalar {
       *out = integer;
       return true;
     }
-    if (type == kUint && hi >= 0 && unsigned_integer <= static_cast<uint64_t>(hi)) {
+    if (type == kUint && hi >= 0 && unsigned_integer <= static_cast<uint64_t>(hi) &&
+        static_cast<int64_t>(unsigned_integer) >= lo) {
       *out = static_cast<int64_t>(unsigned_integer);
       return true;
     }
