@@ -163,6 +163,9 @@ TEST_F(BuildCliTest, ExitCodesOfTheBuild) {
 }
 
 TEST_F(BuildCliTest, AnOutputThatIsALinkStaysOne) {
+  const char* runner = std::getenv("QUARNEL_RUNNER");
+  if (runner != nullptr && *runner != '\0')
+    GTEST_SKIP() << "a POSIX link; Windows links have tests of their own";
   put("doc.json", R"({"facilities": []})");
   put("real.bgl", "EARLIER");
   ASSERT_EQ(symlink("real.bgl", dir.file("link.bgl").c_str()), 0);
