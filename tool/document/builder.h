@@ -92,7 +92,6 @@ class FileBuilder : public DescriptionSink {
   uint64_t object_bytes_ = 0;
   uint64_t list_bytes_ = 0;
   std::size_t catalogued_ = 0;
-  bool last_catalogued_ = true;  // whether the object list's last record is
 };
 
 }  // namespace quarnel
