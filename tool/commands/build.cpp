@@ -24,7 +24,7 @@ int cannot_write(RunState& rs) {
 int build_from(RunState& rs, std::FILE* in, const std::string& description) {
   if (!rs.output.create(rs.output_path)) return cannot_write(rs);
   FileBuilder builder(rs, std::time(nullptr));
-  if (!builder.open_scratch()) return cannot_write(rs);
+  if (!builder.begin()) return cannot_write(rs);
   std::string message;
   switch (read_description(in, builder, &message)) {
     case ReadOutcome::kUnreadable:

@@ -61,13 +61,16 @@ FileBuilder::~FileBuilder() {
   }
 }
 
-bool FileBuilder::open_scratch() {
+bool FileBuilder::begin() {
   for (Scratch* s : {&objects_, &others_, &entries_}) {
     s->file = platform::create_scratch_beside(rs_.output_path);
     if (s->file == nullptr) return false;
     std::setvbuf(s->file, nullptr, _IOFBF, kScratchBuffer);
   }
-  return true;
+  init_header(rs_, now_);
+  init_bounds(rs_.airport_box);
+  init_bounds(rs_.ai_airport_box);
+  return write_header_image(rs_) == kHeaderImageSize;
 }
 
 bool FileBuilder::count_record(bool catalogued, Fault* fault) {
@@ -104,8 +107,14 @@ bool FileBuilder::facility(const FacilitySpec& spec, std::size_t, Fault* fault) 
   }
   object_bytes_ += f.record.size();
   if (!count_record(is_catalogued_subtype(f.subtype), fault)) return false;
-  facilities_.push_back({static_cast<uint32_t>(f.record.size()), 0});
-  objects_.put(f.record.data(), f.record.size());
+  const std::size_t seen = std::min(f.record.size(), kRecordHeadSize + kScanPayloadLimit);
+  log_bounds(rs_.airport_box, f.record.data(), seen);
+  if (has_ai_marker(f.record.data(), seen)) log_bounds(rs_.ai_airport_box, f.record.data(), seen);
+  facilities_.push_back({static_cast<uint32_t>(f.record.size()),
+                         static_cast<uint32_t>(kHeaderImageSize + facility_bytes_)});
+  facility_bytes_ += f.record.size();
+  last_subtype_ = f.subtype;
+  rs_.output.write(f.record.data(), f.record.size());
   return true;
 }
 
@@ -183,6 +192,20 @@ bool FileBuilder::list_end(const ListSpec& spec, std::size_t, Fault*) {
 }
 
 bool FileBuilder::write_objects(std::string* message, uint64_t* total) {
+  *total = kHeaderImageSize + facility_bytes_;
+  if (!other_places_.empty() && !interleave_others(message, total)) return false;
+  if (catalogued_ == kCatalogueCapacity && lists_.empty() && !facilities_.empty() &&
+      other_places_.empty() && !is_catalogued_subtype(last_subtype_)) {
+    *message = std::string("top level: ") + kTooManyRecords;
+    return false;
+  }
+  *total += write_end_mark(rs_);
+  return true;
+}
+
+// The facility records move aside into a scratch file, and come back with
+// each other record behind the facility it follows.
+bool FileBuilder::interleave_others(std::string* message, uint64_t* total) {
   for (OtherPlace& o : other_places_) {
     if (!o.anchored) continue;
     const auto it = ordinal_of_.find(o.after);
@@ -196,9 +219,18 @@ bool FileBuilder::write_objects(std::string* message, uint64_t* total) {
   std::stable_sort(
       other_places_.begin(), other_places_.end(),
       [](const OtherPlace& a, const OtherPlace& b) { return a.after_ordinal < b.after_ordinal; });
+  Bytes rec(std::size_t{1} << 16);
+  if (!rs_.output.seek(kHeaderImageSize)) return false;
+  for (uint64_t left = facility_bytes_; left > 0;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(left, rec.size()));
+    if (rs_.output.read(rec.data(), n) < n) return false;
+    objects_.put(rec.data(), n);
+    left -= n;
+  }
   if (std::fflush(objects_.file) != 0 || std::fflush(others_.file) != 0) return false;
   std::rewind(objects_.file);
-  Bytes rec;
+  rs_.output.seek(kHeaderImageSize);
+  *total = kHeaderImageSize;
   std::size_t next_other = 0;
   bool last_catalogued = true;
   auto put_others_after = [&](long ordinal) {
@@ -220,9 +252,6 @@ bool FileBuilder::write_objects(std::string* message, uint64_t* total) {
     FacilityPlace& f = facilities_[k];
     rec.resize(f.size);
     if (!objects_.get(rec.data(), rec.size())) return false;
-    const std::size_t seen = std::min<std::size_t>(rec.size(), kRecordHeadSize + kScanPayloadLimit);
-    log_bounds(rs_.airport_box, rec.data(), seen);
-    if (has_ai_marker(rec.data(), seen)) log_bounds(rs_.ai_airport_box, rec.data(), seen);
     f.output_offset = static_cast<uint32_t>(*total);
     *total += rs_.output.write(rec.data(), rec.size());
     last_catalogued = is_catalogued_subtype(get_i32(rec.data() + kContSubtype));
@@ -232,7 +261,6 @@ bool FileBuilder::write_objects(std::string* message, uint64_t* total) {
     *message = std::string("top level: ") + kTooManyRecords;
     return false;
   }
-  *total += write_end_mark(rs_);
   return true;
 }
 
@@ -299,7 +327,6 @@ void FileBuilder::write_trailer_and_header(uint64_t total) {
 }
 
 FileBuilder::Outcome FileBuilder::write(std::string* message) {
-  init_header(rs_, now_);
   uint8_t* image = rs_.header_image.data();
   uint8_t* section = image + kFileHeaderSize;
   const HeaderSpec& h = header_;
@@ -314,11 +341,8 @@ FileBuilder::Outcome FileBuilder::write(std::string* message) {
   for (const HeaderBytes& run : h.other_bytes) {
     std::memcpy(image + run.at, run.bytes.data(), run.bytes.size());
   }
-  init_bounds(rs_.airport_box);
-  init_bounds(rs_.ai_airport_box);
-
-  uint64_t total = write_header_image(rs_);
-  set_header_u32(rs_, kFileHeaderSize + kShObjectListOffset, static_cast<uint32_t>(total));
+  set_header_u32(rs_, kFileHeaderSize + kShObjectListOffset, kHeaderImageSize);
+  uint64_t total = 0;
   if (!write_objects(message, &total)) {
     return message->empty() ? Outcome::kCannotWrite : Outcome::kInvalid;
   }

@@ -3,11 +3,13 @@
 // name-list chain in document order, then the trailer.
 //
 // A description's keys come in any order, and a name entry may name a
-// facility that the document describes only further on. So the reading only
-// spools: facility records, other records and name entries go to scratch
-// files beside the output as they stream in, and memory holds no more than
-// what places them (a size, an identity) and one record at a time. The file
-// is written once the whole description has been read and found valid.
+// facility that the document describes only further on. So facility records
+// go into the output as they stream in, right behind the headers, while other
+// records and name entries wait in scratch files beside it; memory holds no
+// more than what places them (a size, an identity) and one record at a time.
+// The rest of the file is written once the whole description has been read
+// and found valid. Other records (a damaged file's) are rare: when there are
+// any, the facility records are moved aside and written again among them.
 #pragma once
 
 #include <ctime>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "document/description.h"
+#include "format/afd_format.h"
 #include "scan/run_state.h"
 
 namespace quarnel {
@@ -27,8 +30,9 @@ class FileBuilder : public DescriptionSink {
   FileBuilder(const FileBuilder&) = delete;
   FileBuilder& operator=(const FileBuilder&) = delete;
 
-  // Opens the scratch files beside rs.output_path; false when they cannot be.
-  bool open_scratch();
+  // Opens the scratch files beside rs.output_path and writes the headers'
+  // place into rs.output, created by the caller; false when it cannot.
+  bool begin();
 
   bool header(const HeaderSpec&, Fault*) override;
   bool trailer(const TrailerSpec&, Fault*) override;
@@ -39,8 +43,8 @@ class FileBuilder : public DescriptionSink {
   bool list_end(const ListSpec&, std::size_t index, Fault*) override;
 
   enum class Outcome { kBuilt, kInvalid, kCannotWrite };
-  // Writes the file into rs.output, created by the caller, up to the header's
-  // rewrite; the caller commits it. kInvalid fills `message` ("PLACE: WHAT")
+  // Writes the rest of the file into rs.output, up to the header's rewrite;
+  // the caller commits it. kInvalid fills `message` ("PLACE: WHAT")
   // for what only the whole document shows: a link to a facility that is not
   // there, or more records than the tool reads back.
   Outcome write(std::string* message);
@@ -72,6 +76,7 @@ class FileBuilder : public DescriptionSink {
   };
 
   bool count_record(bool catalogued, Fault* fault);
+  bool interleave_others(std::string* message, uint64_t* total);
   bool write_objects(std::string* message, uint64_t* total);
   bool write_lists(std::string* message, uint64_t* total);
   void write_trailer_and_header(uint64_t total);
@@ -90,6 +95,8 @@ class FileBuilder : public DescriptionSink {
   std::vector<OtherPlace> other_places_;
   std::vector<ListPlace> lists_;
   uint64_t object_bytes_ = 0;
+  uint64_t facility_bytes_ = 0;
+  int32_t last_subtype_ = kSubtypeAirport;
   uint64_t list_bytes_ = 0;
   std::size_t catalogued_ = 0;
 };

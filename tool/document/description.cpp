@@ -23,20 +23,15 @@ namespace {
 // token it is reading, whitespace before it included, so a run of whitespace
 // outside strings reaches it as its first character alone: a document padded
 // with gigabytes of blanks is read in constant memory. Lines and columns are
-// counted here, on the input as it is.
+// counted here, on the input as it is, and only as far as a place is asked
+// for: the count trails the reading and catches up by memchr.
 class ChunkInput {
  public:
   explicit ChunkInput(std::FILE* file) : file_(file), buffer_(std::size_t{1} << 16) {}
-  bool more() {
-    if (p_ != end_ || refill()) return true;
-    mark();
-    return false;
-  }
+  bool more() { return p_ != end_ || refill(); }
   char get() const { return *p_; }
   void advance() {
-    const char c = *p_;
-    mark();
-    step();
+    const char c = *p_++;
     if (in_string_) {
       if (escaped_) {
         escaped_ = false;
@@ -47,57 +42,91 @@ class ChunkInput {
       }
     } else if (c == '"') {
       in_string_ = true;
-    } else if (is_space(c)) {
-      while ((p_ != end_ || refill()) && is_space(*p_)) step();
+    } else if (is_space(c) && (p_ == end_ || is_space(*p_))) {
+      skip_run();
     }
   }
   bool failed() const { return failed_; }
+
   // Where the parser's last character was: "line L, column C".
-  std::string place() const {
-    return "line " + std::to_string(mark_line_) + ", column " + std::to_string(mark_column_);
+  std::string place() {
+    uint64_t line = 1;
+    uint64_t column = 1;
+    if (end_ == nullptr) {
+      // Nothing was read at all.
+    } else if (done_ && p_ == end_) {
+      position(end_, &line, &column);
+    } else if (held_ && offset_of(p_) == held_end_) {
+      line = held_line_, column = held_column_;
+    } else {
+      position(p_ - 1, &line, &column);  // the last character delivered
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
   }
 
  private:
   static bool is_space(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
-  void step() {
-    if (*p_ == '\n') {
-      ++line_;
-      line_start_ = offset_ + 1;
-    }
-    ++p_;
-    ++offset_;
+  uint64_t offset_of(const char* q) const {
+    return base_ + static_cast<uint64_t>(q - buffer_.data());
   }
-  // Marks the character at the reading position, or the end of the input.
-  void mark() {
-    mark_line_ = line_ + 1;
-    mark_column_ = offset_ - line_start_ + 1;
+  void count_to(const char* q) {
+    if (q < counted_) return;
+    for (const char* s = counted_; s < q;) {
+      const void* nl = std::memchr(s, '\n', static_cast<std::size_t>(q - s));
+      if (nl == nullptr) break;
+      s = static_cast<const char*>(nl) + 1;
+      ++lines_;
+      line_start_ = offset_of(s);
+    }
+    counted_ = q;
+  }
+  void position(const char* at, uint64_t* line, uint64_t* column) {
+    count_to(at);
+    *line = lines_ + 1;
+    *column = offset_of(at) - line_start_ + 1;
+  }
+  // Delivered: the blank before p_, at the end of its block or followed by
+  // another. Its place is kept, before a refill can move the block, in case
+  // the parser fails on it; the rest of its run is passed over.
+  void skip_run() {
+    position(p_ - 1, &held_line_, &held_column_);
+    while (more() && is_space(*p_)) ++p_;
+    held_ = true;
+    held_end_ = offset_of(p_);
   }
   bool refill() {
     if (done_) return false;
+    count_to(end_);
     const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     if (n == 0) {
       done_ = true;
       failed_ = std::ferror(file_) != 0;
       return false;
     }
+    base_ += static_cast<uint64_t>(end_ - p_start());
     p_ = buffer_.data();
     end_ = p_ + n;
+    counted_ = p_;
     return true;
   }
+  const char* p_start() const { return end_ == nullptr ? nullptr : buffer_.data(); }
 
   std::FILE* file_;
   std::vector<char> buffer_;
   const char* p_ = nullptr;
   const char* end_ = nullptr;
+  const char* counted_ = nullptr;
+  uint64_t base_ = 0;  // the input offset of buffer_[0]
   bool done_ = false;
   bool failed_ = false;
   bool in_string_ = false;
   bool escaped_ = false;
-  uint64_t offset_ = 0;
-  uint64_t line_ = 0;
-  uint64_t line_start_ = 0;
-  uint64_t mark_line_ = 1;
-  uint64_t mark_column_ = 0;
+  uint64_t lines_ = 0;       // newlines before counted_
+  uint64_t line_start_ = 0;  // the offset behind the last of them
+  bool held_ = false;
+  uint64_t held_end_ = 0;
+  uint64_t held_line_ = 0;
+  uint64_t held_column_ = 0;
 };
 
 class ChunkIterator {
@@ -128,6 +157,8 @@ class ChunkIterator {
   bool at_end() const { return in_ == nullptr || !in_->more(); }
   ChunkInput* in_ = nullptr;
 };
+
+using Json = nlohmann::json;
 
 enum class Node : uint8_t {
   kRoot,
@@ -263,7 +294,7 @@ struct Scalar {
   int64_t integer = 0;
   uint64_t unsigned_integer = 0;
   double real = 0;
-  std::string* text = nullptr;
+  std::string_view text;
 
   bool integral(int64_t lo, int64_t hi, int64_t* out) const {
     if (type == kInt && integer >= lo && integer <= hi) {
@@ -318,9 +349,9 @@ std::string range_text(int64_t lo, int64_t hi) {
 
 class Handler {
  public:
-  using json = nlohmann::json;
+  using json = Json;
 
-  Handler(DescriptionSink& sink, const ChunkInput& input) : sink_(sink), input_(input) {}
+  Handler(DescriptionSink& sink, ChunkInput& input) : sink_(sink), input_(input) {}
 
   bool failed() const { return !what_.empty(); }
   std::string message() const { return place_ + ": " + what_; }
@@ -345,7 +376,9 @@ class Handler {
     s.unsigned_integer = v;
     return scalar(s);
   }
-  bool number_float(json::number_float_t v, const json::string_t&) {
+  // A template: the library's binary readers hand over another string type.
+  template <typename Text>
+  bool number_float(json::number_float_t v, const Text&) {
     Scalar s;
     s.type = Scalar::kFloat;
     s.real = v;
@@ -354,7 +387,7 @@ class Handler {
   bool string(json::string_t& v) {
     Scalar s;
     s.type = Scalar::kString;
-    s.text = &v;
+    s.text = v;
     return scalar(s);
   }
   bool binary(json::binary_t&) { return fail_here("must not be binary"); }
@@ -362,7 +395,8 @@ class Handler {
   bool start_array(std::size_t) { return open(true); }
   bool end_object() { return close(); }
   bool end_array() { return close(); }
-  bool key(json::string_t& name) {
+  bool key(json::string_t& key_text) {
+    const std::string_view name = key_text;
     Frame& f = frames_.back();
     if (f.node == Node::kSkip) return true;
     const Shape& s = shape(f.node);
@@ -787,10 +821,10 @@ class Handler {
         return offset(v, &f.offset);
       case kKind:
         if (v.type != Scalar::kString ||
-            (*v.text != "airport" && *v.text != "vor" && *v.text != "ndb" && *v.text != "other")) {
+            (v.text != "airport" && v.text != "vor" && v.text != "ndb" && v.text != "other")) {
           return fail_here("must be \"airport\", \"vor\", \"ndb\" or \"other\"");
         }
-        f.kind = {Given::kValue, *v.text};
+        f.kind = {Given::kValue, std::string(v.text)};
         return true;
       case kSubtype:
         return int32_field(v, &f.subtype, false);
@@ -849,7 +883,7 @@ class Handler {
         if (v.type == Scalar::kString) {
           for (int32_t code : {kLevelRegion, kLevelCountry, kLevelState, kLevelCity, kLevelAirport,
                                kLevelVor, kLevelNdb}) {
-            if (*v.text == find_level(code)->word) {
+            if (v.text == find_level(code)->word) {
               entry_.level = code;
               return true;
             }
@@ -905,7 +939,7 @@ class Handler {
   }
 
   bool hex(const Scalar& v, Bytes* out) {
-    if (v.type != Scalar::kString || !decode_hex(*v.text, out)) {
+    if (v.type != Scalar::kString || !decode_hex(v.text, out)) {
       return fail_here("must be a string of hex digits, two for each byte");
     }
     return true;
@@ -914,7 +948,7 @@ class Handler {
   bool name(const Scalar& v, std::string* out) {
     if (v.type != Scalar::kString) return fail_here("must be a string");
     uint32_t bad = 0;
-    if (windows_1252_from_utf8(*v.text, out, &bad)) return true;
+    if (windows_1252_from_utf8(v.text, out, &bad)) return true;
     if (bad == 0) return fail_here("a NUL inside a name");
     char what[96];
     std::snprintf(what, sizeof what, "U+%04X is not a character that Windows-1252 holds", bad);
@@ -922,7 +956,7 @@ class Handler {
   }
 
   DescriptionSink& sink_;
-  const ChunkInput& input_;
+  ChunkInput& input_;
   std::vector<Frame> frames_;
   std::string place_;
   std::string what_;
@@ -942,8 +976,8 @@ class Handler {
 ReadOutcome read_description(std::FILE* in, DescriptionSink& sink, std::string* message) {
   ChunkInput input(in);
   Handler handler(sink, input);
-  const bool ok = nlohmann::json::sax_parse(ChunkIterator(&input), ChunkIterator(), &handler,
-                                            nlohmann::json::input_format_t::json, true, false);
+  const bool ok = Json::sax_parse(ChunkIterator(&input), ChunkIterator(), &handler,
+                                  Json::input_format_t::json, true, false);
   if (input.failed()) return ReadOutcome::kUnreadable;
   if (ok && !handler.failed()) return ReadOutcome::kDone;
   *message = handler.message();

@@ -23,6 +23,20 @@ inline void append_hex(std::string& out, const uint8_t* bytes, std::size_t n) {
   }
 }
 
+// The value of each hex digit; 16 for any other byte.
+struct HexDigits {
+  uint8_t value[256];
+  constexpr HexDigits() : value() {
+    for (int c = 0; c < 256; ++c) value[c] = 16;
+    for (int c = 0; c < 10; ++c) value['0' + c] = static_cast<uint8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+      value['a' + c] = static_cast<uint8_t>(10 + c);
+      value['A' + c] = static_cast<uint8_t>(10 + c);
+    }
+  }
+};
+inline constexpr HexDigits kHexDigits{};
+
 // Appends the bytes that `hex` spells to `out`. Upper-case digits are taken as
 // well; false, with `out` unchanged, for an odd count or any other character.
 inline bool decode_hex(std::string_view hex, Bytes* out) {
@@ -30,24 +44,17 @@ inline bool decode_hex(std::string_view hex, Bytes* out) {
   const std::size_t at = out->size();
   out->resize(at + hex.size() / 2);
   uint8_t* dst = out->data() + at;
-  for (std::size_t i = 0; i < hex.size(); i += 2) {
-    int value = 0;
-    for (std::size_t k = 0; k < 2; ++k) {
-      const char c = hex[i + k];
-      int digit = 0;
-      if (c >= '0' && c <= '9') {
-        digit = c - '0';
-      } else if (c >= 'a' && c <= 'f') {
-        digit = c - 'a' + 10;
-      } else if (c >= 'A' && c <= 'F') {
-        digit = c - 'A' + 10;
-      } else {
-        out->resize(at);
-        return false;
-      }
-      value = value << 4 | digit;
-    }
-    *dst++ = static_cast<uint8_t>(value);
+  const auto* src = reinterpret_cast<const unsigned char*>(hex.data());
+  unsigned bad = 0;
+  for (std::size_t i = 0; i < hex.size() / 2; ++i) {
+    const unsigned high = kHexDigits.value[src[2 * i]];
+    const unsigned low = kHexDigits.value[src[2 * i + 1]];
+    bad |= high | low;
+    dst[i] = static_cast<uint8_t>(high << 4 | (low & 0xF));
+  }
+  if (bad & 16) {
+    out->resize(at);
+    return false;
   }
   return true;
 }
