@@ -9,7 +9,7 @@
 #include "document/builder.h"
 #include "document/description.h"
 #include "io/platform.h"
-#include "output/writer.h"
+#include "commands/inputs.h"
 
 namespace quarnel {
 
@@ -48,7 +48,7 @@ int build_from(RunState& rs, std::FILE* in, const std::string& description) {
     case FileBuilder::Outcome::kBuilt:
       break;
   }
-  return finish_output(rs);
+  return end_command(rs, Command::kBuild, kExitOk);
 }
 
 }  // namespace

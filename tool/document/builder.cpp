@@ -10,7 +10,8 @@
 #include "format/coverage.h"
 #include "format/records.h"
 #include "io/platform.h"
-#include "output/writer.h"
+#include "output/layout.h"
+#include "output/record_copy.h"
 
 namespace quarnel {
 
@@ -308,7 +309,7 @@ void FileBuilder::write_trailer_and_header(uint64_t total) {
   if (header_.bounds.has()) {
     store_box(image + kFhBounds, covering(header_.bounds.value, rs_.airport_box));
   } else {
-    write_bounds(rs_, kBoundsHeader, kBoundsMargin);
+    write_bounds(rs_, BoundsPlace::kHeader, kBoundsMargin);
   }
   if (trailer_given_ && !trailer_.present) {
     set_header_u32(rs_, kFhTrailerOffset, 0);
