@@ -48,18 +48,6 @@ void append_box(std::string& out, const uint8_t* box) {
   out += '}';
 }
 
-// The header bytes the tool neither reads nor computes, with what it writes
-// there; runs that hold anything else are carried as they are.
-constexpr std::pair<std::size_t, std::size_t> kFreeHeaderBytes[] = {
-    {kFhVersionWord, kFhVersionWord + 2},
-    {kFhBounds + kBoxSize, kFhTrailerOffset},
-    {kFhTrailerOffset + 4, kFhMagic},
-    {kFhMagic + 4, kFileHeaderSize},
-    {kFileHeaderSize + kShSectionTag + 4, kFileHeaderSize + kShFormatLevel},
-    {kFileHeaderSize + kShNameListOffset + 4, kFileHeaderSize + kShObjectListOffset},
-};
-uint8_t written_header_byte(std::size_t at) { return at == kFhVersionWord ? 1 : 0; }
-
 void append_header(std::string& s, const uint8_t* image) {
   const uint8_t* section = image + kFileHeaderSize;
   s += " \"header\": {\"bounds\": ";
@@ -81,14 +69,14 @@ void append_header(std::string& s, const uint8_t* image) {
   append_int(s, get_i32(section + kShFormatLevel));
   s += ", \"other_bytes\": [";
   bool first = true;
-  for (const auto& [begin, end] : kFreeHeaderBytes) {
-    for (std::size_t at = begin; at < end;) {
+  for (const HeaderRun& r : kFreeHeaderBytes) {
+    for (std::size_t at = r.begin; at < r.end;) {
       if (image[at] == written_header_byte(at)) {
         ++at;
         continue;
       }
       std::size_t run = at;
-      while (run < end && image[run] != written_header_byte(run)) ++run;
+      while (run < r.end && image[run] != written_header_byte(run)) ++run;
       s += first ? "{\"at\": " : ", {\"at\": ";
       first = false;
       append_int(s, static_cast<long long>(at));

@@ -325,20 +325,9 @@ struct Scalar {
   }
 };
 
-// The header bytes that the tool neither reads nor computes: where a run of
-// other_bytes may stand.
-constexpr std::pair<uint32_t, uint32_t> kFreeHeaderBytes[] = {
-    {kFhVersionWord, kFhVersionWord + 2},
-    {kFhBounds + kBoxSize, kFhTrailerOffset},
-    {kFhTrailerOffset + 4, kFhMagic},
-    {kFhMagic + 4, kFileHeaderSize},
-    {kFileHeaderSize + kShSectionTag + 4, kFileHeaderSize + kShFormatLevel},
-    {kFileHeaderSize + kShNameListOffset + 4, kFileHeaderSize + kShObjectListOffset},
-};
-
 bool in_free_header_bytes(uint32_t at, std::size_t n) {
-  for (const auto& [begin, end] : kFreeHeaderBytes) {
-    if (at >= begin && at < end && n <= end - at) return true;
+  for (const HeaderRun& r : kFreeHeaderBytes) {
+    if (at >= r.begin && at < r.end && n <= r.end - at) return true;
   }
   return false;
 }

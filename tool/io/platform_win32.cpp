@@ -45,6 +45,21 @@ void disarm_cleanup() { InterlockedExchange(&g_pending_armed, 0); }
 
 HANDLE handle_of(std::FILE* f) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f))); }
 
+// A read-write binary stream over `h`, which it then owns; null, with `h`
+// closed, when there is none.
+std::FILE* stream_of(HANDLE h) {
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
+  std::FILE* f = fd >= 0 ? _fdopen(fd, "w+b") : nullptr;
+  if (f == nullptr) {
+    if (fd >= 0) {
+      _close(fd);
+    } else {
+      CloseHandle(h);
+    }
+  }
+  return f;
+}
+
 std::string folder_of(const std::string& path) {
   const auto sep = path.find_last_of("\\/:");
   if (sep == std::string::npos) return ".";
@@ -180,14 +195,8 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
     DeleteFileA(name);
     return nullptr;
   }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
-  std::FILE* f = fd >= 0 ? _fdopen(fd, "w+b") : nullptr;
+  std::FILE* f = stream_of(h);
   if (f == nullptr) {
-    if (fd >= 0) {
-      _close(fd);
-    } else {
-      CloseHandle(h);
-    }
     DeleteFileA(name);
     return nullptr;
   }
@@ -214,16 +223,7 @@ std::FILE* create_scratch_beside(const std::string& final_path) {
     DeleteFileA(name);
     return nullptr;
   }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
-  std::FILE* f = fd >= 0 ? _fdopen(fd, "w+b") : nullptr;
-  if (f == nullptr) {
-    if (fd >= 0) {
-      _close(fd);
-    } else {
-      CloseHandle(h);
-    }
-  }
-  return f;
+  return stream_of(h);
 }
 
 bool sync(std::FILE* f) {
