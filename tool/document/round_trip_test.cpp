@@ -5,6 +5,7 @@
 //   2. Every file that -J lists builds, and -J of the result is its document
 //      again, apart from what a build computes anew.
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <string>
 #include <vector>
@@ -253,6 +254,59 @@ TEST_F(DocumentRoundTripTest, FilesTheToolWritesComeBackByteForByte) {
     ASSERT_TRUE(round_trip(out, bytes));
   }
   EXPECT_EQ(sound_files, 3) << "every file the tool writes is sound";
+}
+
+// Each edit of a facility that carries its sub-records: the build must bring
+// them in line, so that the listing shows exactly what was asked for.
+TEST_F(DocumentRoundTripTest, EditsOfFacilitiesWithTheirSubRecords) {
+  AfdBuilder b = sound_file();
+  b.facilities()[1].name.reset();      // an airport without a name sub-record
+  b.facilities()[1].position.reset();  // ... and without a position
+  const std::string doc = listing(put("raw.bgl", b.build()));
+  struct Edit {
+    const char* what;
+    std::size_t facility;
+    nlohmann::json changes;
+  };
+  const std::vector<Edit> edits = {
+      {"a longer name", 0, {{"name", "FRANKFURT RHEIN-MAIN"}}},
+      {"a name where there was none", 1, {{"name", "NEU"}}},
+      {"a position where there was none",
+       1,
+       {{"lat", 49.5}, {"lon", 8.25}, {"lat_raw", nullptr}, {"lon_raw", nullptr}}},
+      {"no position",
+       0,
+       {{"lat", nullptr}, {"lon", nullptr}, {"lat_raw", nullptr}, {"lon_raw", nullptr}}},
+      {"raw position only",
+       0,
+       {{"lat", nullptr}, {"lon", nullptr}, {"lat_raw", -5}, {"lon_raw", 2147483647}}},
+      {"the AI mark set", 1, {{"ai", true}}},
+      {"the AI mark cleared", 0, {{"ai", false}}},
+      {"a VOR renamed", 2, {{"name", "\u20acVOR"}}},
+      {"the name taken away", 0, {{"name", nullptr}}},
+  };
+  for (const Edit& e : edits) {
+    nlohmann::json edited = nlohmann::json::parse(doc);
+    edited["facilities"][e.facility].update(e.changes);
+    std::string printed;
+    ASSERT_EQ(build(edited.dump(), dir.file("edited.bgl"), &printed), kExitOk) << e.what << printed;
+    const nlohmann::json after = nlohmann::json::parse(listing(dir.file("edited.bgl")));
+    const nlohmann::json& f = after["facilities"][e.facility];
+    // A position given one way leaves the other way's null keys to the build.
+    bool position_given = false;
+    for (const char* k : {"lat", "lon", "lat_raw", "lon_raw"}) {
+      position_given = position_given || (e.changes.contains(k) && !e.changes[k].is_null());
+    }
+    for (const auto& [key, value] : e.changes.items()) {
+      const bool position_key = key == "lat" || key == "lon" || key.ends_with("_raw");
+      if (position_key && value.is_null() && position_given) continue;
+      if ((key == "lat" || key == "lon") && value.is_number()) {
+        EXPECT_NEAR(f[key].get<double>(), value.get<double>(), 1e-5) << e.what;
+      } else {
+        EXPECT_EQ(f[key], value) << e.what << ": " << key;
+      }
+    }
+  }
 }
 
 }  // namespace
