@@ -17,22 +17,6 @@ using namespace quarnel::fuzz;
 
 namespace {
 
-// The JSON listing of in.bgl, written to memory; its ExitCode.
-int json_listing(RunState& rs, std::string* json) {
-  char* text = nullptr;
-  std::size_t len = 0;
-  std::FILE* out = open_memstream(&text, &len);
-  std::FILE* messages = std::fopen("/dev/null", "w");
-  require(out != nullptr && messages != nullptr, "cannot open the capture streams");
-  require(rs.allocate(), "the work buffers could not be allocated");
-  const int rc = run_list_json(rs, "in.bgl", out, messages);
-  std::fclose(out);
-  std::fclose(messages);
-  json->assign(text, len);
-  std::free(text);
-  return rc;
-}
-
 void check_json(const RunState& rs, const std::string& json) {
   afdtest::Json doc;
   std::string error;
@@ -66,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   RunState json_rs;
   std::string json;
-  const int rc = json_listing(json_rs, &json);
+  const int rc = json_listing(json_rs, "in.bgl", &json);
   require(rc == kExitOk || rc == kExitBadHeader, "-J ended with an unexpected ExitCode",
           std::to_string(rc));
   if (rc == kExitOk) {

@@ -91,6 +91,22 @@ int run_tool(RunState& rs, const std::vector<std::string>& args) {
   return rc;
 }
 
+int json_listing(RunState& rs, const std::string& name, std::string* json) {
+  scratch();
+  char* text = nullptr;
+  std::size_t len = 0;
+  std::FILE* out = open_memstream(&text, &len);
+  std::FILE* messages = std::fopen("/dev/null", "w");
+  require(out != nullptr && messages != nullptr, "cannot open the capture streams");
+  require(rs.allocate(), "the work buffers could not be allocated");
+  const int rc = run_list_json(rs, name, out, messages);
+  std::fclose(out);
+  std::fclose(messages);
+  json->assign(text, len);
+  std::free(text);
+  return rc;
+}
+
 int scan_file(RunState& rs, const std::string& name) {
   return run_tool(rs, {"quarnel", "-S", name});
 }

@@ -46,6 +46,10 @@ void clear_folder();
 // allocated here, as main does), which the caller can inspect afterwards.
 int run_tool(RunState& rs, const std::vector<std::string>& args);
 
+// The JSON listing (-J) of `name`, written to memory; its ExitCode. The
+// state is allocated here.
+int json_listing(RunState& rs, const std::string& name, std::string* json);
+
 // The statistics command on `name`, in-process; its ExitCode, and the state
 // that holds the scan's counters and Catalogue.
 int scan_file(RunState& rs, const std::string& name);

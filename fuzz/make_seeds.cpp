@@ -1,7 +1,8 @@
 // Writes the seed inputs of the fuzz targets, one family of files per feature
 // or damage the tool must handle. Run: make_fuzz_seeds <corpus folder> (it
-// fills <folder>/statistics, <folder>/extract, <folder>/link and
-// <folder>/inspect).
+// fills <folder>/statistics, <folder>/extract, <folder>/link, <folder>/inspect
+// and <folder>/round_trip). The build target's seeds are the listings of
+// these files; fuzz/make_build_seeds writes them with the tool.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -239,6 +240,7 @@ int main(int argc, char** argv) {
           extract_input({"HAMBURG", "BREMEN", "DEEP", "BIG", "A7"}, f.bytes));
     write(root / "link", "seed_" + f.name, link_input(0, f.bytes, source));
     write(root / "inspect", "seed_" + f.name, f.bytes);
+    write(root / "round_trip", "seed_" + f.name, f.bytes);
   }
   write(root / "extract", "seed_too_many_names", extract_input(too_many, files()[0].bytes));
   write(root / "extract", "seed_unknown_name", extract_input({"NOWHERE"}, files()[0].bytes));

@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
+#include "commands/findings.h"
 #include "commands/inputs.h"
 #include "commands/listing.h"
 #include "format/coverage.h"
@@ -53,24 +56,7 @@ struct Span {
 
 class Checker : public ListingSink {
  public:
-  explicit Checker(RunState& rs) : rs_(rs) {}
-
-  int problems() const { return problems_; }
-  int notes() const { return notes_; }
-
-  // The findings in offset order; those found at one offset in the order found.
-  void print_findings() {
-    std::stable_sort(findings_.begin(), findings_.end(),
-                     [](const Finding& a, const Finding& b) { return a.at < b.at; });
-    for (const Finding& f : findings_) {
-      std::printf("0x%06llX: %.*s\n", static_cast<unsigned long long>(f.at),
-                  static_cast<int>(f.length), texts_.data() + f.begin);
-    }
-    const long unshown = static_cast<long>(problems_) + notes_ - static_cast<long>(findings_.size());
-    if (unshown > 0) {
-      std::printf("(%ld more %s not shown)\n", unshown, plural(unshown, "finding", "findings"));
-    }
-  }
+  Checker(RunState& rs, FindingSink& findings) : rs_(rs), findings_(findings) {}
 
   void begin(const uint8_t* image) override {
     image_ = image;
@@ -157,14 +143,9 @@ class Checker : public ListingSink {
 
  private:
   void line(bool is_problem, uint64_t at, const char* format, va_list args) {
-    (is_problem ? problems_ : notes_)++;
-    if (findings_.size() >= kShownFindings) return;
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
-    const std::size_t begin = texts_.size();
-    if (!is_problem) texts_ += "note: ";
-    texts_ += text;
-    findings_.push_back({at, begin, texts_.size() - begin});
+    findings_.finding({at, is_problem, text});
   }
 #if defined(__GNUC__)
   __attribute__((format(printf, 3, 4)))
@@ -349,6 +330,7 @@ class Checker : public ListingSink {
   }
 
   RunState& rs_;
+  FindingSink& findings_;
   const uint8_t* image_ = nullptr;
   uint32_t trailer_ = 0;
   ListView list_;
@@ -356,26 +338,63 @@ class Checker : public ListingSink {
   Span objects_;
   Span chain_;
   bool catalogue_full_ = false;
-  int problems_ = 0;
-  int notes_ = 0;
-  struct Finding {
-    uint64_t at;
-    std::size_t begin;  // of its text in texts_
-    std::size_t length;
-  };
-  std::vector<Finding> findings_;
-  std::string texts_;
+};
+
+// -V's lines, one for each finding, in offset order once the walk is done
+// (those at one offset in the order found). A damaged file can hold millions
+// of findings, so only the first kShownFindings are kept and the rest counted.
+class PrintedFindings : public FindingSink {
+ public:
+  void finding(const Finding& f) override {
+    (f.problem ? problems : notes)++;
+    if (kept_.size() < kShownFindings) kept_.push_back(f);
+  }
+  void print() {
+    std::stable_sort(kept_.begin(), kept_.end(),
+                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+    for (const Finding& f : kept_) {
+      std::printf("0x%06llX: %s%s\n", static_cast<unsigned long long>(f.offset),
+                  f.problem ? "" : "note: ", f.text.c_str());
+    }
+    const long unshown = static_cast<long>(problems) + notes - static_cast<long>(kept_.size());
+    if (unshown > 0) {
+      std::printf("(%ld more %s not shown)\n", unshown, plural(unshown, "finding", "findings"));
+    }
+  }
+  int problems = 0;
+  int notes = 0;
+
+ private:
+  std::vector<Finding> kept_;
+};
+
+struct FileCheckParts {
+  Checker checker;
+  std::unique_ptr<ListingSink> layout;
+};
+
+// The check proper, then the notes on a layout that a build would change.
+class FileCheck : private FileCheckParts, public ListingTee {
+ public:
+  FileCheck(RunState& rs, FindingSink& findings)
+      : FileCheckParts{Checker(rs, findings), make_layout_check(rs, findings)},
+        ListingTee(checker, *layout) {}
 };
 
 }  // namespace
 
+std::unique_ptr<ListingSink> make_file_check(RunState& rs, FindingSink& findings) {
+  return std::make_unique<FileCheck>(rs, findings);
+}
+
 int run_check(RunState& rs, const std::string& path) {
-  Checker checker(rs);
-  int result = walk_listing(rs, path, checker, stdout);
+  PrintedFindings printed;
+  FileCheck check(rs, printed);
+  int result = walk_listing(rs, path, check, stdout);
   if (result == kExitOk) {
-    checker.print_findings();
-    const int problems = checker.problems();
-    const int notes = checker.notes();
+    printed.print();
+    const int problems = printed.problems;
+    const int notes = printed.notes;
     char tail[40] = "";
     if (notes > 0) std::snprintf(tail, sizeof tail, ", %d note%s", notes, notes == 1 ? "" : "s");
     if (problems == 0) {

@@ -34,6 +34,7 @@ constexpr Usage kUsage[] = {
     {Command::kListJson, 3, "-J file", "the same listing as JSON, for scripts"},
     {Command::kCheck, 3, "-V file", "check file; exit code 8 when it has problems"},
     {Command::kPreview, 4, "-P base source", "preview which source airports a link takes"},
+    {Command::kBuild, 3, "-B description [output]", "build a file from a JSON description"},
     {Command::kHelp, 2, "--help", "show this help"},
     {Command::kVersion, 2, "--version", "show the version and the licence"},
 };
@@ -94,7 +95,7 @@ void explain_unmatched_names(const RunState& rs, const char* path, int argc,
     if (repeated || file_has_airport(rs, name, true)) continue;
     std::string in_file;
     if (platform::arguments_may_be_utf8() && has_non_ascii(name) &&
-        utf8_to_windows_1252(name, &in_file) && file_has_airport(rs, in_file, false)) {
+        windows_1252_from_utf8(name, &in_file) && file_has_airport(rs, in_file, false)) {
       explain(
           "no airport named \"%s\" in %s (the file holds \"%s\" in Windows-1252; pass it in that "
           "encoding)",
@@ -154,6 +155,8 @@ Command parse_command(int argc, const char* const* argv) {
       return Command::kCheck;
     case 'P':
       return Command::kPreview;
+    case 'B':
+      return Command::kBuild;
     default:
       return Command::kNone;
   }
@@ -214,6 +217,10 @@ int run(RunState& rs, int argc, const char* const* argv) {
       rs.first_input_path = argv[2];
       rs.second_input_path = argv[3];
       result = run_preview(rs);
+      break;
+    case Command::kBuild:
+      rs.output_path = argc >= 4 ? argv[3] : kDefaultOutput;
+      result = run_build(rs, argv[2]);
       break;
     case Command::kNone:
     case Command::kHelp:

@@ -19,6 +19,7 @@ enum class Command {
   kPreview = 7,
   kHelp = 8,     // exactly "--help"
   kVersion = 9,  // exactly "--version"
+  kBuild = 10,
 };
 
 Command parse_command(int argc, const char* const* argv);
@@ -34,6 +35,10 @@ int run_list_json(RunState& rs, const std::string& path, std::FILE* out, std::FI
 int run_check(RunState& rs, const std::string& path);
 // Reads the two input paths as the link does.
 int run_preview(RunState& rs);
+
+// Builds the file that the JSON description at `description` ("-": standard
+// input) stands for into rs.output_path.
+int run_build(RunState& rs, const std::string& description);
 
 // The whole program after the work buffers exist: banner, dispatch, messages.
 int run(RunState& rs, int argc, const char* const* argv);

@@ -12,8 +12,9 @@ enum ExitCode : int {
   kExitNothingFound = 4,
   kExitNoMatch = 5,
   kExitCannotWrite = 6,
-  kExitTooManyNames = 7,   // extract: more names than the name table holds
-  kExitProblemsFound = 8,  // check: the file has problems
+  kExitTooManyNames = 7,        // extract: more names than the name table holds
+  kExitProblemsFound = 8,       // check: the file has problems
+  kExitInvalidDescription = 9,  // build: the JSON is not a valid AFD description
   kExitNestingOverflow = 15,
 };
 

@@ -72,6 +72,7 @@ InputFailureRule input_failure_rule(Command command) {
   switch (command) {
     case Command::kExtract:
     case Command::kLink:
+    case Command::kBuild:
       return InputFailureRule::kDropOutput;
     case Command::kStatistics:
       return InputFailureRule::kWithholdReport;

@@ -101,53 +101,49 @@ TEST_F(InspectCliTest, ListCountsOneInTheSingular) {
 TEST_F(InspectCliTest, JsonListingIsTheListingForScripts) {
   put("f.bgl", varied_file().build());
   const Result r = run({"-J", "f.bgl"});
-  EXPECT_EQ(r.out,
-            "{\"file\": \"f.bgl\",\n"
-            " \"facilities\": [\n"
-            "  {\"offset\": 168, \"kind\": \"airport\", \"subtype\": 1, \"name\": \"FRANKFURT "
-            "MAIN\", \"lat\": 50.033332, \"lon\": 8.570556, \"lat_raw\": 5560232, \"lon_raw\": "
-            "102250716, \"ai\": true},\n"
-            "  {\"offset\": 251, \"kind\": \"airport\", \"subtype\": 1, \"name\": \"NOWHERE\", "
-            "\"lat\": null, \"lon\": null, \"lat_raw\": null, \"lon_raw\": null, \"ai\": false},\n"
-            "  {\"offset\": 291, \"kind\": \"vor\", \"subtype\": 2, \"name\": \"FFM VOR\", "
-            "\"lat\": null, \"lon\": null, \"lat_raw\": null, \"lon_raw\": null, \"ai\": false},\n"
-            "  {\"offset\": 379, \"kind\": \"ndb\", \"subtype\": 3, \"name\": \"FFM NDB\", "
-            "\"lat\": null, \"lon\": null, \"lat_raw\": null, \"lon_raw\": null, \"ai\": false},\n"
-            "  {\"offset\": 467, \"kind\": \"other\", \"subtype\": 9, \"name\": null, \"lat\": "
-            "null, \"lon\": null, \"lat_raw\": null, \"lon_raw\": null, \"ai\": false},\n"
-            "  {\"offset\": 551, \"kind\": \"airport\", \"subtype\": 1, \"name\": null, \"lat\": "
-            "-0.000900, \"lon\": -0.000017, \"lat_raw\": -100, \"lon_raw\": -200, \"ai\": false}\n"
-            " ],\n"
-            " \"name_lists\": [\n"
-            "  {\"offset\": 607, \"entries\": [\n"
-            "   {\"offset\": 631, \"level\": \"region\", \"name\": \"EUROPE\", \"link\": 0, "
-            "\"facility\": null},\n"
-            "   {\"offset\": 654, \"level\": \"country\", \"name\": \"GERMANY\", \"link\": 0, "
-            "\"facility\": null},\n"
-            "   {\"offset\": 678, \"level\": \"city\", \"name\": \"FRANKFURT\", \"link\": 0, "
-            "\"facility\": null},\n"
-            "   {\"offset\": 704, \"level\": \"airport\", \"name\": \"FRANKFURT MAIN\", \"link\": "
-            "168, \"facility\": 168},\n"
-            "   {\"offset\": 735, \"level\": \"vor\", \"name\": \"FFM VOR\", \"link\": 291, "
-            "\"facility\": 291},\n"
-            "   {\"offset\": 759, \"level\": \"ndb\", \"name\": \"FFM NDB\", \"link\": 379, "
-            "\"facility\": 379},\n"
-            "   {\"offset\": 783, \"level\": \"airport\", \"name\": \"NOWHERE\", \"link\": 251, "
-            "\"facility\": 251},\n"
-            "   {\"offset\": 807, \"level\": \"airport\", \"name\": \"ODD\", \"link\": 467, "
-            "\"facility\": 467}\n"
-            "  ]},\n"
-            "  {\"offset\": 835, \"entries\": [\n"
-            "   {\"offset\": 859, \"level\": \"city\", \"name\": \"LOST\", \"link\": 0, "
-            "\"facility\": null},\n"
-            "   {\"offset\": 880, \"level\": \"airport\", \"name\": \"DANGLING\", \"link\": 74565, "
-            "\"facility\": null},\n"
-            "   {\"offset\": 905, \"level\": \"airport\", \"name\": \"UNLINKED\", \"link\": 0, "
-            "\"facility\": null},\n"
-            "   {\"offset\": 930, \"level\": 629145, \"name\": \"STRANGE\", \"link\": 0, "
-            "\"facility\": null}\n"
-            "  ]}\n"
-            " ]}\n");
+  // The whole file: each facility's bytes beyond what the listing reads, the
+  // trailer, and the findings of -V.
+  EXPECT_EQ(r.out, R"({"file": "f.bgl",
+ "header": {"bounds": {"lat_max": 5700000, "lat_min": 5000000, "lon_max": 110000000, "lon_min": 90000000}, "file_id": [0, 0, 0], "created": {"year": 0, "month": 0, "day": 0, "time": 0}, "format_level": 3, "other_bytes": []},
+ "facilities": [
+  {"offset": 168, "kind": "airport", "subtype": 1, "name": "FRANKFURT MAIN", "lat": 50.033332, "lon": 8.570556, "lat_raw": 5560232, "lon_raw": 102250716, "ai": true, "reserved": "00000000", "sub_records": ["010001001000000000000000a8d7540000000000dc381806", "060001000f0000004652414e4b46555254204d41494e00", "011001000400000001000000"]},
+  {"offset": 251, "kind": "airport", "subtype": 1, "name": "NOWHERE", "lat": null, "lon": null, "lat_raw": null, "lon_raw": null, "ai": false, "reserved": "00000000", "sub_records": ["06000100080000004e4f574845524500"]},
+  {"offset": 291, "kind": "vor", "subtype": 2, "name": "FFM VOR", "lat": null, "lon": null, "lat_raw": null, "lon_raw": null, "ai": false, "reserved": "00000000", "sub_records": ["040001003800000011111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111146464d20564f5200"]},
+  {"offset": 379, "kind": "ndb", "subtype": 3, "name": "FFM NDB", "lat": null, "lon": null, "lat_raw": null, "lon_raw": null, "ai": false, "reserved": "00000000", "sub_records": ["040001003800000011111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111146464d204e444200"]},
+  {"offset": 467, "kind": "other", "subtype": 9, "name": null, "lat": null, "lon": null, "lat_raw": null, "lon_raw": null, "ai": false, "reserved": "00000000", "sub_records": ["04000100340000001111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111114f444400"]},
+  {"offset": 551, "kind": "airport", "subtype": 1, "name": null, "lat": -0.000900, "lon": -0.000017, "lat_raw": -100, "lon_raw": -200, "ai": false, "reserved": "00000000", "sub_records": ["0100010010000000000000009cffffff0000000038ffffff"]}
+ ],
+ "other_records": [],
+ "name_lists": [
+  {"offset": 607, "entries": [
+   {"offset": 631, "level": "region", "name": "EUROPE", "link": 0, "facility": null},
+   {"offset": 654, "level": "country", "name": "GERMANY", "link": 0, "facility": null},
+   {"offset": 678, "level": "city", "name": "FRANKFURT", "link": 0, "facility": null},
+   {"offset": 704, "level": "airport", "name": "FRANKFURT MAIN", "link": 168, "facility": 168},
+   {"offset": 735, "level": "vor", "name": "FFM VOR", "link": 291, "facility": 291},
+   {"offset": 759, "level": "ndb", "name": "FFM NDB", "link": 379, "facility": 379},
+   {"offset": 783, "level": "airport", "name": "NOWHERE", "link": 251, "facility": 251},
+   {"offset": 807, "level": "airport", "name": "ODD", "link": 467, "facility": 467}
+  ]},
+  {"offset": 835, "entries": [
+   {"offset": 859, "level": "city", "name": "LOST", "link": 0, "facility": null},
+   {"offset": 880, "level": "airport", "name": "DANGLING", "link": 74565, "facility": null},
+   {"offset": 905, "level": "airport", "name": "UNLINKED", "link": 0, "facility": null},
+   {"offset": 930, "level": 629145, "name": "STRANGE", "link": 0, "facility": null}
+  ]}
+ ],
+ "trailer": {"word": 536871743, "bounds": {"lat_max": 5600000, "lat_min": 5500000, "lon_max": 105000000, "lon_min": 100000000}},
+ "problems": [
+  {"offset": 467, "note": false, "text": "a facility of unknown subtype 9: link and extract leave it out"},
+  {"offset": 551, "note": true, "text": "a facility without a name"},
+  {"offset": 807, "note": false, "text": "airport entry \"ODD\" links a facility of kind other (subtype 9) at 0x0001D3"},
+  {"offset": 880, "note": false, "text": "name entry \"DANGLING\" links 0x012345, where no facility is"},
+  {"offset": 905, "note": false, "text": "airport entry \"UNLINKED\" links no facility"},
+  {"offset": 930, "note": false, "text": "name entry \"STRANGE\" has the unknown level 0x99999: extract leaves it out"},
+  {"offset": 551, "note": false, "text": "airport \"\" stands behind the vor at 0x000123: a link never replaces it"},
+  {"offset": 2, "note": true, "text": "the header's bounds do not cover all airports"}
+ ]}
+)");
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.rc, 0);
   afdtest::Json doc;

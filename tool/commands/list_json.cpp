@@ -1,12 +1,20 @@
 // The JSON list command (-J): the listing of -L as one JSON document, and
-// nothing else on standard output, so that scripts can read it whole.
+// nothing else on standard output, so that scripts can read it whole. The
+// document holds the whole file: besides what the listing interprets, the
+// header's fields, each record's bytes that it does not, the trailer, and the
+// check's findings, so that -B can write the file again from it.
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "commands/commands.h"
+#include "commands/findings.h"
 #include "commands/inputs.h"
 #include "commands/listing.h"
+#include "document/hex.h"
 #include "format/levels.h"
+#include "format/records.h"
 #include "format/text_forms.h"
 
 namespace quarnel {
@@ -21,18 +29,137 @@ void append_number(std::string& out, const char* format, double value) {
 
 void append_int(std::string& out, long long value) { out += std::to_string(value); }
 
-class JsonListing : public ListingSink {
- public:
-  JsonListing(std::FILE* out, const std::string& path) : out_(out), path_(path) {}
+void append_hex_string(std::string& out, const uint8_t* bytes, std::size_t n) {
+  out += '"';
+  append_hex(out, bytes, n);
+  out += '"';
+}
 
-  void begin(const uint8_t*) override {
+void append_box(std::string& out, const uint8_t* box) {
+  const CoverageBox b = load_box(box);
+  out += "{\"lat_max\": ";
+  append_int(out, b.lat_max);
+  out += ", \"lat_min\": ";
+  append_int(out, b.lat_min);
+  out += ", \"lon_max\": ";
+  append_int(out, b.lon_max);
+  out += ", \"lon_min\": ";
+  append_int(out, b.lon_min);
+  out += '}';
+}
+
+void append_header(std::string& s, const uint8_t* image) {
+  const uint8_t* section = image + kFileHeaderSize;
+  s += " \"header\": {\"bounds\": ";
+  append_box(s, image + kFhBounds);
+  s += ", \"file_id\": [";
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (i > 0) s += ", ";
+    append_int(s, get_u16(section + kShFileId + 2 * i));
+  }
+  s += "], \"created\": {\"year\": ";
+  append_int(s, get_i32(section + kShCreatedYear));
+  s += ", \"month\": ";
+  append_int(s, section[kShCreatedMonth]);
+  s += ", \"day\": ";
+  append_int(s, section[kShCreatedDay]);
+  s += ", \"time\": ";
+  append_int(s, get_u32(section + kShCreatedTime));
+  s += "}, \"format_level\": ";
+  append_int(s, get_i32(section + kShFormatLevel));
+  s += ", \"other_bytes\": [";
+  bool first = true;
+  for (const HeaderRun& r : kFreeHeaderBytes) {
+    for (std::size_t at = r.begin; at < r.end;) {
+      if (image[at] == written_header_byte(at)) {
+        ++at;
+        continue;
+      }
+      std::size_t run = at;
+      while (run < r.end && image[run] != written_header_byte(run)) ++run;
+      s += first ? "{\"at\": " : ", {\"at\": ";
+      first = false;
+      append_int(s, static_cast<long long>(at));
+      s += ", \"bytes\": ";
+      append_hex_string(s, image + at, run - at);
+      s += '}';
+      at = run;
+    }
+  }
+  s += "]},\n";
+}
+
+// A Container's bytes that the listing does not interpret: the word behind
+// its subtype, its sub-records, and what follows them (the end sub-record, or
+// whatever stopped the walk).
+void append_raw_facility(std::string& s, const Bytes& rec) {
+  const std::size_t len = rec.size();
+  s += ", \"reserved\": ";
+  const std::size_t reserved_end = std::min<std::size_t>(len, kContSubRecords);
+  append_hex_string(s, rec.data() + std::min(reserved_end, kContSubtype + 4),
+                    reserved_end - std::min(reserved_end, kContSubtype + 4));
+  s += ", \"sub_records\": [";
+  SubRecordWalk walk(rec.data(), len);
+  uint32_t type = 0;
+  ByteSpan payload;
+  std::size_t at = 0;
+  bool first = true;
+  while (walk.next(&type, &payload, &at)) {
+    if (!first) s += ", ";
+    first = false;
+    append_hex_string(s, rec.data() + at, kSubHeadSize + payload.size);
+  }
+  s += ']';
+  const std::size_t stop = std::min(walk.position(), len);
+  static constexpr uint8_t kStandardEnd[kSubHeadSize] = {};
+  if (len - stop != kSubHeadSize ||
+      !std::equal(rec.begin() + static_cast<long>(stop), rec.end(), std::begin(kStandardEnd))) {
+    s += ", \"end\": ";
+    append_hex_string(s, rec.data() + stop, len - stop);
+  }
+}
+
+struct OtherRecord {
+  uint32_t offset = 0;
+  uint32_t size = 0;
+  bool anchored = false;
+  uint32_t after = 0;
+};
+
+class JsonListing : public ListingSink, public FindingSink {
+ public:
+  JsonListing(RunState& rs, std::FILE* out, const std::string& path)
+      : rs_(rs), out_(out), path_(path) {}
+
+  void finding(const Finding& f) override { findings_.push_back(f); }
+
+  void begin(const uint8_t* image) override {
     std::string s = "{\"file\": ";
     append_json_path(s, path_);
-    s += ",\n \"facilities\": [";
+    s += ",\n";
+    append_header(s, image);
+    s += " \"facilities\": [";
     put(s);
   }
 
+  void on_record(WalkKind walk, uint64_t pos, const uint8_t* rec, std::size_t len,
+                 int32_t size) override {
+    if (walk != WalkKind::kObjectList) return;
+    const uint64_t whole = kRecordHeadSize + static_cast<uint64_t>(size);
+    if (get_u32(rec + kRecType) != kTypeContainer) {
+      others_.push_back({static_cast<uint32_t>(pos), static_cast<uint32_t>(whole), !listed_.empty(),
+                         listed_.empty() ? 0 : listed_.back()});
+      return;
+    }
+    // Kept now: the bytes are the input's to move once the scan reads on. A
+    // record the scan saw only in part is read whole when it is listed.
+    record_.assign(rec, rec + len);
+    record_whole_ = len == whole;
+    record_size_ = whole;
+  }
+
   void facility(const FacilityView& f) override {
+    listed_.push_back(f.offset);
     std::string s = first_ ? "\n  " : ",\n  ";
     first_ = false;
     s += "{\"offset\": ";
@@ -59,13 +186,20 @@ class JsonListing : public ListingSink {
     } else {
       s += ", \"lat\": null, \"lon\": null, \"lat_raw\": null, \"lon_raw\": null";
     }
-    s += f.ai ? ", \"ai\": true}" : ", \"ai\": false}";
+    s += f.ai ? ", \"ai\": true" : ", \"ai\": false";
+    if (!record_whole_) {
+      record_.resize(record_size_);
+      record_.resize(rs_.first_input.read_at(f.offset, record_.data(), record_.size()));
+    }
+    append_raw_facility(s, record_);
+    s += '}';
     put(s);
   }
 
   void list_begin(const ListView& l) override {
     if (!in_lists_) {
-      put(first_ ? "],\n \"name_lists\": [" : "\n ],\n \"name_lists\": [");
+      end_facilities();
+      put(" \"name_lists\": [");
       in_lists_ = true;
       first_ = true;
     }
@@ -74,6 +208,13 @@ class JsonListing : public ListingSink {
     first_entry_ = true;
     s += "{\"offset\": ";
     append_int(s, l.offset);
+    uint8_t head[kNameListHeadSize] = {};
+    rs_.first_input.read_at(l.offset, head, sizeof head);
+    static constexpr uint8_t kZero[kNlhEntryCount - kRecordHeadSize] = {};
+    if (!std::equal(head + kRecordHeadSize, head + kNlhEntryCount, kZero)) {
+      s += ", \"reserved\": ";
+      append_hex_string(s, head + kRecordHeadSize, kNlhEntryCount - kRecordHeadSize);
+    }
     s += ", \"entries\": [";
     put(s);
   }
@@ -96,11 +237,13 @@ class JsonListing : public ListingSink {
     s += ", \"link\": ";
     append_int(s, e.link);
     s += ", \"facility\": ";
-    if (e.resolved) {
+    // Only a facility that this document lists can be named by an entry.
+    if (e.resolved && std::binary_search(listed_.begin(), listed_.end(), e.link)) {
       append_int(s, e.link);
     } else {
       s += "null";
     }
+    append_tail(s, e);
     s += '}';
     put(s);
   }
@@ -109,27 +252,105 @@ class JsonListing : public ListingSink {
 
   void end() override {
     if (!in_lists_) {
-      put(first_ ? "],\n \"name_lists\": []}\n" : "\n ],\n \"name_lists\": []}\n");
+      end_facilities();
+      put(" \"name_lists\": [],\n");
     } else {
-      put("\n ]}\n");
+      put("\n ],\n");
     }
+    std::string s = " \"trailer\": ";
+    append_trailer(s);
+    s += ",\n \"problems\": [";
+    for (std::size_t i = 0; i < findings_.size(); ++i) {
+      const Finding& f = findings_[i];
+      s += i == 0 ? "\n  {\"offset\": " : ",\n  {\"offset\": ";
+      append_int(s, static_cast<long long>(f.offset));
+      s += f.problem ? ", \"note\": false, \"text\": " : ", \"note\": true, \"text\": ";
+      append_json_string(s, f.text);
+      s += '}';
+    }
+    s += findings_.empty() ? "]}\n" : "\n ]}\n";
+    put(s);
   }
 
  private:
   void put(const std::string& s) { std::fwrite(s.data(), 1, s.size(), out_); }
 
+  // The bytes behind the NUL of the name shown. A name that runs to the end
+  // of what the tool reads has none: what follows is not a tail.
+  void append_tail(std::string& s, const EntryView& e) {
+    uint8_t head[kRecordHeadSize] = {};
+    if (rs_.first_input.read_at(e.offset, head, sizeof head) < sizeof head) return;
+    const uint64_t whole = kRecordHeadSize + static_cast<uint64_t>(get_u32(head + kRecSize));
+    const uint64_t nul = kNeName + e.name.size();
+    if (whole <= nul + 1) return;
+    Bytes bytes(static_cast<std::size_t>(whole - nul));
+    bytes.resize(rs_.first_input.read_at(e.offset + nul, bytes.data(), bytes.size()));
+    if (bytes.size() < 2 || bytes[0] != 0) return;
+    s += ", \"tail\": ";
+    append_hex_string(s, bytes.data() + 1, bytes.size() - 1);
+  }
+
+  void end_facilities() {
+    std::string s = first_ ? "],\n \"other_records\": [" : "\n ],\n \"other_records\": [";
+    Bytes bytes;
+    for (std::size_t i = 0; i < others_.size(); ++i) {
+      const OtherRecord& o = others_[i];
+      s += i == 0 ? "\n  {\"offset\": " : ",\n  {\"offset\": ";
+      append_int(s, o.offset);
+      s += ", \"after\": ";
+      if (o.anchored) {
+        append_int(s, o.after);
+      } else {
+        s += "null";
+      }
+      s += ", \"bytes\": ";
+      bytes.resize(o.size);
+      bytes.resize(rs_.first_input.read_at(o.offset, bytes.data(), bytes.size()));
+      append_hex_string(s, bytes.data(), bytes.size());
+      s += '}';
+    }
+    s += others_.empty() ? "],\n" : "\n ],\n";
+    put(s);
+  }
+
+  void append_trailer(std::string& s) {
+    uint8_t image[kHeaderImageSize] = {};
+    rs_.first_input.read_at(0, image, sizeof image);
+    const uint32_t at = get_u32(image + kFhTrailerOffset);
+    uint8_t trailer[kTrailerSize];
+    if (at == 0 || rs_.first_input.read_at(at, trailer, kTrailerSize) < kTrailerSize) {
+      s += "null";
+      return;
+    }
+    s += "{\"word\": ";
+    append_int(s, get_u32(trailer));
+    s += ", \"bounds\": ";
+    append_box(s, trailer + kTrailerBox);
+    s += '}';
+  }
+
+  RunState& rs_;
   std::FILE* out_;
   const std::string& path_;
   bool first_ = true;  // no item yet in the array being written
   bool first_entry_ = true;
   bool in_lists_ = false;
+  Bytes record_;  // the facility record being listed
+  bool record_whole_ = true;
+  uint64_t record_size_ = 0;
+  std::vector<uint32_t> listed_;  // the facilities' offsets, in file order
+  std::vector<OtherRecord> others_;
+  std::vector<Finding> findings_;
 };
 
 }  // namespace
 
 int run_list_json(RunState& rs, const std::string& path, std::FILE* out, std::FILE* messages) {
-  JsonListing listing(out, path);
-  const int result = end_command(rs, Command::kListJson, walk_listing(rs, path, listing, messages));
+  JsonListing listing(rs, out, path);
+  // The check goes first: it looks at each record before the listing reads on.
+  const std::unique_ptr<ListingSink> check = make_file_check(rs, listing);
+  ListingTee both(*check, listing);
+  const int result = end_command(rs, Command::kListJson, walk_listing(rs, path, both, messages));
   rs.first_input.close();
   return result;
 }

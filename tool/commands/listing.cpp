@@ -113,9 +113,6 @@ FacilityView view_facility(uint64_t offset, const uint8_t* record, std::size_t l
   return v;
 }
 
-double latitude_degrees(int32_t raw) { return raw * 90.0 / 10001750.0; }
-double longitude_degrees(int32_t raw) { return raw * 360.0 / 4294967296.0; }
-
 int walk_listing(RunState& rs, const std::string& path, ListingSink& sink, std::FILE* messages) {
   uint8_t image[kHeaderImageSize];
   const int result = open_first_input(rs, path, image, messages);

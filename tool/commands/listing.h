@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/positions.h"
 #include "scan/run_state.h"
 #include "scan/scan_observer.h"
 
@@ -43,9 +44,6 @@ struct EntryView {
 // The facility of a Container's first `len` bytes at `offset`.
 FacilityView view_facility(uint64_t offset, const uint8_t* record, std::size_t len);
 
-double latitude_degrees(int32_t raw);
-double longitude_degrees(int32_t raw);
-
 class ListingSink : public ScanObserver {
  public:
   virtual void begin(const uint8_t* /*header_image*/) {}
@@ -54,6 +52,54 @@ class ListingSink : public ScanObserver {
   virtual void entry(const EntryView&) {}
   virtual void list_end() {}
   virtual void end() {}
+};
+
+// Tells two sinks everything, the first one first.
+class ListingTee : public ListingSink {
+ public:
+  ListingTee(ListingSink& first, ListingSink& second) : a_(first), b_(second) {}
+  void on_record(WalkKind walk, uint64_t pos, const uint8_t* rec, std::size_t len,
+                 int32_t size) override {
+    a_.on_record(walk, pos, rec, len, size);
+    b_.on_record(walk, pos, rec, len, size);
+  }
+  void on_chain_record(uint64_t pos, const uint8_t* head, std::size_t len) override {
+    a_.on_chain_record(pos, head, len);
+    b_.on_chain_record(pos, head, len);
+  }
+  void on_walk_end(WalkKind walk, uint64_t start, uint64_t pos, uint64_t limit,
+                   WalkEnd why) override {
+    a_.on_walk_end(walk, start, pos, limit, why);
+    b_.on_walk_end(walk, start, pos, limit, why);
+  }
+  void begin(const uint8_t* image) override {
+    a_.begin(image);
+    b_.begin(image);
+  }
+  void facility(const FacilityView& f) override {
+    a_.facility(f);
+    b_.facility(f);
+  }
+  void list_begin(const ListView& l) override {
+    a_.list_begin(l);
+    b_.list_begin(l);
+  }
+  void entry(const EntryView& e) override {
+    a_.entry(e);
+    b_.entry(e);
+  }
+  void list_end() override {
+    a_.list_end();
+    b_.list_end();
+  }
+  void end() override {
+    a_.end();
+    b_.end();
+  }
+
+ private:
+  ListingSink& a_;
+  ListingSink& b_;
 };
 
 // Opens `path` as the first input, tests its headers, scans it and tells

@@ -103,9 +103,14 @@ class ListingTest : public ToolTest {
   }
 };
 
-TEST_F(ListingTest, AnEmptyFileIsTwoEmptyArrays) {
+TEST_F(ListingTest, AnEmptyFileHasEmptyArraysAndItsTrailer) {
   const std::string json = json_of(AfdBuilder().build());
-  EXPECT_EQ(json.substr(json.find('\n')), "\n \"facilities\": [],\n \"name_lists\": []}\n");
+  const std::string tail = json.substr(json.find("\n \"facilities\""));
+  EXPECT_EQ(tail,
+            "\n \"facilities\": [],\n \"other_records\": [],\n \"name_lists\": [],\n"
+            " \"trailer\": {\"word\": 536871743, \"bounds\": {\"lat_max\": -2147483648, "
+            "\"lat_min\": 2147483647, \"lon_max\": -2147483648, \"lon_min\": 2147483647}},\n"
+            " \"problems\": []}\n");
 }
 
 TEST_F(ListingTest, NamesBeyondTheNamePoolAreReadFromTheirRecords) {

@@ -40,6 +40,23 @@ constexpr int32_t kMinFormatLevel = 3;
 
 constexpr std::size_t kHeaderImageSize = kFileHeaderSize + kSectionHeaderSize;
 
+// The header bytes that the tool neither reads nor computes, as [begin, end)
+// offsets from the start of the file. It writes 0 there, but 1 into the first
+// word.
+struct HeaderRun {
+  std::size_t begin;
+  std::size_t end;
+};
+constexpr HeaderRun kFreeHeaderBytes[] = {
+    {kFhVersionWord, kFhVersionWord + 2},
+    {kFhBounds + 16, kFhTrailerOffset},
+    {kFhTrailerOffset + 4, kFhMagic},
+    {kFhMagic + 4, kFileHeaderSize},
+    {kFileHeaderSize + kShSectionTag + 4, kFileHeaderSize + kShFormatLevel},
+    {kFileHeaderSize + kShNameListOffset + 4, kFileHeaderSize + kShObjectListOffset},
+};
+constexpr uint8_t written_header_byte(std::size_t at) { return at == kFhVersionWord ? 1 : 0; }
+
 // Record framing shared by the object list and the name-list chain.
 constexpr std::size_t kRecordHeadSize = 8;
 constexpr std::size_t kRecType = 0;

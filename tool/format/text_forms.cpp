@@ -1,8 +1,10 @@
 // Console and JSON forms of names.
 #include "format/text_forms.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 namespace quarnel {
 
@@ -126,23 +128,6 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
-bool utf8_to_windows_1252(std::string_view utf8, std::string* out) {
-  out->clear();
-  uint32_t cp = 0;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const std::size_t n = utf8_sequence(utf8, i, &cp);
-    if (n == 0) return false;
-    i += n;
-    uint32_t byte = cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF) ? cp : 0x100;
-    for (uint32_t b = 0x80; b <= 0x9F && byte > 0xFF; ++b) {
-      if (kHighControls[b - 0x80] == cp) byte = b;
-    }
-    if (byte > 0xFF) return false;
-    *out += static_cast<char>(byte);
-  }
-  return true;
-}
-
 void append_json_path(std::string& out, std::string_view bytes) {
   if (!is_valid_utf8(bytes)) {
     append_json_string(out, bytes);
@@ -160,6 +145,31 @@ void append_json_path(std::string& out, std::string_view bytes) {
     i += n;
   }
   out += '"';
+}
+
+bool windows_1252_from_utf8(std::string_view utf8, std::string* out, uint32_t* bad) {
+  out->clear();
+  out->reserve(utf8.size());
+  uint32_t cp = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t n = utf8_sequence(utf8, i, &cp);
+    if (n == 0 || cp == 0) {
+      if (bad != nullptr) *bad = n == 0 ? static_cast<uint8_t>(utf8[i]) : 0;
+      return false;
+    }
+    i += n;
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      *out += static_cast<char>(cp);
+      continue;
+    }
+    const auto* high = std::find(std::begin(kHighControls), std::end(kHighControls), cp);
+    if (high == std::end(kHighControls)) {
+      if (bad != nullptr) *bad = cp;
+      return false;
+    }
+    *out += static_cast<char>(0x80 + (high - std::begin(kHighControls)));
+  }
+  return true;
 }
 
 }  // namespace quarnel

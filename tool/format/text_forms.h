@@ -3,6 +3,7 @@
 // file may put any byte in them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,8 +24,10 @@ void append_json_path(std::string& out, std::string_view bytes);
 
 bool is_valid_utf8(std::string_view bytes);
 
-// `utf8` in Windows-1252, the code page of the names in a file. False when it
-// is not valid UTF-8 or holds a character that the code page lacks.
-bool utf8_to_windows_1252(std::string_view utf8, std::string* out);
+// The Windows-1252 bytes of a name given as valid UTF-8: the inverse of
+// append_json_string, so the five undefined bytes come back from the C1 code
+// points it gives them. False at the first character the code page cannot
+// hold (`*bad`, when asked for, is its code point; 0 for a NUL, which would end the name).
+bool windows_1252_from_utf8(std::string_view utf8, std::string* out, uint32_t* bad = nullptr);
 
 }  // namespace quarnel

@@ -22,7 +22,7 @@ TEST(TextFormsTest, EveryPrintableByteComesBackFromItsUtf8Form) {
     const std::string utf8 = decoded(static_cast<char>(b));
     if (utf8.rfind("\\", 0) == 0) continue;  // an escaped control character or quote
     std::string back;
-    ASSERT_TRUE(utf8_to_windows_1252(utf8, &back)) << b;
+    ASSERT_TRUE(windows_1252_from_utf8(utf8, &back)) << b;
     EXPECT_EQ(back, std::string(1, static_cast<char>(b))) << b;
     ++checked;
   }
@@ -31,10 +31,10 @@ TEST(TextFormsTest, EveryPrintableByteComesBackFromItsUtf8Form) {
 
 TEST(TextFormsTest, TextTheCodePageLacksHasNoForm) {
   std::string out;
-  EXPECT_TRUE(utf8_to_windows_1252("STUTTG\xC3\x84RT \xE2\x82\xAC", &out));
+  EXPECT_TRUE(windows_1252_from_utf8("STUTTG\xC3\x84RT \xE2\x82\xAC", &out));
   EXPECT_EQ(out, "STUTTG\xC4RT \x80");
-  EXPECT_FALSE(utf8_to_windows_1252("\xE6\x9D\xB1\xE4\xBA\xAC", &out));  // 東京
-  EXPECT_FALSE(utf8_to_windows_1252("\xC4RT", &out));                     // not UTF-8
+  EXPECT_FALSE(windows_1252_from_utf8("\xE6\x9D\xB1\xE4\xBA\xAC", &out));  // 東京
+  EXPECT_FALSE(windows_1252_from_utf8("\xC4RT", &out));                     // not UTF-8
 }
 
 }  // namespace

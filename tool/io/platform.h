@@ -37,6 +37,10 @@ inline bool injected_failure(Call call) { return g_call_hook != nullptr && g_cal
 // errno saying why (EISDIR for a folder).
 std::FILE* open_input(const std::string& path);
 
+// Standard input, made to pass bytes unchanged (Windows would otherwise turn
+// CR LF into LF and stop at Ctrl+Z).
+std::FILE* binary_standard_input();
+
 // Size in bytes of an open file, or -1, with errno, when it cannot be told.
 int64_t file_size(std::FILE* f);
 
@@ -71,6 +75,11 @@ OutputCheck check_output_path(const std::string& path, std::string* target);
 // reading and writing in binary mode. Fills `temp_path`; null, with errno
 // saying why (ENOENT for a missing folder), on failure.
 std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_path);
+
+// A scratch file in the folder of `final_path`, opened for reading and
+// writing in binary mode, that no one else sees and that goes away when it is
+// closed or the process ends, however it ends. Null on failure.
+std::FILE* create_scratch_beside(const std::string& final_path);
 
 // Waits until the file's data is on the disk.
 bool sync(std::FILE* f);

@@ -250,6 +250,22 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
   return f;
 }
 
+std::FILE* binary_standard_input() { return stdin; }
+
+std::FILE* create_scratch_beside(const std::string& final_path) {
+  if (injected_failure(Call::kCreateTemp)) return nullptr;
+  std::string pattern = folder_of(final_path) + "/.quarnel-scratch-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = mkstemp(name.data());
+  if (fd < 0) return nullptr;
+  // Without a name the file needs no cleanup: its space is freed at close.
+  unlink(name.data());
+  std::FILE* f = fdopen(fd, "w+b");
+  if (f == nullptr) close(fd);
+  return f;
+}
+
 bool sync(std::FILE* f) {
   if (injected_failure(Call::kSyncFile)) return false;
   // fsync rather than fdatasync: the permissions set before it must last too.

@@ -65,6 +65,21 @@ void disarm_cleanup() { InterlockedExchange(&g_pending_armed, 0); }
 
 HANDLE handle_of(std::FILE* f) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f))); }
 
+// A read-write binary stream over `h`, which it then owns; null, with `h`
+// closed, when there is none.
+std::FILE* stream_of(HANDLE h) {
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
+  std::FILE* f = fd >= 0 ? _fdopen(fd, "w+b") : nullptr;
+  if (f == nullptr) {
+    if (fd >= 0) {
+      _close(fd);
+    } else {
+      CloseHandle(h);
+    }
+  }
+  return f;
+}
+
 std::string folder_of(const std::string& path) {
   const auto sep = path.find_last_of("\\/:");
   if (sep == std::string::npos) return ".";
@@ -243,20 +258,35 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
     disarm_cleanup();
     return nullptr;
   }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
-  std::FILE* f = fd >= 0 ? _fdopen(fd, "w+b") : nullptr;
+  std::FILE* f = stream_of(h);
   if (f == nullptr) {
-    if (fd >= 0) {
-      _close(fd);
-    } else {
-      CloseHandle(h);
-    }
     DeleteFileA(name);
     disarm_cleanup();
     return nullptr;
   }
   *temp_path = name;
   return f;
+}
+
+std::FILE* binary_standard_input() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  return stdin;
+}
+
+std::FILE* create_scratch_beside(const std::string& final_path) {
+  if (injected_failure(Call::kCreateTemp)) return nullptr;
+  char name[MAX_PATH];
+  if (GetTempFileNameA(folder_of(final_path).c_str(), "qrs", 0, name) == 0) return nullptr;
+  // Deleted by Windows when its last handle closes, also when the process is
+  // stopped.
+  const HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                               TRUNCATE_EXISTING,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DeleteFileA(name);
+    return nullptr;
+  }
+  return stream_of(h);
 }
 
 bool sync(std::FILE* f) {

@@ -1,0 +1,279 @@
+// Golden tests of the build command (-B) through the real program: the
+// descriptions it refuses and where it says the fault is, its ExitCodes, and
+// the README's edits of a listing with jq, each run as a user would run it.
+// QUARNEL_EXE and QUARNEL_RUNNER as in cli_test.cpp.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "afd_builder.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr const char* kBanner = "QUARNEL 1.2\n";
+
+struct Result {
+  int rc;
+  std::string out;
+};
+
+class BuildCliTest : public ::testing::Test {
+ protected:
+  // Runs a shell script in the scratch folder, in which $Q runs the program.
+  Result sh(const std::string& script) {
+    const char* exe = std::getenv("QUARNEL_EXE");
+    if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
+    const char* runner = std::getenv("QUARNEL_RUNNER");
+    std::string q = runner != nullptr && *runner != '\0' ? std::string(runner) + " " : "";
+    q += exe != nullptr ? exe : "quarnel";
+    Result r;
+    r.rc = afdtest::run_in(dir.path(), "Q=" + quoted(q) + "; " + script, &r.out);
+    std::string plain;
+    for (char c : r.out) {
+      if (c != '\r') plain += c;
+    }
+    r.out = plain;
+    return r;
+  }
+  static std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+  }
+  void put(const std::string& name, const std::string& text) {
+    afdtest::write_file(dir.file(name), afdtest::Bytes(text.begin(), text.end()));
+  }
+  std::string text_of(const std::string& name) {
+    const afdtest::Bytes b = afdtest::read_file(dir.file(name));
+    return std::string(b.begin(), b.end());
+  }
+
+  afdtest::ScratchDir dir;
+};
+
+std::string facility(const std::string& more) {
+  return R"({"facilities": [{"offset": 1, "kind": "airport", "name": "A", "lat": 1, "lon": 2)" +
+         more + "}]";
+}
+
+TEST_F(BuildCliTest, AnInvalidDescriptionIsRefusedAtItsPlaceAndNothingIsWritten) {
+  struct Case {
+    std::string doc;
+    std::string line;  // after "invalid description: "
+  };
+  const std::string many_entries = [] {
+    std::string doc = R"({"name_lists": [{"entries": [)";
+    for (int i = 0; i < 20000; ++i) doc += R"({"level": "city", "name": "C"},)";
+    return doc + R"({"level": "city", "name": "C"}]}]})";
+  }();
+  const std::vector<Case> cases = {
+      {"{\"facilities\": [}",
+       "line 1, column 17: syntax error while parsing value - unexpected "
+       "'}'; expected '[', '{', or a literal"},
+      {"[]", "top level: must be an object"},
+      {facility(", \"lattitude\": 5") + "}", "facilities[0].lattitude: unknown key"},
+      {facility(", \"name\": \"B\"") + "}", "facilities[0].name: duplicate key"},
+      {facility(", \"lat_raw\": 5") + "}",
+       "facilities[0].lat: lat and lat_raw disagree: give one of them"},
+      {R"({"facilities": [{"kind": "airport", "name": "A", "lat": 90.5, "lon": 0}]})",
+       "facilities[0].lat: must be from -90 to 90 degrees"},
+      {R"({"facilities": [{"kind": "airport", "name": "A", "lat": 1}]})",
+       "facilities[0].lon: a position needs both lat and lon"},
+      {R"({"facilities": [{"kind": "airport", "name": "A", "lat_raw": 1)" + std::string(400, '0') +
+           ", \"lon_raw\": 0}]}",
+       "facilities[0].lat_raw: a number too large to read"},
+      {R"({"facilities": [{"kind": "airport", "name": "\u4e2d"}]})",
+       "facilities[0].name: U+4E2D is not a character that Windows-1252 holds"},
+      {R"({"facilities": [{"kind": "airport", "name": "\u0080"}]})",
+       "facilities[0].name: U+0080 is not a character that Windows-1252 holds"},
+      {R"({"facilities": [{"kind": "airport", "name": "A\u0000B"}]})",
+       "facilities[0].name: a NUL inside a name"},
+      {R"({"facilities": [{"kind": "airport", "name": ")" + std::string(100000, 'N') + "\"}]}",
+       "facilities[0].name: the tool would not read this back: it looks at no more than a "
+       "record's first 63990 bytes"},
+      {R"({"facilities": [{"kind": "other", "name": null}]})",
+       "facilities[0].subtype: a facility of kind other needs its subtype"},
+      {R"({"facilities": [{"kind": "vor", "name": "V", "ai": true}]})",
+       "facilities[0].ai: only an airport can be an AI airport"},
+      {R"({"facilities": [{"offset": 1, "kind": "vor", "name": "V"}, {"offset": 1, "kind": "vor", )"
+       R"("name": "W"}]})",
+       "facilities[1].offset: another facility has this offset: an offset is a facility's "
+       "identity"},
+      {facility("") + R"(, "name_lists": [{"entries": [{"level": "airport", "name": "A", )"
+                      R"("facility": 2}]}]})",
+       "name_lists[0].entries[0].facility: no facility has this offset"},
+      // An entry that names another entry as its facility.
+      {facility("") + R"(, "name_lists": [{"entries": [{"offset": 7, "level": "city", "name": )"
+                      R"("C"}, {"level": "airport", "name": "A", "facility": 7}]}]})",
+       "name_lists[0].entries[1].facility: no facility has this offset"},
+      {R"({"other_records": [{"after": 3, "bytes": "0700000000000000"}]})",
+       "other_records[0].after: no facility has this offset"},
+      {R"({"facilities": [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]})",
+       "facilities[0]: must be an object"},
+      {R"({"header": {"format_level": 2}})",
+       "header.format_level: must be an integer from 3 to 2147483647: the tool reads no file of "
+       "a lower level"},
+      {R"({"facilities": [{"kind": "airport", "name": "A", "sub_records": ["0100"]}]})",
+       "facilities[0].sub_records[0]: a sub-record needs at least its 8-byte head"},
+      {R"({"facilities": [{"kind": "airport", "name": "A", "end": "0g"}]})",
+       "facilities[0].end: must be a string of hex digits, two for each byte"},
+      {many_entries,
+       "name_lists[0].entries[19999]: more than the 20000 records that the tool can catalogue: it "
+       "would not read back the rest"},
+  };
+  for (const Case& c : cases) {
+    put("doc.json", c.doc);
+    put("out.bgl", "EARLIER");
+    const Result r = sh("$Q -B doc.json out.bgl");
+    EXPECT_EQ(r.rc, 9) << c.line;
+    EXPECT_EQ(r.out, std::string(kBanner) + "invalid description: " + c.line + "\n");
+    EXPECT_EQ(text_of("out.bgl"), "EARLIER") << c.line;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"doc.json", "out.bgl"})) << c.line;
+  }
+}
+
+TEST_F(BuildCliTest, ExitCodesOfTheBuild) {
+  const std::string doc =
+      R"({"facilities": [{"kind": "airport", "name": "ONE", "lat": 1, "lon": 2}]})";
+  put("doc.json", doc);
+  struct Case {
+    std::string script;
+    std::string out;
+    int rc;
+  };
+  const std::vector<Case> cases = {
+      {"$Q -B missing.json out.bgl", "cannot open:\"missing.json\"\n", 2},
+      {"$Q -B doc.json no/such/folder/out.bgl", "cannot write:\"no/such/folder/out.bgl\"\n", 6},
+      {"$Q -B doc.json", "", 0},
+      {"$Q -b - from-stdin.bgl < doc.json", "", 0},
+      {"$Q -B", "", 0},
+  };
+  for (const Case& c : cases) {
+    const Result r = sh(c.script);
+    EXPECT_EQ(r.rc, c.rc) << c.script;
+    EXPECT_EQ(r.out, kBanner + c.out) << c.script;
+  }
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"afdtmp.bgl", "doc.json", "from-stdin.bgl"}));
+  EXPECT_EQ(afdtest::read_file(dir.file("afdtmp.bgl")).size(),
+            afdtest::read_file(dir.file("from-stdin.bgl")).size());
+}
+
+TEST_F(BuildCliTest, AnOutputThatIsALinkStaysOne) {
+  const char* runner = std::getenv("QUARNEL_RUNNER");
+  if (runner != nullptr && *runner != '\0')
+    GTEST_SKIP() << "a POSIX link; Windows links have tests of their own";
+  put("doc.json", R"({"facilities": []})");
+  put("real.bgl", "EARLIER");
+  ASSERT_EQ(symlink("real.bgl", dir.file("link.bgl").c_str()), 0);
+  const Result r = sh("$Q -B doc.json link.bgl");
+  EXPECT_EQ(r.rc, 0) << r.out;
+  EXPECT_NE(text_of("real.bgl"), "EARLIER");
+  EXPECT_EQ(sh("test -L link.bgl && echo link").out, "link\n");
+}
+
+// The README's edits: each is a jq filter over the listing of the bundled
+// base file, then a build; the result is checked with -L and -V.
+TEST_F(BuildCliTest, TheReadmeEditsWithJq) {
+  if (sh("command -v jq").rc != 0) FAIL() << "jq is needed (scripts/test installs it)";
+  afdtest::write_file(dir.file("base.bgl"),
+                      afdtest::read_file(std::string(QUARNEL_SAMPLES_DIR) + "/base.bgl"));
+  struct Case {
+    std::string name;
+    std::string filter;
+    std::vector<std::string> listed;      // lines of -L's output that must be there
+    std::vector<std::string> not_listed;  // texts that must not be
+    std::string checked;                  // -V's last line
+  };
+  const std::string sorted =
+      R"(.facilities |= (map(select(.kind == "airport")) + map(select(.kind != "airport"))))";
+  const std::vector<Case> cases = {
+      {"rename",
+       R"((.facilities[], .name_lists[].entries[] | select(.name == "FRANKFURT MAIN")).name = "FRANKFURT/MAIN")",
+       {"0x000174  airport    50.033296    8.570600  AI  FRANKFURT/MAIN",
+        "          Airport: FRANKFURT/MAIN  -> airport at 0x000174"},
+       {"FRANKFURT MAIN"},
+       "no problems found"},
+      {"move by degrees",
+       R"((.facilities[] | select(.name == "MUENCHEN")) |= (.lat += 0.25 | .lon -= 0.05 | del(.lat_raw, .lon_raw)))",
+       {"0x0001C7  airport    48.603806   11.736100      MUENCHEN"},
+       {},
+       "no problems found"},
+      {"clear the AI mark",
+       R"((.facilities[] | select(.name == "BREMEN")).ai = false)",
+       {"0x0000E8  airport    53.047499    8.786700      BREMEN"},
+       {},
+       "no problems found"},
+      {"delete a VOR and its entries",
+       R"((.facilities[] | select(.name == "HAMBURG VOR") | .offset) as $vor
+          | del(.facilities[] | select(.offset == $vor))
+          | del(.name_lists[].entries[] | select(.facility == $vor)))",
+       {"0x00024A  ndb                -           -      BREMEN NDB",
+        "7 facilities, 2 name lists, 23 names"},
+       {"HAMBURG VOR"},
+       "no problems found"},
+      {"add an airport under an existing city",
+       R"(.facilities += [{"offset": 1, "kind": "airport", "name": "FINKENWERDER", "lat": 53.54, "lon": 9.835}]
+          | .name_lists[0].entries |= ((map(.level == "city" and .name == "HAMBURG") | index(true)) as $i
+              | .[:$i + 1] + [{"level": "airport", "name": "FINKENWERDER", "facility": 1}] + .[$i + 1:]))",
+       {"0x000301  airport    53.540000    9.835000      FINKENWERDER",
+        "          Airport: FINKENWERDER  -> airport at 0x000301"},
+       {},
+       "1 problem found"},
+      {"then move it ahead of the first VOR",
+       R"(.facilities += [{"offset": 1, "kind": "airport", "name": "FINKENWERDER", "lat": 53.54, "lon": 9.835}]
+          | )" +
+           sorted,
+       {"0x00024A  airport    53.540000    9.835000      FINKENWERDER"},
+       {},
+       "no problems found"},
+  };
+  for (const Case& c : cases) {
+    put("edit.jq", c.filter);
+    const Result built =
+        sh("$Q -J base.bgl | jq -f edit.jq | $Q -B - edited.bgl && $Q -L edited.bgl");
+    ASSERT_EQ(built.rc, 0) << c.name << "\n" << built.out;
+    for (const std::string& line : c.listed) {
+      EXPECT_NE(built.out.find(line + "\n"), std::string::npos) << c.name << "\n" << built.out;
+    }
+    for (const std::string& text : c.not_listed) {
+      EXPECT_EQ(built.out.find(text), std::string::npos) << c.name << "\n" << built.out;
+    }
+    const Result checked = sh("$Q -V edited.bgl | tail -n 1");
+    EXPECT_EQ(checked.out, c.checked + "\n") << c.name;
+  }
+}
+
+TEST_F(BuildCliTest, AThreeAirportFileFromAShortDocument) {
+  put("three.json", R"({"facilities": [
+  {"offset": 1, "kind": "airport", "name": "ALPHA", "lat": 50.1, "lon": 8.5, "ai": true},
+  {"offset": 2, "kind": "airport", "name": "BRAVO", "lat": 50.2, "lon": 8.6},
+  {"offset": 3, "kind": "airport", "name": "CHARLIE", "lat": 50.3, "lon": 8.7}],
+ "name_lists": [{"entries": [
+  {"level": "region", "name": "EUROPE"},
+  {"level": "city", "name": "TOWN"},
+  {"level": "airport", "name": "ALPHA", "facility": 1},
+  {"level": "airport", "name": "BRAVO", "facility": 2},
+  {"level": "airport", "name": "CHARLIE", "facility": 3}]}]})");
+  const Result r = sh("$Q -B three.json three.bgl && $Q -L three.bgl && $Q -V three.bgl");
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.out.substr(r.out.find("offset ")),
+            "offset    kind        latitude   longitude  AI  name\n"
+            "0x0000A8  airport    50.100001    8.500000  AI  ALPHA\n"
+            "0x0000F2  airport    50.200001    8.600000      BRAVO\n"
+            "0x000130  airport    50.300000    8.700000      CHARLIE\n"
+            "NameList at 0x000178\n"
+            "  Region:          EUROPE\n"
+            "        City:      TOWN\n"
+            "          Airport: ALPHA  -> airport at 0x0000A8\n"
+            "          Airport: BRAVO  -> airport at 0x0000F2\n"
+            "          Airport: CHARLIE  -> airport at 0x000130\n"
+            "3 facilities, 1 name list, 5 names\n"
+            "QUARNEL 1.2\n"
+            "no problems found\n");
+}
+
+}  // namespace

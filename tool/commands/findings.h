@@ -1,0 +1,35 @@
+// What the check finds in a file, told one finding at a time: -V prints each
+// as a line, -J carries them all as its `problems`.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "commands/listing.h"
+
+namespace quarnel {
+
+struct Finding {
+  uint64_t offset = 0;
+  bool problem = true;  // false: a note, which harms no command
+  std::string text;
+};
+
+class FindingSink {
+ public:
+  virtual ~FindingSink() = default;
+  virtual void finding(const Finding&) = 0;
+};
+
+// The check as a listing sink: walked over a file, it tells `findings` each
+// thing that makes the tool lose, drop or misplace something.
+std::unique_ptr<ListingSink> make_file_check(RunState& rs, FindingSink& findings);
+
+// Notes on a file laid out otherwise than a build lays it out: parts out of
+// the writer's order or apart, bytes behind the last part, end records that
+// are not all zero, names without their NUL. A file without them and without
+// other findings is one that a build gives back byte for byte.
+std::unique_ptr<ListingSink> make_layout_check(RunState& rs, FindingSink& findings);
+
+}  // namespace quarnel

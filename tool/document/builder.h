@@ -1,0 +1,104 @@
+// The file a description stands for, written in the writer's layout: the
+// headers, the object list in document order and its end record, the
+// name-list chain in document order, then the trailer.
+//
+// A description's keys come in any order, and a name entry may name a
+// facility that the document describes only further on. So facility records
+// go into the output as they stream in, right behind the headers, while other
+// records and name entries wait in scratch files beside it; memory holds no
+// more than what places them (a size, an identity) and one record at a time.
+// The rest of the file is written once the whole description has been read
+// and found valid. Other records (a damaged file's) are rare: when there are
+// any, the facility records are moved aside and written again among them.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "document/description.h"
+#include "format/afd_format.h"
+#include "scan/run_state.h"
+
+namespace quarnel {
+
+class FileBuilder : public DescriptionSink {
+ public:
+  FileBuilder(RunState& rs, std::time_t now);
+  ~FileBuilder() override;
+  FileBuilder(const FileBuilder&) = delete;
+  FileBuilder& operator=(const FileBuilder&) = delete;
+
+  // Opens the scratch files beside rs.output_path and writes the headers'
+  // place into rs.output, created by the caller; false when it cannot.
+  bool begin();
+
+  bool header(const HeaderSpec&, Fault*) override;
+  bool trailer(const TrailerSpec&, Fault*) override;
+  bool facility(const FacilitySpec&, std::size_t index, Fault*) override;
+  bool other_record(const OtherRecordSpec&, std::size_t index, Fault*) override;
+  bool list_begin(std::size_t index, Fault*) override;
+  bool entry(const EntrySpec&, std::size_t list, std::size_t index, Fault*) override;
+  bool list_end(const ListSpec&, std::size_t index, Fault*) override;
+
+  enum class Outcome { kBuilt, kInvalid, kCannotWrite };
+  // Writes the rest of the file into rs.output, up to the header's rewrite;
+  // the caller commits it. kInvalid fills `message` ("PLACE: WHAT")
+  // for what only the whole document shows: a link to a facility that is not
+  // there, or more records than the tool reads back.
+  Outcome write(std::string* message);
+
+ private:
+  struct Scratch {
+    std::FILE* file = nullptr;
+    uint64_t size = 0;
+    bool failed = false;
+    void put(const uint8_t* bytes, std::size_t n);
+    bool get(uint8_t* bytes, std::size_t n);
+  };
+  struct FacilityPlace {
+    uint32_t size = 0;
+    uint32_t output_offset = 0;
+  };
+  struct OtherPlace {
+    std::size_t index = 0;  // in other_records
+    bool anchored = false;  // false: at the start of the object list
+    uint32_t after = 0;     // the identity of the facility it follows
+    long after_ordinal = -1;
+    uint64_t at = 0;  // in the scratch file
+    uint32_t size = 0;
+  };
+  struct ListPlace {
+    Bytes reserved;
+    uint32_t entries = 0;
+    uint64_t entry_bytes = 0;
+  };
+
+  bool count_record(bool catalogued, Fault* fault);
+  bool interleave_others(std::string* message, uint64_t* total);
+  bool write_objects(std::string* message, uint64_t* total);
+  bool write_lists(std::string* message, uint64_t* total);
+  void write_trailer_and_header(uint64_t total);
+
+  RunState& rs_;
+  std::time_t now_;
+  Scratch objects_;
+  Scratch others_;
+  Scratch entries_;
+  HeaderSpec header_;
+  bool header_given_ = false;
+  TrailerSpec trailer_;
+  bool trailer_given_ = false;
+  std::vector<FacilityPlace> facilities_;
+  std::unordered_map<uint32_t, uint32_t> ordinal_of_;  // facility identity -> ordinal
+  std::vector<OtherPlace> other_places_;
+  std::vector<ListPlace> lists_;
+  uint64_t object_bytes_ = 0;
+  uint64_t facility_bytes_ = 0;
+  int32_t last_subtype_ = kSubtypeAirport;
+  uint64_t list_bytes_ = 0;
+  std::size_t catalogued_ = 0;
+};
+
+}  // namespace quarnel

@@ -1,0 +1,116 @@
+// The JSON description of an AFD file, the document that -J writes and -B
+// reads, taken in as a stream: the reader checks each piece against what the
+// document may hold and hands it on as soon as it is complete, so that no
+// more than one facility or name entry is ever held in memory.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "document/hex.h"
+#include "format/coverage.h"
+
+namespace quarnel {
+
+// Whether a key was left out, given as null, or given a value. The build
+// tells "not said" from "said to be none".
+enum class Given : uint8_t { kAbsent, kNull, kValue };
+
+template <typename T>
+struct Stated {
+  Given given = Given::kAbsent;
+  T value{};
+  bool said() const { return given != Given::kAbsent; }
+  bool has() const { return given == Given::kValue; }
+};
+
+// A run of header bytes that holds something other than what the tool writes
+// there, at its offset from the start of the file.
+struct HeaderBytes {
+  uint32_t at = 0;
+  Bytes bytes;
+};
+
+struct HeaderSpec {
+  Stated<CoverageBox> bounds;
+  Stated<std::array<uint16_t, 3>> file_id;
+  Stated<int32_t> year;
+  Stated<uint8_t> month;
+  Stated<uint8_t> day;
+  Stated<uint32_t> time;
+  Stated<int32_t> format_level;
+  std::vector<HeaderBytes> other_bytes;
+};
+
+struct TrailerSpec {
+  bool present = true;  // false: the file has no trailer (given as null)
+  Stated<uint32_t> word;
+  Stated<CoverageBox> bounds;
+};
+
+struct FacilitySpec {
+  Stated<uint32_t> offset;
+  Stated<std::string> kind;
+  Stated<int32_t> subtype;
+  Stated<std::string> name;  // Windows-1252 bytes
+  Stated<double> lat;
+  Stated<double> lon;
+  Stated<int32_t> lat_raw;
+  Stated<int32_t> lon_raw;
+  Stated<bool> ai;
+  Stated<Bytes> reserved;
+  Stated<std::vector<Bytes>> sub_records;
+  Stated<Bytes> end;
+};
+
+// A record of the object list that is not a facility, and the facility it
+// stands behind (none: at the start of the list).
+struct OtherRecordSpec {
+  Stated<uint32_t> after;
+  Bytes bytes;
+};
+
+struct ListSpec {
+  Bytes reserved;  // the head's 12 bytes between its size and its entry count
+};
+
+struct EntrySpec {
+  int32_t level = 0;
+  std::string name;  // Windows-1252 bytes
+  Stated<uint32_t> facility;
+  Bytes tail;  // bytes after the name's NUL
+};
+
+// Where a piece is wrong, below the piece itself ("" for the piece, ".name"
+// for one of its keys), and what is wrong.
+struct Fault {
+  std::string below;
+  std::string what;
+};
+
+// Told the description piece by piece in document order. A method that finds
+// its piece wrong fills the fault and returns false; the reading stops there.
+class DescriptionSink {
+ public:
+  virtual ~DescriptionSink() = default;
+  virtual bool header(const HeaderSpec&, Fault*) = 0;
+  virtual bool trailer(const TrailerSpec&, Fault*) = 0;
+  virtual bool facility(const FacilitySpec&, std::size_t index, Fault*) = 0;
+  virtual bool other_record(const OtherRecordSpec&, std::size_t index, Fault*) = 0;
+  virtual bool list_begin(std::size_t index, Fault*) = 0;
+  virtual bool entry(const EntrySpec&, std::size_t list, std::size_t index, Fault*) = 0;
+  virtual bool list_end(const ListSpec&, std::size_t index, Fault*) = 0;
+};
+
+enum class ReadOutcome { kDone, kInvalid, kUnreadable };
+
+// Reads one description from `in` and tells `sink`. kInvalid fills `message`
+// with "PLACE: WHAT": PLACE is a JSON path such as `facilities[3].lat`, or
+// `line L, column C` for text that is not JSON. kUnreadable: reading `in`
+// failed.
+ReadOutcome read_description(std::FILE* in, DescriptionSink& sink, std::string* message);
+
+}  // namespace quarnel

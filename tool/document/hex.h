@@ -1,0 +1,62 @@
+// Raw bytes as the JSON document carries them: lowercase hex digits, two per
+// byte, so that a person can read them and a script can compare them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarnel {
+
+using Bytes = std::vector<uint8_t>;
+
+inline void append_hex(std::string& out, const uint8_t* bytes, std::size_t n) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  const std::size_t at = out.size();
+  out.resize(at + 2 * n);
+  char* p = out.data() + at;
+  for (std::size_t i = 0; i < n; ++i) {
+    *p++ = kDigits[bytes[i] >> 4];
+    *p++ = kDigits[bytes[i] & 0xF];
+  }
+}
+
+// The value of each hex digit; 16 for any other byte.
+struct HexDigits {
+  uint8_t value[256];
+  constexpr HexDigits() : value() {
+    for (int c = 0; c < 256; ++c) value[c] = 16;
+    for (int c = 0; c < 10; ++c) value['0' + c] = static_cast<uint8_t>(c);
+    for (int c = 0; c < 6; ++c) {
+      value['a' + c] = static_cast<uint8_t>(10 + c);
+      value['A' + c] = static_cast<uint8_t>(10 + c);
+    }
+  }
+};
+inline constexpr HexDigits kHexDigits{};
+
+// Appends the bytes that `hex` spells to `out`. Upper-case digits are taken as
+// well; false, with `out` unchanged, for an odd count or any other character.
+inline bool decode_hex(std::string_view hex, Bytes* out) {
+  if (hex.size() % 2 != 0) return false;
+  const std::size_t at = out->size();
+  out->resize(at + hex.size() / 2);
+  uint8_t* dst = out->data() + at;
+  const auto* src = reinterpret_cast<const unsigned char*>(hex.data());
+  unsigned bad = 0;
+  for (std::size_t i = 0; i < hex.size() / 2; ++i) {
+    const unsigned high = kHexDigits.value[src[2 * i]];
+    const unsigned low = kHexDigits.value[src[2 * i + 1]];
+    bad |= high | low;
+    dst[i] = static_cast<uint8_t>(high << 4 | (low & 0xF));
+  }
+  if (bad & 16) {
+    out->resize(at);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quarnel
