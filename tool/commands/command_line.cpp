@@ -54,6 +54,8 @@ Command parse_command(int argc, const char* const* argv) {
       return Command::kCheck;
     case 'P':
       return Command::kPreview;
+    case 'M':
+      return Command::kMerge;
     default:
       return Command::kNone;
   }
@@ -75,11 +77,12 @@ int run(RunState& rs, int argc, const char* const* argv) {
       if (argc >= 4) result = run_extract_command(rs, argc, argv);
       break;
     case Command::kLink:
+    case Command::kMerge:
       if (argc >= 4) {
         rs.first_input_path = argv[2];
         rs.second_input_path = argv[3];
         rs.output_path = argc >= 5 ? argv[4] : kDefaultOutput;
-        result = run_link(rs);
+        result = command == Command::kLink ? run_link(rs) : run_merge(rs);
       }
       break;
     case Command::kList:

@@ -17,6 +17,7 @@ enum class Command {
   kListJson = 5,
   kCheck = 6,
   kPreview = 7,
+  kMerge = 8,
 };
 
 Command parse_command(int argc, const char* const* argv);
@@ -24,6 +25,8 @@ Command parse_command(int argc, const char* const* argv);
 int run_statistics(RunState& rs, const std::string& path);
 int run_extract(RunState& rs, const std::string& path, const NameTable& table);
 int run_link(RunState& rs);
+// Reads the three paths as the link does.
+int run_merge(RunState& rs);
 
 // The commands that only look: they never write a file.
 int run_list(RunState& rs, const std::string& path);

@@ -14,6 +14,7 @@ enum ExitCode : int {
   kExitCannotWrite = 6,
   kExitTooManyNames = 7,   // extract: more names than the name table holds
   kExitProblemsFound = 8,  // check: the file has problems
+  kExitTooManyRecords = 10,  // merge: the result would not fit the Catalogue
   kExitNestingOverflow = 15,
 };
 

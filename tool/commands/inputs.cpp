@@ -51,6 +51,7 @@ InputFailureRule input_failure_rule(Command command) {
   switch (command) {
     case Command::kExtract:
     case Command::kLink:
+    case Command::kMerge:
       return InputFailureRule::kDropOutput;
     case Command::kStatistics:
       return InputFailureRule::kWithholdReport;

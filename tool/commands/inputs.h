@@ -25,7 +25,7 @@ int link_open_inputs(RunState& rs, uint8_t* base_image);
 
 // What a command does when an input could not be read whole.
 enum class InputFailureRule {
-  // -C, -R: the output is dropped, `cannot read:"<path>"` printed, ExitCode 2.
+  // -C, -R, -M: the output is dropped, `cannot read:"<path>"` printed, ExitCode 2.
   kDropOutput,
   // -S: no report, whose figures would be wrong; ExitCode 2.
   kWithholdReport,

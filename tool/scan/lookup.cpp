@@ -106,6 +106,9 @@ void ensure_lookups(Catalogue& catalogue) {
   std::size_t run = count > 0 ? 1 : 0;
   while (run < count && catalogue[run].kind == catalogue[0].kind) ++run;
   l.leading_run = run;
+  std::size_t facilities = 0;
+  while (facilities < count && is_facility(catalogue[facilities])) ++facilities;
+  l.facility_run = facilities;
   l.indexed = count;
   l.ready = true;
 }
@@ -142,6 +145,25 @@ CatalogueEntry* find_airport_by_name(Catalogue& catalogue, int32_t kind, std::st
     const std::size_t i = (slot & kIndexMask) - 1;
     CatalogueEntry& e = catalogue[i];
     if (e.name != nullptr && name == e.name) return i < limit ? &e : nullptr;
+  }
+}
+
+CatalogueEntry* find_facility_by_name(Catalogue& catalogue, int32_t kind, std::string_view name) {
+  ensure_lookups(catalogue);
+  CatalogueLookups& l = catalogue.lookups;
+  const std::size_t limit = l.facility_run;
+  if (limit == 0) return nullptr;
+  if (l.named < limit) build_name_table(catalogue, limit);
+  // Entries of one name lie on one probe path in Catalogue order, so the
+  // first of the kind met is the first in the Catalogue.
+  const uint32_t h = lookup_name_hash(name);
+  for (std::size_t s = h & l.name_mask;; s = (s + 1) & l.name_mask) {
+    const uint32_t slot = l.name_slots[s];
+    if (slot == 0) return nullptr;
+    if ((slot & ~kIndexMask) != (h & ~kIndexMask)) continue;
+    const std::size_t i = (slot & kIndexMask) - 1;
+    CatalogueEntry& e = catalogue[i];
+    if (i < limit && e.kind == kind && e.name != nullptr && name == e.name) return &e;
   }
 }
 

@@ -1,0 +1,153 @@
+// The merge command (-M): the base with the source's facilities, those the
+// base has replaced as the link replaces them, the others added and filed
+// under their name-list paths (merge_plan.h). Written as the link writes:
+// records copied by catalogued offset, one at a time.
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "commands/commands.h"
+#include "commands/exit_codes.h"
+#include "commands/inputs.h"
+#include "commands/merge_plan.h"
+#include "format/levels.h"
+#include "format/text_forms.h"
+#include "output/file_parts.h"
+#include "output/layout.h"
+#include "output/record_copy.h"
+#include "scan/scan.h"
+
+namespace quarnel {
+
+namespace {
+
+void print_report(RunState& rs, const MergePlan& plan) {
+  int replaced = 0;
+  int added = 0;
+  int left_out = 0;
+  for_each_fate(rs, plan, [&](const FacilityFate& f) {
+    const std::string name = shown_text(f.name);
+    switch (f.fate) {
+      case Fate::kReplaced:
+        ++replaced;
+        std::printf("replaced: %s\n", name.c_str());
+        return;
+      case Fate::kAdded:
+      case Fate::kAddedUnfiled:
+        ++added;
+        std::printf("added: %s%s\n", name.c_str(),
+                    f.fate == Fate::kAddedUnfiled ? " (no name entry)" : "");
+        return;
+      case Fate::kOverridden:
+        ++left_out;
+        std::printf("left out: %s (the later %s of this name at 0x%06X replaces it)\n",
+                    name.c_str(), facility_kind_word(f.subtype), f.taken);
+        return;
+      case Fate::kBehindNavaid:
+        ++left_out;
+        std::printf(
+            "left out: %s (the base's airport of this name stands behind its first VOR or NDB, "
+            "where no link finds it; quarnel -V lists it)\n",
+            name.c_str());
+        return;
+    }
+  });
+  std::printf("%d replaced, %d added, %d left out\n", replaced, added, left_out);
+}
+
+// A list head the plan made: its size and entry count are set once its
+// entries are written.
+uint64_t write_made_head(RunState& rs, CatalogueEntry& head) {
+  uint8_t bytes[kNameListHeadSize] = {};
+  put_u32(bytes + kRecType, kTypeNameListHead);
+  head.output_offset = static_cast<uint32_t>(rs.output.tell());
+  return rs.output.write(bytes, kNameListHeadSize);
+}
+
+// Writes one name list, depth first, with the entries the plan filed in it.
+// A list that gained entries gets its size and entry count computed; any
+// other is written as the link writes it.
+uint64_t write_list(RunState& rs, const MergePlan& plan, TreeIndex head) {
+  Catalogue& catalogue = rs.catalogue;
+  bool gained = head >= plan.first_made;
+  uint64_t total =
+      gained ? write_made_head(rs, catalogue[head]) : copy_name_list_object(rs, catalogue[head]);
+  uint64_t entry_bytes = 0;
+  int32_t entries = 0;
+  for (TreeIndex n = next_in_order(plan.tree, head, head); n != kNoNode;
+       n = next_in_order(plan.tree, n, head)) {
+    CatalogueEntry& e = catalogue[n];
+    uint64_t bytes = 0;
+    if (n >= plan.first_made) {
+      gained = true;
+      const TreeIndex facility = plan.slots[n].files;
+      const uint32_t link = facility != kNoNode ? catalogue[facility].output_offset : 0;
+      bytes = copy_name_entry(rs, e, Origin::kSecondInput, link);
+    } else {
+      bytes = copy_name_list_object(rs, e);
+    }
+    entry_bytes += bytes;
+    ++entries;
+  }
+  if (gained) {
+    patch_name_list_head(rs, catalogue[head], entries,
+                         static_cast<int64_t>(entry_bytes) + kNameListOverhead);
+  } else {
+    fit_name_list_head(rs, catalogue[head], entry_bytes);
+  }
+  return total + entry_bytes;
+}
+
+int write_merged_file(RunState& rs, const MergePlan& plan) {
+  init_header(rs, std::time(nullptr));
+  store_box(rs.header_image.data() + kFhBounds, plan.header_bounds);
+  uint64_t total = 0;
+  write_object_list(rs, &total, FacilityBoxes::kAsScanned);
+  // An end mark closes each list, and one more the chain; without lists the
+  // link writes two all the same, and so does the merge.
+  for (TreeIndex head = plan.tree[kTreeRoot].first_child; head != kNoNode;
+       head = plan.tree[head].next_sibling) {
+    if (head != plan.tree[kTreeRoot].first_child) total += write_end_mark(rs);
+    total += write_list(rs, plan, head);
+  }
+  total += write_end_mark(rs);
+  total += write_end_mark(rs);
+  set_header_u32(rs, kFhTrailerOffset, static_cast<uint32_t>(total));
+  write_trailer(rs, rs.ai_airport_box);
+  rewrite_header(rs);
+  return kExitOk;
+}
+
+}  // namespace
+
+int run_merge(RunState& rs) {
+  uint8_t base_image[kHeaderImageSize];
+  MergePlan plan(rs);
+  int result = link_open_inputs(rs, base_image);
+  if (result == kExitOk) {
+    const uint32_t trailer_offset = get_u32(base_image + kFhTrailerOffset);
+    if (trailer_offset != 0) read_trailer(rs, rs.first_input, trailer_offset, rs.ai_airport_box);
+    build_catalogue(rs, base_image, nullptr, ScanMode::kTakeAll);
+    result = plan_merge(rs, base_image, &plan);
+    if (result == kExitOk) {
+      if (!rs.output.create(rs.output_path)) {
+        result = kExitCannotWrite;
+      } else {
+        print_report(rs, plan);
+        result = write_merged_file(rs, plan);
+      }
+    }
+  }
+  result = end_command(rs, Command::kMerge, result);
+  if (result == kExitTooManyRecords) {
+    std::printf(
+        "too many records: the merged file would hold more than the tool can "
+        "catalogue (%u records)\n",
+        static_cast<unsigned>(kCatalogueCapacity));
+  }
+  rs.first_input.close();
+  rs.second_input.close();
+  return result;
+}
+
+}  // namespace quarnel

@@ -1,0 +1,247 @@
+// The merge command: a table of scenarios, each against the -L tree of its
+// result, and the merge's three promises over generated pairs.
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "commands/commands.h"
+#include "commands/exit_codes.h"
+#include "tool_test_util.h"
+
+namespace quarnel::testing {
+namespace {
+
+using namespace afdtest::levels;
+using Path = std::vector<NameRef>;
+
+struct Filed {
+  Facility facility;
+  Path path;  // empty: the source files it nowhere
+};
+
+Path path(std::initializer_list<const char*> names) {
+  static constexpr int32_t kLevels[] = {kRegion, kCountry, kState, kCity};
+  Path p;
+  for (const char* n : names) p.emplace_back(kLevels[p.size()], n);
+  return p;
+}
+
+int32_t entry_level(const Facility& f) {
+  return f.subtype == 1 ? kAirport : f.subtype == 2 ? kVor : kNdb;
+}
+
+AfdBuilder filed_file(const std::vector<Filed>& facilities) {
+  AfdBuilder b;
+  afdtest::NameList* list = nullptr;
+  for (const Filed& f : facilities) {
+    const int index = b.add(f.facility);
+    if (f.path.empty()) continue;
+    if (list == nullptr) list = &b.add_list();
+    list->file(f.path, NameRef(entry_level(f.facility), *f.facility.name, index));
+  }
+  return b;
+}
+
+// Two airports and two navaids filed under EUROPE › GERMANY in two lists, and
+// an airport behind the first VOR.
+AfdBuilder small_base() {
+  AfdBuilder b;
+  const int ham = b.add(Facility::airport("HAMBURG", 100, 100));
+  const int fra = b.add(Facility::airport("FRANKFURT MAIN", 50, 90, true));
+  const int vor = b.add(Facility::vor("HAMBURG VOR"));
+  b.add(Facility::ndb("BREMEN NDB"));
+  b.add(Facility::airport("LUEBECK", 110, 105));
+  b.add_list().file(path({"EUROPE", "GERMANY", "HAMBURG", "HAMBURG"}), {kAirport, "HAMBURG", ham});
+  b.list(0).entries.emplace_back(kVor, "HAMBURG VOR", vor);
+  b.add_list().file(path({"EUROPE", "GERMANY", "HESSEN", "FRANKFURT"}),
+                    {kAirport, "FRANKFURT MAIN", fra});
+  return b;
+}
+
+class MergeTest : public ToolTest {
+ protected:
+  // Runs the merge in-process; fills `report` with what it printed.
+  int merge(const std::string& base, const std::string& source, const std::string& out,
+            std::string* report = nullptr) {
+    rs.reset();
+    rs.first_input_path = base;
+    rs.second_input_path = source;
+    rs.output_path = out;
+    afdtest::CapturedStdout captured;
+    const int rc = run_merge(rs);
+    if (report != nullptr) *report = captured.text();
+    return rc;
+  }
+
+  // A fresh run of `command` on `path`: its ExitCode, and what it printed.
+  static int run_on(int (*command)(RunState&, const std::string&), const std::string& path,
+                    std::string* out = nullptr) {
+    RunState fresh;
+    EXPECT_TRUE(fresh.allocate());
+    afdtest::CapturedStdout captured;
+    const int rc = command(fresh, path);
+    if (out != nullptr) *out = captured.text();
+    return rc;
+  }
+
+  // The -L listing of `path`: the facilities on one line, then the name
+  // lists, each link shown as the name of its facility where that differs
+  // from the entry's.
+  std::string tree(const std::string& path) {
+    std::string listing;
+    EXPECT_EQ(run_on(run_list, path, &listing), kExitOk);
+    std::istringstream lines(listing);
+    constexpr std::size_t kNameColumn = 48;
+    std::map<std::string, std::string> at;  // "0x0000A8" -> name
+    std::string line;
+    std::string facilities = "facilities:";
+    std::string lists;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+      if (line.rfind("0x", 0) == 0) {
+        at[line.substr(0, 8)] = line.substr(kNameColumn);
+        facilities += " " + line.substr(kNameColumn) + ",";
+      } else if (line.rfind("NameList", 0) == 0) {
+        lists += "NameList\n";
+      } else if (line.rfind(" ", 0) == 0) {
+        const std::size_t arrow = line.find("  -> ");
+        const std::size_t name_at = 19;
+        if (arrow != std::string::npos) {
+          const std::string target = at[line.substr(line.rfind(' ') + 1)];
+          const std::string name = line.substr(name_at, arrow - name_at);
+          line = line.substr(0, arrow) + (target == name ? "" : " -> " + target);
+        }
+        lists += line + "\n";
+      }
+    }
+    return facilities + "\n" + lists;
+  }
+};
+
+struct Scenario {
+  const char* name;
+  std::vector<Filed> source;
+  const char* report;  // @N stands for the offset of the source's facility N
+  std::string tree;
+};
+
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
+
+const std::string kHamburgList = R"(NameList
+  Region:          EUROPE
+    Country:       GERMANY
+      State:       HAMBURG
+        City:      HAMBURG
+          Airport: HAMBURG
+          VOR:     HAMBURG VOR
+)";
+const std::string kHessenList = R"(NameList
+  Region:          EUROPE
+    Country:       GERMANY
+      State:       HESSEN
+        City:      FRANKFURT
+          Airport: FRANKFURT MAIN
+)";
+
+const std::vector<Scenario>& scenarios() {
+  static const auto* table = new std::vector<Scenario>{
+      {"FullPathFound",
+       {{Facility::airport("EGELSBACH", 49, 86),
+         path({"EUROPE", "GERMANY", "HESSEN", "FRANKFURT"})}},
+       "added: EGELSBACH\n0 replaced, 1 added, 0 left out\n",
+       "facilities: HAMBURG, FRANKFURT MAIN, EGELSBACH, HAMBURG VOR, BREMEN NDB, LUEBECK,\n" +
+           kHamburgList + kHessenList + "          Airport: EGELSBACH\n"},
+      // HESSEN goes deepest in the second list; BAYERN ties, and the first wins.
+      {"PartOfAPathFound",
+       {{Facility::airport("KASSEL", 51, 94), path({"EUROPE", "GERMANY", "HESSEN", "KASSEL"})},
+        {Facility::airport("MUENCHEN", 48, 117),
+         path({"EUROPE", "GERMANY", "BAYERN", "MUENCHEN"})}},
+       "added: KASSEL\nadded: MUENCHEN\n0 replaced, 2 added, 0 left out\n",
+       "facilities: HAMBURG, FRANKFURT MAIN, KASSEL, MUENCHEN, HAMBURG VOR, BREMEN NDB, "
+       "LUEBECK,\n" +
+           kHamburgList +
+           "      State:       BAYERN\n"
+           "        City:      MUENCHEN\n"
+           "          Airport: MUENCHEN\n" +
+           kHessenList +
+           "        City:      KASSEL\n"
+           "          Airport: KASSEL\n"},
+      {"NewRegion",
+       {{Facility::airport("HANEDA", 35, 139), path({"ASIA", "JAPAN", "TOKYO", "TOKYO"})}},
+       "added: HANEDA\n0 replaced, 1 added, 0 left out\n",
+       "facilities: HAMBURG, FRANKFURT MAIN, HANEDA, HAMBURG VOR, BREMEN NDB, LUEBECK,\n" +
+           kHamburgList + kHessenList +
+           "NameList\n"
+           "  Region:          ASIA\n"
+           "    Country:       JAPAN\n"
+           "      State:       TOKYO\n"
+           "        City:      TOKYO\n"
+           "          Airport: HANEDA\n"},
+      {"TwoNewAirportsInOneNewCity",
+       {{Facility::airport("KASSEL", 51, 94), path({"EUROPE", "GERMANY", "HESSEN", "KASSEL"})},
+        {Facility::airport("CALDEN", 51, 93), path({"EUROPE", "GERMANY", "HESSEN", "KASSEL"})}},
+       "added: KASSEL\nadded: CALDEN\n0 replaced, 2 added, 0 left out\n",
+       "facilities: HAMBURG, FRANKFURT MAIN, KASSEL, CALDEN, HAMBURG VOR, BREMEN NDB, LUEBECK,\n" +
+           kHamburgList + kHessenList +
+           "        City:      KASSEL\n"
+           "          Airport: KASSEL\n"
+           "          Airport: CALDEN\n"},
+      {"NavaidReplacedAndOneAdded",
+       {{Facility::vor("HAMBURG VOR"), path({"EUROPE", "GERMANY", "HAMBURG", "HAMBURG"})},
+        {Facility::ndb("KASSEL NDB"), path({"EUROPE", "GERMANY", "HESSEN", "KASSEL"})}},
+       "replaced: HAMBURG VOR\nadded: KASSEL NDB\n1 replaced, 1 added, 0 left out\n",
+       "facilities: HAMBURG, FRANKFURT MAIN, HAMBURG VOR, BREMEN NDB, LUEBECK, KASSEL NDB,\n" +
+           kHamburgList + kHessenList +
+           "        City:      KASSEL\n"
+           "          NDB:     KASSEL NDB\n"},
+      {"DuplicateInTheSource",
+       {{Facility::airport("KASSEL", 51, 94), path({"EUROPE", "GERMANY", "HESSEN", "KASSEL"})},
+        {Facility::airport("KASSEL", 51, 93), path({"EUROPE", "GERMANY", "HESSEN", "CALDEN"})}},
+       "left out: KASSEL (the later airport of this name at @1 replaces it)\nadded: KASSEL\n"
+       "0 replaced, 1 added, 1 left out\n",
+       "facilities: HAMBURG, FRANKFURT MAIN, KASSEL, HAMBURG VOR, BREMEN NDB, LUEBECK,\n" +
+           kHamburgList + kHessenList +
+           "        City:      CALDEN\n"
+           "          Airport: KASSEL\n"},
+      {"AirportBehindTheFirstVor",
+       {{Facility::airport("LUEBECK", 110, 106), path({"EUROPE", "GERMANY", "SH", "LUEBECK"})}},
+       "left out: LUEBECK (the base's airport of this name stands behind its first VOR or NDB, "
+       "where no link finds it; quarnel -V lists it)\n0 replaced, 0 added, 1 left out\n",
+       "facilities: HAMBURG, FRANKFURT MAIN, HAMBURG VOR, BREMEN NDB, LUEBECK,\n" + kHamburgList +
+           kHessenList},
+      {"FacilityWithoutAnEntry",
+       {{Facility::airport("SYLT", 120, 100), {}}},
+       "added: SYLT (no name entry)\n0 replaced, 1 added, 0 left out\n",
+       "facilities: HAMBURG, FRANKFURT MAIN, SYLT, HAMBURG VOR, BREMEN NDB, LUEBECK,\n" +
+           kHamburgList + kHessenList},
+  };
+  return *table;
+}
+
+class MergeScenario : public MergeTest, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(MergeScenario, ReportsAndFilesAsExpected) {
+  const Scenario& s = GetParam();
+  afdtest::Layout layout;
+  const Bytes source = filed_file(s.source).build(&layout);
+  put("base.bgl", small_base().build());
+  put("source.bgl", source);
+  std::string report;
+  ASSERT_EQ(merge(dir.file("base.bgl"), dir.file("source.bgl"), dir.file("out.bgl"), &report),
+            kExitOk);
+  std::string expected = s.report;
+  for (std::size_t at; (at = expected.find('@')) != std::string::npos;) {
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "0x%06X",
+                  layout.facility_offsets[static_cast<std::size_t>(expected[at + 1] - '0')]);
+    expected.replace(at, 2, offset);
+  }
+  EXPECT_EQ(report, expected);
+  EXPECT_EQ(tree(dir.file("out.bgl")), s.tree);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MergeScenario, ::testing::ValuesIn(scenarios()),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace quarnel::testing
