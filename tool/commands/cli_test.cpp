@@ -133,6 +133,7 @@ TEST_F(CliTest, CommandDispatchAndArgumentCounts) {
       {{"-S"}, ""},
       {{"-C", "x.bgl"}, ""},
       {{"-r", "x.bgl"}, ""},
+      {{"-m", "x.bgl"}, ""},
   };
   for (const Case& c : cases) {
     const Result r = run(c.args);
@@ -524,3 +525,54 @@ TEST_F(CliTest, ExtractMayReadTheFileItReplaces) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------------------ merge
+
+TEST_F(CliTest, MergeAddsKasselUnderHessenAndSaysWhatItDid) {
+  put("base.bgl", afdtest::sample_base().build());
+  AfdBuilder source = afdtest::sample_source();
+  source.add_list().file(
+      {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
+      {kAirport, "KASSEL", 2});
+  put("source.bgl", source.build());
+  const Result r = run({"-m", "base.bgl", "source.bgl"});
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.out, std::string(kBanner) +
+                       "replaced: HAMBURG\nreplaced: FRANKFURT MAIN\nadded: KASSEL\n"
+                       "replaced: HAMBURG VOR\n3 replaced, 1 added, 0 left out\n");
+  const Result listing = run({"-L", "afdtmp.bgl"});
+  EXPECT_NE(listing.out.find("      State:       HESSEN\n"
+                             "        City:      FRANKFURT\n"
+                             "          Airport: FRANKFURT MAIN  -> airport at 0x0001A4\n"
+                             "        City:      KASSEL\n"
+                             "          Airport: KASSEL  -> airport at 0x00027A\n"
+                             "      State:       BAYERN\n"),
+            std::string::npos)
+      << listing.out;
+  EXPECT_EQ(run({"-V", "afdtmp.bgl"}).out, std::string(kBanner) + "no problems found\n");
+}
+
+TEST_F(CliTest, MergeFailures) {
+  put("base.bgl", afdtest::sample_base().build());
+  AfdBuilder bad = afdtest::sample_base();
+  bad.section_tag = 2;
+  put("bad.bgl", bad.build());
+  put("none.bgl", AfdBuilder().build());
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+    int rc;
+  };
+  const Case cases[] = {
+      {{"-M", "nob.bgl", "nos.bgl"}, "cannot open:\"nob.bgl\"\ncannot open:\"nos.bgl\"\n", 2},
+      {{"-M", "bad.bgl", "base.bgl"}, "", 3},
+      {{"-M", "base.bgl", "none.bgl"}, "", 5},
+      {{"-M", "base.bgl", "base.bgl", "no-such-folder/o.bgl"}, "", 6},
+  };
+  for (const Case& c : cases) {
+    const Result r = run(c.args);
+    EXPECT_EQ(r.out, kBanner + c.out) << c.args[1] << " " << c.args[2];
+    EXPECT_EQ(r.rc, c.rc) << c.args[1] << " " << c.args[2];
+  }
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"bad.bgl", "base.bgl", "none.bgl"}));
+}

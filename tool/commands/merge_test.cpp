@@ -73,6 +73,9 @@ class MergeTest : public ToolTest {
     return rc;
   }
 
+  // Whether -V finds no problem in `path`.
+  static bool clean(const std::string& path) { return run_on(run_check, path) == kExitOk; }
+
   // A fresh run of `command` on `path`: its ExitCode, and what it printed.
   static int run_on(int (*command)(RunState&, const std::string&), const std::string& path,
                     std::string* out = nullptr) {
@@ -242,6 +245,158 @@ TEST_P(MergeScenario, ReportsAndFilesAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Table, MergeScenario, ::testing::ValuesIn(scenarios()),
                          [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(MergeTest, WritesNothingForASourceWithoutFacilitiesOrAResultTooLarge) {
+  put("base.bgl", small_base().build());
+  put("none.bgl", AfdBuilder().build());
+  std::string report;
+  EXPECT_EQ(merge(dir.file("base.bgl"), dir.file("none.bgl"), dir.file("out.bgl"), &report),
+            kExitNoMatch);
+  EXPECT_EQ(report, "");
+  // A base one record short of the Catalogue's capacity takes one more.
+  put("full.bgl", afdtest::numbered_airports(static_cast<int>(kCatalogueCapacity) - 1).build());
+  AfdBuilder source;
+  source.add(Facility::airport("A7", 7, 7));
+  source.add(Facility::airport("NEW1", 8, 8));
+  put("one.bgl", source.build());
+  EXPECT_EQ(merge(dir.file("full.bgl"), dir.file("one.bgl"), dir.file("out.bgl")), kExitOk);
+  source.add(Facility::airport("NEW2", 9, 9));
+  put("two.bgl", source.build());
+  EXPECT_EQ(merge(dir.file("full.bgl"), dir.file("two.bgl"), dir.file("too.bgl"), &report),
+            kExitTooManyRecords);
+  EXPECT_EQ(report,
+            "too many records: the merged file would hold more than the tool can catalogue "
+            "(20000 records)\n");
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"base.bgl", "full.bgl", "none.bgl", "one.bgl",
+                                                     "out.bgl", "two.bgl"}));
+}
+
+// Pairs on which -V finds no problem: airports of distinct names before the
+// navaids, every facility but a few filed under a path drawn from a small
+// vocabulary, so that the paths of base and source meet in part, in whole or
+// not at all.
+class PairMaker {
+ public:
+  explicit PairMaker(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull | 1) {}
+
+  int below(int n) {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return static_cast<int>(state_ % static_cast<uint64_t>(n));
+  }
+
+  // Airports, VORs and NDBs of the names given, in that order, filed in one
+  // to three lists.
+  AfdBuilder make(const std::vector<std::string>& airports, const std::vector<std::string>& vors,
+                  const std::vector<std::string>& ndbs) {
+    AfdBuilder b;
+    struct Item {
+      std::vector<std::string> path;
+      int facility;
+    };
+    std::vector<std::vector<Item>> lists(static_cast<std::size_t>(1 + below(3)));
+    const auto add = [&](const Facility& f) {
+      const int index = b.add(f);
+      if (below(8) == 0) return;
+      std::vector<std::string> p = {
+          afdtest::numbered("R", below(2)), afdtest::numbered("C", below(3)),
+          afdtest::numbered("S", below(4)), afdtest::numbered("T", below(6))};
+      lists[static_cast<std::size_t>(below(static_cast<int>(lists.size())))].push_back({p, index});
+    };
+    for (const std::string& n : airports)
+      add(Facility::airport(n, below(1000), below(1000), below(4) == 0));
+    for (const std::string& n : vors) add(Facility::vor(n));
+    for (const std::string& n : ndbs) add(Facility::ndb(n));
+    for (std::vector<Item>& items : lists) {
+      // Depth-first order: the items of one path stand together.
+      std::stable_sort(items.begin(), items.end(),
+                       [](const Item& x, const Item& y) { return x.path < y.path; });
+      afdtest::NameList& list = b.add_list();
+      for (const Item& item : items) {
+        const Facility& f = b.facilities()[static_cast<std::size_t>(item.facility)];
+        list.file(path({item.path[0].c_str(), item.path[1].c_str(), item.path[2].c_str(),
+                        item.path[3].c_str()}),
+                  NameRef(entry_level(f), *f.name, item.facility));
+      }
+    }
+    return b;
+  }
+
+  std::vector<std::string> names(const char* prefix, int n, int first = 0) {
+    std::vector<std::string> v;
+    for (int i = 0; i < n; ++i) v.push_back(afdtest::numbered(prefix, first + i));
+    return v;
+  }
+
+  // Some of `from`, in a random order.
+  std::vector<std::string> some_of(std::vector<std::string> from) {
+    for (std::size_t i = from.size(); i > 1; --i)
+      std::swap(from[i - 1], from[static_cast<std::size_t>(below(static_cast<int>(i)))]);
+    from.resize(static_cast<std::size_t>(below(static_cast<int>(from.size()) + 1)));
+    return from;
+  }
+
+ private:
+  uint64_t state_;
+};
+
+constexpr int kPairs = 120;
+
+TEST_F(MergeTest, PromisesHoldOverGeneratedPairs) {
+  int merged = 0, byte_equal = 0, idempotent = 0;
+  for (int seed = 1; seed <= kPairs; ++seed) {
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    PairMaker m(static_cast<uint64_t>(seed));
+    const std::vector<std::string> base_airports = m.names("A", 1 + m.below(20));
+    const std::vector<std::string> base_vors = m.names("V", m.below(4));
+    const std::vector<std::string> base_ndbs = m.names("N", m.below(3));
+    put("base.bgl", m.make(base_airports, base_vors, base_ndbs).build());
+    std::vector<std::string> airports = m.some_of(base_airports);
+    for (const std::string& n : m.names("X", m.below(6))) airports.push_back(n);
+    std::vector<std::string> vors = m.some_of(base_vors);
+    for (const std::string& n : m.names("W", m.below(3))) vors.push_back(n);
+    put("source.bgl", m.make(airports, vors, m.some_of(m.names("N", 4))).build());
+    ASSERT_TRUE(clean(dir.file("base.bgl")));
+    ASSERT_TRUE(clean(dir.file("source.bgl")));
+
+    // Sound inputs give a sound result, and merging the source again adds nothing.
+    std::string report;
+    const int rc = merge(dir.file("base.bgl"), dir.file("source.bgl"), dir.file("m1.bgl"));
+    if (rc == kExitNoMatch) continue;  // a source without facilities
+    ASSERT_EQ(rc, kExitOk);
+    ++merged;
+    EXPECT_TRUE(clean(dir.file("m1.bgl")));
+    ASSERT_EQ(merge(dir.file("m1.bgl"), dir.file("source.bgl"), dir.file("m2.bgl"), &report),
+              kExitOk);
+    EXPECT_NE(report.find(" 0 added, 0 left out\n"), std::string::npos) << report;
+    idempotent += report.find(" 0 added,") != std::string::npos;
+
+    // A source of airports that all replace base airports: the link's bytes.
+    put("airports.bgl", m.make(m.some_of(base_airports), {}, {}).build());
+    if (merge(dir.file("base.bgl"), dir.file("airports.bgl"), dir.file("m3.bgl")) == kExitNoMatch) {
+      continue;
+    }
+    rs.reset();
+    rs.first_input_path = dir.file("base.bgl");
+    rs.second_input_path = dir.file("airports.bgl");
+    rs.output_path = dir.file("r3.bgl");
+    ASSERT_EQ(run_link(rs), kExitOk);
+    Bytes merged_bytes = afdtest::read_file(dir.file("m3.bgl"));
+    Bytes linked_bytes = afdtest::read_file(dir.file("r3.bgl"));
+    ASSERT_GE(merged_bytes.size(), 144u);
+    std::fill(merged_bytes.begin() + 128, merged_bytes.begin() + 144, 0);  // file id and time
+    if (linked_bytes.size() >= 144)
+      std::fill(linked_bytes.begin() + 128, linked_bytes.begin() + 144, 0);
+    EXPECT_EQ(merged_bytes, linked_bytes);
+    byte_equal += merged_bytes == linked_bytes;
+  }
+  // Most pairs reach every check; the figures go to the test's XML report.
+  EXPECT_GT(merged, kPairs * 3 / 4);
+  RecordProperty("merged", merged);
+  RecordProperty("idempotent", idempotent);
+  RecordProperty("byte_equal_to_link", byte_equal);
+}
 
 }  // namespace
 }  // namespace quarnel::testing
