@@ -12,8 +12,8 @@ enum ExitCode : int {
   kExitNothingFound = 4,
   kExitNoMatch = 5,
   kExitCannotWrite = 6,
-  kExitTooManyNames = 7,   // extract: more names than the name table holds
-  kExitProblemsFound = 8,  // check: the file has problems
+  kExitTooManyNames = 7,     // extract: more names than the name table holds
+  kExitProblemsFound = 8,    // check: the file has problems
   kExitTooManyRecords = 10,  // merge: the result would not fit the Catalogue
   kExitNestingOverflow = 15,
 };

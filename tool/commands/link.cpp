@@ -72,19 +72,21 @@ int write_linked_file(RunState& rs, const uint8_t* base_image) {
 
 }  // namespace
 
-void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacilityVisit& visit) {
+void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacilityVisit& visit,
+                              bool names) {
   RecordWalk walk(source, rs.object_buffer.get(), source_object_list(source), source.size());
   WalkRecord record;
   while (walk.next(&record)) {
     std::size_t got = 0;
-    const uint8_t* rec = walk.view(record, std::min(record.whole, kNamePeek), &got);
+    const std::size_t peek = names ? kNamePeek : kContSubtype + 4;
+    const uint8_t* rec = walk.view(record, std::min(record.whole, peek), &got);
     if (rec == nullptr) break;
     if (record.type == kTypeContainer) {
       const int32_t subtype = field_i32(rec, got, kContSubtype);
       // A name sub-record found whole in the first bytes is the one a walk of
       // the whole record finds; otherwise the whole record is looked at.
       std::string_view name;
-      if (!find_facility_name(rec, got, &name) && got < record.whole &&
+      if (names && !find_facility_name(rec, got, &name) && got < record.whole &&
           is_facility_subtype(subtype)) {
         rec = walk.view(record, record.whole, &got);
         name = rec != nullptr ? facility_name(rec, got) : std::string_view();

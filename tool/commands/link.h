@@ -24,9 +24,11 @@ struct SourceFacility {
 };
 
 // Calls `visit` for every facility record (Container) of the source's object
-// list, in source order. The source's headers are not tested.
+// list, in source order, with its name when `names` says so. The source's
+// headers are not tested.
 using SourceFacilityVisit = std::function<void(const SourceFacility&)>;
-void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacilityVisit& visit);
+void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacilityVisit& visit,
+                              bool names = true);
 
 // Calls `visit` for every airport of the source's object list, in source
 // order, with its offset, its whole size, its name and the base airport of

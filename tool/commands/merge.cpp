@@ -2,7 +2,9 @@
 // base has replaced as the link replaces them, the others added and filed
 // under their name-list paths (merge_plan.h). Written as the link writes:
 // records copied by catalogued offset, one at a time.
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -21,37 +23,84 @@ namespace quarnel {
 
 namespace {
 
+// The report's lines, gathered into blocks: a merge of a large source prints
+// thousands of them.
+class ReportLines {
+ public:
+  ~ReportLines() { flush(); }
+
+  // One line, `what` NAME `tail`; the name is shown as the other commands
+  // show names, and goes out as it is where it needs no escapes.
+  void line(std::string_view what, std::string_view name, std::string_view tail) {
+    add(what);
+    const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
+      const auto byte = static_cast<uint8_t>(c);
+      return byte >= 0x20 && byte != 0x7F;
+    });
+    if (plain) {
+      add(name);
+    } else {
+      add(shown_text(name));
+    }
+    add(tail);
+  }
+
+  void flush() {
+    std::fwrite(block_, 1, used_, stdout);
+    used_ = 0;
+  }
+
+ private:
+  void add(std::string_view text) {
+    if (text.empty()) return;
+    if (text.size() > sizeof block_ - used_) flush();
+    if (text.size() > sizeof block_) {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      return;
+    }
+    std::memcpy(block_ + used_, text.data(), text.size());
+    used_ += text.size();
+  }
+
+  char block_[4096];
+  std::size_t used_ = 0;
+};
+
 void print_report(RunState& rs, const MergePlan& plan) {
   int replaced = 0;
   int added = 0;
   int left_out = 0;
+  ReportLines out;
   for_each_fate(rs, plan, [&](const FacilityFate& f) {
-    const std::string name = shown_text(f.name);
+    char reason[96];
     switch (f.fate) {
       case Fate::kReplaced:
         ++replaced;
-        std::printf("replaced: %s\n", name.c_str());
+        out.line("replaced: ", f.name, "\n");
         return;
       case Fate::kAdded:
+        ++added;
+        out.line("added: ", f.name, "\n");
+        return;
       case Fate::kAddedUnfiled:
         ++added;
-        std::printf("added: %s%s\n", name.c_str(),
-                    f.fate == Fate::kAddedUnfiled ? " (no name entry)" : "");
+        out.line("added: ", f.name, " (no name entry)\n");
         return;
       case Fate::kOverridden:
         ++left_out;
-        std::printf("left out: %s (the later %s of this name at 0x%06X replaces it)\n",
-                    name.c_str(), facility_kind_word(f.subtype), f.taken);
+        std::snprintf(reason, sizeof reason, " (the later %s of this name at 0x%06X replaces it)\n",
+                      facility_kind_word(f.subtype), f.taken);
+        out.line("left out: ", f.name, reason);
         return;
       case Fate::kBehindNavaid:
         ++left_out;
-        std::printf(
-            "left out: %s (the base's airport of this name stands behind its first VOR or NDB, "
-            "where no link finds it; quarnel -V lists it)\n",
-            name.c_str());
+        out.line("left out: ", f.name,
+                 " (the base's airport of this name stands behind its first VOR or NDB, "
+                 "where no link finds it; quarnel -V lists it)\n");
         return;
     }
   });
+  out.flush();
   std::printf("%d replaced, %d added, %d left out\n", replaced, added, left_out);
 }
 

@@ -94,12 +94,19 @@ Fits add_candidate(RunState& rs, Candidates* c, const SourceFacility& f) {
   return true;
 }
 
+void note(MergePlan* plan, uint64_t offset, Decision decision, std::size_t base = kNoNode) {
+  if (plan->ledger_count == kCatalogueCapacity) return;
+  plan->ledger[plan->ledger_count++] =
+      LedgerEntry{static_cast<uint32_t>(offset), static_cast<TreeIndex>(base), decision};
+}
+
 // Marks what the source replaces and puts the candidates behind the base's
 // entries. Returns the number of source facilities; sets `fits` to false when
 // the candidates outgrow the Catalogue.
-int take_source_facilities(RunState& rs, Fits* fits) {
+int take_source_facilities(RunState& rs, MergePlan* plan, Fits* fits) {
   Catalogue& catalogue = rs.catalogue;
   Candidates candidates{catalogue.count, catalogue.count};
+  index_facility_names(catalogue);
   int facilities = 0;
   for_each_source_facility(rs, rs.second_input, [&](const SourceFacility& f) {
     if (!is_facility_subtype(f.subtype)) return;
@@ -109,13 +116,16 @@ int take_source_facilities(RunState& rs, Fits* fits) {
       base->origin = Origin::kSecondInput;
       base->source_offset = static_cast<uint32_t>(f.offset);
       base->record_size = static_cast<uint32_t>(f.size);
+      note(plan, f.offset, Decision::kReplaces, static_cast<std::size_t>(base - &catalogue[0]));
       return;
     }
     // A second airport of the name would be one that no link finds.
     if (f.subtype == kSubtypeAirport &&
         find_facility_by_name(catalogue, f.subtype, f.name) != nullptr) {
+      note(plan, f.offset, Decision::kBehindNavaid);
       return;
     }
+    note(plan, f.offset, Decision::kCandidate);
     *fits = add_candidate(rs, &candidates, f);
   });
   if (*fits) catalogue.count = drop_overridden(catalogue, candidates.first, candidates.end);
@@ -141,6 +151,14 @@ void place_added(Catalogue& catalogue, std::size_t first, MergePlan* plan) {
   plan->airports_at = leading;
   plan->navaids_at = facilities + plan->airports;
   invalidate_lookups(catalogue);
+  // The base facilities the ledger names moved with the rest.
+  for (LedgerEntry* e = plan->ledger; e != plan->ledger + plan->ledger_count; ++e) {
+    if (e->decision != Decision::kReplaces) continue;
+    const std::size_t moved = e->base < leading      ? e->base
+                              : e->base < facilities ? e->base + plan->airports
+                                                     : e->base + plan->airports + plan->navaids;
+    e->base = static_cast<TreeIndex>(moved);
+  }
 }
 
 void widen_bounds(RunState& rs, MergePlan* plan) {
@@ -171,21 +189,34 @@ TreeIndex added_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t o
   return airport != kNoNode ? airport : find(plan.navaids_at, plan.navaids);
 }
 
-// The facility of the result whose record is the source's at `offset`: an
-// added one, or a base facility it replaced; kNoNode for any other offset.
-TreeIndex taken_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t offset) {
-  if (offset == 0) return kNoNode;
-  const TreeIndex added = added_at(catalogue, plan, offset);
-  if (added != kNoNode) return added;
-  // Only a path level that links a replaced facility asks this; rare enough
-  // for a walk.
+// The base facility that the source's record at `offset` replaces, or kNoNode.
+TreeIndex replaced_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t offset) {
+  const LedgerEntry* begin = plan.ledger;
+  const LedgerEntry* end = begin + plan.ledger_count;
+  const LedgerEntry* e = std::lower_bound(
+      begin, end, offset, [](const LedgerEntry& x, uint32_t o) { return x.offset < o; });
+  if (e != end && e->offset == offset) {
+    const bool replaces =
+        e->decision == Decision::kReplaces && catalogue[e->base].source_offset == offset;
+    return replaces ? e->base : kNoNode;
+  }
+  if (plan.ledger_count < kCatalogueCapacity) return kNoNode;
+  // Past a full ledger, the base facilities are asked themselves.
   for (std::size_t i = 0; i < catalogue.count && is_facility(catalogue[i]); ++i) {
-    const CatalogueEntry& e = catalogue[i];
-    if (e.origin == Origin::kSecondInput && e.source_offset == offset) {
+    const CatalogueEntry& b = catalogue[i];
+    if (b.origin == Origin::kSecondInput && b.source_offset == offset && !plan.is_added(i)) {
       return static_cast<TreeIndex>(i);
     }
   }
   return kNoNode;
+}
+
+// The facility of the result whose record is the source's at `offset`: an
+// added one, or a base facility it replaces; kNoNode for any other offset.
+TreeIndex taken_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t offset) {
+  if (offset == 0) return kNoNode;
+  const TreeIndex added = added_at(catalogue, plan, offset);
+  return added != kNoNode ? added : replaced_at(catalogue, plan, offset);
 }
 
 // --- step 3: the paths in the source's name lists --------------------------
@@ -405,6 +436,8 @@ MergePlan::MergePlan(RunState& rs) {
   uint8_t* memory = rs.plan_memory.get();
   paths = reinterpret_cast<PathNode*>(memory);
   memory += sizeof(PathNode) * kCatalogueCapacity;
+  ledger = reinterpret_cast<LedgerEntry*>(memory);
+  memory += sizeof(LedgerEntry) * kCatalogueCapacity;
   tree = reinterpret_cast<TreeNode*>(memory);
   slots = reinterpret_cast<PlanSlot*>(memory + sizeof(TreeNode) * kTreeNodes);
 }
@@ -413,7 +446,8 @@ int plan_merge(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
   Catalogue& catalogue = rs.catalogue;
   const std::size_t base_count = catalogue.count;
   Fits fits = true;
-  if (take_source_facilities(rs, &fits) == 0) return kExitNoMatch;
+  plan->ledger_count = 0;
+  if (take_source_facilities(rs, plan, &fits) == 0) return kExitNoMatch;
   if (!fits) return kExitTooManyRecords;
   place_added(catalogue, base_count, plan);
   plan->header_bounds = load_box(base_image + kFhBounds);
@@ -421,7 +455,11 @@ int plan_merge(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
   std::size_t first_list = 0;
   while (first_list < catalogue.count && !is_list_head(catalogue[first_list])) ++first_list;
   build_name_tree(catalogue, first_list, plan->tree);
-  std::fill(plan->slots, plan->slots + kTreeNodes, PlanSlot{kNoNode, kNoPath});
+  // Only the added facilities' slots are read before the filing sets them.
+  std::fill(plan->slots + plan->airports_at, plan->slots + plan->airports_at + plan->airports,
+            PlanSlot{kNoNode, kNoPath});
+  std::fill(plan->slots + plan->navaids_at, plan->slots + plan->navaids_at + plan->navaids,
+            PlanSlot{kNoNode, kNoPath});
   plan->first_made = catalogue.count;
   plan->path_count = 0;
   PathCollector paths(rs, plan);
@@ -429,33 +467,95 @@ int plan_merge(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
   return kExitOk;
 }
 
-void for_each_fate(RunState& rs, const MergePlan& plan,
-                   const std::function<void(const FacilityFate&)>& visit) {
-  Catalogue& catalogue = rs.catalogue;
-  for_each_source_facility(rs, rs.second_input, [&](const SourceFacility& f) {
-    if (!is_facility_subtype(f.subtype)) return;
+namespace {
+
+// The report's walk: the source's facilities in source order, each told its
+// fate from the ledger and from cursors over the added facilities, which are
+// in source order too.
+class FateFinder {
+ public:
+  FateFinder(RunState& rs, const MergePlan& plan)
+      : rs_(rs), plan_(plan), airport_(plan.airports_at), navaid_(plan.navaids_at) {}
+
+  FacilityFate fate_of(const SourceFacility& f) {
     FacilityFate fate;
     fate.offset = f.offset;
     fate.subtype = f.subtype;
-    fate.name = f.name;
-    // The lookups find what the plan put in place: a replaced base facility,
-    // or an added one, whichever the name now names.
-    const CatalogueEntry* taken = replaced_by(catalogue, f.subtype, f.name);
-    if (taken == nullptr) {
-      fate.fate = Fate::kBehindNavaid;
-    } else if (taken->origin != Origin::kSecondInput || taken->source_offset != f.offset) {
-      fate.fate = Fate::kOverridden;
-      fate.taken = taken->source_offset;
-    } else {
-      const auto index = static_cast<std::size_t>(taken - &catalogue[0]);
-      if (!plan.is_added(index)) {
-        fate.fate = Fate::kReplaced;
-      } else {
-        fate.fate = plan.slots[index].path == kNoPath ? Fate::kAddedUnfiled : Fate::kAdded;
-      }
+    const auto offset = static_cast<uint32_t>(f.offset);
+    const LedgerEntry* noted = nullptr;
+    while (next_ < plan_.ledger_count && plan_.ledger[next_].offset <= offset) {
+      noted = &plan_.ledger[next_++];
     }
-    visit(fate);
-  });
+    if (noted != nullptr && noted->offset != offset) noted = nullptr;
+    const TreeIndex added = added_here(f.subtype, offset);
+    const Catalogue& catalogue = rs_.catalogue;
+    if (added != kNoNode) {
+      fate.fate = plan_.slots[added].path == kNoPath ? Fate::kAddedUnfiled : Fate::kAdded;
+      fate.name = catalogue[added].name;
+    } else if (noted != nullptr && noted->decision == Decision::kReplaces) {
+      const CatalogueEntry& base = catalogue[noted->base];
+      fate.name = base.name;
+      fate.fate = base.source_offset == offset ? Fate::kReplaced : Fate::kOverridden;
+      fate.taken = base.source_offset;
+    } else {
+      decide_by_name(f, noted, &fate);
+    }
+    return fate;
+  }
+
+ private:
+  // The added facility of `subtype` whose record is the one at `offset`.
+  TreeIndex added_here(int32_t subtype, uint32_t offset) {
+    const bool airport = subtype == kSubtypeAirport;
+    std::size_t& at = airport ? airport_ : navaid_;
+    const std::size_t end =
+        airport ? plan_.airports_at + plan_.airports : plan_.navaids_at + plan_.navaids;
+    while (at < end && rs_.catalogue[at].source_offset < offset) ++at;
+    return at < end && rs_.catalogue[at].source_offset == offset ? static_cast<TreeIndex>(at)
+                                                                 : kNoNode;
+  }
+
+  // A facility left out, or one beyond the ledger: its name is read again,
+  // and the facility the plan took under it looked up.
+  void decide_by_name(const SourceFacility& f, const LedgerEntry* noted, FacilityFate* fate) {
+    Catalogue& catalogue = rs_.catalogue;
+    std::size_t got = 0;
+    const uint8_t* rec = rs_.second_input.view(f.offset, f.seen, rs_.object_buffer.get(), &got);
+    fate->name = facility_name(rec, got);
+    if (noted != nullptr && noted->decision == Decision::kBehindNavaid) {
+      fate->fate = Fate::kBehindNavaid;
+      return;
+    }
+    index_facility_names(catalogue);
+    const CatalogueEntry* taken = replaced_by(catalogue, f.subtype, fate->name);
+    if (taken == nullptr) {
+      fate->fate = Fate::kBehindNavaid;
+    } else if (taken->source_offset != f.offset || taken->origin != Origin::kSecondInput) {
+      fate->fate = Fate::kOverridden;
+      fate->taken = taken->source_offset;
+    } else {
+      fate->fate = Fate::kReplaced;  // beyond the ledger; an added one was found above
+    }
+  }
+
+  RunState& rs_;
+  const MergePlan& plan_;
+  std::size_t next_ = 0;
+  std::size_t airport_;
+  std::size_t navaid_;
+};
+
+}  // namespace
+
+void for_each_fate(RunState& rs, const MergePlan& plan,
+                   const std::function<void(const FacilityFate&)>& visit) {
+  FateFinder finder(rs, plan);
+  for_each_source_facility(
+      rs, rs.second_input,
+      [&](const SourceFacility& f) {
+        if (is_facility_subtype(f.subtype)) visit(finder.fate_of(f));
+      },
+      false);
 }
 
 }  // namespace quarnel

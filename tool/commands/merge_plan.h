@@ -42,8 +42,19 @@ struct PlanSlot {
   PathIndex path;
 };
 
+// What the walk of the source's facilities decided for one of them. The
+// decisions are kept in source order, so that the report need not make them
+// again; the plan memory holds kCatalogueCapacity of them, and facilities
+// beyond are decided again from their names.
+enum class Decision : uint8_t { kReplaces, kCandidate, kBehindNavaid };
+struct LedgerEntry {
+  uint32_t offset;
+  TreeIndex base;  // kReplaces: the base facility it replaces
+  Decision decision;
+};
+
 static_assert((sizeof(TreeNode) + sizeof(PlanSlot)) * kTreeNodes +
-                      sizeof(PathNode) * kCatalogueCapacity <=
+                      (sizeof(PathNode) + sizeof(LedgerEntry)) * kCatalogueCapacity <=
                   kPlanMemorySize,
               "the merge's plan fits the run's plan memory");
 
@@ -54,6 +65,8 @@ struct MergePlan {
   PlanSlot* slots;
   PathNode* paths;
   std::size_t path_count = 0;
+  LedgerEntry* ledger;
+  std::size_t ledger_count = 0;
 
   // The added facilities, each kind in source order: the airports right
   // behind the base's leading airports, the VORs and NDBs behind its other

@@ -148,6 +148,12 @@ CatalogueEntry* find_airport_by_name(Catalogue& catalogue, int32_t kind, std::st
   }
 }
 
+void index_facility_names(Catalogue& catalogue) {
+  ensure_lookups(catalogue);
+  CatalogueLookups& l = catalogue.lookups;
+  if (l.named < l.facility_run) build_name_table(catalogue, l.facility_run);
+}
+
 CatalogueEntry* find_facility_by_name(Catalogue& catalogue, int32_t kind, std::string_view name) {
   ensure_lookups(catalogue);
   CatalogueLookups& l = catalogue.lookups;

@@ -8,7 +8,10 @@
 namespace quarnel {
 
 void build_name_tree(const Catalogue& catalogue, std::size_t first, TreeNode* nodes) {
-  std::fill(nodes, nodes + kTreeNodes, TreeNode{kNoNode, kNoNode, kNoNode, kNoNode});
+  // Only these nodes are ever linked; nodes made later are set as they are.
+  constexpr TreeNode kLoose{kNoNode, kNoNode, kNoNode, kNoNode};
+  std::fill(nodes + first, nodes + catalogue.count, kLoose);
+  nodes[kTreeRoot] = kLoose;
   TreeIndex head = kNoNode;
   TreeIndex last = kNoNode;  // the list's latest entry, or its head
   for (std::size_t i = first; i < catalogue.count; ++i) {

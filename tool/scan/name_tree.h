@@ -29,8 +29,8 @@ struct TreeNode {
 };
 
 // Makes `nodes` (kTreeNodes of them) the tree of the Catalogue's name lists,
-// which begin at entry `first`. Records that stand in a list but are no name
-// entry (a facility record, say) are no nodes: they file nothing.
+// which begin at entry `first`; nodes before it are left as they are. Records that stand in a list
+// but are no name entry (a facility record, say) are no nodes: they file nothing.
 void build_name_tree(const Catalogue& catalogue, std::size_t first, TreeNode* nodes);
 
 // Files `child`, a node not yet in the tree, as the last child of `parent`.

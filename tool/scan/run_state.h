@@ -20,7 +20,7 @@ class ScanObserver;
 
 // Room for a command's plan of its output beyond what the Catalogue holds (the
 // merge's name-list tree and source paths): this many bytes per Catalogue slot.
-constexpr std::size_t kPlanBytesPerEntry = 40;
+constexpr std::size_t kPlanBytesPerEntry = 48;
 constexpr std::size_t kPlanMemorySize = kPlanBytesPerEntry * (kCatalogueCapacity + 1);
 
 struct RunState {
