@@ -62,11 +62,7 @@ int write_linked_file(RunState& rs, const uint8_t* base_image) {
   uint64_t total = 0;
   const std::size_t first_list = write_object_list(rs, &total, FacilityBoxes::kAsScanned);
   write_name_lists(rs, first_list, &total);
-  total += write_end_mark(rs);
-  total += write_end_mark(rs);
-  set_header_u32(rs, kFhTrailerOffset, static_cast<uint32_t>(total));
-  write_trailer(rs, rs.ai_airport_box);
-  rewrite_header(rs);
+  write_file_end(rs, &total);
   return kExitOk;
 }
 

@@ -159,11 +159,7 @@ int write_merged_file(RunState& rs, const MergePlan& plan) {
     if (head != plan.tree[kTreeRoot].first_child) total += write_end_mark(rs);
     total += write_list(rs, plan, head);
   }
-  total += write_end_mark(rs);
-  total += write_end_mark(rs);
-  set_header_u32(rs, kFhTrailerOffset, static_cast<uint32_t>(total));
-  write_trailer(rs, rs.ai_airport_box);
-  rewrite_header(rs);
+  write_file_end(rs, &total);
   return kExitOk;
 }
 
