@@ -115,12 +115,15 @@ uint64_t write_made_head(RunState& rs, CatalogueEntry& head) {
 
 // Writes one name list, depth first, with the entries the plan filed in it.
 // A list that gained entries gets its size and entry count computed; any
-// other is written as the link writes it.
-uint64_t write_list(RunState& rs, const MergePlan& plan, TreeIndex head) {
+// other is written as the link writes it, but for a size of 0 in a list that
+// lists follow: that size would end the chain before them.
+uint64_t write_list(RunState& rs, const MergePlan& plan, TreeIndex head, bool last) {
   Catalogue& catalogue = rs.catalogue;
   bool gained = head >= plan.first_made;
   uint64_t total =
       gained ? write_made_head(rs, catalogue[head]) : copy_name_list_object(rs, catalogue[head]);
+  // The copied head is still in ObjectBuffer.
+  if (!last && !gained && get_i32(rs.object_buffer.get() + kRecSize) == 0) gained = true;
   uint64_t entry_bytes = 0;
   int32_t entries = 0;
   for (TreeIndex n = next_in_order(plan.tree, head, head); n != kNoNode;
@@ -157,7 +160,7 @@ int write_merged_file(RunState& rs, const MergePlan& plan) {
   for (TreeIndex head = plan.tree[kTreeRoot].first_child; head != kNoNode;
        head = plan.tree[head].next_sibling) {
     if (head != plan.tree[kTreeRoot].first_child) total += write_end_mark(rs);
-    total += write_list(rs, plan, head);
+    total += write_list(rs, plan, head, plan.tree[head].next_sibling == kNoNode);
   }
   write_file_end(rs, &total);
   return kExitOk;

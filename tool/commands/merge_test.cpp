@@ -271,6 +271,23 @@ TEST_F(MergeTest, WritesNothingForASourceWithoutFacilitiesOrAResultTooLarge) {
                                                      "out.bgl", "two.bgl"}));
 }
 
+// A last list of size 0 ends the chain; a list added behind it must not be
+// cut off by it.
+TEST_F(MergeTest, AListAddedBehindALastListOfSizeZeroStaysReachable) {
+  AfdBuilder base = small_base();
+  base.list(1).size_override = 0;
+  put("base.bgl", base.build());
+  put("source.bgl", filed_file({{Facility::airport("HANEDA", 35, 139),
+                                 path({"ASIA", "JAPAN", "TOKYO", "TOKYO"})}})
+                        .build());
+  ASSERT_EQ(merge(dir.file("base.bgl"), dir.file("source.bgl"), dir.file("out.bgl")), kExitOk);
+  EXPECT_EQ(tree(dir.file("out.bgl")),
+            "facilities: HAMBURG, FRANKFURT MAIN, HANEDA, HAMBURG VOR, BREMEN NDB, LUEBECK,\n" +
+                kHamburgList + kHessenList +
+                "NameList\n  Region:          ASIA\n    Country:       JAPAN\n"
+                "      State:       TOKYO\n        City:      TOKYO\n          Airport: HANEDA\n");
+}
+
 // Pairs on which -V finds no problem: airports of distinct names before the
 // navaids, every facility but a few filed under a path drawn from a small
 // vocabulary, so that the paths of base and source meet in part, in whole or
