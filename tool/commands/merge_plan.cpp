@@ -77,7 +77,7 @@ Fits add_candidate(RunState& rs, Candidates* c, const SourceFacility& f) {
   Catalogue& catalogue = rs.catalogue;
   if (c->end == kCatalogueCapacity) c->end = drop_overridden(catalogue, c->first, c->end);
   if (c->end == kCatalogueCapacity) return false;
-  const char* name = add_name(catalogue, f.name, true);
+  const char* name = add_name(catalogue, f.name, false);
   if (name == nullptr) return false;
   CatalogueEntry& e = catalogue[c->end++];
   e = CatalogueEntry{};
@@ -233,8 +233,9 @@ SourceEntry read_source_entry(RunState& rs, uint64_t offset) {
   uint8_t head[kRecordHeadSize];
   SourceEntry entry;
   if (in.read_at(offset, head, kRecordHeadSize) < kRecordHeadSize) return entry;
+  const int32_t declared = get_i32(head + kRecSize);
   const std::size_t size =
-      std::min<std::size_t>(static_cast<uint32_t>(get_i32(head + kRecSize)), kScanPayloadLimit);
+      declared > 0 ? std::min<std::size_t>(static_cast<uint32_t>(declared), kScanPayloadLimit) : 0;
   std::size_t len = 0;
   const uint8_t* rec = in.view(offset, kRecordHeadSize + size, rs.object_buffer.get(), &len);
   entry.level = field_i32(rec, len, kNeNameKind);
