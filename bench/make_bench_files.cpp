@@ -140,7 +140,7 @@ struct Base {
   std::vector<std::string> names;  // per facility index
   int leading_airports = 0;        // airports before the first navaid
   int lists = 0;
-  std::vector<std::vector<NameRef>> city_paths;  // region, country, state, city
+  std::vector<std::vector<NameRef>> city_paths;  // region, country, (state,) city
 };
 
 // Airports first, then the navaids, then a few airports that stand behind the
@@ -232,7 +232,7 @@ int catalogue_entries(Base& base) {
 std::vector<NameRef> merge_path(const Base& base, int n) {
   std::vector<NameRef> path =
       base.city_paths[static_cast<std::size_t>(n * 7919) % base.city_paths.size()];
-  if (n % 3 == 1) path[3].name = numbered("NEWCITY", n / 3);
+  if (n % 3 == 1) path.back().name = numbered("NEWCITY", n / 3);
   if (n % 3 == 2) {
     path = {{kRegion, numbered("NEWREGION", n % 5)},
             {kCountry, numbered("NEWCOUNTRY", n % 7)},
