@@ -551,28 +551,3 @@ TEST_F(CliTest, MergeAddsKasselUnderHessenAndSaysWhatItDid) {
       << listing.out;
   EXPECT_EQ(run({"-V", "afdtmp.bgl"}).out, std::string(kBanner) + "no problems found\n");
 }
-
-TEST_F(CliTest, MergeFailures) {
-  put("base.bgl", afdtest::sample_base().build());
-  AfdBuilder bad = afdtest::sample_base();
-  bad.section_tag = 2;
-  put("bad.bgl", bad.build());
-  put("none.bgl", AfdBuilder().build());
-  struct Case {
-    std::vector<std::string> args;
-    std::string out;
-    int rc;
-  };
-  const Case cases[] = {
-      {{"-M", "nob.bgl", "nos.bgl"}, "cannot open:\"nob.bgl\"\ncannot open:\"nos.bgl\"\n", 2},
-      {{"-M", "bad.bgl", "base.bgl"}, "", 3},
-      {{"-M", "base.bgl", "none.bgl"}, "", 5},
-      {{"-M", "base.bgl", "base.bgl", "no-such-folder/o.bgl"}, "", 6},
-  };
-  for (const Case& c : cases) {
-    const Result r = run(c.args);
-    EXPECT_EQ(r.out, kBanner + c.out) << c.args[1] << " " << c.args[2];
-    EXPECT_EQ(r.rc, c.rc) << c.args[1] << " " << c.args[2];
-  }
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"bad.bgl", "base.bgl", "none.bgl"}));
-}
