@@ -3,7 +3,7 @@
 // markers, VORs and NDBs, name lists filing them under region, country, state
 // and city, and a source whose airports replace a few thousand of the base's.
 //
-//   make_bench_files <folder> [--entries N] [--size-mib M] [--seed S]
+//   make_bench_files <folder> [--entries N] [--size-mib M] [--seed S] [--merge 1]
 //
 // --entries   catalogue entries of the base (default and most 20000, the
 //             tool's capacity); airports, navaids and name-list records keep
@@ -12,6 +12,11 @@
 //             base is about M MiB; when 64000-byte records are not enough,
 //             more of the entries become airports and fewer name-list records.
 // --seed      seed of the generator; the same arguments give the same bytes.
+// --merge 1   also writes merge-base.bgl and merge-source.bgl: a base of a
+//             tenth fewer entries, which leaves the merge room to add, and a
+//             source like source.bgl whose new airports are filed in name
+//             lists, a third each under a city, a state and a region that the
+//             base lacks. The first pair comes out as without the option.
 //
 // Writes base.bgl, source.bgl and names.txt (64 airport names of the base for
 // the extract command, one a line).
@@ -73,6 +78,7 @@ struct Options {
   int entries = kCapacity;
   int64_t size_mib = 0;
   uint64_t seed = 1;
+  bool merge = false;
 };
 
 struct Mix {
@@ -134,6 +140,7 @@ struct Base {
   std::vector<std::string> names;  // per facility index
   int leading_airports = 0;        // airports before the first navaid
   int lists = 0;
+  std::vector<std::vector<NameRef>> city_paths;  // region, country, (state,) city
 };
 
 // Airports first, then the navaids, then a few airports that stand behind the
@@ -188,6 +195,11 @@ void add_name_lists(Base& base, const Mix& m, Random& rnd) {
         list.entries.push_back({kState, numbered("STATE", state_no++)});
       }
       list.entries.push_back({kCity, numbered("CITY", city_no++)});
+      std::vector<NameRef> path;
+      for (auto e = list.entries.rbegin(); e != list.entries.rend() && path.size() < 4; ++e) {
+        if (path.empty() || e->level < path.back().level) path.push_back(*e);
+      }
+      base.city_paths.emplace_back(path.rbegin(), path.rend());
       const int until = (c + 1) * n_leaves / cities;
       std::vector<NameRef> city;
       for (; leaves_done < until; ++leaves_done, ++leaf) {
@@ -215,7 +227,22 @@ int catalogue_entries(Base& base) {
   return static_cast<int>(n);
 }
 
-AfdBuilder make_source(const Base& base, const Mix& m, Random& rnd) {
+// Where the merge source files its n-th new airport: under a city of the
+// base, under a new city of a state of the base, or under a new region.
+std::vector<NameRef> merge_path(const Base& base, int n) {
+  std::vector<NameRef> path =
+      base.city_paths[static_cast<std::size_t>(n * 7919) % base.city_paths.size()];
+  if (n % 3 == 1) path.back().name = numbered("NEWCITY", n / 3);
+  if (n % 3 == 2) {
+    path = {{kRegion, numbered("NEWREGION", n % 5)},
+            {kCountry, numbered("NEWCOUNTRY", n % 7)},
+            {kState, numbered("NEWSTATE", n % 11)},
+            {kCity, numbered("NEWCITY", n)}};
+  }
+  return path;
+}
+
+AfdBuilder make_source(const Base& base, const Mix& m, Random& rnd, bool filed) {
   AfdBuilder src;
   std::vector<int> picks(static_cast<std::size_t>(base.leading_airports));
   for (int i = 0; i < base.leading_airports; ++i) picks[static_cast<std::size_t>(i)] = i;
@@ -238,7 +265,15 @@ AfdBuilder make_source(const Base& base, const Mix& m, Random& rnd) {
   for (std::size_t i = late_first; i < base.names.size(); ++i)
     out.push_back(make_airport(base.names[i], m, rnd));
   rnd.shuffle(out);
-  for (Facility& f : out) src.add(std::move(f));
+  // A merge files the new airports it adds where the source files them.
+  afdtest::NameList* list = filed ? &src.add_list() : nullptr;
+  for (Facility& f : out) {
+    const int index = src.add(std::move(f));
+    const std::string& name = *src.facilities().back().name;
+    if (list == nullptr || src.facilities().back().subtype != 1 || name.rfind("NEW", 0) != 0)
+      continue;
+    list->file(merge_path(base, std::atoi(name.c_str() + 4)), {kAirportLevel, name, index});
+  }
   return src;
 }
 
@@ -254,6 +289,8 @@ bool parse(int argc, char** argv, Options* o) {
       o->size_mib = v;
     else if (key == "--seed")
       o->seed = static_cast<uint64_t>(v);
+    else if (key == "--merge")
+      o->merge = v != 0;
     else
       return false;
   }
@@ -262,15 +299,9 @@ bool parse(int argc, char** argv, Options* o) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  Options o;
-  if (!parse(argc, argv, &o)) {
-    std::fprintf(
-        stderr,
-        "usage: make_bench_files <folder> [--entries 40..20000] [--size-mib M] [--seed S]\n");
-    return 2;
-  }
-  Random rnd(o.seed);
+// Writes the pair (and, for the first pair, names.txt) under `prefix`.
+bool write_pair(const Options& o, const std::string& prefix, bool filed) {
+  Random rnd(o.seed + (filed ? 1 : 0));
   const Mix m = choose_mix(o);
   Base base;
   add_facilities(base, m, rnd);
@@ -278,17 +309,34 @@ int main(int argc, char** argv) {
   if (catalogue_entries(base) != o.entries) {
     std::fprintf(stderr, "make_bench_files: %d entries instead of %d\n", catalogue_entries(base),
                  o.entries);
-    return 1;
+    return false;
   }
   {
     const Bytes bytes = base.builder.build();
-    afdtest::write_file(o.folder + "/base.bgl", bytes);
+    afdtest::write_file(o.folder + "/" + prefix + "base.bgl", bytes);
   }
-  afdtest::write_file(o.folder + "/source.bgl", make_source(base, m, rnd).build());
+  afdtest::write_file(o.folder + "/" + prefix + "source.bgl",
+                      make_source(base, m, rnd, filed).build());
+  if (filed) return true;
   std::ofstream names(o.folder + "/names.txt");
   for (int k = 0; k < kExtractNames; ++k) {
     names << base.names[static_cast<std::size_t>(rnd.between(0, base.leading_airports - 1))]
           << '\n';
   }
-  return names ? 0 : 1;
+  return static_cast<bool>(names);
+}
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!parse(argc, argv, &o)) {
+    std::fprintf(stderr,
+                 "usage: make_bench_files <folder> [--entries 40..20000] [--size-mib M] "
+                 "[--seed S] [--merge 1]\n");
+    return 2;
+  }
+  if (!write_pair(o, "", false)) return 1;
+  if (!o.merge) return 0;
+  Options room = o;
+  room.entries = o.entries - o.entries / 10;
+  return write_pair(room, "merge-", true) ? 0 : 1;
 }

@@ -224,6 +224,29 @@ void write(const std::filesystem::path& dir, const std::string& name, const Byte
 
 }  // namespace
 
+// A source for the merge: new airports and a navaid filed under paths the
+// sample base holds in part, in whole and not at all, and one filed deeper
+// than the merge follows.
+Bytes merge_source() {
+  AfdBuilder s = afdtest::sample_source();
+  const int calden = s.add(Facility::airport("CALDEN", 5140500, 940500));
+  const int ndb = s.add(Facility::ndb("KASSEL NDB"));
+  const int haneda = s.add(Facility::airport("HANEDA", 3550000, 13970000, true));
+  const int deep = s.add(Facility::airport("DEEP", 1, 1));
+  const std::vector<NameRef> kassel = {
+      {kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}};
+  afdtest::NameList& list = s.add_list();
+  list.file(kassel, {kAirport, "KASSEL", 2});
+  list.file(kassel, {kAirport, "CALDEN", calden});
+  list.file(kassel, {kNdb, "KASSEL NDB", ndb});
+  s.add_list().file({{kRegion, "ASIA"}, {kCountry, "JAPAN"}, {kCity, "TOKYO"}},
+                    {kAirport, "HANEDA", haneda});
+  afdtest::NameList& deep_list = s.add_list();
+  for (int level = 1; level <= 20; ++level) deep_list.entries.emplace_back(level, "LEVEL");
+  deep_list.entries.emplace_back(kAirport, "DEEP", deep);
+  return s.build();
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: make_fuzz_seeds <corpus folder>\n");
@@ -250,5 +273,6 @@ int main(int argc, char** argv) {
   write(root / "link", "seed_older_output", link_input(2, files()[0].bytes, source));
   write(root / "link", "seed_source_is_base", link_input(0, files()[0].bytes, files()[0].bytes));
   write(root / "link", "seed_no_match", link_input(2, files()[0].bytes, files()[2].bytes));
+  write(root / "link", "seed_merge_paths", link_input(0, files()[0].bytes, merge_source()));
   return 0;
 }

@@ -28,7 +28,7 @@ using afdtest::Bytes;
 using afdtest::Facility;
 using afdtest::Layout;
 
-const std::set<int> kAllowed = {0, 2, 3, 4, 5, 6, 7, 8, 15};
+const std::set<int> kAllowed = {0, 2, 3, 4, 5, 6, 7, 8, 10, 15};
 
 // Sends the tool's report lines to the null device for the length of a run.
 class QuietStdout {
@@ -130,8 +130,8 @@ struct Sweep {
     ++json_documents;
   }
 
-  // Runs statistics and extract on `first`, and the link both ways between
-  // `first` and `second`; checks each outcome.
+  // Runs statistics and extract on `first`, and the link and the merge both
+  // ways between `first` and `second`; checks each outcome.
   void all_commands(const Bytes& first, const Bytes& second, const std::string& what) {
     const std::string b = dir.put("a.bgl", first);
     const std::string s = dir.put("b.bgl", second);
@@ -147,6 +147,8 @@ struct Sweep {
         {{"-C", b, "HAMBURG", "FRANKFURT MAIN", "BREMEN"}, "afdtmp.bgl"},
         {{"-R", b, s, dir.file("out.bgl")}, "out.bgl"},
         {{"-R", s, b, dir.file("out.bgl")}, "out.bgl"},
+        {{"-M", b, s, dir.file("out.bgl")}, "out.bgl"},
+        {{"-M", s, b, dir.file("out.bgl")}, "out.bgl"},
     };
     const std::string old_cwd = std::filesystem::current_path().string();
     std::filesystem::current_path(dir.path());

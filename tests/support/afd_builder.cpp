@@ -131,6 +131,23 @@ int AfdBuilder::add(Facility f) {
   return static_cast<int>(facilities_.size()) - 1;
 }
 
+void NameList::file(const std::vector<NameRef>& path, NameRef entry) {
+  // The entries open at the list's end: each one's nearest earlier entry of a
+  // smaller level, up from the last.
+  std::vector<const NameRef*> open;
+  for (const NameRef& e : entries) {
+    while (!open.empty() && open.back()->level >= e.level) open.pop_back();
+    open.push_back(&e);
+  }
+  std::size_t shared = 0;
+  while (shared < path.size() && shared < open.size() &&
+         open[shared]->level == path[shared].level && open[shared]->name == path[shared].name) {
+    ++shared;
+  }
+  entries.insert(entries.end(), path.begin() + static_cast<std::ptrdiff_t>(shared), path.end());
+  entries.push_back(std::move(entry));
+}
+
 NameList& AfdBuilder::add_list() {
   lists_.emplace_back();
   return lists_.back();

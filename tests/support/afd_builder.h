@@ -68,6 +68,11 @@ struct NameList {
   std::optional<int32_t> size_override;
   std::optional<uint32_t> entry_count_override;
   bool end_record = true;
+
+  // Appends `entry` filed under `path` (region first), as a list written in
+  // depth-first order does: the levels that the list's last entries already
+  // opened are not repeated.
+  void file(const std::vector<NameRef>& path, NameRef entry);
 };
 
 // Where the parts of a built file landed.

@@ -86,6 +86,7 @@ TEST_F(CliTest, CommandDispatchAndArgumentCounts) {
       {{"-S"}, ""},
       {{"-C", "x.bgl"}, ""},
       {{"-r", "x.bgl"}, ""},
+      {{"-m", "x.bgl"}, ""},
   };
   for (const Case& c : cases) {
     const Result r = run(c.args);
@@ -477,3 +478,29 @@ TEST_F(CliTest, ExtractMayReadTheFileItReplaces) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------------------ merge
+
+TEST_F(CliTest, MergeAddsKasselUnderHessenAndSaysWhatItDid) {
+  put("base.bgl", afdtest::sample_base().build());
+  AfdBuilder source = afdtest::sample_source();
+  source.add_list().file(
+      {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
+      {kAirport, "KASSEL", 2});
+  put("source.bgl", source.build());
+  const Result r = run({"-m", "base.bgl", "source.bgl"});
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.out, std::string(kBanner) +
+                       "replaced: HAMBURG\nreplaced: FRANKFURT MAIN\nadded: KASSEL\n"
+                       "replaced: HAMBURG VOR\n3 replaced, 1 added, 0 left out\n");
+  const Result listing = run({"-L", "afdtmp.bgl"});
+  EXPECT_NE(listing.out.find("      State:       HESSEN\n"
+                             "        City:      FRANKFURT\n"
+                             "          Airport: FRANKFURT MAIN  -> airport at 0x0001A4\n"
+                             "        City:      KASSEL\n"
+                             "          Airport: KASSEL  -> airport at 0x00027A\n"
+                             "      State:       BAYERN\n"),
+            std::string::npos)
+      << listing.out;
+  EXPECT_EQ(run({"-V", "afdtmp.bgl"}).out, std::string(kBanner) + "no problems found\n");
+}

@@ -34,6 +34,7 @@ constexpr Usage kUsage[] = {
     {Command::kListJson, 3, "-J file", "the same listing as JSON, for scripts"},
     {Command::kCheck, 3, "-V file", "check file; exit code 8 when it has problems"},
     {Command::kPreview, 4, "-P base source", "preview which source airports a link takes"},
+    {Command::kMerge, 4, "-M base source [output]", "link, and add the airports base lacks"},
     {Command::kBuild, 3, "-B description [output]", "build a file from a JSON description"},
     {Command::kHelp, 2, "--help", "show this help"},
     {Command::kVersion, 2, "--version", "show the version and the licence"},
@@ -157,6 +158,8 @@ Command parse_command(int argc, const char* const* argv) {
       return Command::kPreview;
     case 'B':
       return Command::kBuild;
+    case 'M':
+      return Command::kMerge;
     default:
       return Command::kNone;
   }
@@ -197,10 +200,11 @@ int run(RunState& rs, int argc, const char* const* argv) {
       result = run_extract_command(rs, argc, argv);
       break;
     case Command::kLink:
+    case Command::kMerge:
       rs.first_input_path = argv[2];
       rs.second_input_path = argv[3];
       rs.output_path = argc >= 5 ? argv[4] : kDefaultOutput;
-      result = run_link(rs);
+      result = command == Command::kLink ? run_link(rs) : run_merge(rs);
       break;
     case Command::kList:
     case Command::kCheck:

@@ -20,6 +20,7 @@ enum class Command {
   kHelp = 8,     // exactly "--help"
   kVersion = 9,  // exactly "--version"
   kBuild = 10,
+  kMerge = 11,
 };
 
 Command parse_command(int argc, const char* const* argv);
@@ -27,6 +28,8 @@ Command parse_command(int argc, const char* const* argv);
 int run_statistics(RunState& rs, const std::string& path);
 int run_extract(RunState& rs, const std::string& path, const NameTable& table);
 int run_link(RunState& rs);
+// Reads the three paths as the link does.
+int run_merge(RunState& rs);
 
 // The commands that only look: they never write a file.
 int run_list(RunState& rs, const std::string& path);

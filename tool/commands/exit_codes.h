@@ -15,6 +15,7 @@ enum ExitCode : int {
   kExitTooManyNames = 7,        // extract: more names than the name table holds
   kExitProblemsFound = 8,       // check: the file has problems
   kExitInvalidDescription = 9,  // build: the JSON is not a valid AFD description
+  kExitTooManyRecords = 10,     // merge: the result would not fit the Catalogue
   kExitNestingOverflow = 15,
 };
 

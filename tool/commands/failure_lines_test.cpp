@@ -226,6 +226,7 @@ TEST_F(FailureLinesTest, HelpAndVersionAnswerAsGnuToolsDo) {
             "  quarnel -J file                  the same listing as JSON, for scripts\n"
             "  quarnel -V file                  check file; exit code 8 when it has problems\n"
             "  quarnel -P base source           preview which source airports a link takes\n"
+      "  quarnel -M base source [output]  link, and add the airports base lacks\n"
       "  quarnel -B description [output]  build a file from a JSON description\n"
             "  quarnel --help                   show this help\n"
             "  quarnel --version                show the version and the licence\n"

@@ -73,6 +73,7 @@ InputFailureRule input_failure_rule(Command command) {
     case Command::kExtract:
     case Command::kLink:
     case Command::kBuild:
+    case Command::kMerge:
       return InputFailureRule::kDropOutput;
     case Command::kStatistics:
       return InputFailureRule::kWithholdReport;

@@ -33,7 +33,7 @@ void warn_damaged_inputs(const RunState& rs);
 
 // What a command does when an input could not be read whole.
 enum class InputFailureRule {
-  // -C, -R, -B: the output is dropped, `cannot read:"<path>"` printed, ExitCode 2.
+  // -C, -R, -M, -B: the output is dropped, `cannot read:"<path>"` printed, ExitCode 2.
   kDropOutput,
   // -S: no report, whose figures would be wrong; ExitCode 2 (3 stays 3). A
   // line on standard error says why.

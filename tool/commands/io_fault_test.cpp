@@ -113,9 +113,8 @@ class IoFaultTest : public InScratchFolderTest {
   // Fails each call of the fault-free run in turn and checks every outcome.
   // Counts how many runs ended with each ExitCode.
   void sweep(const std::vector<std::string>& args, const std::string& output,
-             std::map<int, int>* outcomes) {
+             std::map<int, int>* outcomes, const Bytes& source = sweep_source()) {
     const Bytes base = sweep_base();
-    const Bytes source = sweep_source();
     const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     put("base.bgl", base);
     put("source.bgl", source);
@@ -206,6 +205,19 @@ TEST_F(IoFaultTest, LinkLosesNothingWhicheverCallFails) {
   std::map<int, int> outcomes;
   sweep({"-R", "base.bgl", "source.bgl", "out.bgl"}, "out.bgl", &outcomes);
   // Both sides were reached: reads of both inputs and every output step.
+  EXPECT_GT(outcomes.count(kExitCannotOpen), 0u);
+  EXPECT_GT(outcomes.count(kExitCannotWrite), 0u);
+  EXPECT_EQ(outcomes.count(kExitOk), 0u);
+}
+
+TEST_F(IoFaultTest, MergeLosesNothingWhicheverCallFails) {
+  // The source adds an airport filed under a path the base lacks in part.
+  AfdBuilder source;
+  source.add(Facility::airport("AP9", 7, 7));
+  const int added = source.add(Facility::airport("NEW", 8, 8, true));
+  source.add_list().file({{kRegion, "REGION"}, {kCity, "NEWTOWN"}}, {kAirport, "NEW", added});
+  std::map<int, int> outcomes;
+  sweep({"-M", "base.bgl", "source.bgl", "out.bgl"}, "out.bgl", &outcomes, source.build());
   EXPECT_GT(outcomes.count(kExitCannotOpen), 0u);
   EXPECT_GT(outcomes.count(kExitCannotWrite), 0u);
   EXPECT_EQ(outcomes.count(kExitOk), 0u);

@@ -65,42 +65,45 @@ int write_linked_file(RunState& rs, const uint8_t* base_image) {
   uint64_t total = 0;
   const std::size_t first_list = write_object_list(rs, &total, FacilityBoxes::kAsScanned);
   write_name_lists(rs, first_list, &total);
-  total += write_end_mark(rs);
-  total += write_end_mark(rs);
-  set_header_u32(rs, kFhTrailerOffset, static_cast<uint32_t>(total));
-  write_trailer(rs, rs.ai_airport_box);
-  rewrite_header(rs);
+  write_file_end(rs, &total);
   return kExitOk;
 }
 
 }  // namespace
 
-void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit) {
+void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacilityVisit& visit,
+                              bool names) {
   bool damaged = false;
   RecordWalk walk(source, rs.object_buffer.get(), source_object_list(source, &damaged),
                   source.size());
   WalkRecord record;
   while (walk.next(&record)) {
     std::size_t got = 0;
-    const uint8_t* rec = walk.view(record, std::min(record.whole, kNamePeek), &got);
+    const std::size_t peek = names ? kNamePeek : kContSubtype + 4;
+    const uint8_t* rec = walk.view(record, std::min(record.whole, peek), &got);
     if (rec == nullptr) break;
-    if (record.type == kTypeContainer && field_i32(rec, got, kContSubtype) == kSubtypeAirport) {
+    if (record.type == kTypeContainer) {
+      const int32_t subtype = field_i32(rec, got, kContSubtype);
       // A name sub-record found whole in the first bytes is the one a walk of
       // the whole record finds; otherwise the whole record is looked at.
-      ByteSpan sub;
       std::string_view name;
-      if (find_sub_record(rec, got, kSubAirportName, &sub)) {
-        name = bounded_text(sub);
-      } else if (got < record.whole) {
+      if (names && !find_facility_name(rec, got, &name) && got < record.whole &&
+          is_facility_subtype(subtype)) {
         rec = walk.view(record, record.whole, &got);
         name = rec != nullptr ? facility_name(rec, got) : std::string_view();
       }
-      visit(record.pos, record.next - record.pos, name,
-            find_airport_by_name(rs.catalogue, kSubtypeAirport, name));
+      visit(SourceFacility{record.pos, record.next - record.pos, record.whole, subtype, name});
     }
     walk.step(record);
   }
   if (damaged || is_damage(walk.end())) rs.second_input_damaged = true;
+}
+
+void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit) {
+  for_each_source_facility(rs, source, [&](const SourceFacility& f) {
+    if (f.subtype != kSubtypeAirport) return;
+    visit(f.offset, f.size, f.name, find_airport_by_name(rs.catalogue, kSubtypeAirport, f.name));
+  });
 }
 
 int mark_source_airports(RunState& rs, InputFile& source, Origin origin) {

@@ -1,7 +1,9 @@
-// What the link command shares with its preview: the walk that pairs each
-// source airport with the base airport it replaces.
+// What the link command shares with its preview and the merge: the walk over
+// the source's facilities, and the pairing of each source airport with the
+// base airport it replaces.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -11,6 +13,22 @@
 #include "scan/run_state.h"
 
 namespace quarnel {
+
+// A facility record of the source's object list, as a source walk finds it.
+struct SourceFacility {
+  uint64_t offset = 0;
+  uint64_t size = 0;      // the whole record, head included
+  std::size_t seen = 0;   // of which the head and the payload a scan looks at
+  int32_t subtype = 0;    // 1 airport, 2 VOR, 3 NDB, or any other value
+  std::string_view name;  // valid only until the source is read again
+};
+
+// Calls `visit` for every facility record (Container) of the source's object
+// list, in source order, with its name when `names` says so. The source's
+// headers are not tested.
+using SourceFacilityVisit = std::function<void(const SourceFacility&)>;
+void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacilityVisit& visit,
+                              bool names = true);
 
 // Calls `visit` for every airport of the source's object list, in source
 // order, with its offset, its whole size, its name and the base airport of

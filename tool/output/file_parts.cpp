@@ -49,6 +49,14 @@ std::size_t write_object_list(RunState& rs, uint64_t* total, FacilityBoxes boxes
   return i;
 }
 
+void write_file_end(RunState& rs, uint64_t* total) {
+  *total += write_end_mark(rs);
+  *total += write_end_mark(rs);
+  set_header_u32(rs, kFhTrailerOffset, static_cast<uint32_t>(*total));
+  write_trailer(rs, rs.ai_airport_box);
+  rewrite_header(rs);
+}
+
 void patch_name_list_head(RunState& rs, const CatalogueEntry& head, int32_t names, int64_t bytes) {
   edit_copied_head(rs, head, [&](uint8_t* buf) {
     put_i32(buf + kRecSize, static_cast<int32_t>(bytes));

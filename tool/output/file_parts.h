@@ -23,6 +23,11 @@ enum class FacilityBoxes {
 // `total`; returns the index of the Catalogue's first name-list entry.
 std::size_t write_object_list(RunState& rs, uint64_t* total, FacilityBoxes boxes);
 
+// Ends a new file behind its last name list: that list's end mark and the
+// chain's, the trailer with the AI airports' box, and the header image written
+// again with the trailer's offset. Adds the bytes written to `total`.
+void write_file_end(RunState& rs, uint64_t* total);
+
 // Sets a copied head's size field to `bytes` and its entry_count to `names`.
 // Nothing changes when the head was not written (output_offset 0) or the
 // output holds no NameListHead there; the output goes on at its end.

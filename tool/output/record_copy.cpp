@@ -68,27 +68,16 @@ uint32_t relinked_facility(Catalogue& catalogue, uint32_t facility_offset) {
   return facility != nullptr ? facility->output_offset : 0;
 }
 
-uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from) {
+namespace {
+
+// Copies the record of `entry` head first: the head, and for a NameEntry with
+// a `link` the facility link behind it, pass through here; the rest of the
+// record goes from the input to the output unchanged.
+uint64_t copy_in_parts(RunState& rs, CatalogueEntry& entry, Origin from, const uint32_t* link) {
   InputFile& in = input_for(rs, from);
   const uint64_t offset = offset_for(entry, from);
-  const bool known = names_input(from);
-  // The size seen belongs to the input the entry's origin names.
-  const uint32_t size_seen = entry.origin == from ? entry.record_size : 0;
-  if (known && size_seen >= kRecordHeadSize && !is_name_entry(entry)) {
-    // A record whose size the scan saw goes in one piece; its head, checked
-    // after the copy, must still say that size.
-    uint8_t head[kRecordHeadSize] = {};
-    entry.output_offset = static_cast<uint32_t>(rs.output.tell());
-    const uint64_t copied = rs.output.copy_from(in, offset, size_seen, head);
-    if (copied < size_seen || get_u32(head + kRecSize) != size_seen - kRecordHeadSize) {
-      rs.unreadable_input = &in.path();
-    }
-    return copied;
-  }
-  // The head, and for a NameEntry the facility link behind it, pass through
-  // here; the rest of the record goes from the input to the output unchanged.
   uint8_t front[kNeFacilityOffset + 4];
-  const std::size_t got = known ? in.read_at(offset, front, kRecordHeadSize) : 0;
+  const std::size_t got = names_input(from) ? in.read_at(offset, front, kRecordHeadSize) : 0;
   const int32_t size = got == kRecordHeadSize ? get_i32(front + kRecSize) : -1;
   if (size < 0) {
     rs.unreadable_input = &in.path();
@@ -96,14 +85,14 @@ uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from) {
   }
   const uint64_t whole = kRecordHeadSize + static_cast<uint64_t>(size);
   std::size_t head = kRecordHeadSize;
-  if (is_name_entry(entry) && whole >= sizeof front) {
+  if (link != nullptr && whole >= sizeof front) {
     head = sizeof front;
     if (in.read_at(offset + kRecordHeadSize, front + kRecordHeadSize, head - kRecordHeadSize) <
         head - kRecordHeadSize) {
       rs.unreadable_input = &in.path();
       return 0;
     }
-    put_u32(front + kNeFacilityOffset, relinked_facility(rs.catalogue, entry.facility_offset));
+    put_u32(front + kNeFacilityOffset, *link);
   }
   entry.output_offset = static_cast<uint32_t>(rs.output.tell());
   const uint64_t written = rs.output.write(front, head);
@@ -112,6 +101,32 @@ uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from) {
   // since, and the output is dropped.
   if (copied < whole - head) rs.unreadable_input = &in.path();
   return written + copied;
+}
+
+}  // namespace
+
+uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from) {
+  // The size seen belongs to the input the entry's origin names.
+  const uint32_t size_seen = entry.origin == from ? entry.record_size : 0;
+  if (names_input(from) && size_seen >= kRecordHeadSize && !is_name_entry(entry)) {
+    // A record whose size the scan saw goes in one piece; its head, checked
+    // after the copy, must still say that size.
+    InputFile& in = input_for(rs, from);
+    uint8_t head[kRecordHeadSize] = {};
+    entry.output_offset = static_cast<uint32_t>(rs.output.tell());
+    const uint64_t copied = rs.output.copy_from(in, offset_for(entry, from), size_seen, head);
+    if (copied < size_seen || get_u32(head + kRecSize) != size_seen - kRecordHeadSize) {
+      rs.unreadable_input = &in.path();
+    }
+    return copied;
+  }
+  if (!is_name_entry(entry)) return copy_in_parts(rs, entry, from, nullptr);
+  const uint32_t link = relinked_facility(rs.catalogue, entry.facility_offset);
+  return copy_in_parts(rs, entry, from, &link);
+}
+
+uint64_t copy_name_entry(RunState& rs, CatalogueEntry& entry, Origin from, uint32_t link) {
+  return copy_in_parts(rs, entry, from, &link);
 }
 
 uint64_t copy_name_list_object(RunState& rs, CatalogueEntry& entry) {

@@ -24,6 +24,10 @@ std::size_t write_end_mark(RunState& rs);
 // written; sets `unreadable_input` when the input no longer holds the record.
 uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from);
 uint64_t copy_name_list_object(RunState& rs, CatalogueEntry& entry);
+// Copies the NameEntry of `entry` from the input `from` names, with its
+// facility link set to `link`: for an entry whose link names a facility of
+// another file than the base.
+uint64_t copy_name_entry(RunState& rs, CatalogueEntry& entry, Origin from, uint32_t link);
 
 // The facility link a copied NameEntry gets: the facility's offset in the new
 // file, or 0 (files no facility) when that facility is not in the new file.

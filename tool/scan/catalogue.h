@@ -82,6 +82,7 @@ struct CatalogueLookups {
   std::size_t offset_mask = 0;   // slots in use - 1
   bool keyed = false;            // offset_slots describe the facility entries
   std::size_t leading_run = 0;   // entries at the start of the first one's kind
+  std::size_t facility_run = 0;  // entries at the start that are facilities
   std::size_t indexed = 0;       // the Catalogue count they describe
   bool ready = false;
 };

@@ -106,6 +106,9 @@ void ensure_lookups(Catalogue& catalogue) {
   std::size_t run = count > 0 ? 1 : 0;
   while (run < count && catalogue[run].kind == catalogue[0].kind) ++run;
   l.leading_run = run;
+  std::size_t facilities = 0;
+  while (facilities < count && is_facility(catalogue[facilities])) ++facilities;
+  l.facility_run = facilities;
   l.indexed = count;
   l.ready = true;
 }
@@ -124,6 +127,30 @@ CatalogueEntry* first_facility_at(Catalogue& catalogue, uint32_t offset) {
 
 void invalidate_lookups(Catalogue& catalogue) { catalogue.lookups.ready = false; }
 
+namespace {
+
+enum class Probe { kSkip, kTake, kNone };
+
+// The entries named `name`, met in Catalogue order on the name's probe path,
+// until `judge` takes one (kTake) or gives up (kNone).
+template <typename Judge>
+CatalogueEntry* first_named(Catalogue& catalogue, std::string_view name, Judge judge) {
+  const CatalogueLookups& l = catalogue.lookups;
+  const uint32_t h = lookup_name_hash(name);
+  for (std::size_t s = h & l.name_mask;; s = (s + 1) & l.name_mask) {
+    const uint32_t slot = l.name_slots[s];
+    if (slot == 0) return nullptr;
+    if ((slot & ~kIndexMask) != (h & ~kIndexMask)) continue;
+    const std::size_t i = (slot & kIndexMask) - 1;
+    CatalogueEntry& e = catalogue[i];
+    if (e.name == nullptr || name != e.name) continue;
+    const Probe verdict = judge(i, e);
+    if (verdict != Probe::kSkip) return verdict == Probe::kTake ? &e : nullptr;
+  }
+}
+
+}  // namespace
+
 CatalogueEntry* find_airport_by_name(Catalogue& catalogue, int32_t kind, std::string_view name) {
   ensure_lookups(catalogue);
   CatalogueLookups& l = catalogue.lookups;
@@ -134,15 +161,26 @@ CatalogueEntry* find_airport_by_name(Catalogue& catalogue, int32_t kind, std::st
     limit = l.leading_run;
   }
   if (l.named < limit) build_name_table(catalogue, limit);
-  const uint32_t h = lookup_name_hash(name);
-  for (std::size_t s = h & l.name_mask;; s = (s + 1) & l.name_mask) {
-    const uint32_t slot = l.name_slots[s];
-    if (slot == 0) return nullptr;
-    if ((slot & ~kIndexMask) != (h & ~kIndexMask)) continue;
-    const std::size_t i = (slot & kIndexMask) - 1;
-    CatalogueEntry& e = catalogue[i];
-    if (e.name != nullptr && name == e.name) return i < limit ? &e : nullptr;
-  }
+  return first_named(catalogue, name, [limit](std::size_t i, const CatalogueEntry&) {
+    return i < limit ? Probe::kTake : Probe::kNone;
+  });
+}
+
+void index_facility_names(Catalogue& catalogue) {
+  ensure_lookups(catalogue);
+  CatalogueLookups& l = catalogue.lookups;
+  if (l.named < l.facility_run) build_name_table(catalogue, l.facility_run);
+}
+
+CatalogueEntry* find_facility_by_name(Catalogue& catalogue, int32_t kind, std::string_view name) {
+  index_facility_names(catalogue);
+  const std::size_t limit = catalogue.lookups.facility_run;
+  if (limit == 0) return nullptr;
+  // Entries of one name lie on one probe path in Catalogue order, so the
+  // first of the kind met is the first in the Catalogue.
+  return first_named(catalogue, name, [limit, kind](std::size_t i, const CatalogueEntry& e) {
+    return i < limit && e.kind == kind ? Probe::kTake : Probe::kSkip;
+  });
 }
 
 CatalogueEntry* find_facility_by_offset(Catalogue& catalogue, uint32_t offset, bool only_selected) {

@@ -20,6 +20,12 @@ constexpr std::size_t kNameSlots = std::bit_ceil(kCatalogueCapacity + kCatalogue
 // The first airport (or, for kind 0, entry) of that name. Only the leading
 // run of entries of `kind` is searched (kind 0: all).
 CatalogueEntry* find_airport_by_name(Catalogue& catalogue, int32_t kind, std::string_view name);
+// The first facility of `kind` (airport, VOR or NDB) with that name among the
+// Catalogue's leading facilities, those before its first name-list entry.
+CatalogueEntry* find_facility_by_name(Catalogue& catalogue, int32_t kind, std::string_view name);
+// Builds the name index over all the leading facilities at once, so that the
+// name lookups that follow, of either kind, need no further build.
+void index_facility_names(Catalogue& catalogue);
 // The first facility whose record starts at `offset`; with `only_selected`,
 // null when that facility is not selected.
 CatalogueEntry* find_facility_by_offset(Catalogue& catalogue, uint32_t offset, bool only_selected);

@@ -2,6 +2,7 @@
 #include "scan/run_state.h"
 
 #include <memory>
+#include <new>
 
 #include "scan/lookup.h"
 
@@ -54,6 +55,10 @@ bool RunState::allocate() {
     arena = allocate_arena(size);
     if (!arena) return false;
     carve(*this, arena.get());
+  }
+  if (!plan_memory) {
+    plan_memory.reset(new (std::nothrow) uint8_t[kPlanMemorySize]);
+    if (!plan_memory) return false;
   }
   catalogue.name_pool_size = kNamePoolSize;
   catalogue.lookups.ready = false;

@@ -18,6 +18,11 @@ namespace quarnel {
 
 class ScanObserver;
 
+// Room for a command's plan of its output beyond what the Catalogue holds (the
+// merge's name-list tree and source paths): this many bytes per Catalogue slot.
+constexpr std::size_t kPlanBytesPerEntry = 48;
+constexpr std::size_t kPlanMemorySize = kPlanBytesPerEntry * (kCatalogueCapacity + 1);
+
 struct RunState {
   // Allocates the arena, unless it is there already, carves the work buffers,
   // the lookup indexes and the file buffers from it, and lends the file
@@ -36,6 +41,10 @@ struct RunState {
   Block<uint8_t> file_buffers;
   // The second input's block cache.
   Block<uint8_t> source_blocks;
+  // kPlanMemorySize bytes, allocated with the arena but apart from it, in
+  // ordinary pages: the arena's huge pages are in use by every command, and
+  // only the merge writes here, so only a merge pays for the pages it touches.
+  std::unique_ptr<uint8_t[]> plan_memory;
 
   CoverageBox airport_box = kEmptyBox;
   CoverageBox ai_airport_box = kEmptyBox;

@@ -1,0 +1,562 @@
+// The merge's plan, made in four steps, each reading its input once:
+//   1. the source's facilities are walked: each replaces the base facility a
+//      link (or, for a VOR or NDB, the first of its kind and name) finds, is
+//      left out, or becomes a candidate entry at the Catalogue's end;
+//   2. the candidates that a later one of their kind and name overrides are
+//      dropped, and the rest move to their places in the facility order;
+//   3. the source's name lists are walked, and the entries above the first
+//      entry of each added facility are kept as its path;
+//   4. the added facilities, in source order, are filed under their paths in
+//      the base's name-list tree, gaining the levels the base lacks.
+#include "commands/merge_plan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "commands/exit_codes.h"
+#include "commands/link.h"
+#include "format/records.h"
+#include "scan/lookup.h"
+#include "scan/record_walk.h"
+
+namespace quarnel {
+
+namespace {
+
+// Path levels above a facility's entry that the source walk follows; sound
+// files have five at most (a list's region, country, state and city, and an
+// airport above its navaids).
+constexpr int kMaxPathDepth = 16;
+
+// What a step that may outgrow the Catalogue, NamePool or the plan memory
+// returns: false when it did, and the plan ends with kExitTooManyRecords.
+using Fits = bool;
+
+bool has_room(const Catalogue& catalogue) { return catalogue.count < kCatalogueCapacity; }
+
+// The base facility that a source facility of `subtype` and `name` replaces.
+CatalogueEntry* replaced_by(Catalogue& catalogue, int32_t subtype, std::string_view name) {
+  if (subtype == kSubtypeAirport) return find_airport_by_name(catalogue, subtype, name);
+  return find_facility_by_name(catalogue, subtype, name);
+}
+
+// --- step 1: the source's facilities ---------------------------------------
+
+bool same_facility(const CatalogueEntry& a, const CatalogueEntry& b) {
+  return a.kind == b.kind && std::strcmp(a.name, b.name) == 0;
+}
+
+// Keeps, of the candidates in [first, end), only the last of each kind and
+// name, in source order. Returns the new end.
+std::size_t drop_overridden(Catalogue& catalogue, std::size_t first, std::size_t end) {
+  CatalogueEntry* const begin = &catalogue[0] + first;
+  CatalogueEntry* last = &catalogue[0] + end;
+  std::sort(begin, last, [](const CatalogueEntry& a, const CatalogueEntry& b) {
+    if (a.kind != b.kind) return a.kind < b.kind;
+    const int order = std::strcmp(a.name, b.name);
+    return order != 0 ? order < 0 : a.source_offset < b.source_offset;
+  });
+  for (CatalogueEntry* e = begin; e + 1 < last; ++e) {
+    if (same_facility(*e, e[1])) e->origin = Origin::kNone;
+  }
+  std::sort(begin, last, [](const CatalogueEntry& a, const CatalogueEntry& b) {
+    return a.source_offset < b.source_offset;
+  });
+  last = std::remove_if(begin, last, [](const CatalogueEntry& e) { return !is_selected(e); });
+  return static_cast<std::size_t>(last - &catalogue[0]);
+}
+
+// The candidates gather behind the Catalogue's count, which stays the base's
+// until the walk is done, so that the lookups see the base alone.
+struct Candidates {
+  std::size_t first;
+  std::size_t end;
+};
+
+Fits add_candidate(RunState& rs, Candidates* c, const SourceFacility& f) {
+  Catalogue& catalogue = rs.catalogue;
+  if (c->end == kCatalogueCapacity) c->end = drop_overridden(catalogue, c->first, c->end);
+  if (c->end == kCatalogueCapacity) return false;
+  const char* name = add_name(catalogue, f.name, false);
+  if (name == nullptr) return false;
+  CatalogueEntry& e = catalogue[c->end++];
+  e = CatalogueEntry{};
+  e.kind = f.subtype;
+  e.source_offset = static_cast<uint32_t>(f.offset);
+  e.record_size = static_cast<uint32_t>(f.size);
+  e.origin = Origin::kSecondInput;
+  e.name = name;
+  if (f.subtype == kSubtypeAirport) {
+    std::size_t got = 0;
+    const uint8_t* rec = rs.second_input.view(f.offset, f.seen, rs.object_buffer.get(), &got);
+    if (has_ai_marker(rec, got)) e.flags = kFlagAiAirport;
+  }
+  return true;
+}
+
+void note(MergePlan* plan, uint64_t offset, Decision decision, std::size_t base = kNoNode) {
+  if (plan->ledger_count == kCatalogueCapacity) return;
+  plan->ledger[plan->ledger_count++] =
+      LedgerEntry{static_cast<uint32_t>(offset), static_cast<TreeIndex>(base), decision};
+}
+
+// Marks what the source replaces and puts the candidates behind the base's
+// entries. Returns the number of source facilities; sets `fits` to false when
+// the candidates outgrow the Catalogue.
+int take_source_facilities(RunState& rs, MergePlan* plan, Fits* fits) {
+  Catalogue& catalogue = rs.catalogue;
+  Candidates candidates{catalogue.count, catalogue.count};
+  index_facility_names(catalogue);
+  int facilities = 0;
+  for_each_source_facility(rs, rs.second_input, [&](const SourceFacility& f) {
+    if (!is_facility_subtype(f.subtype)) return;
+    ++facilities;
+    if (!*fits) return;
+    if (CatalogueEntry* base = replaced_by(catalogue, f.subtype, f.name)) {
+      base->origin = Origin::kSecondInput;
+      base->source_offset = static_cast<uint32_t>(f.offset);
+      base->record_size = static_cast<uint32_t>(f.size);
+      note(plan, f.offset, Decision::kReplaces, static_cast<std::size_t>(base - &catalogue[0]));
+      return;
+    }
+    // A second airport of the name would be one that no link finds.
+    if (f.subtype == kSubtypeAirport &&
+        find_facility_by_name(catalogue, f.subtype, f.name) != nullptr) {
+      note(plan, f.offset, Decision::kBehindNavaid);
+      return;
+    }
+    note(plan, f.offset, Decision::kCandidate);
+    *fits = add_candidate(rs, &candidates, f);
+  });
+  if (*fits) catalogue.count = drop_overridden(catalogue, candidates.first, candidates.end);
+  return facilities;
+}
+
+// --- step 2: the added facilities in their places -------------------------
+
+void place_added(Catalogue& catalogue, std::size_t first, MergePlan* plan) {
+  std::size_t leading = 0;  // the base's leading airports
+  while (leading < first && catalogue[leading].kind == kSubtypeAirport) ++leading;
+  std::size_t facilities = leading;  // the base's facilities before its first other entry
+  while (facilities < first && is_facility(catalogue[facilities])) ++facilities;
+  CatalogueEntry* entries = &catalogue[0];
+  CatalogueEntry* added = entries + first;
+  CatalogueEntry* end = entries + catalogue.count;
+  CatalogueEntry* navaids = std::stable_partition(
+      added, end, [](const CatalogueEntry& e) { return e.kind == kSubtypeAirport; });
+  plan->airports = static_cast<std::size_t>(navaids - added);
+  plan->navaids = static_cast<std::size_t>(end - navaids);
+  std::rotate(entries + facilities, added, end);
+  std::rotate(entries + leading, entries + facilities, entries + facilities + plan->airports);
+  plan->airports_at = leading;
+  plan->navaids_at = facilities + plan->airports;
+  invalidate_lookups(catalogue);
+  // The base facilities the ledger names moved with the rest.
+  for (LedgerEntry* e = plan->ledger; e != plan->ledger + plan->ledger_count; ++e) {
+    if (e->decision != Decision::kReplaces) continue;
+    const std::size_t moved = e->base < leading      ? e->base
+                              : e->base < facilities ? e->base + plan->airports
+                                                     : e->base + plan->airports + plan->navaids;
+    e->base = static_cast<TreeIndex>(moved);
+  }
+}
+
+void widen_bounds(RunState& rs, MergePlan* plan) {
+  for (std::size_t i = plan->airports_at; i < plan->airports_at + plan->airports; ++i) {
+    const CatalogueEntry& e = rs.catalogue[i];
+    std::size_t got = 0;
+    const std::size_t seen =
+        std::min<std::size_t>(e.record_size, kRecordHeadSize + kScanPayloadLimit);
+    const uint8_t* rec = rs.second_input.view(e.source_offset, seen, rs.object_buffer.get(), &got);
+    log_bounds(plan->header_bounds, rec, got);
+    if (e.flags & kFlagAiAirport) log_bounds(rs.ai_airport_box, rec, got);
+  }
+}
+
+// The added facility whose record is the source's at `offset`, or kNoNode.
+TreeIndex added_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t offset) {
+  const auto find = [&](std::size_t at, std::size_t n) -> TreeIndex {
+    if (n == 0) return kNoNode;
+    const CatalogueEntry* begin = &catalogue[at];
+    const CatalogueEntry* end = begin + n;
+    const CatalogueEntry* e =
+        std::lower_bound(begin, end, offset,
+                         [](const CatalogueEntry& c, uint32_t o) { return c.source_offset < o; });
+    return e != end && e->source_offset == offset ? static_cast<TreeIndex>(e - &catalogue[0])
+                                                  : kNoNode;
+  };
+  const TreeIndex airport = find(plan.airports_at, plan.airports);
+  return airport != kNoNode ? airport : find(plan.navaids_at, plan.navaids);
+}
+
+// The base facility that the source's record at `offset` replaces, or kNoNode.
+TreeIndex replaced_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t offset) {
+  const LedgerEntry* begin = plan.ledger;
+  const LedgerEntry* end = begin + plan.ledger_count;
+  const LedgerEntry* e = std::lower_bound(
+      begin, end, offset, [](const LedgerEntry& x, uint32_t o) { return x.offset < o; });
+  if (e != end && e->offset == offset) {
+    const bool replaces =
+        e->decision == Decision::kReplaces && catalogue[e->base].source_offset == offset;
+    return replaces ? e->base : kNoNode;
+  }
+  if (plan.ledger_count < kCatalogueCapacity) return kNoNode;
+  // Past a full ledger, the base facilities are asked themselves.
+  for (std::size_t i = 0; i < catalogue.count && is_facility(catalogue[i]); ++i) {
+    const CatalogueEntry& b = catalogue[i];
+    if (b.origin == Origin::kSecondInput && b.source_offset == offset && !plan.is_added(i)) {
+      return static_cast<TreeIndex>(i);
+    }
+  }
+  return kNoNode;
+}
+
+// The facility of the result whose record is the source's at `offset`: an
+// added one, or a base facility it replaces; kNoNode for any other offset.
+TreeIndex taken_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t offset) {
+  if (offset == 0) return kNoNode;
+  const TreeIndex added = added_at(catalogue, plan, offset);
+  return added != kNoNode ? added : replaced_at(catalogue, plan, offset);
+}
+
+// --- step 3: the paths in the source's name lists --------------------------
+
+struct SourceEntry {
+  int32_t level = 0;
+  uint32_t link = 0;
+  std::string_view name;
+};
+
+// The name entry of the source at `offset`, whose record a walk has seen.
+SourceEntry read_source_entry(RunState& rs, uint64_t offset) {
+  InputFile& in = rs.second_input;
+  uint8_t head[kRecordHeadSize];
+  SourceEntry entry;
+  if (in.read_at(offset, head, kRecordHeadSize) < kRecordHeadSize) return entry;
+  const int32_t declared = get_i32(head + kRecSize);
+  const std::size_t size =
+      declared > 0 ? std::min<std::size_t>(static_cast<uint32_t>(declared), kScanPayloadLimit) : 0;
+  std::size_t len = 0;
+  const uint8_t* rec = in.view(offset, kRecordHeadSize + size, rs.object_buffer.get(), &len);
+  entry.level = field_i32(rec, len, kNeNameKind);
+  entry.link = field_u32(rec, len, kNeFacilityOffset);
+  if (len > kNeName) entry.name = bounded_text({rec + kNeName, len - kNeName});
+  return entry;
+}
+
+struct StackSlot {
+  uint32_t offset;
+  int32_t level;
+  PathIndex node;  // kNoPath until the entry is kept
+};
+
+class PathCollector {
+ public:
+  PathCollector(RunState& rs, MergePlan* plan) : rs_(rs), plan_(plan) {}
+
+  // Walks the source's name-list chain. False when the paths outgrow the plan.
+  Fits collect() {
+    InputFile& in = rs_.second_input;
+    uint8_t image[kHeaderImageSize] = {};
+    in.read_at(0, image, kHeaderImageSize);
+    uint64_t pos = get_u32(image + kFileHeaderSize + kShNameListOffset);
+    // The chain ends where the scan's chain ends.
+    while (head_room(pos, in.size()) == WalkEnd::kEndRecord) {
+      uint8_t head[kNameListHeadSize];
+      if (in.read_at(pos, head, kRecordHeadSize) < kRecordHeadSize) break;
+      const int32_t size = get_i32(head + kRecSize);
+      if (get_u32(head + kRecType) == kTypeNameListHead) {
+        if (in.read_at(pos + kRecordHeadSize, head + kRecordHeadSize,
+                       kNameListHeadSize - kRecordHeadSize) < kNameListHeadSize - kRecordHeadSize) {
+          break;
+        }
+        const uint64_t extent =
+            size > 0 ? pos + kRecordHeadSize + static_cast<uint64_t>(size) : in.size();
+        if (!collect_list(pos + kNameListHeadSize, std::min(extent, in.size()))) return false;
+      }
+      if (size <= 0) break;
+      pos += kRecordHeadSize + static_cast<uint64_t>(size);
+    }
+    return true;
+  }
+
+ private:
+  Fits collect_list(uint64_t start, uint64_t limit) {
+    RecordWalk walk(rs_.second_input, rs_.object_buffer.get(), start, limit);
+    WalkRecord record;
+    int depth = 0;
+    while (walk.next(&record)) {
+      if (record.type == kTypeNameEntry) {
+        std::size_t got = 0;
+        const uint8_t* rec = walk.view(record, std::min(record.whole, kNeName), &got);
+        if (rec == nullptr) break;
+        const int32_t level = field_i32(rec, got, kNeNameKind);
+        const uint32_t link = field_u32(rec, got, kNeFacilityOffset);
+        while (depth > 0 && stack_[depth - 1].level >= level) --depth;
+        // Deeper than the stack holds: the rest of the list is not followed.
+        if (depth == kMaxPathDepth) break;
+        StackSlot& slot = stack_[depth];
+        slot = StackSlot{static_cast<uint32_t>(record.pos), level, kNoPath};
+        const TreeIndex facility = link != 0 ? added_at(rs_.catalogue, *plan_, link) : kNoNode;
+        if (facility != kNoNode && plan_->slots[facility].path == kNoPath) {
+          if (!keep_path(depth)) return false;
+          plan_->slots[facility].path = slot.node;
+        }
+        ++depth;
+      }
+      walk.step(record);
+    }
+    return true;
+  }
+
+  // Keeps the entries of the stack up to `top` that are not kept yet.
+  Fits keep_path(int top) {
+    for (int d = 0; d <= top; ++d) {
+      StackSlot& slot = stack_[d];
+      if (slot.node != kNoPath) continue;
+      if (plan_->path_count == kCatalogueCapacity) return false;
+      const SourceEntry entry = read_source_entry(rs_, slot.offset);
+      const char* name = add_name(rs_.catalogue, entry.name, false);
+      if (name == nullptr) return false;
+      const PathIndex parent = d > 0 ? stack_[d - 1].node : kNoPath;
+      slot.node = static_cast<PathIndex>(plan_->path_count++);
+      plan_->paths[slot.node] =
+          PathNode{slot.offset, entry.level, entry.link, parent, kNoNode, name};
+    }
+    return true;
+  }
+
+  RunState& rs_;
+  MergePlan* plan_;
+  StackSlot stack_[kMaxPathDepth];
+};
+
+// --- step 4: filing the added facilities -----------------------------------
+
+class Filer {
+ public:
+  Filer(RunState& rs, MergePlan* plan) : catalogue_(rs.catalogue), plan_(plan) {}
+
+  Fits file(TreeIndex facility) {
+    const PathIndex end = plan_->slots[facility].path;
+    if (end == kNoPath) return true;  // added without a name entry
+    // Filed already, as a level of an earlier facility's path.
+    if (plan_->paths[end].placed != kNoNode) return true;
+    PathIndex levels[kMaxPathDepth];
+    int k = 0;
+    for (PathIndex p = plan_->paths[end].parent; p != kNoPath; p = plan_->paths[p].parent) {
+      levels[k++] = p;
+    }
+    std::reverse(levels, levels + k);
+    int depth = 0;
+    TreeIndex under = deepest_match(levels, k, &depth);
+    if (under == kNoNode || (k > 0 && depth == 0)) {
+      under = make_entry(kTreeRoot, kNoPath);
+      depth = 0;
+    }
+    for (; depth < k && under != kNoNode; ++depth) under = make_entry(under, levels[depth]);
+    return under != kNoNode && make_entry(under, end) != kNoNode;
+  }
+
+ private:
+  // The node where the path goes deepest in one list, the earliest list on a
+  // tie; kNoNode when there is no list.
+  TreeIndex deepest_match(const PathIndex* levels, int k, int* depth) const {
+    TreeIndex best = kNoNode;
+    const TreeNode* tree = plan_->tree;
+    for (TreeIndex head = tree[kTreeRoot].first_child; head != kNoNode;
+         head = tree[head].next_sibling) {
+      TreeIndex node = head;
+      int d = 0;
+      for (; d < k; ++d) {
+        const PathNode& level = plan_->paths[levels[d]];
+        const TreeIndex child = find_child(catalogue_, tree, node, level.level, level.name);
+        if (child == kNoNode) break;
+        node = child;
+      }
+      if (best == kNoNode || d > *depth) {
+        best = node;
+        *depth = d;
+        if (d == k) break;
+      }
+    }
+    return best;
+  }
+
+  // A new entry filed last under `parent`: a list head when `from` is
+  // kNoPath, else the source's name entry `from`. kNoNode when the Catalogue
+  // is full.
+  TreeIndex make_entry(TreeIndex parent, PathIndex from) {
+    if (!has_room(catalogue_)) return kNoNode;
+    const auto index = static_cast<TreeIndex>(catalogue_.count++);
+    CatalogueEntry& e = catalogue_[index];
+    e = CatalogueEntry{};
+    plan_->slots[index] = PlanSlot{kNoNode, kNoPath};
+    plan_->tree[index] = TreeNode{kNoNode, kNoNode, kNoNode, kNoNode};
+    if (from == kNoPath) {
+      e.kind = static_cast<int32_t>(kTypeNameListHead);
+      e.name = "";
+    } else {
+      PathNode& node = plan_->paths[from];
+      e.kind = static_cast<int32_t>(kTypeNameEntry);
+      e.name_kind = node.level;
+      e.source_offset = node.offset;
+      e.facility_offset = node.link;
+      e.origin = Origin::kSecondInput;
+      e.name = node.name;
+      node.placed = index;
+      plan_->slots[index].files = taken_at(catalogue_, *plan_, node.link);
+    }
+    append_child(plan_->tree, parent, index);
+    return index;
+  }
+
+  Catalogue& catalogue_;
+  MergePlan* plan_;
+};
+
+// Files every added facility, in source order.
+Fits file_added(RunState& rs, MergePlan* plan) {
+  Filer filer(rs, plan);
+  std::size_t a = plan->airports_at;
+  std::size_t v = plan->navaids_at;
+  const std::size_t a_end = a + plan->airports;
+  const std::size_t v_end = v + plan->navaids;
+  while (a < a_end || v < v_end) {
+    const bool airport =
+        v == v_end || (a < a_end && rs.catalogue[a].source_offset < rs.catalogue[v].source_offset);
+    if (!filer.file(static_cast<TreeIndex>(airport ? a++ : v++))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The arrays in the plan memory, the most aligned first.
+MergePlan::MergePlan(RunState& rs) {
+  uint8_t* memory = rs.plan_memory.get();
+  paths = reinterpret_cast<PathNode*>(memory);
+  memory += sizeof(PathNode) * kCatalogueCapacity;
+  ledger = reinterpret_cast<LedgerEntry*>(memory);
+  memory += sizeof(LedgerEntry) * kCatalogueCapacity;
+  tree = reinterpret_cast<TreeNode*>(memory);
+  slots = reinterpret_cast<PlanSlot*>(memory + sizeof(TreeNode) * kTreeNodes);
+}
+
+int plan_merge(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
+  Catalogue& catalogue = rs.catalogue;
+  const std::size_t base_count = catalogue.count;
+  Fits fits = true;
+  plan->ledger_count = 0;
+  if (take_source_facilities(rs, plan, &fits) == 0) return kExitNoMatch;
+  if (!fits) return kExitTooManyRecords;
+  place_added(catalogue, base_count, plan);
+  plan->header_bounds = load_box(base_image + kFhBounds);
+  widen_bounds(rs, plan);
+  std::size_t first_list = 0;
+  while (first_list < catalogue.count && !is_list_head(catalogue[first_list])) ++first_list;
+  build_name_tree(catalogue, first_list, plan->tree);
+  // Only the added facilities' slots are read before the filing sets them.
+  std::fill(plan->slots + plan->airports_at, plan->slots + plan->airports_at + plan->airports,
+            PlanSlot{kNoNode, kNoPath});
+  std::fill(plan->slots + plan->navaids_at, plan->slots + plan->navaids_at + plan->navaids,
+            PlanSlot{kNoNode, kNoPath});
+  plan->first_made = catalogue.count;
+  plan->path_count = 0;
+  PathCollector paths(rs, plan);
+  if (!paths.collect() || !file_added(rs, plan)) return kExitTooManyRecords;
+  return kExitOk;
+}
+
+namespace {
+
+// The report's walk: the source's facilities in source order, each told its
+// fate from the ledger and from cursors over the added facilities, which are
+// in source order too.
+class FateFinder {
+ public:
+  FateFinder(RunState& rs, const MergePlan& plan)
+      : rs_(rs), plan_(plan), airport_(plan.airports_at), navaid_(plan.navaids_at) {}
+
+  FacilityFate fate_of(const SourceFacility& f) {
+    FacilityFate fate;
+    fate.offset = f.offset;
+    fate.subtype = f.subtype;
+    const auto offset = static_cast<uint32_t>(f.offset);
+    const LedgerEntry* noted = nullptr;
+    while (next_ < plan_.ledger_count && plan_.ledger[next_].offset <= offset) {
+      noted = &plan_.ledger[next_++];
+    }
+    if (noted != nullptr && noted->offset != offset) noted = nullptr;
+    const TreeIndex added = added_here(f.subtype, offset);
+    const Catalogue& catalogue = rs_.catalogue;
+    if (added != kNoNode) {
+      fate.fate = plan_.slots[added].path == kNoPath ? Fate::kAddedUnfiled : Fate::kAdded;
+      fate.name = catalogue[added].name;
+    } else if (noted != nullptr && noted->decision == Decision::kReplaces) {
+      const CatalogueEntry& base = catalogue[noted->base];
+      fate.name = base.name;
+      fate.fate = base.source_offset == offset ? Fate::kReplaced : Fate::kOverridden;
+      fate.taken = base.source_offset;
+    } else {
+      decide_by_name(f, noted, &fate);
+    }
+    return fate;
+  }
+
+ private:
+  // The added facility of `subtype` whose record is the one at `offset`.
+  TreeIndex added_here(int32_t subtype, uint32_t offset) {
+    const bool airport = subtype == kSubtypeAirport;
+    std::size_t& at = airport ? airport_ : navaid_;
+    const std::size_t end =
+        airport ? plan_.airports_at + plan_.airports : plan_.navaids_at + plan_.navaids;
+    while (at < end && rs_.catalogue[at].source_offset < offset) ++at;
+    return at < end && rs_.catalogue[at].source_offset == offset ? static_cast<TreeIndex>(at)
+                                                                 : kNoNode;
+  }
+
+  // A facility left out, or one beyond the ledger: its name is read again,
+  // and the facility the plan took under it looked up.
+  void decide_by_name(const SourceFacility& f, const LedgerEntry* noted, FacilityFate* fate) {
+    Catalogue& catalogue = rs_.catalogue;
+    std::size_t got = 0;
+    const uint8_t* rec = rs_.second_input.view(f.offset, f.seen, rs_.object_buffer.get(), &got);
+    fate->name = facility_name(rec, got);
+    if (noted != nullptr && noted->decision == Decision::kBehindNavaid) {
+      fate->fate = Fate::kBehindNavaid;
+      return;
+    }
+    index_facility_names(catalogue);
+    const CatalogueEntry* taken = replaced_by(catalogue, f.subtype, fate->name);
+    if (taken == nullptr) {
+      fate->fate = Fate::kBehindNavaid;
+    } else if (taken->source_offset != f.offset || taken->origin != Origin::kSecondInput) {
+      fate->fate = Fate::kOverridden;
+      fate->taken = taken->source_offset;
+    } else {
+      fate->fate = Fate::kReplaced;  // beyond the ledger; an added one was found above
+    }
+  }
+
+  RunState& rs_;
+  const MergePlan& plan_;
+  std::size_t next_ = 0;
+  std::size_t airport_;
+  std::size_t navaid_;
+};
+
+}  // namespace
+
+void for_each_fate(RunState& rs, const MergePlan& plan,
+                   const std::function<void(const FacilityFate&)>& visit) {
+  FateFinder finder(rs, plan);
+  for_each_source_facility(
+      rs, rs.second_input,
+      [&](const SourceFacility& f) {
+        if (is_facility_subtype(f.subtype)) visit(finder.fate_of(f));
+      },
+      false);
+}
+
+}  // namespace quarnel
