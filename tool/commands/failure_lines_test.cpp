@@ -76,6 +76,7 @@ class FailureLinesTest : public clitest::CliRun {
     put("deep.bgl", deep.build());
     mkdir(dir.file("folder").c_str(), 0755);
     put("folder/read-only.bgl", Bytes(10, 0));
+    put("empty.bgl", AfdBuilder().build());
   }
 };
 
@@ -147,6 +148,10 @@ TEST_F(FailureLinesTest, EachFailureSaysWhyOnceOnStandardError) {
        "quarnel: no airport of other.bgl has the name of an airport in source.bgl, so there is "
        "nothing to link; \"quarnel -P source.bgl other.bgl\" shows them\n",
        5},
+      {{"-M", "base.bgl", "empty.bgl", "x.bgl"}, "",
+       "quarnel: empty.bgl holds no facility, so there is nothing to merge; \"quarnel -L "
+       "empty.bgl\" lists it\n",
+       5},
       // 6 before writing: which check failed.
       {{"-R", "base.bgl", "source.bgl", "nofolder/out.bgl"}, "",
        "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
@@ -190,6 +195,11 @@ TEST_F(FailureLinesTest, EachFailureSaysWhyOnceOnStandardError) {
       {{"-R", "damaged.bgl", "source.bgl", "out.bgl"}, "",
        "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
        "what could be read is used\n",
+       0},
+      {{"-M", "base.bgl", "damaged_source.bgl", "out.bgl"},
+       "replaced: HAMBURG\n1 replaced, 0 added, 0 left out\n",
+       "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
+       "lists; only what could be read is used\n",
        0},
       {{"-C", "damaged.bgl", "HAMBURG"}, "",
        "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
@@ -256,7 +266,7 @@ TEST_F(FailureLinesTest, HelpAndVersionAnswerAsGnuToolsDo) {
     afdtest::run_in(dir.path(), "script -qec " + clitest::quoted(exe) + " /dev/null", &screen);
     EXPECT_EQ(clitest::without_cr(screen), kBanner + std::string("unknown command\n") + help.out);
   }
-  EXPECT_EQ(dir.entries().size(), 11u) << "nothing written";
+  EXPECT_EQ(dir.entries().size(), 12u) << "nothing written";
 }
 
 }  // namespace
