@@ -1,13 +1,11 @@
 // The check command (-V): one line for each thing in a file that makes the
 // tool lose, drop or misplace something, each at the offset concerned.
 // Findings that harm no command are notes and leave the ExitCode alone.
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
@@ -25,9 +23,6 @@ namespace quarnel {
 
 namespace {
 
-// Findings are printed in offset order once the check is done, so they are
-// kept until then; a hostile file could make countless, so only this many.
-constexpr std::size_t kShownFindings = 20000;
 
 const char* plural(long n, const char* one, const char* many) { return n == 1 ? one : many; }
 
@@ -338,34 +333,6 @@ class Checker : public ListingSink {
   Span objects_;
   Span chain_;
   bool catalogue_full_ = false;
-};
-
-// -V's lines, one for each finding, in offset order once the walk is done
-// (those at one offset in the order found). A damaged file can hold millions
-// of findings, so only the first kShownFindings are kept and the rest counted.
-class PrintedFindings : public FindingSink {
- public:
-  void finding(const Finding& f) override {
-    (f.problem ? problems : notes)++;
-    if (kept_.size() < kShownFindings) kept_.push_back(f);
-  }
-  void print() {
-    std::stable_sort(kept_.begin(), kept_.end(),
-                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
-    for (const Finding& f : kept_) {
-      std::printf("0x%06llX: %s%s\n", static_cast<unsigned long long>(f.offset),
-                  f.problem ? "" : "note: ", f.text.c_str());
-    }
-    const long unshown = static_cast<long>(problems) + notes - static_cast<long>(kept_.size());
-    if (unshown > 0) {
-      std::printf("(%ld more %s not shown)\n", unshown, plural(unshown, "finding", "findings"));
-    }
-  }
-  int problems = 0;
-  int notes = 0;
-
- private:
-  std::vector<Finding> kept_;
 };
 
 struct FileCheckParts {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "commands/listing.h"
 
@@ -20,6 +21,20 @@ class FindingSink {
  public:
   virtual ~FindingSink() = default;
   virtual void finding(const Finding&) = 0;
+};
+
+// -V's lines: each finding at its offset, in offset order once the walk is
+// done (those at one offset in the order found). A damaged file can hold
+// millions of findings, so only the first 20000 are kept and the rest counted.
+class PrintedFindings : public FindingSink {
+ public:
+  void finding(const Finding& f) override;
+  void print();
+  int problems = 0;
+  int notes = 0;
+
+ private:
+  std::vector<Finding> kept_;
 };
 
 // The check as a listing sink: walked over a file, it tells `findings` each

@@ -87,6 +87,14 @@ struct MergePlan {
   }
 };
 
+// What a step that may outgrow the Catalogue, NamePool or the plan memory
+// returns: false when it did, and the plan ends with kExitTooManyRecords.
+using Fits = bool;
+
+// Steps 3 and 4 of the plan (merge_filing.cpp): the added facilities' paths
+// read from the source's name lists, and each facility filed under its path.
+Fits file_added_facilities(RunState& rs, MergePlan* plan);
+
 // Makes the plan for the base in the Catalogue (scanned whole, `base_image`
 // its headers) and the source open as the second input. Returns kExitOk,
 // kExitNoMatch when the source holds no facility, or kExitTooManyRecords when
