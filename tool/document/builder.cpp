@@ -86,23 +86,23 @@ bool FileBuilder::count_record(bool catalogued, Fault* fault) {
   return true;
 }
 
-bool FileBuilder::header(const HeaderSpec& spec, Fault*) {
-  header_ = spec;
+bool FileBuilder::header(const DescribedHeader& desc, Fault*) {
+  header_ = desc;
   header_given_ = true;
   return true;
 }
 
-bool FileBuilder::trailer(const TrailerSpec& spec, Fault*) {
-  trailer_ = spec;
+bool FileBuilder::trailer(const DescribedTrailer& desc, Fault*) {
+  trailer_ = desc;
   trailer_given_ = true;
   return true;
 }
 
-bool FileBuilder::facility(const FacilitySpec& spec, std::size_t, Fault* fault) {
+bool FileBuilder::facility(const DescribedFacility& desc, std::size_t, Fault* fault) {
   AssembledFacility f;
-  if (!assemble_facility(spec, &f, fault)) return false;
+  if (!assemble_facility(desc, &f, fault)) return false;
   const auto ordinal = static_cast<uint32_t>(facilities_.size());
-  if (spec.offset.has() && !ordinal_of_.emplace(spec.offset.value, ordinal).second) {
+  if (desc.offset.has() && !ordinal_of_.emplace(desc.offset.value, ordinal).second) {
     *fault = {".offset", "another facility has this offset: an offset is a facility's identity"};
     return false;
   }
@@ -119,8 +119,8 @@ bool FileBuilder::facility(const FacilitySpec& spec, std::size_t, Fault* fault) 
   return true;
 }
 
-bool FileBuilder::other_record(const OtherRecordSpec& spec, std::size_t index, Fault* fault) {
-  const Bytes& b = spec.bytes;
+bool FileBuilder::other_record(const DescribedOtherRecord& desc, std::size_t index, Fault* fault) {
+  const Bytes& b = desc.bytes;
   const char* what = nullptr;
   if (b.size() < kRecordHeadSize) {
     what = "a record needs at least its 8-byte head";
@@ -139,8 +139,8 @@ bool FileBuilder::other_record(const OtherRecordSpec& spec, std::size_t index, F
   if (!count_record(get_u32(b.data()) == kTypeNameEntry, fault)) return false;
   OtherPlace place;
   place.index = index;
-  place.anchored = spec.after.has();
-  place.after = spec.after.value;
+  place.anchored = desc.after.has();
+  place.after = desc.after.value;
   place.at = others_.size;
   place.size = static_cast<uint32_t>(b.size());
   other_places_.push_back(place);
@@ -154,20 +154,20 @@ bool FileBuilder::list_begin(std::size_t, Fault* fault) {
   return count_record(true, fault);
 }
 
-bool FileBuilder::entry(const EntrySpec& spec, std::size_t, std::size_t, Fault* fault) {
+bool FileBuilder::entry(const DescribedEntry& desc, std::size_t, std::size_t, Fault* fault) {
   // The scan looks at a name no further than this.
-  if (spec.name.size() + 1 > kScanPayloadLimit - kNeName + kRecordHeadSize) {
+  if (desc.name.size() + 1 > kScanPayloadLimit - kNeName + kRecordHeadSize) {
     *fault = {".name", "longer than the 63981 bytes that the tool reads of a name"};
     return false;
   }
   Bytes rec(kNeName);
   put_u32(rec.data() + kRecType, kTypeNameEntry);
-  put_i32(rec.data() + kNeNameKind, spec.level);
-  rec.resize(kNeName + spec.name.size() + 1 + spec.tail.size());
-  std::memcpy(rec.data() + kNeName, spec.name.data(), spec.name.size());
-  rec[kNeName + spec.name.size()] = 0;
-  if (!spec.tail.empty()) {
-    std::memcpy(rec.data() + kNeName + spec.name.size() + 1, spec.tail.data(), spec.tail.size());
+  put_i32(rec.data() + kNeNameKind, desc.level);
+  rec.resize(kNeName + desc.name.size() + 1 + desc.tail.size());
+  std::memcpy(rec.data() + kNeName, desc.name.data(), desc.name.size());
+  rec[kNeName + desc.name.size()] = 0;
+  if (!desc.tail.empty()) {
+    std::memcpy(rec.data() + kNeName + desc.name.size() + 1, desc.tail.data(), desc.tail.size());
   }
   if (rec.size() - kRecordHeadSize > static_cast<std::size_t>(INT32_MAX)) {
     *fault = {".tail", "the record would pass the 2 GiB that its size field can count"};
@@ -180,15 +180,15 @@ bool FileBuilder::entry(const EntrySpec& spec, std::size_t, std::size_t, Fault* 
   list_bytes_ += rec.size();
   if (!count_record(true, fault)) return false;
   // Each entry goes to the scratch file behind the identity of its facility.
-  uint8_t link[5] = {spec.facility.has() ? uint8_t{1} : uint8_t{0}};
-  put_u32(link + 1, spec.facility.value);
+  uint8_t link[5] = {desc.facility.has() ? uint8_t{1} : uint8_t{0}};
+  put_u32(link + 1, desc.facility.value);
   entries_.put(link, sizeof link);
   entries_.put(rec.data(), rec.size());
   return true;
 }
 
-bool FileBuilder::list_end(const ListSpec& spec, std::size_t, Fault*) {
-  if (!spec.reserved.empty()) lists_.back().reserved = spec.reserved;
+bool FileBuilder::list_end(const DescribedList& desc, std::size_t, Fault*) {
+  if (!desc.reserved.empty()) lists_.back().reserved = desc.reserved;
   return true;
 }
 
@@ -330,7 +330,7 @@ void FileBuilder::write_trailer_and_header(uint64_t total) {
 FileBuilder::Outcome FileBuilder::write(std::string* message) {
   uint8_t* image = rs_.header_image.data();
   uint8_t* section = image + kFileHeaderSize;
-  const HeaderSpec& h = header_;
+  const DescribedHeader& h = header_;
   if (h.file_id.has()) {
     for (std::size_t i = 0; i < 3; ++i) put_u16(section + kShFileId + 2 * i, h.file_id.value[i]);
   }

@@ -34,13 +34,13 @@ class FileBuilder : public DescriptionSink {
   // place into rs.output, created by the caller; false when it cannot.
   bool begin();
 
-  bool header(const HeaderSpec&, Fault*) override;
-  bool trailer(const TrailerSpec&, Fault*) override;
-  bool facility(const FacilitySpec&, std::size_t index, Fault*) override;
-  bool other_record(const OtherRecordSpec&, std::size_t index, Fault*) override;
+  bool header(const DescribedHeader&, Fault*) override;
+  bool trailer(const DescribedTrailer&, Fault*) override;
+  bool facility(const DescribedFacility&, std::size_t index, Fault*) override;
+  bool other_record(const DescribedOtherRecord&, std::size_t index, Fault*) override;
   bool list_begin(std::size_t index, Fault*) override;
-  bool entry(const EntrySpec&, std::size_t list, std::size_t index, Fault*) override;
-  bool list_end(const ListSpec&, std::size_t index, Fault*) override;
+  bool entry(const DescribedEntry&, std::size_t list, std::size_t index, Fault*) override;
+  bool list_end(const DescribedList&, std::size_t index, Fault*) override;
 
   enum class Outcome { kBuilt, kInvalid, kCannotWrite };
   // Writes the rest of the file into rs.output, up to the header's rewrite;
@@ -86,9 +86,9 @@ class FileBuilder : public DescriptionSink {
   Scratch objects_;
   Scratch others_;
   Scratch entries_;
-  HeaderSpec header_;
+  DescribedHeader header_;
   bool header_given_ = false;
-  TrailerSpec trailer_;
+  DescribedTrailer trailer_;
   bool trailer_given_ = false;
   std::vector<FacilityPlace> facilities_;
   std::unordered_map<uint32_t, uint32_t> ordinal_of_;  // facility identity -> ordinal

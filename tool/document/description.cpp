@@ -269,10 +269,10 @@ bool Handler::start_piece(Node node) {
       frames_.back().skipped = 0;
       return true;
     case Node::kHeader:
-      header_ = HeaderSpec{};
+      header_ = DescribedHeader{};
       return true;
     case Node::kTrailer:
-      trailer_ = TrailerSpec{};
+      trailer_ = DescribedTrailer{};
       return true;
     case Node::kHeaderBounds:
     case Node::kTrailerBounds:
@@ -285,16 +285,16 @@ bool Handler::start_piece(Node node) {
       other_byte_ = HeaderBytes{};
       return true;
     case Node::kFacility:
-      facility_ = FacilitySpec{};
+      facility_ = DescribedFacility{};
       return true;
     case Node::kSubRecords:
       facility_.sub_records.given = Given::kValue;
       return true;
     case Node::kOtherRecord:
-      other_ = OtherRecordSpec{};
+      other_ = DescribedOtherRecord{};
       return true;
     case Node::kNameList: {
-      list_ = ListSpec{};
+      list_ = DescribedList{};
       Fault fault;
       if (!sink_.list_begin(index_of(Node::kNameLists), &fault)) {
         frames_.pop_back();
@@ -303,7 +303,7 @@ bool Handler::start_piece(Node node) {
       return true;
     }
     case Node::kEntry:
-      entry_ = EntrySpec{};
+      entry_ = DescribedEntry{};
       return true;
     default:
       return true;

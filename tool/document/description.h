@@ -34,7 +34,7 @@ struct HeaderBytes {
   Bytes bytes;
 };
 
-struct HeaderSpec {
+struct DescribedHeader {
   Stated<CoverageBox> bounds;
   Stated<std::array<uint16_t, 3>> file_id;
   Stated<int32_t> year;
@@ -45,13 +45,13 @@ struct HeaderSpec {
   std::vector<HeaderBytes> other_bytes;
 };
 
-struct TrailerSpec {
+struct DescribedTrailer {
   bool present = true;  // false: the file has no trailer (given as null)
   Stated<uint32_t> word;
   Stated<CoverageBox> bounds;
 };
 
-struct FacilitySpec {
+struct DescribedFacility {
   Stated<uint32_t> offset;
   Stated<std::string> kind;
   Stated<int32_t> subtype;
@@ -68,16 +68,16 @@ struct FacilitySpec {
 
 // A record of the object list that is not a facility, and the facility it
 // stands behind (none: at the start of the list).
-struct OtherRecordSpec {
+struct DescribedOtherRecord {
   Stated<uint32_t> after;
   Bytes bytes;
 };
 
-struct ListSpec {
+struct DescribedList {
   Bytes reserved;  // the head's 12 bytes between its size and its entry count
 };
 
-struct EntrySpec {
+struct DescribedEntry {
   int32_t level = 0;
   std::string name;  // Windows-1252 bytes
   Stated<uint32_t> facility;
@@ -96,13 +96,13 @@ struct Fault {
 class DescriptionSink {
  public:
   virtual ~DescriptionSink() = default;
-  virtual bool header(const HeaderSpec&, Fault*) = 0;
-  virtual bool trailer(const TrailerSpec&, Fault*) = 0;
-  virtual bool facility(const FacilitySpec&, std::size_t index, Fault*) = 0;
-  virtual bool other_record(const OtherRecordSpec&, std::size_t index, Fault*) = 0;
+  virtual bool header(const DescribedHeader&, Fault*) = 0;
+  virtual bool trailer(const DescribedTrailer&, Fault*) = 0;
+  virtual bool facility(const DescribedFacility&, std::size_t index, Fault*) = 0;
+  virtual bool other_record(const DescribedOtherRecord&, std::size_t index, Fault*) = 0;
   virtual bool list_begin(std::size_t index, Fault*) = 0;
-  virtual bool entry(const EntrySpec&, std::size_t list, std::size_t index, Fault*) = 0;
-  virtual bool list_end(const ListSpec&, std::size_t index, Fault*) = 0;
+  virtual bool entry(const DescribedEntry&, std::size_t list, std::size_t index, Fault*) = 0;
+  virtual bool list_end(const DescribedList&, std::size_t index, Fault*) = 0;
 };
 
 enum class ReadOutcome { kDone, kInvalid, kUnreadable };

@@ -248,14 +248,14 @@ class Handler {
   std::string place_;
   std::string what_;
 
-  HeaderSpec header_;
-  TrailerSpec trailer_;
+  DescribedHeader header_;
+  DescribedTrailer trailer_;
   CoverageBox box_{};
   HeaderBytes other_byte_;
-  FacilitySpec facility_;
-  OtherRecordSpec other_;
-  ListSpec list_;
-  EntrySpec entry_;
+  DescribedFacility facility_;
+  DescribedOtherRecord other_;
+  DescribedList list_;
+  DescribedEntry entry_;
 };
 
 }  // namespace quarnel::reader

@@ -77,7 +77,7 @@ bool Handler::scalar(const Scalar& v) {
 bool Handler::root_value(int k, const Scalar& v) {
   if (k == kFile || k == kProblems) return true;
   if (k == kTrailerKey && v.type == Scalar::kNull) {
-    trailer_ = TrailerSpec{};
+    trailer_ = DescribedTrailer{};
     trailer_.present = false;
     Fault fault;
     return sink_.trailer(trailer_, &fault) || fail_here(fault.what);
@@ -138,7 +138,7 @@ bool Handler::other_byte_value(int k, const Scalar& v) {
 }
 
 bool Handler::facility_value(int k, const Scalar& v) {
-  FacilitySpec& f = facility_;
+  DescribedFacility& f = facility_;
   const bool null = v.type == Scalar::kNull;
   switch (k) {
     case kOffset:

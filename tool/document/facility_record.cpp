@@ -137,16 +137,16 @@ bool fail(Fault* fault, const char* below, const char* what) {
   return false;
 }
 
-bool resolve_subtype(const FacilitySpec& spec, int32_t* subtype, Fault* fault) {
-  if (spec.subtype.has()) {
-    *subtype = spec.subtype.value;
-    if (spec.kind.has() && spec.kind.value != facility_kind_word(*subtype)) {
+bool resolve_subtype(const DescribedFacility& desc, int32_t* subtype, Fault* fault) {
+  if (desc.subtype.has()) {
+    *subtype = desc.subtype.value;
+    if (desc.kind.has() && desc.kind.value != facility_kind_word(*subtype)) {
       return fail(fault, ".kind", "disagrees with the subtype: give one of them");
     }
     return true;
   }
-  if (!spec.kind.has()) return fail(fault, "", "a facility needs its kind");
-  const std::string& kind = spec.kind.value;
+  if (!desc.kind.has()) return fail(fault, "", "a facility needs its kind");
+  const std::string& kind = desc.kind.value;
   if (kind == "other") return fail(fault, ".subtype", "a facility of kind other needs its subtype");
   *subtype = kind == "airport" ? kSubtypeAirport : kind == "vor" ? kSubtypeVor : kSubtypeNdb;
   return true;
@@ -185,11 +185,11 @@ bool resolve_axis(const Stated<double>& degrees, const Stated<int32_t>& raw, boo
   return true;
 }
 
-bool resolve_position(const FacilitySpec& spec, Wanted* w, Fault* fault) {
+bool resolve_position(const DescribedFacility& desc, Wanted* w, Fault* fault) {
   int lat_state = 0;
   int lon_state = 0;
-  if (!resolve_axis(spec.lat, spec.lat_raw, true, &lat_state, &w->lat, fault) ||
-      !resolve_axis(spec.lon, spec.lon_raw, false, &lon_state, &w->lon, fault)) {
+  if (!resolve_axis(desc.lat, desc.lat_raw, true, &lat_state, &w->lat, fault) ||
+      !resolve_axis(desc.lon, desc.lon_raw, false, &lon_state, &w->lon, fault)) {
     return false;
   }
   if (lat_state == 0 && lon_state == 0) return true;
@@ -221,32 +221,32 @@ bool check_sub_records(const std::vector<Bytes>& subs, Fault* fault) {
 }
 
 // The sub-records of a facility described without raw bytes.
-bool standard_sub_records(const FacilitySpec& spec, const Wanted& w, std::vector<Bytes>* subs,
+bool standard_sub_records(const DescribedFacility& desc, const Wanted& w, std::vector<Bytes>* subs,
                           Fault* fault) {
   if (w.has_position) subs->push_back(sub_record(kSubPosition, position_payload(w.lat, w.lon)));
-  if (spec.name.has()) {
+  if (desc.name.has()) {
     if (w.subtype < kSubtypeAirport || w.subtype > kSubtypeNdb) {
       return fail(fault, ".name", "only an airport, VOR or NDB has a name");
     }
     subs->push_back(sub_record(name_sub_type(w.subtype),
-                               with_name(Bytes{}, name_at(w.subtype), spec.name.value)));
+                               with_name(Bytes{}, name_at(w.subtype), desc.name.value)));
   }
-  if (spec.ai.has() && spec.ai.value) {
+  if (desc.ai.has() && desc.ai.value) {
     subs->push_back(sub_record(kSubAiMarker, Bytes(std::begin(kAiPayload), std::end(kAiPayload))));
   }
   return true;
 }
 
-void patch_name(Record& r, const FacilitySpec& spec, const Wanted& w) {
+void patch_name(Record& r, const DescribedFacility& desc, const Wanted& w) {
   const long k = r.first_seen(name_sub_type(w.subtype));
-  if (!spec.name.has()) {
+  if (!desc.name.has()) {
     if (k >= 0) r.erase(k);
   } else if (k >= 0) {
     r.at(k) = sub_record(name_sub_type(w.subtype),
-                         with_name(sub_payload(r.at(k)), name_at(w.subtype), spec.name.value));
+                         with_name(sub_payload(r.at(k)), name_at(w.subtype), desc.name.value));
   } else {
     r.put_front(sub_record(name_sub_type(w.subtype),
-                           with_name(Bytes{}, name_at(w.subtype), spec.name.value)));
+                           with_name(Bytes{}, name_at(w.subtype), desc.name.value)));
   }
 }
 
@@ -269,10 +269,10 @@ void patch_ai(Record& r, bool ai) {
   for (long k = r.first_seen(kSubAiMarker); k >= 0; k = r.first_seen(kSubAiMarker)) r.erase(k);
 }
 
-bool name_matches(const View& v, const FacilitySpec& spec) {
-  if (!spec.name.said()) return true;
-  if (!spec.name.has()) return !v.has_name;
-  return v.has_name && v.name == spec.name.value;
+bool name_matches(const View& v, const DescribedFacility& desc) {
+  if (!desc.name.said()) return true;
+  if (!desc.name.has()) return !v.has_name;
+  return v.has_name && v.name == desc.name.value;
 }
 
 bool position_matches(const View& v, const Wanted& w) {
@@ -283,39 +283,39 @@ bool position_matches(const View& v, const Wanted& w) {
 
 }  // namespace
 
-bool assemble_facility(const FacilitySpec& spec, AssembledFacility* out, Fault* fault) {
+bool assemble_facility(const DescribedFacility& desc, AssembledFacility* out, Fault* fault) {
   Wanted w;
-  if (!resolve_subtype(spec, &w.subtype, fault) || !resolve_position(spec, &w, fault)) return false;
+  if (!resolve_subtype(desc, &w.subtype, fault) || !resolve_position(desc, &w, fault)) return false;
   const bool airport = w.subtype == kSubtypeAirport;
-  if (spec.ai.has() && spec.ai.value && !airport) {
+  if (desc.ai.has() && desc.ai.value && !airport) {
     return fail(fault, ".ai", "only an airport can be an AI airport");
   }
-  if (spec.name.has() && (w.subtype < kSubtypeAirport || w.subtype > kSubtypeNdb)) {
+  if (desc.name.has() && (w.subtype < kSubtypeAirport || w.subtype > kSubtypeNdb)) {
     return fail(fault, ".name", "only an airport, VOR or NDB has a name");
   }
   std::vector<Bytes> subs;
-  if (spec.sub_records.said()) {
-    subs = spec.sub_records.value;
+  if (desc.sub_records.said()) {
+    subs = desc.sub_records.value;
     if (!check_sub_records(subs, fault)) return false;
-  } else if (!standard_sub_records(spec, w, &subs, fault)) {
+  } else if (!standard_sub_records(desc, w, &subs, fault)) {
     return false;
   }
-  const Bytes reserved = spec.reserved.said() ? spec.reserved.value : Bytes(4, 0);
-  const Bytes end = spec.end.said() ? spec.end.value : Bytes(kSubHeadSize, 0);
+  const Bytes reserved = desc.reserved.said() ? desc.reserved.value : Bytes(4, 0);
+  const Bytes end = desc.end.said() ? desc.end.value : Bytes(kSubHeadSize, 0);
   if (reserved.size() < 4 && (!subs.empty() || !end.empty())) {
     return fail(fault, ".reserved",
                 "shorter than 4 bytes only in a record that ends there: no sub-records, end \"\"");
   }
   Record record(w, reserved, std::move(subs), end);
-  if (spec.sub_records.said()) {
+  if (desc.sub_records.said()) {
     // Each view looks into the bytes of the moment, kept until the next patch.
     Bytes now = record.bytes();
-    if (!name_matches(view_of(now, w.subtype), spec)) patch_name(record, spec, w);
+    if (!name_matches(view_of(now, w.subtype), desc)) patch_name(record, desc, w);
     now = record.bytes();
     if (!position_matches(view_of(now, w.subtype), w)) patch_position(record, w);
     now = record.bytes();
-    if (spec.ai.said() && airport && view_of(now, w.subtype).ai != spec.ai.value) {
-      patch_ai(record, spec.ai.value);
+    if (desc.ai.said() && airport && view_of(now, w.subtype).ai != desc.ai.value) {
+      patch_ai(record, desc.ai.value);
     }
   }
   out->record = record.bytes();
@@ -328,9 +328,9 @@ bool assemble_facility(const FacilitySpec& spec, AssembledFacility* out, Fault* 
   const char* unread =
       "the tool would not read this back: it looks at no more than a record's "
       "first 63990 bytes";
-  if (!name_matches(v, spec)) return fail(fault, ".name", unread);
+  if (!name_matches(v, desc)) return fail(fault, ".name", unread);
   if (!position_matches(v, w)) return fail(fault, ".lat", unread);
-  if (spec.ai.said() && airport && v.ai != spec.ai.value) return fail(fault, ".ai", unread);
+  if (desc.ai.said() && airport && v.ai != desc.ai.value) return fail(fault, ".ai", unread);
   return true;
 }
 

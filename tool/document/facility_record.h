@@ -17,6 +17,6 @@ struct AssembledFacility {
 
 // False, with the fault, when the description cannot be written so that the
 // tool reads back what it states.
-bool assemble_facility(const FacilitySpec& spec, AssembledFacility* out, Fault* fault);
+bool assemble_facility(const DescribedFacility& desc, AssembledFacility* out, Fault* fault);
 
 }  // namespace quarnel
