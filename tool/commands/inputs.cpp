@@ -8,13 +8,8 @@ namespace quarnel {
 
 namespace {
 
-// Drops the output, since an input it copies from failed, and says which.
-bool report_failed_input(RunState& rs) {
-  const std::string* input = failed_input(rs);
-  if (input == nullptr) return false;
-  rs.output.abandon();
-  std::printf("cannot read:\"%s\"\n", input->c_str());
-  return true;
+void explain_unread(const std::string& input) {
+  explain("cannot read %s whole: a read error, or it changed while it was read", input.c_str());
 }
 
 int commit_output(RunState& rs) {
@@ -91,26 +86,30 @@ const std::string* failed_input(const RunState& rs) {
 
 int end_command(RunState& rs, Command command, int result) {
   if (result == kExitCannotOpen) return result;
+  const std::string* failed = failed_input(rs);
   switch (input_failure_rule(command)) {
     case InputFailureRule::kDropOutput:
       // The scan saw complete records; an input that could not be read since,
       // or not read whole before, cannot be copied.
-      if (report_failed_input(rs)) return kExitCannotOpen;
+      if (failed != nullptr) {
+        rs.output.abandon();
+        std::printf("cannot read:\"%s\"\n", failed->c_str());
+        return kExitCannotOpen;
+      }
       return result == kExitOk ? commit_output(rs) : result;
     case InputFailureRule::kWithholdReport:
-      if (failed_input(rs) == nullptr) return result;
-      explain("cannot read %s whole: a read error, or it changed while it was read",
-              failed_input(rs)->c_str());
+      if (failed == nullptr) return result;
+      explain_unread(*failed);
       return result == kExitOk ? kExitCannotOpen : result;
     case InputFailureRule::kShowWhatWasRead:
-      if (failed_input(rs) != nullptr && result == kExitBadHeader) {
-        explain("cannot read %s whole: a read error, or it changed while it was read",
-                failed_input(rs)->c_str());
-      } else if (failed_input(rs) != nullptr) {
+      if (failed == nullptr) return result;
+      if (result == kExitBadHeader) {
+        explain_unread(*failed);
+      } else {
         explain(
             "warning: cannot read %s whole (a read error, or it changed while it was read); "
             "what is shown is what could be read",
-            failed_input(rs)->c_str());
+            failed->c_str());
       }
       return result;
   }

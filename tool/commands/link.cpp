@@ -119,14 +119,20 @@ int mark_source_airports(RunState& rs, InputFile& source, Origin origin) {
   return matches;
 }
 
+int open_and_catalogue_base(RunState& rs, uint8_t* base_image) {
+  const int result = link_open_inputs(rs, base_image);
+  if (result != kExitOk) return result;
+  const uint32_t trailer_offset = get_u32(base_image + kFhTrailerOffset);
+  if (trailer_offset != 0) read_trailer(rs, rs.first_input, trailer_offset, rs.ai_airport_box);
+  build_catalogue(rs, base_image, nullptr, ScanMode::kTakeAll);
+  return kExitOk;
+}
+
 int run_link(RunState& rs) {
   uint8_t base_image[kHeaderImageSize];
-  int result = link_open_inputs(rs, base_image);
+  int result = open_and_catalogue_base(rs, base_image);
   bool refused = false;  // the output path, before anything was written
   if (result == kExitOk) {
-    const uint32_t trailer_offset = get_u32(base_image + kFhTrailerOffset);
-    if (trailer_offset != 0) read_trailer(rs, rs.first_input, trailer_offset, rs.ai_airport_box);
-    build_catalogue(rs, base_image, nullptr, ScanMode::kTakeAll);
     const int matches = mark_source_airports(rs, rs.second_input, Origin::kSecondInput);
     warn_damaged_inputs(rs);
     if (matches == 0) {

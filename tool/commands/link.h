@@ -39,6 +39,11 @@ using SourceAirportVisit =
     std::function<void(uint64_t, uint64_t, std::string_view, CatalogueEntry*)>;
 void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit);
 
+// The start of a link and a merge: base and source opened and tested (into
+// `base_image`, kHeaderImageSize bytes), the base's trailer read and the whole
+// base catalogued. Returns kExitOk or the ExitCode of the failure.
+int open_and_catalogue_base(RunState& rs, uint8_t* base_image);
+
 // Marks every base airport that a source airport replaces with `origin` and
 // that airport's offset; a later source airport of the same name wins.
 // Returns the number of source airports that found a base airport.

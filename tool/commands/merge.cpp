@@ -11,6 +11,7 @@
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
+#include "commands/link.h"
 #include "commands/merge_plan.h"
 #include "format/levels.h"
 #include "format/text_forms.h"
@@ -172,12 +173,9 @@ int write_merged_file(RunState& rs, const MergePlan& plan) {
 int run_merge(RunState& rs) {
   uint8_t base_image[kHeaderImageSize];
   MergePlan plan(rs);
-  int result = link_open_inputs(rs, base_image);
+  int result = open_and_catalogue_base(rs, base_image);
   bool refused = false;  // the output path, before anything was written
   if (result == kExitOk) {
-    const uint32_t trailer_offset = get_u32(base_image + kFhTrailerOffset);
-    if (trailer_offset != 0) read_trailer(rs, rs.first_input, trailer_offset, rs.ai_airport_box);
-    build_catalogue(rs, base_image, nullptr, ScanMode::kTakeAll);
     result = plan_merge(rs, base_image, &plan);
     warn_damaged_inputs(rs);
     if (result == kExitOk) {
