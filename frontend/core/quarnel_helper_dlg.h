@@ -1,7 +1,7 @@
 // The logic of QuarnelHelper's one dialog: its fields, the three pickers, the
-// merge box and "Start Process". The window itself only shows the fields and forwards
-// button presses here; everything it needs from the system goes through
-// DialogPlatform.
+// merge box and "Start Process". The window itself only shows the fields and
+// forwards button presses here; everything it needs from the system goes
+// through DialogPlatform.
 #pragma once
 
 #include <cstddef>

@@ -275,17 +275,6 @@ TEST_F(DialogTest, ClickingTheMergeBoxRemembersItAtOnceAndNothingElse) {
   EXPECT_TRUE(next_start.m_bMerge);
 }
 
-TEST_F(DialogTest, MergeBoxIsRememberedPerUserWhereMvtIniCannotBeWritten) {
-  platform_.user_settings_folder = "C:\\USERS\\ME\\Quarnel";
-  platform_.unwritable_files.insert("MVT.INI");
-  CQuarnelHelperDlg& dialog = Open();
-  platform_.checks[IDC_MERGE] = true;
-  dialog.OnMerge();
-  EXPECT_EQ(platform_.Setting("MERGE", "C:\\USERS\\ME\\Quarnel\\MVT.INI"), "1");
-  CQuarnelHelperDlg next_start(platform_);
-  EXPECT_TRUE(next_start.m_bMerge);
-}
-
 // ---- Start Process ----
 
 class StartProcessTest : public DialogTest {
@@ -556,12 +545,8 @@ TEST_F(StartProcessTest, MergeHasItsOwnTextsAndTheLinkKeepsItsOwn) {
       {"no facility", true, 5, "QUARNEL 1.2\r\n", "The source file holds no airport, VOR or NDB."},
       {"too many", true, 10, "QUARNEL 1.2\r\ntoo many records: 20001\r\n",
        "The result would hold more records than the tool can take."},
+      // Other codes keep the link's texts (all of them: status_message_test).
       {"open error", true, 2, kReport, "End of process ! Status : File open error ! "},
-      {"cannot write", true, 6, "", "End of process ! Status : Can\xB4t open output file ! "},
-      {"overflow", true, 15, "",
-       "End of process ! Status : Internal error code: F ! \n"
-       "Send email with the code to support@quarnel.example"},
-      {"not started", true, std::nullopt, "", "End of process ! Status : Quarnel not found ! "},
       // Unticked, the output is never read and 5 and 10 keep the link's texts.
       {"linked", false, 0, kReport, kSuccess},
       {"link 5", false, 5, "", "End of process ! Status : No vaild data in input file ! "},
