@@ -5,6 +5,7 @@
 // hands the system.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -28,12 +29,15 @@ struct OpenFileRequest {
   unsigned flags;           // kOfn* values
 };
 
-// What a started process leaves behind. Both members are zero when nothing
+// What a started process leaves behind. Both handles are zero when nothing
 // could be started; the logic then still goes through the wait and the
 // exit-code query, which fail on a null handle.
 struct StartedProcess {
   std::uintptr_t process = 0;
   std::uintptr_t thread = 0;
+  // The file that receives the process's standard output when that was asked
+  // for and could be set up; zero otherwise.
+  std::uintptr_t output = 0;
 };
 
 enum class WaitOutcome { kEnded, kTimedOut, kFailed };
@@ -45,6 +49,8 @@ class DialogPlatform {
   // Data exchange with the dialog's controls.
   virtual std::string GetControlText(int control_id) = 0;
   virtual void SetControlText(int control_id, const std::string& text) = 0;
+  virtual bool IsChecked(int control_id) = 0;
+  virtual void SetChecked(int control_id, bool checked) = 0;
   // Ends the modal dialog with the given result.
   virtual void EndDialog(int result) = 0;
 
@@ -75,12 +81,19 @@ class DialogPlatform {
   virtual unsigned CurrentDirectory(char* buffer, unsigned size) = 0;
 
   // Starts command_line (program and arguments in one text) with a minimised
-  // window at normal priority, in the current directory and environment.
-  virtual StartedProcess StartProcess(char* command_line) = 0;
+  // window at normal priority, in the current directory and environment,
+  // inheriting no handle. With capture_output the process's standard output
+  // goes to a temporary file instead (the only handle it inherits); when that
+  // file cannot be made, the process starts as without.
+  virtual StartedProcess StartProcess(char* command_line, bool capture_output) = 0;
   virtual WaitOutcome WaitForProcess(std::uintptr_t process, unsigned milliseconds) = 0;
   // Stores the exit code of an ended process; stores nothing and returns false
   // when the query fails.
   virtual bool GetExitCode(std::uintptr_t process, std::uint32_t* code) = 0;
+  // The last max_bytes (or fewer) of what an ended process wrote to its
+  // captured standard output; empty when nothing was captured.
+  virtual std::string ReadOutputTail(const StartedProcess& started, std::size_t max_bytes) = 0;
+  // Closes the handles and removes the captured output's file.
   virtual void ReleaseProcess(const StartedProcess& started) = 0;
 
   virtual void BeginWaitCursor() = 0;

@@ -44,6 +44,7 @@ CQuarnelHelperDlg::CQuarnelHelperDlg(DialogPlatform& platform) : platform_(platf
   m_strBaseFile = LoadSetting(platform_, kKeyBaseDir, buffer, sizeof buffer);
   m_strOutputDir = LoadSetting(platform_, kKeyOutputDir, buffer, sizeof buffer);
   m_strOutputName = kDefaultOutputName;
+  m_bMerge = LoadSetting(platform_, kKeyMerge, buffer, sizeof buffer) == "1";
 }
 
 void CQuarnelHelperDlg::DoDataExchange(bool save_and_validate) {
@@ -63,6 +64,11 @@ void CQuarnelHelperDlg::DoDataExchange(bool save_and_validate) {
     } else {
       platform_.SetControlText(exchange.control_id, *exchange.field);
     }
+  }
+  if (save_and_validate) {
+    m_bMerge = platform_.IsChecked(IDC_MERGE);
+  } else {
+    platform_.SetChecked(IDC_MERGE, m_bMerge);
   }
 }
 
@@ -108,13 +114,21 @@ void CQuarnelHelperDlg::OnBrowseOutput() {
   UpdateData(false);
 }
 
-std::uint32_t CQuarnelHelperDlg::RunTool(char* command_line) {
-  const StartedProcess started = platform_.StartProcess(command_line);
+void CQuarnelHelperDlg::OnMerge() {
+  m_bMerge = platform_.IsChecked(IDC_MERGE);
+  SaveSetting(platform_, kKeyMerge, m_bMerge ? "1" : "0");
+}
+
+std::uint32_t CQuarnelHelperDlg::RunTool(char* command_line, std::string* report_line) {
+  const StartedProcess started = platform_.StartProcess(command_line, report_line != nullptr);
   // Stays when nothing was started: the wait and the query then fail at once.
   std::uint32_t exit_status = kToolNotStarted;
   while (platform_.WaitForProcess(started.process, kWaitSliceMs) == WaitOutcome::kTimedOut) {
   }
   platform_.GetExitCode(started.process, &exit_status);
+  if (report_line != nullptr) {
+    *report_line = LastLine(platform_.ReadOutputTail(started, kReportTailBytes));
+  }
   platform_.ReleaseProcess(started);
   return exit_status;
 }
@@ -134,7 +148,9 @@ void CQuarnelHelperDlg::OnOK() {
     return;
   }
 
-  const ToolInvocation call{m_strToolDir,    "-r",           m_strBaseFile,
+  // The merge takes the link's arguments; only the option differs.
+  const char* const option = m_bMerge ? "-m" : "-r";
+  const ToolInvocation call{m_strToolDir,    option,         m_strBaseFile,
                             m_strSourceFile, m_strOutputDir, m_strOutputName};
   char command_line[kCommandLineSize];
   if (!FormatCommandLine(call, command_line, sizeof command_line)) {
@@ -144,8 +160,11 @@ void CQuarnelHelperDlg::OnOK() {
   }
 
   const WaitCursor wait_cursor(platform_);
-  const std::uint32_t exit_status = RunTool(command_line);
-  platform_.ShowMessage(StatusMessage(exit_status), kMbOk | kMbIconInformation);
+  std::string report_line;
+  const std::uint32_t exit_status = RunTool(command_line, m_bMerge ? &report_line : nullptr);
+  platform_.ShowMessage(
+      m_bMerge ? MergeStatusMessage(exit_status, report_line) : StatusMessage(exit_status),
+      kMbOk | kMbIconInformation);
   UpdateData(true);
   platform_.EndDialog(kIdOk);
 }

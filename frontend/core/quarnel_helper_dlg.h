@@ -1,9 +1,10 @@
-// The logic of QuarnelHelper's one dialog: its fields, the three pickers and
-// "Start Process". The window itself only shows the fields and forwards
-// button presses here; everything it needs from the system goes through
-// DialogPlatform.
+// The logic of QuarnelHelper's one dialog: its fields, the three pickers, the
+// merge box and "Start Process". The window itself only shows the fields and
+// forwards button presses here; everything it needs from the system goes
+// through DialogPlatform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,9 @@ namespace quarnel_helper {
 inline constexpr char kDefaultOutputName[] = "NEWAFD.BGL";
 inline constexpr unsigned kWaitSliceMs = 10000;
 inline constexpr unsigned kToolDirBufferSize = 1000;
+// The merge's report ends with its count line; this much of the end of the
+// tool's output holds it, however many facilities the report lists before.
+inline constexpr std::size_t kReportTailBytes = 4096;
 
 inline constexpr char kConfirmText[] = " Did you select the right files ?";
 inline constexpr char kNameClashText[] = " Target and/or source must have different names !!!";
@@ -39,6 +43,8 @@ class CQuarnelHelperDlg {
   void OnBrowseSource();
   void OnBrowseBase();
   void OnBrowseOutput();
+  // A click on the merge box: the box's new state is remembered at once.
+  void OnMerge();
 
   // "Start Process".
   void OnOK();
@@ -48,6 +54,8 @@ class CQuarnelHelperDlg {
   std::string m_strToolDir;
   std::string m_strOutputName;
   std::string m_strOutputDir;
+  // The merge box: run -m (link, and add what the base lacks) instead of -r.
+  bool m_bMerge = false;
 
  private:
   void DoDataExchange(bool save_and_validate);
@@ -55,8 +63,9 @@ class CQuarnelHelperDlg {
   // pattern; true and the chosen path when the user picked a file.
   bool PickFile(const std::string& field, const char* pattern, std::string* chosen);
   void BrowseInputFile(std::string* field, const char* settings_key);
-  // Starts the tool and waits for it; returns its exit status.
-  std::uint32_t RunTool(char* command_line);
+  // Starts the tool and waits for it; returns its exit status and, when
+  // report_line is given, the last line of its standard output.
+  std::uint32_t RunTool(char* command_line, std::string* report_line);
 
   DialogPlatform& platform_;
 };

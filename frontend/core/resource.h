@@ -13,6 +13,7 @@
 #define IDC_BROWSE_OUTPUT 1701
 #define IDC_OUTPUT_DIR 1702
 #define IDC_OUTPUT_NAME 1703
+#define IDC_MERGE 1704
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -1,5 +1,6 @@
-// The folders remembered between runs, kept in the private-profile file
-// MVT.INI. Only folders are stored, never file names or the output name.
+// The folders remembered between runs, and whether the dialog merges, kept in
+// the private-profile file MVT.INI. Of paths only folders are stored, never
+// file names or the output name.
 //
 // Where MVT.INI lives: the shared file in the Windows folder, which older
 // installations rely on, and a per-user copy for when the shared one cannot
@@ -18,6 +19,9 @@ inline constexpr char kSettingsSection[] = "QUARNEL";
 inline constexpr char kKeySourceDir[] = "SOURCEDIR";
 inline constexpr char kKeyBaseDir[] = "TARGETDIR";  // folder of the basic file, not the output
 inline constexpr char kKeyOutputDir[] = "OPATH";
+// "1" when the merge box is ticked, "0" when not; written only when the user
+// clicks the box, so the file of someone who never does stays as it was.
+inline constexpr char kKeyMerge[] = "MERGE";
 // Returned for a missing file, section or key; never shown to the user.
 inline constexpr char kSettingNotFound[] = "SECTION NOT FOUND";
 // A value is read into at most this many bytes including its terminating zero.

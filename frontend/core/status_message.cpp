@@ -36,4 +36,19 @@ std::string StatusMessage(std::uint32_t exit_status) {
          " ! \nSend email with the code to " + kSupportAddress;
 }
 
+std::string MergeStatusMessage(std::uint32_t exit_status, const std::string& report_line) {
+  switch (exit_status) {
+    case quarnel::kExitOk:
+      if (report_line == "unknown command") return kToolCannotMergeText;
+      if (report_line.empty()) return StatusMessage(exit_status);
+      return StatusMessage(exit_status) + "\n" + report_line;
+    case quarnel::kExitNoMatch:
+      return kMergeNoFacilityText;
+    case quarnel::kExitTooManyRecords:
+      return kMergeTooManyRecordsText;
+    default:
+      return StatusMessage(exit_status);
+  }
+}
+
 }  // namespace quarnel_helper

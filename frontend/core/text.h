@@ -14,6 +14,10 @@ std::string FolderOf(const std::string& path);
 // "QuarnelHelper").
 std::string ProgramTitleOf(const std::string& module_path);
 
+// The last line of text that holds anything, without its line break ("\n" or
+// "\r\n"); empty when there is none.
+std::string LastLine(const std::string& text);
+
 // Upper-cases the ASCII letters in place. Other bytes stay as they are, so the
 // text keeps its length and every path that goes through here is changed in
 // exactly the same way, which is what the output-path clash test relies on.

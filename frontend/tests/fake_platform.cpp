@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::uintptr_t kProcessHandle = 0x1234;
 constexpr std::uintptr_t kThreadHandle = 0x5678;
+constexpr std::uintptr_t kOutputHandle = 0x9ABC;
 
 }  // namespace
 
@@ -33,6 +34,16 @@ std::string FakePlatform::GetControlText(int control_id) {
 void FakePlatform::SetControlText(int control_id, const std::string& text) {
   log.push_back("set " + std::to_string(control_id) + "=" + text);
   controls[control_id] = text;
+}
+
+bool FakePlatform::IsChecked(int control_id) {
+  log.push_back("is checked " + std::to_string(control_id));
+  return checks[control_id];
+}
+
+void FakePlatform::SetChecked(int control_id, bool checked) {
+  log.push_back("check " + std::to_string(control_id) + "=" + (checked ? "1" : "0"));
+  checks[control_id] = checked;
 }
 
 void FakePlatform::EndDialog(int result) {
@@ -113,12 +124,14 @@ unsigned FakePlatform::CurrentDirectory(char* buffer, unsigned size) {
   return static_cast<unsigned>(current_dir.size());
 }
 
-StartedProcess FakePlatform::StartProcess(char* command_line) {
-  log.push_back(std::string("start ") + command_line);
+StartedProcess FakePlatform::StartProcess(char* command_line, bool capture_output) {
+  const bool captured = capture_output && !capture_fails;
+  log.push_back(std::string("start ") + command_line + (captured ? " >output" : ""));
   command_lines.push_back(command_line);
+  captures.push_back(capture_output);
   remaining_timeouts_ = timeouts_before_end;
   if (!start_succeeds) return StartedProcess{};
-  return StartedProcess{kProcessHandle, kThreadHandle};
+  return StartedProcess{kProcessHandle, kThreadHandle, captured ? kOutputHandle : 0};
 }
 
 WaitOutcome FakePlatform::WaitForProcess(std::uintptr_t process, unsigned milliseconds) {
@@ -137,6 +150,14 @@ bool FakePlatform::GetExitCode(std::uintptr_t process, std::uint32_t* code) {
   if (process != kProcessHandle || !exit_code) return false;
   *code = *exit_code;
   return true;
+}
+
+std::string FakePlatform::ReadOutputTail(const StartedProcess& started, std::size_t max_bytes) {
+  log.push_back("read output");
+  output_reads.push_back(max_bytes);
+  if (started.output != kOutputHandle) return std::string();
+  return tool_output.size() <= max_bytes ? tool_output
+                                         : tool_output.substr(tool_output.size() - max_bytes);
 }
 
 void FakePlatform::ReleaseProcess(const StartedProcess& started) {

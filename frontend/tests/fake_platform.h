@@ -29,10 +29,12 @@ class FakePlatform : public DialogPlatform {
   using ProfileKey = std::tuple<std::string, std::string, std::string>;  // file, section, key
 
   // Everything that happened, one entry per call, e.g. "set 1697=C:\X",
-  // "box  Did you select the right files ?", "start <command line>".
+  // "check 1704=1", "box  Did you select the right files ?",
+  // "start <command line>" (with " >output" when it is captured).
   std::vector<std::string> log;
 
   std::map<int, std::string> controls;
+  std::map<int, bool> checks;  // check boxes; missing: not ticked
   int end_dialog_calls = 0;
   int end_dialog_result = 0;
 
@@ -63,6 +65,10 @@ class FakePlatform : public DialogPlatform {
   bool wait_fails = false;
   std::optional<std::uint32_t> exit_code = 0;  // nullopt: the query fails
   std::vector<std::string> command_lines;
+  std::vector<bool> captures;             // capture_output of every start, in order
+  bool capture_fails = false;             // the output file cannot be made
+  std::string tool_output;                // what a captured run writes to its standard output
+  std::vector<std::size_t> output_reads;  // max_bytes of every read
   std::vector<unsigned> wait_slices;
   int releases = 0;
 
@@ -78,6 +84,8 @@ class FakePlatform : public DialogPlatform {
 
   std::string GetControlText(int control_id) override;
   void SetControlText(int control_id, const std::string& text) override;
+  bool IsChecked(int control_id) override;
+  void SetChecked(int control_id, bool checked) override;
   void EndDialog(int result) override;
   bool PickFile(const OpenFileRequest& request, std::string* chosen_path) override;
   int ShowMessage(const std::string& text, unsigned type) override;
@@ -87,9 +95,10 @@ class FakePlatform : public DialogPlatform {
                     const char* file) override;
   std::string UserSettingsFolder(bool create) override;
   unsigned CurrentDirectory(char* buffer, unsigned size) override;
-  StartedProcess StartProcess(char* command_line) override;
+  StartedProcess StartProcess(char* command_line, bool capture_output) override;
   WaitOutcome WaitForProcess(std::uintptr_t process, unsigned milliseconds) override;
   bool GetExitCode(std::uintptr_t process, std::uint32_t* code) override;
+  std::string ReadOutputTail(const StartedProcess& started, std::size_t max_bytes) override;
   void ReleaseProcess(const StartedProcess& started) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;

@@ -7,6 +7,7 @@
 
 #include "fake_platform.h"
 #include "resource.h"
+#include "status_message.h"
 
 namespace quarnel_helper {
 namespace {
@@ -47,8 +48,8 @@ TEST_F(DialogTest, StartsWithToolFolderRememberedFoldersAndDefaultName) {
   EXPECT_EQ(dialog.m_strOutputDir, "D:\\OUT");
   EXPECT_EQ(dialog.m_strOutputName, "NEWAFD.BGL");
   EXPECT_EQ(platform_.current_dir_size_offered, 1000u);
-  EXPECT_EQ(platform_.log, (Log{"read SOURCEDIR", "read TARGETDIR", "read OPATH"}));
-  EXPECT_EQ(platform_.profile_read_sizes, (std::vector<unsigned>{260, 260, 260}));
+  EXPECT_EQ(platform_.log, (Log{"read SOURCEDIR", "read TARGETDIR", "read OPATH", "read MERGE"}));
+  EXPECT_EQ(platform_.profile_read_sizes, (std::vector<unsigned>{260, 260, 260, 260}));
   // Loading never writes.
   EXPECT_EQ(platform_.profile_writes, 0);
 }
@@ -71,14 +72,15 @@ TEST_F(DialogTest, ToolFolderTooLongForItsBufferIsLeftEmpty) {
   EXPECT_EQ(fitting.m_strToolDir, platform_.current_dir);
 }
 
-TEST_F(DialogTest, InitDialogShowsTheFourFieldsInExchangeOrder) {
+TEST_F(DialogTest, InitDialogShowsTheFieldsInExchangeOrder) {
   platform_.StoreSetting("SOURCEDIR", "s");
   platform_.StoreSetting("TARGETDIR", "b");
   platform_.StoreSetting("OPATH", "o");
   dialog_.emplace(platform_);
   platform_.log.clear();
   dialog_->OnInitDialog();
-  EXPECT_EQ(platform_.log, (Log{"set 1697=S", "set 1699=B", "set 1702=O", "set 1703=NEWAFD.BGL"}));
+  EXPECT_EQ(platform_.log,
+            (Log{"set 1697=S", "set 1699=B", "set 1702=O", "set 1703=NEWAFD.BGL", "check 1704=0"}));
 }
 
 TEST_F(DialogTest, UpdateDataTrueReadsTheControlsInExchangeOrder) {
@@ -87,8 +89,11 @@ TEST_F(DialogTest, UpdateDataTrueReadsTheControlsInExchangeOrder) {
   Box(IDC_BASE_FILE) = "base";
   Box(IDC_OUTPUT_DIR) = "dir";
   Box(IDC_OUTPUT_NAME) = "name";
+  platform_.checks[IDC_MERGE] = true;
   dialog.UpdateData(true);
-  EXPECT_EQ(platform_.log, (Log{"get 1697", "get 1699", "get 1702", "get 1703"}));
+  EXPECT_EQ(platform_.log,
+            (Log{"get 1697", "get 1699", "get 1702", "get 1703", "is checked 1704"}));
+  EXPECT_TRUE(dialog.m_bMerge);
   EXPECT_EQ(dialog.m_strSourceFile, "src");
   EXPECT_EQ(dialog.m_strBaseFile, "base");
   EXPECT_EQ(dialog.m_strOutputDir, "dir");
@@ -157,9 +162,9 @@ TEST_F(DialogTest, InputPickerFollowsTheDataExchangeOrder) {
   CQuarnelHelperDlg& dialog = Open();
   platform_.pick_answers.push_back("c:\\a\\b.bgl");
   dialog.OnBrowseBase();
-  EXPECT_EQ(platform_.log, (Log{"get 1697", "get 1699", "get 1702", "get 1703", "pick ",
-                                "set 1697=", "set 1699=C:\\A\\B.BGL",
-                                "set 1702=", "set 1703=NEWAFD.BGL", "write TARGETDIR=C:\\A"}));
+  EXPECT_EQ(platform_.log, (Log{"get 1697", "get 1699", "get 1702", "get 1703", "is checked 1704",
+                                "pick ", "set 1697=", "set 1699=C:\\A\\B.BGL", "set 1702=",
+                                "set 1703=NEWAFD.BGL", "check 1704=0", "write TARGETDIR=C:\\A"}));
 }
 
 TEST_F(DialogTest, CancelledPickerChangesNothing) {
@@ -210,10 +215,11 @@ TEST_F(DialogTest, OutputPickerKeepsOnlyTheFolderOfThePickedFile) {
   EXPECT_EQ(dialog.m_strOutputName, "NEWAFD.BGL");
   EXPECT_EQ(Box(IDC_OUTPUT_DIR), "D:\\OUT");
   EXPECT_EQ(platform_.Setting("OPATH"), "D:\\OUT");
-  EXPECT_EQ(platform_.log, (Log{"get 1697", "get 1699", "get 1702", "get 1703", "pick D:\\OLD",
-                                "set 1697=", "set 1699=", "set 1702=D:\\OLD", "set 1703=NEWAFD.BGL",
-                                "write OPATH=D:\\OUT", "set 1697=", "set 1699=", "set 1702=D:\\OUT",
-                                "set 1703=NEWAFD.BGL"}));
+  EXPECT_EQ(platform_.log, (Log{"get 1697", "get 1699", "get 1702", "get 1703", "is checked 1704",
+                                "pick D:\\OLD", "set 1697=", "set 1699=", "set 1702=D:\\OLD",
+                                "set 1703=NEWAFD.BGL", "check 1704=0", "write OPATH=D:\\OUT",
+                                "set 1697=", "set 1699=", "set 1702=D:\\OUT", "set 1703=NEWAFD.BGL",
+                                "check 1704=0"}));
 }
 
 TEST_F(DialogTest, OverlongFieldIsCutToThePickersInitialDirectoryBuffer) {
@@ -223,6 +229,50 @@ TEST_F(DialogTest, OverlongFieldIsCutToThePickersInitialDirectoryBuffer) {
   dialog.OnBrowseSource();
   ASSERT_EQ(platform_.picks.size(), 1u);
   EXPECT_EQ(platform_.picks[0].initial_dir, std::string(259, 'S'));
+}
+
+// ---- the merge box ----
+
+TEST_F(DialogTest, MergeBoxStartsTickedOnlyWhenTheKeyHoldsOne) {
+  const struct {
+    std::optional<std::string> shared;    // MERGE in the Windows folder's MVT.INI
+    std::optional<std::string> per_user;  // MERGE in the per-user copy
+    bool ticked;
+  } cases[] = {
+      {std::nullopt, std::nullopt, false},
+      {"1", std::nullopt, true},
+      {"0", std::nullopt, false},
+      {"", std::nullopt, false},
+      {"yes", std::nullopt, false},
+      {"11", std::nullopt, false},
+      {"0", "1", true},  // the per-user copy wins, as it does for the folders
+      {"1", "0", false},
+  };
+  for (const auto& c : cases) {
+    platform_ = FakePlatform();
+    platform_.user_settings_folder = "C:\\USERS\\ME\\Quarnel";
+    if (c.shared) platform_.StoreSetting("MERGE", *c.shared);
+    if (c.per_user) platform_.StoreSetting("MERGE", *c.per_user, "C:\\USERS\\ME\\Quarnel\\MVT.INI");
+    const CQuarnelHelperDlg& dialog = Open();
+    const std::string name = c.shared.value_or("-") + "/" + c.per_user.value_or("-");
+    EXPECT_EQ(dialog.m_bMerge, c.ticked) << name;
+    EXPECT_EQ(platform_.checks[IDC_MERGE], c.ticked) << name;
+    EXPECT_EQ(platform_.profile_writes, 0) << name;
+  }
+}
+
+TEST_F(DialogTest, ClickingTheMergeBoxRemembersItAtOnceAndNothingElse) {
+  CQuarnelHelperDlg& dialog = Open();
+  for (const bool ticked : {true, false, true}) {
+    platform_.checks[IDC_MERGE] = ticked;  // the box ticks and unticks itself
+    dialog.OnMerge();
+    EXPECT_EQ(dialog.m_bMerge, ticked);
+    EXPECT_EQ(platform_.Setting("MERGE"), ticked ? "1" : "0");
+  }
+  EXPECT_EQ(platform_.profile_write_files, (std::vector<std::string>(3, "MVT.INI")));
+  EXPECT_EQ(platform_.profile.size(), 1u);
+  CQuarnelHelperDlg next_start(platform_);
+  EXPECT_TRUE(next_start.m_bMerge);
 }
 
 // ---- Start Process ----
@@ -248,10 +298,12 @@ TEST_F(StartProcessTest, RunsTheToolThenReportsAndCloses) {
                  "get 1699",
                  "get 1702",
                  "get 1703",
+                 "is checked 1704",
                  "set 1697=C:\\FS\\MY.BGL",
                  "set 1699=C:\\FS\\EURNWAFD.BGL",
                  "set 1702=D:\\OUT",
                  "set 1703=NEW.BGL",
+                 "check 1704=0",
                  "box  Did you select the right files ?",
                  "cursor on",
                  "start C:\\QUARNEL\\Quarnel -r \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" "
@@ -264,6 +316,7 @@ TEST_F(StartProcessTest, RunsTheToolThenReportsAndCloses) {
                  "get 1699",
                  "get 1702",
                  "get 1703",
+                 "is checked 1704",
                  "end 1",
                  "cursor off"}));
   ASSERT_EQ(platform_.boxes.size(), 2u);
@@ -271,6 +324,7 @@ TEST_F(StartProcessTest, RunsTheToolThenReportsAndCloses) {
   EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation);
   EXPECT_EQ(platform_.releases, 1);
   EXPECT_EQ(platform_.wait_cursor_depth, 0);
+  EXPECT_EQ(platform_.profile_writes, 0);
 }
 
 TEST_F(StartProcessTest, CancelledConfirmationRunsNothingButNameIsUpperCased) {
@@ -438,6 +492,89 @@ TEST_F(StartProcessTest, WaitCursorEndsEvenWhenTheStatusBoxThrows) {
   EXPECT_TRUE(ToolRan());
   EXPECT_EQ(platform_.wait_cursor_begins, 1);
   EXPECT_EQ(platform_.wait_cursor_depth, 0);
+}
+
+// ---- Start Process with the merge box ----
+
+TEST_F(StartProcessTest, TheBoxChoosesTheOptionAndWhetherTheOutputIsRead) {
+  const struct {
+    bool ticked;
+    const char* command;
+  } cases[] = {
+      {false,
+       "C:\\QUARNEL\\Quarnel -r \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" \"D:\\OUT\\NEW.BGL\""},
+      {true,
+       "C:\\QUARNEL\\Quarnel -m \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" \"D:\\OUT\\NEW.BGL\""},
+  };
+  for (const auto& c : cases) {
+    platform_ = FakePlatform();
+    CQuarnelHelperDlg& dialog = OpenWithFiles();
+    platform_.checks[IDC_MERGE] = c.ticked;
+    dialog.OnOK();
+    EXPECT_EQ(platform_.command_lines, (std::vector<std::string>{c.command}));
+    EXPECT_EQ(platform_.captures, (std::vector<bool>{c.ticked}));
+    EXPECT_EQ(platform_.output_reads,
+              c.ticked ? std::vector<std::size_t>{kReportTailBytes} : std::vector<std::size_t>{});
+    ASSERT_EQ(platform_.boxes.size(), 2u);
+    EXPECT_EQ(platform_.boxes[0].text, " Did you select the right files ?");
+    EXPECT_EQ(platform_.releases, 1);
+    // Running stores nothing; only a click on the box does.
+    EXPECT_EQ(platform_.profile_writes, 0);
+    EXPECT_EQ(platform_.end_dialog_calls, 1);
+  }
+}
+
+TEST_F(StartProcessTest, MergeHasItsOwnTextsAndTheLinkKeepsItsOwn) {
+  const std::string kSuccess = "End of process ! Status : Sucess ! ";
+  const std::string kReport =
+      "QUARNEL 1.2\r\nreplaced: HAMBURG\r\nadded: KASSEL\r\n"
+      "3 replaced, 1 added, 0 left out\r\n";
+  const struct {
+    const char* name;
+    bool ticked;
+    std::optional<std::uint32_t> code;
+    std::string output;
+    std::string text;
+  } cases[] = {
+      {"merged", true, 0, kReport, kSuccess + "\n3 replaced, 1 added, 0 left out"},
+      {"long report", true, 0,
+       "QUARNEL 1.2\n" + std::string(20000, 'x') + "\n20000 replaced, 0 added, 0 left out\n",
+       kSuccess + "\n20000 replaced, 0 added, 0 left out"},
+      {"nothing captured", true, 0, "", kSuccess},
+      {"tool without -m", true, 0, "QUARNEL 1.2\r\nunknown command\r\n", kToolCannotMergeText},
+      {"no facility", true, 5, "QUARNEL 1.2\r\n", "The source file holds no airport, VOR or NDB."},
+      {"too many", true, 10, "QUARNEL 1.2\r\ntoo many records: 20001\r\n",
+       "The result would hold more records than the tool can take."},
+      // Other codes keep the link's texts (all of them: status_message_test).
+      {"open error", true, 2, kReport, "End of process ! Status : File open error ! "},
+      // Unticked, the output is never read and 5 and 10 keep the link's texts.
+      {"linked", false, 0, kReport, kSuccess},
+      {"link 5", false, 5, "", "End of process ! Status : No vaild data in input file ! "},
+      {"link 10", false, 10, "",
+       "End of process ! Status : Internal error code: A ! \n"
+       "Send email with the code to support@quarnel.example"},
+  };
+  for (const auto& c : cases) {
+    platform_ = FakePlatform();
+    platform_.exit_code = c.code;
+    platform_.tool_output = c.output;
+    CQuarnelHelperDlg& dialog = OpenWithFiles();
+    platform_.checks[IDC_MERGE] = c.ticked;
+    dialog.OnOK();
+    ASSERT_EQ(platform_.boxes.size(), 2u) << c.name;
+    EXPECT_EQ(platform_.boxes[1].text, c.text) << c.name;
+    EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation) << c.name;
+  }
+}
+
+TEST_F(StartProcessTest, MergeRunsEvenWhenItsOutputCannotBeCaptured) {
+  platform_.capture_fails = true;
+  platform_.tool_output = "3 replaced, 1 added, 0 left out\r\n";
+  CQuarnelHelperDlg& dialog = OpenWithFiles();
+  platform_.checks[IDC_MERGE] = true;
+  dialog.OnOK();
+  ASSERT_EQ(platform_.command_lines.size(), 1u);
+  EXPECT_EQ(platform_.boxes.back().text, "End of process ! Status : Sucess ! ");
 }
 
 }  // namespace

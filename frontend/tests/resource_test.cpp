@@ -56,7 +56,7 @@ TEST_F(HelperResourceTest, DialogTemplateIsExactlyAsDesigned) {
   EXPECT_EQ(dialog->x, 0);
   EXPECT_EQ(dialog->y, 0);
   EXPECT_EQ(dialog->cx, 320);
-  EXPECT_EQ(dialog->cy, 286);
+  EXPECT_EQ(dialog->cy, 306);  // grown by the merge box's row
   EXPECT_EQ(dialog->caption, "QuarnelHelper V1.5");
   EXPECT_EQ(dialog->point_size, 8);
   EXPECT_EQ(dialog->typeface, "MS Sans Serif");
@@ -74,11 +74,11 @@ TEST_F(HelperResourceTest, DialogTemplateIsExactlyAsDesigned) {
   const Expected expected[] = {
       {1698, kButton, 0x50010000, 10, 10, 85, 15, "Select source AFD file"},
       {1700, kButton, 0x50010000, 10, 55, 85, 15, "Select the basic AFD file"},
-      {1, kButton, 0x50010001, 105, 215, 90, 14, "Start Process"},
-      {-1, kStatic, 0x50020000, 5, 245, 145, 35, nullptr},
+      {1, kButton, 0x50010001, 105, 235, 90, 14, "Start Process"},
+      {-1, kStatic, 0x50020000, 5, 265, 145, 35, nullptr},
       {1697, kEdit, 0x58810080, 10, 30, 300, 14, ""},
       {1699, kEdit, 0x58810080, 10, 74, 300, 14, ""},
-      {-1, kStatic, 0x50020000, 160, 245, 145, 34, ""},
+      {-1, kStatic, 0x50020000, 160, 265, 145, 34, ""},
       {-1, kStatic, 0x50020200, 100, 55, 90, 15, "For example eurnwafd.bgl"},
       {-1, kStatic, 0x50020200, 100, 10, 210, 15,
        "This is your new file, the file which is linked to the basic file !"},
@@ -91,6 +91,8 @@ TEST_F(HelperResourceTest, DialogTemplateIsExactlyAsDesigned) {
       {1703, kEdit, 0x50810080, 10, 150, 300, 14, ""},
       {-1, kStatic, 0x50021201, 10, 140, 300, 10,
        "Filename of output path, by default it is NEWAFD.BGL"},
+      // An auto check box with a tab stop, in the font and left edge of the rest.
+      {1704, kButton, 0x50010003, 10, 210, 255, 10, "Also add the airports the basic file lacks"},
   };
   ASSERT_EQ(dialog->items.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -113,6 +115,28 @@ TEST_F(HelperResourceTest, DialogTemplateIsExactlyAsDesigned) {
   const std::string& credits = dialog->items[3].text;
   EXPECT_EQ(std::count(credits.begin(), credits.end(), '\n'), 3);
   EXPECT_NE(credits.find("support@quarnel.example"), std::string::npos);
+}
+
+TEST_F(HelperResourceTest, ControlsFitTheDialogAndNoneCoversAnother) {
+  const ResEntry* entry = Find(entries_, kRtDialog, IDD_QUARNELHELPER_DIALOG);
+  ASSERT_NE(entry, nullptr);
+  const auto dialog = ParseDialogEx(entry->data);
+  ASSERT_TRUE(dialog.has_value());
+  const std::vector<DialogItem>& items = dialog->items;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const DialogItem& a = items[i];
+    SCOPED_TRACE("control #" + std::to_string(i + 1));
+    EXPECT_GE(a.x, 0);
+    EXPECT_GE(a.y, 0);
+    EXPECT_LE(a.x + a.cx, dialog->cx);
+    EXPECT_LE(a.y + a.cy, dialog->cy);
+    for (std::size_t j = i + 1; j < items.size(); ++j) {
+      const DialogItem& b = items[j];
+      const bool apart =
+          a.x + a.cx <= b.x || b.x + b.cx <= a.x || a.y + a.cy <= b.y || b.y + b.cy <= a.y;
+      EXPECT_TRUE(apart) << "covers control #" << j + 1;
+    }
+  }
 }
 
 TEST_F(HelperResourceTest, IconGroupHoldsA32And16PixelSixteenColourImage) {

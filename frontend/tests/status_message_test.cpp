@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "tool/commands/exit_codes.h"
 
 namespace quarnel_helper {
@@ -53,6 +55,30 @@ TEST(StatusMessageTest, OtherCodesAreShownInUpperCaseHex) {
               std::string("End of process ! Status : Internal error code: ") + c.hex +
                   " ! \nSend email with the code to support@quarnel.example")
         << c.status;
+  }
+}
+
+TEST(MergeStatusMessageTest, OnlySuccessFiveAndTenDifferFromTheLink) {
+  std::vector<std::uint32_t> statuses = {0xFFFFFFFFu, 0xFFFFFFFEu, 0xC0000005u, 259};
+  for (std::uint32_t code = 0; code <= 32; ++code) statuses.push_back(code);
+  for (const std::uint32_t status : statuses) {
+    for (const char* report : {"", "3 replaced, 1 added, 0 left out"}) {
+      const std::string merged = MergeStatusMessage(status, report);
+      switch (status) {
+        case quarnel::kExitOk:
+          EXPECT_EQ(merged, *report == '\0' ? StatusMessage(status)
+                                            : StatusMessage(status) + "\n" + report);
+          break;
+        case quarnel::kExitNoMatch:
+          EXPECT_EQ(merged, "The source file holds no airport, VOR or NDB.");
+          break;
+        case quarnel::kExitTooManyRecords:
+          EXPECT_EQ(merged, "The result would hold more records than the tool can take.");
+          break;
+        default:
+          EXPECT_EQ(merged, StatusMessage(status)) << status;
+      }
+    }
   }
 }
 

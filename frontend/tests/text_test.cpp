@@ -41,6 +41,25 @@ TEST(ProgramTitleOfTest, DropsFolderAndExtension) {
   }
 }
 
+TEST(LastLineTest, TakesTheLastLineThatHoldsAnything) {
+  const struct {
+    std::string text;
+    const char* line;
+  } cases[] = {
+      {"QUARNEL 1.2\r\n3 replaced, 1 added, 0 left out\r\n", "3 replaced, 1 added, 0 left out"},
+      {"a\nb\n", "b"},
+      {"a\nb", "b"},  // no line break after the last line
+      {"a\n\r\n\n", "a"},
+      {"only", "only"},
+      {"\r\n\n", ""},
+      {"", ""},
+      {"x\r\r\n", "x\r"},  // only the one carriage return of the line break goes
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LastLine(c.text), c.line) << c.text;
+  }
+}
+
 TEST(MakeUpperTest, UpperCasesAsciiLettersOnly) {
   const struct {
     std::string in;

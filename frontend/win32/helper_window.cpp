@@ -83,6 +83,10 @@ BOOL HelperWindow::OnCommand(int control_id, int notification) {
       if (control_id == IDC_BROWSE_BASE) dialog_.OnBrowseBase();
       if (control_id == IDC_BROWSE_OUTPUT) dialog_.OnBrowseOutput();
       return TRUE;
+    case IDC_MERGE:
+      if (notification != BN_CLICKED) return FALSE;
+      dialog_.OnMerge();
+      return TRUE;
     default:
       return FALSE;
   }

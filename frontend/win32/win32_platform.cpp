@@ -5,6 +5,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "text.h"
@@ -36,6 +37,28 @@ std::string ModulePath() {
 
 HANDLE AsHandle(std::uintptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
+// An empty temporary file for a child's standard output, as an inheritable
+// handle; the system removes the file when the last handle to it is closed,
+// so it goes even if this program is ended before it could tidy up. Null when
+// it cannot be made.
+HANDLE CreateOutputFile() {
+  char folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathA(sizeof folder, folder);
+  if (length == 0 || length >= sizeof folder) return nullptr;
+  char path[MAX_PATH];
+  if (GetTempFileNameA(folder, "qrh", 0, path) == 0) return nullptr;
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  const HANDLE file =
+      CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable,
+                  TRUNCATE_EXISTING, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DeleteFileA(path);
+    return nullptr;
+  }
+  return file;
+}
+
 }  // namespace
 
 Win32Platform::Win32Platform() : title_(ProgramTitleOf(ModulePath())) {
@@ -57,6 +80,14 @@ std::string Win32Platform::GetControlText(int control_id) {
 
 void Win32Platform::SetControlText(int control_id, const std::string& text) {
   SetDlgItemTextA(dialog_, control_id, text.c_str());
+}
+
+bool Win32Platform::IsChecked(int control_id) {
+  return IsDlgButtonChecked(dialog_, control_id) == BST_CHECKED;
+}
+
+void Win32Platform::SetChecked(int control_id, bool checked) {
+  CheckDlgButton(dialog_, control_id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void Win32Platform::EndDialog(int result) { ::EndDialog(dialog_, result); }
@@ -109,18 +140,28 @@ unsigned Win32Platform::CurrentDirectory(char* buffer, unsigned size) {
   return GetCurrentDirectoryA(size, buffer);
 }
 
-StartedProcess Win32Platform::StartProcess(char* command_line) {
+StartedProcess Win32Platform::StartProcess(char* command_line, bool capture_output) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWMINIMIZED;
+  const HANDLE output = capture_output ? CreateOutputFile() : nullptr;
+  if (output != nullptr) {
+    // Standard input and error stay unset: the tool reads nothing, and what
+    // it explains on standard error nobody could read in its minimised
+    // window either.
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+  }
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                      nullptr, nullptr, &startup, &info)) {
+  if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, output != nullptr ? TRUE : FALSE,
+                      NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info)) {
+    if (output != nullptr) CloseHandle(output);
     return StartedProcess{};
   }
   return StartedProcess{reinterpret_cast<std::uintptr_t>(info.hProcess),
-                        reinterpret_cast<std::uintptr_t>(info.hThread)};
+                        reinterpret_cast<std::uintptr_t>(info.hThread),
+                        reinterpret_cast<std::uintptr_t>(output)};
 }
 
 WaitOutcome Win32Platform::WaitForProcess(std::uintptr_t process, unsigned milliseconds) {
@@ -141,7 +182,27 @@ bool Win32Platform::GetExitCode(std::uintptr_t process, std::uint32_t* code) {
   return true;
 }
 
+std::string Win32Platform::ReadOutputTail(const StartedProcess& started, std::size_t max_bytes) {
+  const HANDLE output = AsHandle(started.output);
+  LARGE_INTEGER size;
+  if (output == nullptr || !GetFileSizeEx(output, &size) || size.QuadPart <= 0)
+    return std::string();
+  const std::size_t wanted =
+      static_cast<std::size_t>(std::min<LONGLONG>(size.QuadPart, static_cast<LONGLONG>(max_bytes)));
+  LARGE_INTEGER start;
+  start.QuadPart = size.QuadPart - static_cast<LONGLONG>(wanted);
+  if (!SetFilePointerEx(output, start, nullptr, FILE_BEGIN)) return std::string();
+  std::string tail(wanted, '\0');
+  DWORD read = 0;
+  if (!ReadFile(output, tail.data(), static_cast<DWORD>(wanted), &read, nullptr)) {
+    return std::string();
+  }
+  tail.resize(read);
+  return tail;
+}
+
 void Win32Platform::ReleaseProcess(const StartedProcess& started) {
+  if (started.output != 0) CloseHandle(AsHandle(started.output));
   if (started.thread != 0) CloseHandle(AsHandle(started.thread));
   if (started.process != 0) CloseHandle(AsHandle(started.process));
 }

@@ -24,6 +24,8 @@ class Win32Platform : public DialogPlatform {
 
   std::string GetControlText(int control_id) override;
   void SetControlText(int control_id, const std::string& text) override;
+  bool IsChecked(int control_id) override;
+  void SetChecked(int control_id, bool checked) override;
   void EndDialog(int result) override;
   bool PickFile(const OpenFileRequest& request, std::string* chosen_path) override;
   int ShowMessage(const std::string& text, unsigned type) override;
@@ -33,9 +35,10 @@ class Win32Platform : public DialogPlatform {
                     const char* file) override;
   std::string UserSettingsFolder(bool create) override;
   unsigned CurrentDirectory(char* buffer, unsigned size) override;
-  StartedProcess StartProcess(char* command_line) override;
+  StartedProcess StartProcess(char* command_line, bool capture_output) override;
   WaitOutcome WaitForProcess(std::uintptr_t process, unsigned milliseconds) override;
   bool GetExitCode(std::uintptr_t process, std::uint32_t* code) override;
+  std::string ReadOutputTail(const StartedProcess& started, std::size_t max_bytes) override;
   void ReleaseProcess(const StartedProcess& started) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;

@@ -13,6 +13,10 @@ SUCCESS_TEXT="End of process ! Status : Sucess ! "
 NOT_FOUND_TEXT="End of process ! Status : Quarnel not found ! "
 # The box shows the 0xB4 of the program's text as the acute accent U+00B4.
 CANNOT_WRITE_TEXT=$'End of process ! Status : Can\xc2\xb4t open output file ! '
+MERGE_BOX=1704
+MERGE_BOX_TEXT="Also add the airports the basic file lacks"
+# The probe writes a line break inside a text as \n.
+MERGE_SUCCESS_TEXT="${SUCCESS_TEXT}\\n3 replaced, 1 added, 0 left out"
 
 # start_helper UNIX_DIR: starts the dialog with that folder as its current one.
 start_helper() {
@@ -158,7 +162,7 @@ helper_first_run() {
   fi
 }
 
-# The live dialog against the template: ids and texts of all fourteen controls.
+# The live dialog against the template: ids and texts of all fifteen controls.
 helper_controls_match() {
   local actual expected
   actual=$(probe texts "$HELPER_TITLE" | awk -F'\t' '$1 == "control" && $2 != "-1" { print $2 "|" $5 }')
@@ -170,9 +174,10 @@ helper_controls_match() {
     "1699|" \
     "1701|Output path for new file" \
     "1702|" \
-    "1703|NEWAFD.BGL")
+    "1703|NEWAFD.BGL" \
+    "$MERGE_BOX|$MERGE_BOX_TEXT")
   [ "$actual" = "$expected" ] || { echo "    controls: $actual"; return 1; }
-  [ "$(probe texts "$HELPER_TITLE" | awk -F'\t' '$1 == "control"' | wc -l)" -eq 14 ]
+  [ "$(probe texts "$HELPER_TITLE" | awk -F'\t' '$1 == "control"' | wc -l)" -eq 15 ]
 }
 
 # The second run: remembered folders, the name clash, an output that cannot
@@ -221,6 +226,80 @@ helper_second_run() {
     fail "status box for an unwritable output"
   fi
   check "program ends after the second run" wait_pid "$HELPER_PID" 20
+}
+
+# box_checked ID: 1 when the dialog's check box ID is ticked, else 0.
+box_checked() { probe checked "$HELPER_TITLE" "$1"; }
+
+# The temporary files that catch the tool's output for the dialog.
+report_temporaries() { find "$DRIVE_C" -iname 'qrh*.tmp' 2>/dev/null; }
+
+# The merge box: ticked, remembered, and a merge of the samples that adds
+# KASSEL and says so. Runs after the unticked runs, which must have left no
+# MERGE key behind.
+helper_merge() {
+  echo "QuarnelHelper: the merge box"
+  check "unticked runs leave no MERGE key in MVT.INI" test -z "$(settings_value MERGE)"
+  start_helper "$TOOL_DIR"
+  if ! wait_window "$HELPER_TITLE" 40; then
+    fail "dialog appears for the merge"
+    return 1
+  fi
+  expect_soon "merge box starts unticked" 0 box_checked "$MERGE_BOX"
+  click "$HELPER_TITLE" "$MERGE_BOX"
+  expect_soon "merge box ticked by a click" 1 box_checked "$MERGE_BOX"
+  expect_soon "MVT.INI MERGE=1 as soon as it is ticked" 1 settings_value MERGE
+  pick 1698 'C:\scenery\mine\source.bgl' || fail "source picker" "no open-file dialog"
+  pick 1700 'C:\afd\base.bgl' || fail "basic picker" "no open-file dialog"
+  pick 1701 'C:\out\pick-me.txt' || fail "output picker" "no open-file dialog"
+  type_into "$HELPER_TITLE" 1703 "merged.bgl"
+  expect_soon "merge: basic box filled" 'C:\AFD\BASE.BGL' control_text "$HELPER_TITLE" 1699
+  shot 12-merge-ticked
+  if press_start; then
+    expect_soon "merge: the same confirmation text" "$CONFIRM_TEXT" box_text
+    if answer_box 1 && wait_window "$BOX_TITLE" 60; then
+      POLL_SECONDS=60 expect_soon "merge: success box shows the tool's report line" \
+        "$MERGE_SUCCESS_TEXT" box_text
+      shot 13-merge-success
+      answer_box 1
+    else
+      fail "status box appears after the merge"
+      shot fail-merge-status
+    fi
+  else
+    fail "confirmation box appears for the merge"
+  fi
+  check "program ends after the merge" wait_pid "$HELPER_PID" 20
+  check "no temporary output file left behind" test -z "$(report_temporaries)"
+  local merged="$DRIVE_C/out/MERGED.BGL"
+  check "merged file written to C:\\OUT\\MERGED.BGL" test -f "$merged"
+  if [ -n "${NATIVE_QUARNEL:-}" ]; then
+    check "merged file holds KASSEL (quarnel -L)" \
+      bash -c "'$NATIVE_QUARNEL' -L '$merged' | grep -q ' airport .* KASSEL\$'"
+    local ref_dir
+    ref_dir=$(mktemp -d)
+    (cd "$ref_dir" && "$NATIVE_QUARNEL" -m "$SAMPLES/base.bgl" "$SAMPLES/source.bgl" ref.bgl \
+      >/dev/null 2>&1)
+    check "merged file equals the native merge's apart from id, date and time" \
+      same_except_stamp "$merged" "$ref_dir/ref.bgl"
+    rm -rf "$ref_dir"
+  else
+    skip "merged file holds KASSEL" "no native quarnel built"
+  fi
+  echo "    MVT.INI after the merge:"
+  tr -d '\r' <"$(find "$DRIVE_C/windows" -maxdepth 1 -iname mvt.ini | head -n 1)" | sed 's/^/      /'
+
+  start_helper "$TOOL_DIR"
+  if wait_window "$HELPER_TITLE" 40; then
+    expect_soon "second start shows the merge box still ticked" 1 box_checked "$MERGE_BOX"
+    shot 14-merge-second-start
+    # Unticked again, so the runs after this one see the link as before.
+    click "$HELPER_TITLE" "$MERGE_BOX"
+    expect_soon "unticking stores MERGE=0" 0 settings_value MERGE
+    check "merge's second start ends on Esc" close_helper
+  else
+    fail "dialog appears on the start after the merge"
+  fi
 }
 
 # expect_remembered WHEN SOURCE BASE OUTPUT: the three folder boxes.

@@ -5,6 +5,7 @@
 //                                 line per control: id, class, style, text
 //   window_probe text TITLE ID    the text of control ID
 //   window_probe rect TITLE ID    screen rectangle of control ID: x y w h
+//   window_probe checked TITLE ID 1 when check box ID is ticked, else 0
 //   window_probe has TITLE        exit status 0 when such a window is shown
 //
 // TITLE is matched exactly against top-level windows, and a shown one is
@@ -103,7 +104,8 @@ HWND FindTopLevel(const std::wstring& title) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: window_probe texts TITLE | text TITLE ID | rect TITLE ID | has TITLE\n");
+               "usage: window_probe texts TITLE | text TITLE ID | rect TITLE ID | checked TITLE ID"
+               " | has TITLE\n");
   return 2;
 }
 
@@ -130,6 +132,12 @@ int main(int argc, char** argv) {
     const HWND control = GetDlgItem(window, std::atoi(argv[3]));
     if (control == nullptr) return 1;
     std::printf("%s\n", Escaped(TextOf(control)).c_str());
+    return 0;
+  }
+  if (command == "checked" && argc >= 4) {
+    const HWND control = GetDlgItem(window, std::atoi(argv[3]));
+    if (control == nullptr) return 1;
+    std::printf("%d\n", SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
     return 0;
   }
   if (command == "rect" && argc >= 4) {
