@@ -136,6 +136,9 @@ int mark_source_airports(RunState& rs, InputFile& source, Origin origin, LinkTal
   LinkTally counts;
   // Only the names the base lacks are kept: a link's sources are mostly replacements.
   std::unordered_set<std::string> new_names;
+  // One index over all the leading facilities answers both lookups below; built
+  // for the airports first, it would be built twice.
+  if (tally != nullptr) index_facility_names(rs.catalogue);
   for_each_source_airport(
       rs, source, [&](uint64_t pos, uint64_t size, std::string_view name, CatalogueEntry* base) {
         ++counts.airports;
