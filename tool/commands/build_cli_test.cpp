@@ -192,10 +192,14 @@ TEST_F(BuildCliTest, TheReadmeEditsWithJq) {
       R"(.facilities |= (map(select(.kind == "airport")) + map(select(.kind != "airport"))))";
   const std::vector<Case> cases = {
       {"rename",
-       R"((.facilities[], .name_lists[].entries[] | select(.name == "FRANKFURT MAIN")).name = "FRANKFURT/MAIN")",
-       {"0x000174  airport    50.033296    8.570600  AI  FRANKFURT/MAIN",
-        "          Airport: FRANKFURT/MAIN  -> airport at 0x000174"},
-       {"FRANKFURT MAIN"},
+       R"((.facilities[] | select(.kind == "airport" and .name == "HAMBURG") | .offset) as $a
+          | ((.facilities[] | select(.offset == $a)),
+             (.name_lists[].entries[] | select(.facility == $a))).name = "HAMBURG/FUHLSBUETTEL")",
+       {"0x0000A8  airport    53.630399    9.988200      HAMBURG/FUHLSBUETTEL",
+        "      State:       HAMBURG", "        City:      HAMBURG",
+        "          Airport: HAMBURG/FUHLSBUETTEL  -> airport at 0x0000A8",
+        "          VOR:     HAMBURG VOR  -> vor at 0x000257"},
+       {"Airport: HAMBURG  "},
        "no problems found"},
       {"move by degrees",
        R"((.facilities[] | select(.name == "MUENCHEN")) |= (.lat += 0.25 | .lon -= 0.05 | del(.lat_raw, .lon_raw)))",

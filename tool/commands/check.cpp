@@ -18,11 +18,11 @@
 #include "format/text_forms.h"
 #include "scan/catalogue.h"
 #include "scan/lookup.h"
+#include "scan/scan.h"
 
 namespace quarnel {
 
 namespace {
-
 
 const char* plural(long n, const char* one, const char* many) { return n == 1 ? one : many; }
 
@@ -352,6 +352,18 @@ class FileCheck : private FileCheckParts, public ListingTee {
 
 std::unique_ptr<ListingSink> make_file_check(RunState& rs, FindingSink& findings) {
   return std::make_unique<FileCheck>(rs, findings);
+}
+
+bool check_quietly(RunState& rs, const std::string& path, FindingSink& findings) {
+  uint8_t image[kHeaderImageSize];
+  if (!rs.first_input.open(path) || test_headers(rs.first_input, image) != HeaderTest::kPassed) {
+    rs.first_input.close();
+    return false;
+  }
+  FileCheck check(rs, findings);
+  tell_listing(rs, image, check);
+  rs.first_input.close();
+  return true;
 }
 
 int run_check(RunState& rs, const std::string& path) {

@@ -1,5 +1,5 @@
 // The command line: the option letter, the banner, dispatch to each command,
-// and the two GNU words, --help and --version.
+// the two GNU words, --help and --version, and the files of -L and -V.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,8 +7,8 @@
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
+#include "commands/typed_names.h"
 #include "format/afd_format.h"
-#include "format/text_forms.h"
 #include "io/explain.h"
 #include "io/platform.h"
 #include "scan/catalogue.h"
@@ -24,18 +24,20 @@ struct Usage {
   int argc;  // arguments the command needs, the program's name included
   const char* synopsis;
   const char* what;
+  int most = 0;  // arguments it uses at most, when it ignores any beyond (0: it uses all)
 };
 
 constexpr Usage kUsage[] = {
-    {Command::kStatistics, 3, "-S file", "print the statistics of file"},
+    {Command::kStatistics, 3, "-S file", "print the statistics of file", 3},
     {Command::kExtract, 4, "-C file name [name ...]", "extract the named airports into afdtmp.bgl"},
-    {Command::kLink, 4, "-R base source [output]", "link source into base (output: afdtmp.bgl)"},
-    {Command::kList, 3, "-L file", "list the facilities and name lists of file"},
-    {Command::kListJson, 3, "-J file", "the same listing as JSON, for scripts"},
-    {Command::kCheck, 3, "-V file", "check file; exit code 8 when it has problems"},
-    {Command::kPreview, 4, "-P base source", "preview which source airports a link takes"},
-    {Command::kMerge, 4, "-M base source [output]", "link, and add the airports base lacks"},
-    {Command::kBuild, 3, "-B description [output]", "build a file from a JSON description"},
+    {Command::kLink, 4, "-R base source [output]", "link source into base (output: afdtmp.bgl)",
+     5},
+    {Command::kList, 3, "-L file [file ...]", "list the facilities and name lists of each file"},
+    {Command::kListJson, 3, "-J file", "the same listing as JSON, for scripts", 3},
+    {Command::kCheck, 3, "-V file [file ...]", "check each file; exit code 8 for problems"},
+    {Command::kPreview, 4, "-P base source", "preview which source airports a link takes", 4},
+    {Command::kMerge, 4, "-M base source [output]", "link, and add the airports base lacks", 5},
+    {Command::kBuild, 3, "-B description [output]", "build a file from a JSON description", 4},
     {Command::kHelp, 2, "--help", "show this help"},
     {Command::kVersion, 2, "--version", "show the version and the licence"},
 };
@@ -66,45 +68,44 @@ void print_version() {
   std::printf("Copyright (c) 2026 The Quarnel developers. MIT licence; no warranty.\n");
 }
 
-bool has_non_ascii(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return true;
-  }
-  return false;
-}
-
-// Whether an airport of the scanned file has `name`; only selected ones when
-// `selected_only`.
-bool file_has_airport(const RunState& rs, std::string_view name, bool selected_only) {
-  for (std::size_t i = 0; i < rs.catalogue.count; ++i) {
-    const CatalogueEntry& e = rs.catalogue[i];
-    if (e.kind != kSubtypeAirport || e.name == nullptr) continue;
-    if ((!selected_only || is_selected(e)) && name == e.name) return true;
-  }
-  return false;
-}
-
-// One line for each name that selected no airport of the scanned file. A name
-// typed in a UTF-8 terminal differs byte for byte from the file's
-// Windows-1252 form of it, which the line then points out.
+// One line for each name that selected no airport of the scanned file, as
+// typed or in the file's code page (typed_names.h).
 void explain_unmatched_names(const RunState& rs, const char* path, int argc,
                              const char* const* argv) {
   for (int k = 3; k < argc; ++k) {
     const std::string_view name = argv[k];
     bool repeated = false;
     for (int j = 3; j < k; ++j) repeated = repeated || name == argv[j];
-    if (repeated || file_has_airport(rs, name, true)) continue;
-    std::string in_file;
-    if (platform::arguments_may_be_utf8() && has_non_ascii(name) &&
-        windows_1252_from_utf8(name, &in_file) && file_has_airport(rs, in_file, false)) {
-      explain(
-          "no airport named \"%s\" in %s (the file holds \"%s\" in Windows-1252; pass it in that "
-          "encoding)",
-          argv[k], path, argv[k]);
-    } else {
-      explain("no airport named \"%s\" in %s", argv[k], path);
-    }
+    if (repeated || typed_name_selects(rs.catalogue, name)) continue;
+    explain("no airport named \"%s\" in %s", argv[k], path);
   }
+}
+
+// A more telling ExitCode of -L or -V over several files: a file that could
+// not be read at all outranks one that is not an AFD file, which outranks one
+// with problems.
+int worse_result(int a, int b) {
+  const auto rank = [](int r) {
+    return r == kExitCannotOpen ? 3 : r == kExitBadHeader ? 2 : r == kExitOk ? 0 : 1;
+  };
+  return rank(b) > rank(a) ? b : a;
+}
+
+// -L and -V on each file in turn, every one of them whatever the others hold.
+// With more than one, each file's lines stand under a head line as head(1)
+// writes it, after an empty line from the block before.
+int run_on_each_file(RunState& rs, Command command, int argc, const char* const* argv) {
+  int result = kExitOk;
+  for (int k = 2; k < argc; ++k) {
+    if (argc > 3) std::printf("%s==> %s <==\n", k > 2 ? "\n" : "", argv[k]);
+    rs.reset();
+    const int one = command == Command::kList ? run_list(rs, argv[k]) : run_check(rs, argv[k]);
+    if (one != kExitOk && one != kExitProblemsFound) {
+      std::printf("error processing file:\"%s\"\n", argv[k]);
+    }
+    result = worse_result(result, one);
+  }
+  return result;
 }
 
 int run_extract_command(RunState& rs, int argc, const char* const* argv) {
@@ -182,6 +183,8 @@ int run(RunState& rs, int argc, const char* const* argv) {
     if (argc <= 1) {
       std::fflush(stdout);
       platform::show_no_arguments_notice(usage_text().c_str());
+    } else {
+      explain("\"quarnel --help\" lists the commands");
     }
     return kExitOk;
   }
@@ -190,6 +193,7 @@ int run(RunState& rs, int argc, const char* const* argv) {
     explain("too few arguments for %s; usage: quarnel %s", argv[1], usage->synopsis);
     return kExitOk;
   }
+  for (int k = usage->most; usage->most > 0 && k < argc; ++k) explain("ignored: %s", argv[k]);
   int result = kExitOk;
   switch (command) {
     case Command::kStatistics:
@@ -208,10 +212,7 @@ int run(RunState& rs, int argc, const char* const* argv) {
       break;
     case Command::kList:
     case Command::kCheck:
-      result = command == Command::kList ? run_list(rs, argv[2]) : run_check(rs, argv[2]);
-      if (result != kExitOk && result != kExitProblemsFound) {
-        std::printf("error processing file:\"%s\"\n", argv[2]);
-      }
+      result = run_on_each_file(rs, command, argc, argv);
       break;
     case Command::kListJson:
       result = run_list_json(rs, argv[2], stdout, stderr);

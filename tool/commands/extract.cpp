@@ -7,6 +7,7 @@
 #include "commands/exit_codes.h"
 #include "commands/extract_name_list.h"
 #include "commands/inputs.h"
+#include "commands/typed_names.h"
 #include "format/coverage.h"
 #include "io/explain.h"
 #include "output/file_parts.h"
@@ -49,6 +50,7 @@ int run_extract(RunState& rs, const std::string& path, const NameTable& table) {
   bool refused = false;  // the output path, before anything was written
   if (result == kExitOk) {
     build_catalogue(rs, image, &table, ScanMode::kSelectByName);
+    select_file_forms(rs.catalogue, table);
     warn_damaged_inputs(rs);
     if (count_selected(rs.catalogue) == 0) {
       result = kExitNothingFound;

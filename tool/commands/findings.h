@@ -23,6 +23,10 @@ class FindingSink {
   virtual void finding(const Finding&) = 0;
 };
 
+// The finding as -V prints it: its offset, then its text, names in the
+// terminal's form (display_name.h).
+std::string finding_line(const Finding& f);
+
 // -V's lines: each finding at its offset, in offset order once the walk is
 // done (those at one offset in the order found). A damaged file can hold
 // millions of findings, so only the first 20000 are kept and the rest counted.
@@ -36,6 +40,19 @@ class PrintedFindings : public FindingSink {
  private:
   std::vector<Finding> kept_;
 };
+
+// What -V would say of a file, in brief: its problems (notes aside) counted,
+// and the first of them in -V's order.
+class FirstProblem : public FindingSink {
+ public:
+  void finding(const Finding& f) override;
+  int problems = 0;
+  Finding first;
+};
+
+// Checks the file at `path` as -V does, into `findings`, printing nothing.
+// False when it cannot be opened or its headers fail the test.
+bool check_quietly(RunState& rs, const std::string& path, FindingSink& findings);
 
 // The check as a listing sink: walked over a file, it tells `findings` each
 // thing that makes the tool lose, drop or misplace something.

@@ -298,10 +298,10 @@ TEST_F(InspectCliTest, PreviewOutcomesAreThoseOfLink) {
       {{"-P", "nob.bgl", "nos.bgl"}, "cannot open:\"nob.bgl\"\ncannot open:\"nos.bgl\"\n", 2},
       {{"-P", "bad.bgl", "base.bgl"}, "", 3},
       {{"-P", "base.bgl", "other.bgl"},
-       "left out: B\n0 of 1 source airports replace base airports\n",
+       "left out: B\n0 of 1 source airport replaces a base airport\n",
        5},
       {{"-P", "base.bgl", "base.bgl"},
-       "replaced: A\n1 of 1 source airports replace base airports\n",
+       "replaced: A\n1 of 1 source airport replaces a base airport\n",
        0},
       {{"-p", "base.bgl"}, "", 0},
   };

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
@@ -69,6 +71,29 @@ int write_linked_file(RunState& rs, const uint8_t* base_image) {
   return kExitOk;
 }
 
+// A link that succeeds prints nothing of its own, so a swapped base and
+// source would pass unnoticed: one line says what it did.
+void explain_link(const RunState& rs, const LinkTally& t) {
+  const std::string& base = rs.first_input_path;
+  const std::string& source = rs.second_input_path;
+  const int left_out = t.airports - t.replaced;
+  std::string why;
+  if (left_out > 0) {
+    const std::string them = left_out == 1 ? "it" : "them";
+    why = "; " + std::to_string(left_out) + " left out (";
+    if (t.new_names >= left_out) {
+      why += "\"quarnel -M\" adds " + them + ")";
+    } else if (t.new_names > 0) {
+      why += "\"quarnel -M\" adds " + std::to_string(t.new_names) + " of them)";
+    } else {
+      why += "\"quarnel -P " + base + " " + source + "\" lists " + them + ")";
+    }
+  }
+  explain("%d of %d %s of %s replaced %s of %s%s", t.replaced, t.airports,
+          t.airports == 1 ? "airport" : "airports", source.c_str(),
+          t.replaced == 1 ? "an airport" : "airports", base.c_str(), why.c_str());
+}
+
 }  // namespace
 
 void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacilityVisit& visit,
@@ -106,16 +131,34 @@ void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirpor
   });
 }
 
-int mark_source_airports(RunState& rs, InputFile& source, Origin origin) {
+int mark_source_airports(RunState& rs, InputFile& source, Origin origin, LinkTally* tally) {
   int matches = 0;
-  for_each_source_airport(rs, source,
-                          [&](uint64_t pos, uint64_t size, std::string_view, CatalogueEntry* base) {
-                            if (base == nullptr) return;
-                            ++matches;
-                            base->origin = origin;
-                            base->source_offset = static_cast<uint32_t>(pos);
-                            base->record_size = static_cast<uint32_t>(size);
-                          });
+  LinkTally counts;
+  // Only the names the base lacks are kept: a link's sources are mostly replacements.
+  std::unordered_set<std::string> new_names;
+  // One index over all the leading facilities answers both lookups below; built
+  // for the airports first, it would be built twice.
+  if (tally != nullptr) index_facility_names(rs.catalogue);
+  for_each_source_airport(
+      rs, source, [&](uint64_t pos, uint64_t size, std::string_view name, CatalogueEntry* base) {
+        ++counts.airports;
+        if (base == nullptr) {
+          // An airport of the name behind the base's first VOR or NDB is one
+          // that no command may add a second of.
+          if (tally != nullptr &&
+              find_facility_by_name(rs.catalogue, kSubtypeAirport, name) == nullptr) {
+            new_names.emplace(name);
+          }
+          return;
+        }
+        ++matches;
+        if (base->origin != origin) ++counts.replaced;
+        base->origin = origin;
+        base->source_offset = static_cast<uint32_t>(pos);
+        base->record_size = static_cast<uint32_t>(size);
+      });
+  counts.new_names = static_cast<int>(new_names.size());
+  if (tally != nullptr) *tally = counts;
   return matches;
 }
 
@@ -132,8 +175,9 @@ int run_link(RunState& rs) {
   uint8_t base_image[kHeaderImageSize];
   int result = open_and_catalogue_base(rs, base_image);
   bool refused = false;  // the output path, before anything was written
+  LinkTally tally;
   if (result == kExitOk) {
-    const int matches = mark_source_airports(rs, rs.second_input, Origin::kSecondInput);
+    const int matches = mark_source_airports(rs, rs.second_input, Origin::kSecondInput, &tally);
     warn_damaged_inputs(rs);
     if (matches == 0) {
       result = kExitNoMatch;
@@ -154,6 +198,7 @@ int run_link(RunState& rs) {
         rs.second_input_path.c_str());
   }
   if (result == kExitCannotWrite && refused) explain_output_refused(rs.output_path, rs.output);
+  if (result == kExitOk) explain_link(rs, tally);
   rs.first_input.close();
   rs.second_input.close();
   return result;

@@ -44,9 +44,18 @@ void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirpor
 // base catalogued. Returns kExitOk or the ExitCode of the failure.
 int open_and_catalogue_base(RunState& rs, uint8_t* base_image);
 
+// What a link made of the source's airports, for its summary line.
+struct LinkTally {
+  int airports = 0;   // of the source
+  int replaced = 0;   // base airports replaced
+  int new_names = 0;  // names of source airports that the base has no airport of
+};
+
 // Marks every base airport that a source airport replaces with `origin` and
 // that airport's offset; a later source airport of the same name wins.
-// Returns the number of source airports that found a base airport.
-int mark_source_airports(RunState& rs, InputFile& source, Origin origin);
+// Returns the number of source airports that found a base airport, and
+// counts into `tally` when one is given.
+int mark_source_airports(RunState& rs, InputFile& source, Origin origin,
+                         LinkTally* tally = nullptr);
 
 }  // namespace quarnel

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "commands/display_name.h"
 #include "commands/inputs.h"
 #include "commands/listing.h"
 #include "format/afd_format.h"
 #include "format/levels.h"
-#include "format/text_forms.h"
 
 namespace quarnel {
 
@@ -32,7 +32,7 @@ class TextListing : public ListingSink {
       std::snprintf(lat, sizeof lat, "%.6f", latitude_degrees(f.lat_raw));
       std::snprintf(lon, sizeof lon, "%.6f", longitude_degrees(f.lon_raw));
     }
-    const std::string name = f.has_name ? shown_text(f.name) : "(no name)";
+    const std::string name = f.has_name ? display_name(f.name) : "(no name)";
     std::printf("0x%06X  %-8s %11s %11s  %-2s  %s%s\n", f.offset, kind, lat, lon, f.ai ? "AI" : "",
                 name.c_str(), subtype);
   }
@@ -48,7 +48,7 @@ class TextListing : public ListingSink {
     char unknown[40];
     const char* prefix = level != nullptr ? level->trace_prefix : unknown;
     if (level == nullptr) std::snprintf(unknown, sizeof unknown, "          Level 0x%X: ", e.level);
-    std::string line = prefix + shown_text(e.name);
+    std::string line = prefix + display_name(e.name);
     char link[64] = "";
     if (e.resolved) {
       std::snprintf(link, sizeof link, "  -> %s at 0x%06X", facility_kind_word(e.facility_subtype),

@@ -113,18 +113,20 @@ FacilityView view_facility(uint64_t offset, const uint8_t* record, std::size_t l
   return v;
 }
 
+void tell_listing(RunState& rs, const uint8_t* image, ListingSink& sink) {
+  sink.begin(image);
+  ListingWalk walk(rs, sink);
+  rs.scan_observer = &walk;
+  build_catalogue(rs, image, nullptr, ScanMode::kSelectByName);
+  rs.scan_observer = nullptr;
+  tell_lists(rs, walk, sink);
+  sink.end();
+}
+
 int walk_listing(RunState& rs, const std::string& path, ListingSink& sink, std::FILE* messages) {
   uint8_t image[kHeaderImageSize];
   const int result = open_first_input(rs, path, image, messages);
-  if (result == kExitOk) {
-    sink.begin(image);
-    ListingWalk walk(rs, sink);
-    rs.scan_observer = &walk;
-    build_catalogue(rs, image, nullptr, ScanMode::kSelectByName);
-    rs.scan_observer = nullptr;
-    tell_lists(rs, walk, sink);
-    sink.end();
-  }
+  if (result == kExitOk) tell_listing(rs, image, sink);
   return result;
 }
 

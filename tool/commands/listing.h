@@ -108,4 +108,7 @@ class ListingTee : public ListingSink {
 // unless the headers passed. The scan prints nothing.
 int walk_listing(RunState& rs, const std::string& path, ListingSink& sink, std::FILE* messages);
 
+// The same for a first input already open, whose headers passed into `image`.
+void tell_listing(RunState& rs, const uint8_t* image, ListingSink& sink);
+
 }  // namespace quarnel

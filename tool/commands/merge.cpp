@@ -9,12 +9,12 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "commands/display_name.h"
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
 #include "commands/link.h"
 #include "commands/merge_plan.h"
 #include "format/levels.h"
-#include "format/text_forms.h"
 #include "io/explain.h"
 #include "output/file_parts.h"
 #include "output/layout.h"
@@ -32,17 +32,17 @@ class ReportLines {
   ~ReportLines() { flush(); }
 
   // One line, `what` NAME `tail`; the name is shown as the other commands
-  // show names, and goes out as it is where it needs no escapes.
+  // show names, and goes out as it is where it is plain ASCII.
   void line(std::string_view what, std::string_view name, std::string_view tail) {
     add(what);
     const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
       const auto byte = static_cast<uint8_t>(c);
-      return byte >= 0x20 && byte != 0x7F;
+      return byte >= 0x20 && byte < 0x7F;
     });
     if (plain) {
       add(name);
     } else {
-      add(shown_text(name));
+      add(display_name(name));
     }
     add(tail);
   }
@@ -154,6 +154,7 @@ uint64_t write_list(RunState& rs, const MergePlan& plan, TreeIndex head, bool la
 
 int write_merged_file(RunState& rs, const MergePlan& plan) {
   init_header(rs, std::time(nullptr));
+  set_file_id(rs, fresh_file_id_seed());
   store_box(rs.header_image.data() + kFhBounds, plan.header_bounds);
   uint64_t total = 0;
   write_object_list(rs, &total, FacilityBoxes::kAsScanned);

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "commands/commands.h"
+#include "commands/display_name.h"
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
 #include "commands/link.h"
-#include "format/text_forms.h"
 #include "scan/scan.h"
 
 namespace quarnel {
@@ -26,7 +26,7 @@ int print_preview(RunState& rs) {
       rs, rs.second_input,
       [&](uint64_t pos, uint64_t, std::string_view name, CatalogueEntry* base) {
         ++airports;
-        const std::string shown = shown_text(name);
+        const std::string shown = display_name(name);
         if (base == nullptr) {
           std::printf("left out: %s\n", shown.c_str());
         } else if (base->source_offset != pos) {
@@ -37,7 +37,10 @@ int print_preview(RunState& rs) {
           std::printf("replaced: %s\n", shown.c_str());
         }
       });
-  std::printf("%d of %d source airports replace base airports\n", replacing, airports);
+  const bool one = replacing == 1 || airports == 1;
+  std::printf("%d of %d source %s %s\n", replacing, airports,
+              airports == 1 ? "airport" : "airports",
+              one ? "replaces a base airport" : "replace base airports");
   return replacing == 0 ? kExitNoMatch : kExitOk;
 }
 

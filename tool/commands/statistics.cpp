@@ -30,7 +30,11 @@ void print_report(const RunState& rs) {
 int run_statistics(RunState& rs, const std::string& path) {
   uint8_t image[kHeaderImageSize];
   int result = open_first_input(rs, path, image);
-  if (result == kExitOk) build_catalogue(rs, image, &rs.name_table, ScanMode::kSelectByName);
+  if (result == kExitOk) {
+    build_catalogue(rs, image, &rs.name_table, ScanMode::kSelectByName);
+    // The report's counts are what could be read; a damaged file says so.
+    warn_damaged_inputs(rs);
+  }
   // Headers that could not be read keep their ExitCode 3, and are explained.
   result = end_command(rs, Command::kStatistics, result);
   if (result == kExitOk) print_report(rs);

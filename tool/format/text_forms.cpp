@@ -112,6 +112,23 @@ std::string shown_text(std::string_view bytes) {
   return out;
 }
 
+std::string utf8_shown_text(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  for (const char c : bytes) {
+    const auto byte = static_cast<uint8_t>(c);
+    const uint32_t cp = windows_1252(byte);
+    if (is_control(cp)) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
+      out += escaped;
+    } else {
+      append_utf8(out, cp);
+    }
+  }
+  return out;
+}
+
 void append_json_string(std::string& out, std::string_view bytes) {
   out += '"';
   for (const char c : bytes) append_json_char(out, windows_1252(static_cast<uint8_t>(c)));

@@ -13,6 +13,12 @@ namespace quarnel {
 // always stays on its one line.
 std::string shown_text(std::string_view bytes);
 
+// The bytes decoded as Windows-1252 into UTF-8, the form a terminal that
+// speaks UTF-8 shows; control characters, the five bytes the code page leaves
+// undefined among them, as \xHH of their byte. The same mapping as
+// append_json_string, so a name reads the same in every listing.
+std::string utf8_shown_text(std::string_view bytes);
+
 // Appends `bytes`, decoded as Windows-1252, as a quoted JSON string in UTF-8,
 // with every control character escaped.
 void append_json_string(std::string& out, std::string_view bytes);

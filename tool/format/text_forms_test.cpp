@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace quarnel {
@@ -35,6 +36,23 @@ TEST(TextFormsTest, TextTheCodePageLacksHasNoForm) {
   EXPECT_EQ(out, "STUTTG\xC4RT \x80");
   EXPECT_FALSE(windows_1252_from_utf8("\xE6\x9D\xB1\xE4\xBA\xAC", &out));  // 東京
   EXPECT_FALSE(windows_1252_from_utf8("\xC4RT", &out));                     // not UTF-8
+}
+
+// The terminal's form is -J's decoding, but for control characters, which
+// show as \xHH of their byte; and it takes shown_text's lines as they are.
+TEST(TextFormsTest, TheTerminalsFormIsTheJsonDecodingWithControlsEscaped) {
+  for (int b = 0; b <= 0xFF; ++b) {
+    const std::string byte(1, static_cast<char>(b));
+    const std::string json = decoded(static_cast<char>(b));
+    const bool control = json.rfind("\\u", 0) == 0 || (json.size() == 2 && json[0] == '\\' &&
+                                                        json[1] != '"' && json[1] != '\\');
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(b));
+    const std::string plain = b == '"' ? "\"" : b == '\\' ? "\\" : json;
+    EXPECT_EQ(utf8_shown_text(byte), control ? std::string(escaped) : plain) << b;
+    EXPECT_EQ(utf8_shown_text(shown_text(byte)), utf8_shown_text(byte)) << b;
+  }
+  EXPECT_EQ(utf8_shown_text("M\xDCNCHEN \x80\x81\x0A"), "M\xC3\x9CNCHEN \xE2\x82\xAC\\x81\\x0A");
 }
 
 }  // namespace

@@ -104,8 +104,16 @@ void remove_file(const std::string& path);
 // `usage`, on the terminal. Standard output is left as it is.
 void show_no_arguments_notice(const char* usage);
 
-// Whether the command line may carry UTF-8 text: a POSIX terminal's usually
-// does, while Windows hands a console program its ANSI code page.
-bool arguments_may_be_utf8();
+// Whether the terminal's text is UTF-8: the command line a POSIX terminal
+// passes and the lines it shows usually are, while Windows hands a console
+// program its ANSI code page and shows its lines in the console's.
+bool terminal_uses_utf8();
+
+// This process's id, which tells apart the outputs of runs in one instant.
+uint32_t process_id();
+
+// Whether `path` leads to the very file that `f` has open (a symbolic link
+// followed). False when either cannot be told, as for a pipe.
+bool is_same_file(std::FILE* f, const std::string& path);
 
 }  // namespace quarnel::platform

@@ -329,6 +329,15 @@ void show_no_arguments_notice(const char* usage) {
   std::fclose(tty);
 }
 
-bool arguments_may_be_utf8() { return true; }
+bool terminal_uses_utf8() { return true; }
+
+uint32_t process_id() { return static_cast<uint32_t>(getpid()); }
+
+bool is_same_file(std::FILE* f, const std::string& path) {
+  struct stat open_file;
+  struct stat named;
+  return fstat(fileno(f), &open_file) == 0 && stat(path.c_str(), &named) == 0 &&
+         open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+}
 
 }  // namespace quarnel::platform

@@ -333,6 +333,27 @@ void show_no_arguments_notice(const char* /*usage*/) {
               "Information", MB_ICONERROR | MB_OK);
 }
 
-bool arguments_may_be_utf8() { return false; }
+bool terminal_uses_utf8() { return false; }
+
+uint32_t process_id() { return GetCurrentProcessId(); }
+
+bool is_same_file(std::FILE* f, const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION open_file;
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  if (handle == INVALID_HANDLE_VALUE || GetFileInformationByHandle(handle, &open_file) == 0) {
+    return false;  // a pipe, or a console
+  }
+  // Opened for no access at all: only to ask which file the path leads to.
+  const HANDLE named_handle =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named_handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION named;
+  const bool known = GetFileInformationByHandle(named_handle, &named) != 0;
+  CloseHandle(named_handle);
+  return known && open_file.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+         open_file.nFileIndexHigh == named.nFileIndexHigh &&
+         open_file.nFileIndexLow == named.nFileIndexLow;
+}
 
 }  // namespace quarnel::platform

@@ -1,8 +1,10 @@
 #include "output/layout.h"
 
+#include <chrono>
 #include <cmath>
 
 #include "format/afd_format.h"
+#include "io/platform.h"
 
 namespace quarnel {
 
@@ -71,8 +73,7 @@ void init_header(RunState& rs, std::time_t now) {
   rs.header_image.fill(0);
   put_u16(fh + kFhVersionWord, 1);
   put_u32(fh + kFhMagic, kMagic);
-  FileIdGenerator ids(static_cast<uint32_t>(now));
-  for (std::size_t i = 0; i < 3; ++i) put_u16(sh + kShFileId + 2 * i, ids.next());
+  set_file_id(rs, static_cast<uint32_t>(now));
   if (const std::tm* local = std::localtime(&now)) {
     put_i32(sh + kShCreatedYear, local->tm_year + 1900);
     sh[kShCreatedDay] = static_cast<uint8_t>(local->tm_mday);
@@ -81,6 +82,28 @@ void init_header(RunState& rs, std::time_t now) {
   put_u32(sh + kShCreatedTime, static_cast<uint32_t>(now));
   put_u32(sh + kShSectionTag, kSectionTag);
   put_i32(sh + kShFormatLevel, kMinFormatLevel);
+}
+
+uint32_t fresh_file_id_seed() {
+  static uint32_t drawn = 0;
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+  uint64_t x = static_cast<uint64_t>(micros) ^
+               (static_cast<uint64_t>(platform::process_id()) << 40) ^
+               (static_cast<uint64_t>(++drawn) * 0x9E3779B97F4A7C15u);
+  // splitmix64's finish: every input bit reaches every output bit, so runs a
+  // microsecond or one process apart get unrelated ids.
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
+  x ^= x >> 31;
+  return static_cast<uint32_t>(x ^ (x >> 32));
+}
+
+void set_file_id(RunState& rs, uint32_t seed) {
+  uint8_t* sh = rs.header_image.data() + kFileHeaderSize;
+  FileIdGenerator ids(seed);
+  for (std::size_t i = 0; i < 3; ++i) put_u16(sh + kShFileId + 2 * i, ids.next());
 }
 
 void set_header_u32(RunState& rs, std::size_t offset, uint32_t value) {

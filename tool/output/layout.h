@@ -43,7 +43,15 @@ std::size_t read_trailer(RunState& rs, InputFile& in, uint64_t offset, CoverageB
 // Writes the trailer word (0x2000033F when none is known) and `box` as they are.
 std::size_t write_trailer(RunState& rs, const CoverageBox& box);
 
+// The header image of a new file written at `now`, its file id drawn from
+// `now` as the link and the extract draw it.
 void init_header(RunState& rs, std::time_t now);
+// A seed for a file id of its own: the time in microseconds, the process id
+// and a count of the seeds drawn, mixed. The seconds alone gave every file
+// written within one second the same id.
+uint32_t fresh_file_id_seed();
+// Sets the header image's file id to the one FileIdGenerator draws from `seed`.
+void set_file_id(RunState& rs, uint32_t seed);
 void set_header_u32(RunState& rs, std::size_t offset, uint32_t value);
 std::size_t write_header_image(RunState& rs);
 void rewrite_header(RunState& rs);
