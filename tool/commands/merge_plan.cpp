@@ -117,8 +117,9 @@ int take_source_facilities(RunState& rs, MergePlan* plan) {
     note(plan, f.offset, Decision::kCandidate);
     plan->limit = add_candidate(rs, &candidates, f);
   });
-  if (plan->limit == Limit::kNone)
+  if (plan->limit == Limit::kNone) {
     catalogue.count = drop_overridden(catalogue, candidates.first, candidates.end);
+  }
   return facilities;
 }
 
