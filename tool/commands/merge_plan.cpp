@@ -29,6 +29,44 @@ CatalogueEntry* replaced_by(Catalogue& catalogue, int32_t subtype, std::string_v
   return find_facility_by_name(catalogue, subtype, name);
 }
 
+// The first position of an airport record and whether it has the AI mark, in
+// one walk: find_position's and has_ai_marker's answers. False when the bytes
+// end before the record's sub-records do, and a whole record would say more.
+// The walk is SubRecordWalk's, written out: it runs over every airport the
+// merge takes from the source.
+bool read_airport(const uint8_t* rec, std::size_t len, AirportPosition* at, bool* ai) {
+  bool seen_position = false;
+  *at = kNoPosition;
+  *ai = false;
+  for (std::size_t pos = kContSubRecords; pos <= len && len - pos >= kSubHeadSize;) {
+    const uint32_t type = get_u32(rec + pos);
+    if (type == kSubEnd) return true;
+    const uint32_t size = get_u32(rec + pos + 4);
+    const std::size_t body = pos + kSubHeadSize;
+    if (size > len - body) return false;
+    if (type == kSubPosition && !seen_position) {
+      seen_position = true;
+      if (size >= kPosLongitude + 4) {
+        *at = AirportPosition{get_i32(rec + body + kPosLatitude),
+                              get_i32(rec + body + kPosLongitude)};
+      }
+    } else if (type == kSubAiMarker) {
+      *ai = true;
+    }
+    pos = body + size;
+  }
+  return false;
+}
+
+// The position and AI mark of the source's airport `f`, from the bytes the
+// walk read for its name where they hold all its sub-records.
+void read_source_airport(RunState& rs, const SourceFacility& f, AirportPosition* at, bool* ai) {
+  if (read_airport(f.bytes, f.bytes_read, at, ai) || f.bytes_read >= f.seen) return;
+  std::size_t got = 0;
+  const uint8_t* rec = rs.second_input.view(f.offset, f.seen, rs.object_buffer.get(), &got);
+  read_airport(rec, got, at, ai);
+}
+
 // --- step 1: the source's facilities ---------------------------------------
 
 bool same_facility(const CatalogueEntry& a, const CatalogueEntry& b) {
@@ -76,9 +114,10 @@ Limit add_candidate(RunState& rs, Candidates* c, const SourceFacility& f) {
   e.origin = Origin::kSecondInput;
   e.name = name;
   if (f.subtype == kSubtypeAirport) {
-    std::size_t got = 0;
-    const uint8_t* rec = rs.second_input.view(f.offset, f.seen, rs.object_buffer.get(), &got);
-    if (has_ai_marker(rec, got)) e.flags = kFlagAiAirport;
+    AirportPosition at;
+    bool ai = false;
+    read_source_airport(rs, f, &at, &ai);
+    if (ai) e.flags = kFlagAiAirport;
   }
   return Limit::kNone;
 }
@@ -105,6 +144,13 @@ int take_source_facilities(RunState& rs, MergePlan* plan) {
       base->origin = Origin::kSecondInput;
       base->source_offset = static_cast<uint32_t>(f.offset);
       base->record_size = static_cast<uint32_t>(f.size);
+      if (f.subtype == kSubtypeAirport) {
+        // The entry's position and AI mark become the replacing record's,
+        // for the bounds, from the bytes at hand.
+        bool ai = false;
+        read_source_airport(rs, f, &plan->base_positions[base - &catalogue[0]], &ai);
+        base->flags = ai ? kFlagAiAirport : 0;
+      }
       note(plan, f.offset, Decision::kReplaces, static_cast<std::size_t>(base - &catalogue[0]));
       return;
     }
@@ -150,31 +196,6 @@ void place_added(Catalogue& catalogue, std::size_t first, MergePlan* plan) {
   }
 }
 
-// The first position of an airport record and whether it has the AI mark, in
-// one walk: find_position's and has_ai_marker's answers.
-bool read_airport(const uint8_t* rec, std::size_t len, AirportPosition* at, bool* ai) {
-  SubRecordWalk walk(rec, len);
-  uint32_t type = 0;
-  ByteSpan payload;
-  std::size_t where = 0;
-  bool positioned = false;
-  bool seen_position = false;
-  *ai = false;
-  while (walk.next(&type, &payload, &where)) {
-    if (type == kSubPosition && !seen_position) {
-      seen_position = true;
-      positioned = payload.size >= kPosLongitude + 4;
-      if (positioned) {
-        *at = AirportPosition{get_i32(payload.data + kPosLatitude),
-                              get_i32(payload.data + kPosLongitude)};
-      }
-    } else if (type == kSubAiMarker) {
-      *ai = true;
-    }
-  }
-  return positioned;
-}
-
 // Every airport the result takes from the source, added or replacing, widens
 // the header's bounds, and each with the AI mark the trailer's box; the base's
 // own airports, which the scan logged, widen the header's too. So the bounds
@@ -183,20 +204,29 @@ bool read_airport(const uint8_t* rec, std::size_t len, AirportPosition* at, bool
 std::size_t widen_bounds(RunState& rs, MergePlan* plan) {
   log_box(plan->header_bounds, rs.airport_box);
   const Catalogue& catalogue = rs.catalogue;
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < catalogue.count && is_facility(catalogue[i]); ++i) {
-    const CatalogueEntry& e = catalogue[i];
+  const auto widen = [&](const AirportPosition& at, bool ai) {
+    if (at.latitude == kNoPosition.latitude) return;
+    log_bounds0(plan->header_bounds, at.latitude, at.longitude);
+    if (ai) log_bounds0(rs.ai_airport_box, at.latitude, at.longitude);
+  };
+  // The replacing airports' positions stand where the base's stood.
+  for (std::size_t scanned = 0; scanned < plan->base_facilities; ++scanned) {
+    const CatalogueEntry& e = catalogue[plan->moved(scanned)];
     if (e.kind != kSubtypeAirport || e.origin != Origin::kSecondInput) continue;
+    widen(plan->base_positions[scanned], (e.flags & kFlagAiAirport) != 0);
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = plan->airports_at; i < plan->airports_at + plan->airports; ++i) {
+    const CatalogueEntry& e = catalogue[i];
     std::size_t got = 0;
     const std::size_t seen =
         std::min<std::size_t>(e.record_size, kRecordHeadSize + kScanPayloadLimit);
     const uint8_t* rec = rs.second_input.view(e.source_offset, seen, rs.object_buffer.get(), &got);
     AirportPosition at = kNoPosition;
     bool ai = false;
-    if (!read_airport(rec, got, &at, &ai)) continue;
-    log_bounds0(plan->header_bounds, at.latitude, at.longitude);
-    if (ai) log_bounds0(rs.ai_airport_box, at.latitude, at.longitude);
-    if (plan->is_added(i)) {
+    read_airport(rec, got, &at, &ai);
+    widen(at, ai);
+    if (at.latitude != kNoPosition.latitude) {
       plan->added_positions[kept++] =
           AddedPosition{at, static_cast<uint32_t>(i - plan->airports_at)};
     }

@@ -96,8 +96,9 @@ struct MergePlan {
   // One per added facility: the airports' first, then the navaids'.
   Remark* remarks;
   // The base airports' positions, by their Catalogue index before the added
-  // facilities moved in (the scan keeps them there), then the added
-  // airports'; in the room of the places, which are read later.
+  // facilities moved in (the scan keeps them there), a replaced one's the
+  // replacing record's; then the added airports'. Both in the room of the
+  // places, which are read later.
   AirportPosition* base_positions;
   AddedPosition* added_positions;
 

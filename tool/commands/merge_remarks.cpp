@@ -66,29 +66,30 @@ uint64_t capitals(uint64_t bytes) {
   return word;
 }
 
-// Equal for names alike of one kind; the names are hashed eight bytes at a
-// time, since every base facility's is.
+// Eight bytes of `text` from `at`, fewer at its end, in a word.
+uint64_t word_at(std::string_view text, std::size_t at) {
+  uint64_t bytes = 0;
+  if (text.size() - at >= 8) {
+    std::memcpy(&bytes, text.data() + at, 8);
+  } else {
+    std::memcpy(&bytes, text.data() + at, text.size() - at);
+  }
+  return bytes;
+}
+
+// Equal for names alike of one kind: their length and first and last eight
+// bytes in capitals. Names that share these are compared whole; the hash
+// stays as cheap for a long name as for a short one, since every base
+// facility's is taken.
 uint32_t alike_hash(int32_t kind, std::string_view name) {
   name = trimmed(name);
   uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint32_t>(kind) ^ (uint64_t{name.size()} << 32);
-  std::size_t at = 0;
-  for (; at + 8 <= name.size(); at += 8) {
-    uint64_t bytes = 0;
-    std::memcpy(&bytes, name.data() + at, 8);
-    h = (h ^ capitals(bytes)) * 0x100000001B3ull;
+  if (!name.empty()) {
+    h = (h ^ capitals(word_at(name, 0))) * 0x100000001B3ull;
     h ^= h >> 29;
   }
-  if (at < name.size()) {
-    // The last bytes: the eight that end the name, shifted down to them.
-    uint64_t bytes = 0;
-    const std::size_t left = name.size() - at;
-    if (name.size() >= 8) {
-      std::memcpy(&bytes, name.data() + name.size() - 8, 8);
-      bytes >>= 8 * (8 - left);
-    } else {
-      std::memcpy(&bytes, name.data(), left);
-    }
-    h = (h ^ capitals(bytes)) * 0x100000001B3ull;
+  if (name.size() > 8) {
+    h = (h ^ capitals(word_at(name, name.size() - 8))) * 0x100000001B3ull;
     h ^= h >> 29;
   }
   return static_cast<uint32_t>(h ^ (h >> 32));
@@ -174,15 +175,19 @@ void find_near_airports(const Catalogue& catalogue, MergePlan* plan, AddedPositi
   static_assert(int64_t{1} << kBand > 1112, "a window spans three bands at most");
   const auto band = [](int64_t latitude) { return static_cast<uint32_t>(latitude >> kBand); };
   Sieve sieve;
-  for (std::size_t k = 0; k < count; ++k) sieve.add(band(added[k].at.latitude));
+  for (std::size_t k = 0; k < count; ++k) {
+    const uint32_t b = band(added[k].at.latitude);
+    sieve.add(b - 1);
+    sieve.add(b);
+    sieve.add(b + 1);
+  }
   for (std::size_t scanned = 0; scanned < plan->base_facilities; ++scanned) {
     // The scan kept the positions of airports only.
     const std::size_t i = plan->moved(scanned);
     if (catalogue[i].kind != kSubtypeAirport) continue;
     const AirportPosition base = plan->base_positions[scanned];
     if (base.latitude == kNoPosition.latitude) continue;
-    const uint32_t b = band(base.latitude);
-    if (!sieve.may_hold(b - 1) && !sieve.may_hold(b) && !sieve.may_hold(b + 1)) continue;
+    if (!sieve.may_hold(band(base.latitude))) continue;
     const AddedPosition* p = std::lower_bound(
         added, added + count, int64_t{base.latitude} - window,
         [](const AddedPosition& a, int64_t latitude) { return a.at.latitude < latitude; });
