@@ -106,6 +106,8 @@ class AfdBuilder {
   int add(Facility f);  // returns the record's index
   NameList& add_list();
   NameList& list(std::size_t i) { return lists_[i]; }
+  const NameList& list(std::size_t i) const { return lists_[i]; }
+  std::size_t list_count() const { return lists_.size(); }
   std::vector<Facility>& facilities() { return facilities_; }
   const std::vector<Facility>& facilities() const { return facilities_; }
 

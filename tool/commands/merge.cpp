@@ -1,6 +1,6 @@
 // The merge command (-M): the base with the source's facilities, those the
 // base has replaced as the link replaces them, the others added and filed
-// under their name-list paths (merge_plan.h). Written as the link writes:
+// under their places (merge_plan.h). Written as the link writes:
 // records copied by catalogued offset, one at a time.
 #include <algorithm>
 #include <cstdio>
@@ -25,35 +25,42 @@ namespace quarnel {
 
 namespace {
 
+// The degree sign of the report's distances, in the encoding its names come
+// out in: the files' Windows-1252 on Windows, UTF-8 elsewhere.
+#if defined(_WIN32)
+constexpr const char* kDegreeSign = "\xB0";
+#else
+constexpr const char* kDegreeSign = "\xC2\xB0";
+#endif
+
 // The report's lines, gathered into blocks: a merge of a large source prints
 // thousands of them.
 class ReportLines {
  public:
   ~ReportLines() { flush(); }
 
-  // One line, `what` NAME `tail`; the name is shown as the other commands
-  // show names, and goes out as it is where it is plain ASCII.
+  // One line, `what` NAME `tail`.
   void line(std::string_view what, std::string_view name, std::string_view tail) {
-    add(what);
+    text(what);
+    this->name(name);
+    text(tail);
+  }
+
+  // A name, shown as the other commands show names; it goes out as it is
+  // where it needs no escapes.
+  void name(std::string_view name) {
     const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
       const auto byte = static_cast<uint8_t>(c);
       return byte >= 0x20 && byte < 0x7F;
     });
     if (plain) {
-      add(name);
+      text(name);
     } else {
-      add(display_name(name));
+      text(display_name(name));
     }
-    add(tail);
   }
 
-  void flush() {
-    std::fwrite(block_, 1, used_, stdout);
-    used_ = 0;
-  }
-
- private:
-  void add(std::string_view text) {
+  void text(std::string_view text) {
     if (text.empty()) return;
     if (text.size() > sizeof block_ - used_) flush();
     if (text.size() > sizeof block_) {
@@ -64,9 +71,42 @@ class ReportLines {
     used_ += text.size();
   }
 
+  void flush() {
+    std::fwrite(block_, 1, used_, stdout);
+    used_ = 0;
+  }
+
+ private:
   char block_[4096];
   std::size_t used_ = 0;
 };
+
+// An added facility's line, with what the report notes of it in brackets.
+void added_line(ReportLines& out, const Catalogue& catalogue, const FacilityFate& f) {
+  out.text("added: ");
+  out.name(f.name);
+  const char* open = " (";
+  const auto note = [&](std::string_view text) {
+    out.text(open);
+    out.text(text);
+    open = "; ";
+  };
+  if (f.fate == Fate::kAddedUnfiled) note("no name entry");
+  const Remark& remark = *f.remark;
+  if (remark.similar != kNoNode) {
+    note("the base has ");
+    out.name(catalogue[remark.similar].name);
+    out.text("; names are compared exactly");
+  }
+  if (remark.near != kNoNode) {
+    char apart[48];
+    std::snprintf(apart, sizeof apart, "%.3f%s from ", static_cast<double>(remark.degrees),
+                  kDegreeSign);
+    note(apart);
+    out.name(catalogue[remark.near].name);
+  }
+  out.text(*open == ';' ? ")\n" : "\n");
+}
 
 void print_report(RunState& rs, const MergePlan& plan) {
   int replaced = 0;
@@ -81,12 +121,9 @@ void print_report(RunState& rs, const MergePlan& plan) {
         out.line("replaced: ", f.name, "\n");
         return;
       case Fate::kAdded:
-        ++added;
-        out.line("added: ", f.name, "\n");
-        return;
       case Fate::kAddedUnfiled:
         ++added;
-        out.line("added: ", f.name, " (no name entry)\n");
+        added_line(out, rs.catalogue, f);
         return;
       case Fate::kOverridden:
         ++left_out;
@@ -174,7 +211,9 @@ int write_merged_file(RunState& rs, const MergePlan& plan) {
 int run_merge(RunState& rs) {
   uint8_t base_image[kHeaderImageSize];
   MergePlan plan(rs);
+  rs.airport_positions = plan.base_positions;
   int result = open_and_catalogue_base(rs, base_image);
+  rs.airport_positions = nullptr;
   bool refused = false;  // the output path, before anything was written
   if (result == kExitOk) {
     result = plan_merge(rs, base_image, &plan);
@@ -190,7 +229,12 @@ int run_merge(RunState& rs) {
     }
   }
   result = end_command(rs, Command::kMerge, result);
-  if (result == kExitTooManyRecords) {
+  if (result == kExitTooManyRecords && plan.limit == Limit::kNamePool) {
+    std::printf(
+        "too many records: the names of the merged file would take more than the tool's "
+        "name pool holds (%u bytes)\n",
+        static_cast<unsigned>(kNamePoolSize));
+  } else if (result == kExitTooManyRecords) {
     std::printf(
         "too many records: the merged file would hold more than the tool can "
         "catalogue (%u records)\n",

@@ -1,287 +1,123 @@
-// The merge's steps 3 and 4 (merge_plan.cpp has the whole order): the paths
-// of the added facilities read from the source's name lists, then each added
-// facility filed under its path in the base's name-list tree.
-#include <algorithm>
+#include "commands/merge_filing.h"
+
 #include <cstring>
 
-#include "commands/merge_plan.h"
-#include "format/records.h"
-#include "scan/lookup.h"
-#include "scan/record_walk.h"
+#include "commands/extract_name_list.h"
+#include "format/afd_format.h"
 
 namespace quarnel {
 
 namespace {
 
-// Path levels above a facility's entry that the source walk follows; sound
-// files have five at most (a list's region, country, state and city, and an
-// airport above its navaids).
-constexpr int kMaxPathDepth = 16;
-
-bool has_room(const Catalogue& catalogue) { return catalogue.count < kCatalogueCapacity; }
-
-// The added facility whose record is the source's at `offset`, or kNoNode.
-TreeIndex added_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t offset) {
-  const auto find = [&](std::size_t at, std::size_t n) -> TreeIndex {
-    if (n == 0) return kNoNode;
-    const CatalogueEntry* begin = &catalogue[at];
-    const CatalogueEntry* end = begin + n;
-    const CatalogueEntry* e =
-        std::lower_bound(begin, end, offset,
-                         [](const CatalogueEntry& c, uint32_t o) { return c.source_offset < o; });
-    return e != end && e->source_offset == offset ? static_cast<TreeIndex>(e - &catalogue[0])
-                                                  : kNoNode;
-  };
-  const TreeIndex airport = find(plan.airports_at, plan.airports);
-  return airport != kNoNode ? airport : find(plan.navaids_at, plan.navaids);
+bool names_place(const CatalogueEntry& e, const Place& place) {
+  return e.name_kind == place.level && e.name != nullptr && place.name != nullptr &&
+         std::strcmp(e.name, place.name) == 0;
 }
 
-// The base facility that the source's record at `offset` replaces, or kNoNode.
-TreeIndex replaced_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t offset) {
-  const LedgerEntry* begin = plan.ledger;
-  const LedgerEntry* end = begin + plan.ledger_count;
-  const LedgerEntry* e = std::lower_bound(
-      begin, end, offset, [](const LedgerEntry& x, uint32_t o) { return x.offset < o; });
-  if (e != end && e->offset == offset) {
-    const bool replaces =
-        e->decision == Decision::kReplaces && catalogue[e->base].source_offset == offset;
-    return replaces ? e->base : kNoNode;
-  }
-  if (plan.ledger_count < kCatalogueCapacity) return kNoNode;
-  // Past a full ledger, the base facilities are asked themselves.
-  for (std::size_t i = 0; i < catalogue.count && is_facility(catalogue[i]); ++i) {
-    const CatalogueEntry& b = catalogue[i];
-    if (b.origin == Origin::kSecondInput && b.source_offset == offset && !plan.is_added(i)) {
-      return static_cast<TreeIndex>(i);
+// The depth-first search of match_places below `node`, which matches the
+// first `depth` places. Recursion goes no deeper than the places.
+void follow(const Catalogue& catalogue, const TreeNode* tree, const Place* places, int count,
+            TreeIndex node, int depth, PlaceMatch* best) {
+  if (depth > best->matched) *best = PlaceMatch{node, depth};
+  if (depth == count) return;
+  for (TreeIndex c = tree[node].first_child; c != kNoNode && best->matched < count;
+       c = tree[c].next_sibling) {
+    if (names_place(catalogue[c], places[depth])) {
+      follow(catalogue, tree, places, count, c, depth + 1, best);
     }
   }
-  return kNoNode;
-}
-
-// The facility of the result whose record is the source's at `offset`: an
-// added one, or a base facility it replaces; kNoNode for any other offset.
-TreeIndex taken_at(const Catalogue& catalogue, const MergePlan& plan, uint32_t offset) {
-  if (offset == 0) return kNoNode;
-  const TreeIndex added = added_at(catalogue, plan, offset);
-  return added != kNoNode ? added : replaced_at(catalogue, plan, offset);
-}
-
-// --- step 3: the paths in the source's name lists --------------------------
-
-struct SourceEntry {
-  int32_t level = 0;
-  uint32_t link = 0;
-  std::string_view name;
-};
-
-// The name entry of the source at `offset`, whose record a walk has seen.
-SourceEntry read_source_entry(RunState& rs, uint64_t offset) {
-  InputFile& in = rs.second_input;
-  uint8_t head[kRecordHeadSize];
-  SourceEntry entry;
-  if (in.read_at(offset, head, kRecordHeadSize) < kRecordHeadSize) return entry;
-  const int32_t declared = get_i32(head + kRecSize);
-  const std::size_t size =
-      declared > 0 ? std::min<std::size_t>(static_cast<uint32_t>(declared), kScanPayloadLimit) : 0;
-  std::size_t len = 0;
-  const uint8_t* rec = in.view(offset, kRecordHeadSize + size, rs.object_buffer.get(), &len);
-  entry.level = field_i32(rec, len, kNeNameKind);
-  entry.link = field_u32(rec, len, kNeFacilityOffset);
-  if (len > kNeName) entry.name = bounded_text({rec + kNeName, len - kNeName});
-  return entry;
-}
-
-struct StackSlot {
-  uint32_t offset;
-  int32_t level;
-  PathIndex node;  // kNoPath until the entry is kept
-};
-
-class PathCollector {
- public:
-  PathCollector(RunState& rs, MergePlan* plan) : rs_(rs), plan_(plan) {}
-
-  // Walks the source's name-list chain. False when the paths outgrow the plan.
-  Fits collect() {
-    InputFile& in = rs_.second_input;
-    uint8_t image[kHeaderImageSize] = {};
-    in.read_at(0, image, kHeaderImageSize);
-    uint64_t pos = get_u32(image + kFileHeaderSize + kShNameListOffset);
-    // The chain ends where the scan's chain ends.
-    while (head_room(pos, in.size()) == WalkEnd::kEndRecord) {
-      uint8_t head[kNameListHeadSize];
-      if (in.read_at(pos, head, kRecordHeadSize) < kRecordHeadSize) break;
-      const int32_t size = get_i32(head + kRecSize);
-      if (get_u32(head + kRecType) == kTypeNameListHead) {
-        if (in.read_at(pos + kRecordHeadSize, head + kRecordHeadSize,
-                       kNameListHeadSize - kRecordHeadSize) < kNameListHeadSize - kRecordHeadSize) {
-          break;
-        }
-        const uint64_t extent =
-            size > 0 ? pos + kRecordHeadSize + static_cast<uint64_t>(size) : in.size();
-        if (!collect_list(pos + kNameListHeadSize, std::min(extent, in.size()))) return false;
-      }
-      if (size <= 0) break;
-      pos += kRecordHeadSize + static_cast<uint64_t>(size);
-    }
-    return true;
-  }
-
- private:
-  Fits collect_list(uint64_t start, uint64_t limit) {
-    RecordWalk walk(rs_.second_input, rs_.object_buffer.get(), start, limit);
-    WalkRecord record;
-    int depth = 0;
-    while (walk.next(&record)) {
-      if (record.type == kTypeNameEntry) {
-        std::size_t got = 0;
-        const uint8_t* rec = walk.view(record, std::min(record.whole, kNeName), &got);
-        if (rec == nullptr) break;
-        const int32_t level = field_i32(rec, got, kNeNameKind);
-        const uint32_t link = field_u32(rec, got, kNeFacilityOffset);
-        while (depth > 0 && stack_[depth - 1].level >= level) --depth;
-        // Deeper than the stack holds: the rest of the list is not followed.
-        if (depth == kMaxPathDepth) break;
-        StackSlot& slot = stack_[depth];
-        slot = StackSlot{static_cast<uint32_t>(record.pos), level, kNoPath};
-        const TreeIndex facility = link != 0 ? added_at(rs_.catalogue, *plan_, link) : kNoNode;
-        if (facility != kNoNode && plan_->slots[facility].path == kNoPath) {
-          if (!keep_path(depth)) return false;
-          plan_->slots[facility].path = slot.node;
-        }
-        ++depth;
-      }
-      walk.step(record);
-    }
-    return true;
-  }
-
-  // Keeps the entries of the stack up to `top` that are not kept yet.
-  Fits keep_path(int top) {
-    for (int d = 0; d <= top; ++d) {
-      StackSlot& slot = stack_[d];
-      if (slot.node != kNoPath) continue;
-      if (plan_->path_count == kCatalogueCapacity) return false;
-      const SourceEntry entry = read_source_entry(rs_, slot.offset);
-      const char* name = add_name(rs_.catalogue, entry.name, false);
-      if (name == nullptr) return false;
-      const PathIndex parent = d > 0 ? stack_[d - 1].node : kNoPath;
-      slot.node = static_cast<PathIndex>(plan_->path_count++);
-      plan_->paths[slot.node] =
-          PathNode{slot.offset, entry.level, entry.link, parent, kNoNode, name};
-    }
-    return true;
-  }
-
-  RunState& rs_;
-  MergePlan* plan_;
-  StackSlot stack_[kMaxPathDepth];
-};
-
-// --- step 4: filing the added facilities -----------------------------------
-
-class Filer {
- public:
-  Filer(RunState& rs, MergePlan* plan) : catalogue_(rs.catalogue), plan_(plan) {}
-
-  Fits file(TreeIndex facility) {
-    const PathIndex end = plan_->slots[facility].path;
-    if (end == kNoPath) return true;  // added without a name entry
-    // Filed already, as a level of an earlier facility's path.
-    if (plan_->paths[end].placed != kNoNode) return true;
-    PathIndex levels[kMaxPathDepth];
-    int k = 0;
-    for (PathIndex p = plan_->paths[end].parent; p != kNoPath; p = plan_->paths[p].parent) {
-      levels[k++] = p;
-    }
-    std::reverse(levels, levels + k);
-    int depth = 0;
-    TreeIndex under = deepest_match(levels, k, &depth);
-    if (under == kNoNode || (k > 0 && depth == 0)) {
-      under = make_entry(kTreeRoot, kNoPath);
-      depth = 0;
-    }
-    for (; depth < k && under != kNoNode; ++depth) under = make_entry(under, levels[depth]);
-    return under != kNoNode && make_entry(under, end) != kNoNode;
-  }
-
- private:
-  // The node where the path goes deepest in one list, the earliest list on a
-  // tie; kNoNode when there is no list.
-  TreeIndex deepest_match(const PathIndex* levels, int k, int* depth) const {
-    TreeIndex best = kNoNode;
-    const TreeNode* tree = plan_->tree;
-    for (TreeIndex head = tree[kTreeRoot].first_child; head != kNoNode;
-         head = tree[head].next_sibling) {
-      TreeIndex node = head;
-      int d = 0;
-      for (; d < k; ++d) {
-        const PathNode& level = plan_->paths[levels[d]];
-        const TreeIndex child = find_child(catalogue_, tree, node, level.level, level.name);
-        if (child == kNoNode) break;
-        node = child;
-      }
-      if (best == kNoNode || d > *depth) {
-        best = node;
-        *depth = d;
-        if (d == k) break;
-      }
-    }
-    return best;
-  }
-
-  // A new entry filed last under `parent`: a list head when `from` is
-  // kNoPath, else the source's name entry `from`. kNoNode when the Catalogue
-  // is full.
-  TreeIndex make_entry(TreeIndex parent, PathIndex from) {
-    if (!has_room(catalogue_)) return kNoNode;
-    const auto index = static_cast<TreeIndex>(catalogue_.count++);
-    CatalogueEntry& e = catalogue_[index];
-    e = CatalogueEntry{};
-    plan_->slots[index] = PlanSlot{kNoNode, kNoPath};
-    plan_->tree[index] = TreeNode{kNoNode, kNoNode, kNoNode, kNoNode};
-    if (from == kNoPath) {
-      e.kind = static_cast<int32_t>(kTypeNameListHead);
-      e.name = "";
-    } else {
-      PathNode& node = plan_->paths[from];
-      e.kind = static_cast<int32_t>(kTypeNameEntry);
-      e.name_kind = node.level;
-      e.source_offset = node.offset;
-      e.facility_offset = node.link;
-      e.origin = Origin::kSecondInput;
-      e.name = node.name;
-      node.placed = index;
-      plan_->slots[index].files = taken_at(catalogue_, *plan_, node.link);
-    }
-    append_child(plan_->tree, parent, index);
-    return index;
-  }
-
-  Catalogue& catalogue_;
-  MergePlan* plan_;
-};
-
-// Files every added facility, in source order.
-Fits file_added(RunState& rs, MergePlan* plan) {
-  Filer filer(rs, plan);
-  std::size_t a = plan->airports_at;
-  std::size_t v = plan->navaids_at;
-  const std::size_t a_end = a + plan->airports;
-  const std::size_t v_end = v + plan->navaids;
-  while (a < a_end || v < v_end) {
-    const bool airport =
-        v == v_end || (a < a_end && rs.catalogue[a].source_offset < rs.catalogue[v].source_offset);
-    if (!filer.file(static_cast<TreeIndex>(airport ? a++ : v++))) return false;
-  }
-  return true;
 }
 
 }  // namespace
 
-Fits file_added_facilities(RunState& rs, MergePlan* plan) {
-  PathCollector paths(rs, plan);
-  return paths.collect() && file_added(rs, plan);
+PlaceMatch match_places(const Catalogue& catalogue, const TreeNode* tree, const Place* places,
+                        int count) {
+  PlaceMatch best;
+  for (TreeIndex head = tree[kTreeRoot].first_child; head != kNoNode && best.matched < count;
+       head = tree[head].next_sibling) {
+    follow(catalogue, tree, places, count, head, 0, &best);
+  }
+  return best;
+}
+
+namespace {
+
+// Entries between a place and a spot that spot_under looks at; a facility
+// entry nested deeper is taken as a whole.
+constexpr int kLongestPath = 32;
+
+// A place's children stand in levels that never rise: a child of a higher
+// level than the one before it would be filed under that one. So its facility
+// entries come before its deeper places. A new place goes behind the children
+// of its level or above and before the lower ones: behind a lower place it
+// would be filed under it, and before a higher child it would take that one
+// from its parent.
+Spot spot_for_place(const Catalogue& catalogue, const TreeNode* tree, TreeIndex place,
+                    int32_t level) {
+  Spot spot{place, kNoNode};
+  for (TreeIndex c = tree[place].first_child; c != kNoNode && catalogue[c].name_kind >= level;
+       c = tree[c].next_sibling) {
+    spot.after = c;
+  }
+  return spot;
+}
+
+}  // namespace
+
+// A new facility entry may go behind any entry of the place's leading
+// facility entries, nested or not. There the level rule files it under the
+// deepest entry of the path down to that one whose level is below its own,
+// and the entry behind it keeps its parent if its level is not above the new
+// one's.
+Spot spot_under(const Catalogue& catalogue, const TreeNode* tree, TreeIndex place, int32_t level) {
+  if (is_place_level(level)) return spot_for_place(catalogue, tree, place, level);
+  const int place_depth = node_depth(tree, place, kMaxDepth);
+  Spot fit;
+  bool fits = false;
+  Spot straight{place, kNoNode};  // behind the place itself there is always one
+  TreeIndex path[kLongestPath];
+  int length = 0;
+  // The spot behind the last entry of the path, before `next`.
+  const auto consider = [&](TreeIndex next) {
+    if (next != kNoNode && catalogue[next].name_kind > level) return;
+    int under = 0;  // path[under - 1] is the parent; 0: the place
+    while (under < length && catalogue[path[under]].name_kind < level) ++under;
+    const Spot spot{under == 0 ? place : path[under - 1], under < length ? path[under] : kNoNode};
+    if (under == 0) straight = spot;
+    if (place_depth + under + 1 <= kMaxDepth) {
+      fit = spot;
+      fits = true;
+    }
+  };
+  TreeIndex e = tree[place].first_child;
+  consider(e);
+  while (e != kNoNode && !is_place_level(catalogue[e].name_kind)) {
+    while (length > 0 && tree[e].parent != path[length - 1]) --length;
+    const bool enter = length + 1 < kLongestPath;
+    path[length++] = e;
+    TreeIndex next = enter ? tree[e].first_child : kNoNode;
+    if (next == kNoNode) {
+      for (TreeIndex n = e; n != place && next == kNoNode; n = tree[n].parent) {
+        next = tree[n].next_sibling;
+      }
+    }
+    // Inside a subtree taken as a whole the spot's parent is unknown.
+    if (enter || catalogue[e].name_kind >= level) consider(next);
+    e = next;
+  }
+  return fits ? fit : straight;
+}
+
+Insertion find_insertion(const Catalogue& catalogue, const TreeNode* tree, const Place* places,
+                         int count, int32_t level) {
+  const PlaceMatch match = match_places(catalogue, tree, places, count);
+  Insertion at;
+  if (match.matched == 0) return at;
+  at.matched = match.matched;
+  at.place = match.node;
+  at.spot = spot_under(catalogue, tree, match.node,
+                       match.matched < count ? places[match.matched].level : level);
+  return at;
 }
 
 }  // namespace quarnel

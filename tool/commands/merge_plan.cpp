@@ -3,11 +3,12 @@
 //      link (or, for a VOR or NDB, the first of its kind and name) finds, is
 //      left out, or becomes a candidate entry at the Catalogue's end;
 //   2. the candidates that a later one of their kind and name overrides are
-//      dropped, and the rest move to their places in the facility order;
-//   3. the source's name lists are walked, and the entries above the first
-//      entry of each added facility are kept as its path;
-//   4. the added facilities, in source order, are filed under their paths in
-//      the base's name-list tree, gaining the levels the base lacks.
+//      dropped, and the rest move to their places in the facility order; the
+//      bounds grow by the airports taken, and the report's notes are sought;
+//   3. the source's name lists are walked, and of each added facility its
+//      first entry is kept, with the places above it;
+//   4. the added facilities, in source order, are filed under their places in
+//      the base's name-list tree, gaining the places the base lacks.
 #include "commands/merge_plan.h"
 
 #include <algorithm>
@@ -26,6 +27,44 @@ namespace {
 CatalogueEntry* replaced_by(Catalogue& catalogue, int32_t subtype, std::string_view name) {
   if (subtype == kSubtypeAirport) return find_airport_by_name(catalogue, subtype, name);
   return find_facility_by_name(catalogue, subtype, name);
+}
+
+// The first position of an airport record and whether it has the AI mark, in
+// one walk: find_position's and has_ai_marker's answers. False when the bytes
+// end before the record's sub-records do, and a whole record would say more.
+// The walk is SubRecordWalk's, written out: it runs over every airport the
+// merge takes from the source.
+bool read_airport(const uint8_t* rec, std::size_t len, AirportPosition* at, bool* ai) {
+  bool seen_position = false;
+  *at = kNoPosition;
+  *ai = false;
+  for (std::size_t pos = kContSubRecords; pos <= len && len - pos >= kSubHeadSize;) {
+    const uint32_t type = get_u32(rec + pos);
+    if (type == kSubEnd) return true;
+    const uint32_t size = get_u32(rec + pos + 4);
+    const std::size_t body = pos + kSubHeadSize;
+    if (size > len - body) return false;
+    if (type == kSubPosition && !seen_position) {
+      seen_position = true;
+      if (size >= kPosLongitude + 4) {
+        *at = AirportPosition{get_i32(rec + body + kPosLatitude),
+                              get_i32(rec + body + kPosLongitude)};
+      }
+    } else if (type == kSubAiMarker) {
+      *ai = true;
+    }
+    pos = body + size;
+  }
+  return false;
+}
+
+// The position and AI mark of the source's airport `f`, from the bytes the
+// walk read for its name where they hold all its sub-records.
+void read_source_airport(RunState& rs, const SourceFacility& f, AirportPosition* at, bool* ai) {
+  if (read_airport(f.bytes, f.bytes_read, at, ai) || f.bytes_read >= f.seen) return;
+  std::size_t got = 0;
+  const uint8_t* rec = rs.second_input.view(f.offset, f.seen, rs.object_buffer.get(), &got);
+  read_airport(rec, got, at, ai);
 }
 
 // --- step 1: the source's facilities ---------------------------------------
@@ -61,12 +100,12 @@ struct Candidates {
   std::size_t end;
 };
 
-Fits add_candidate(RunState& rs, Candidates* c, const SourceFacility& f) {
+Limit add_candidate(RunState& rs, Candidates* c, const SourceFacility& f) {
   Catalogue& catalogue = rs.catalogue;
   if (c->end == kCatalogueCapacity) c->end = drop_overridden(catalogue, c->first, c->end);
-  if (c->end == kCatalogueCapacity) return false;
+  if (c->end == kCatalogueCapacity) return Limit::kRecords;
   const char* name = add_name(catalogue, f.name, false);
-  if (name == nullptr) return false;
+  if (name == nullptr) return Limit::kNamePool;
   CatalogueEntry& e = catalogue[c->end++];
   e = CatalogueEntry{};
   e.kind = f.subtype;
@@ -75,11 +114,12 @@ Fits add_candidate(RunState& rs, Candidates* c, const SourceFacility& f) {
   e.origin = Origin::kSecondInput;
   e.name = name;
   if (f.subtype == kSubtypeAirport) {
-    std::size_t got = 0;
-    const uint8_t* rec = rs.second_input.view(f.offset, f.seen, rs.object_buffer.get(), &got);
-    if (has_ai_marker(rec, got)) e.flags = kFlagAiAirport;
+    AirportPosition at;
+    bool ai = false;
+    read_source_airport(rs, f, &at, &ai);
+    if (ai) e.flags = kFlagAiAirport;
   }
-  return true;
+  return Limit::kNone;
 }
 
 void note(MergePlan* plan, uint64_t offset, Decision decision, std::size_t base = kNoNode) {
@@ -89,9 +129,9 @@ void note(MergePlan* plan, uint64_t offset, Decision decision, std::size_t base 
 }
 
 // Marks what the source replaces and puts the candidates behind the base's
-// entries. Returns the number of source facilities; sets `fits` to false when
-// the candidates outgrow the Catalogue.
-int take_source_facilities(RunState& rs, MergePlan* plan, Fits* fits) {
+// entries. Returns the number of source facilities; sets the plan's limit when
+// the candidates outgrow the Catalogue or their names NamePool.
+int take_source_facilities(RunState& rs, MergePlan* plan) {
   Catalogue& catalogue = rs.catalogue;
   Candidates candidates{catalogue.count, catalogue.count};
   index_facility_names(catalogue);
@@ -99,11 +139,18 @@ int take_source_facilities(RunState& rs, MergePlan* plan, Fits* fits) {
   for_each_source_facility(rs, rs.second_input, [&](const SourceFacility& f) {
     if (!is_facility_subtype(f.subtype)) return;
     ++facilities;
-    if (!*fits) return;
+    if (plan->limit != Limit::kNone) return;
     if (CatalogueEntry* base = replaced_by(catalogue, f.subtype, f.name)) {
       base->origin = Origin::kSecondInput;
       base->source_offset = static_cast<uint32_t>(f.offset);
       base->record_size = static_cast<uint32_t>(f.size);
+      if (f.subtype == kSubtypeAirport) {
+        // The entry's position and AI mark become the replacing record's,
+        // for the bounds, from the bytes at hand.
+        bool ai = false;
+        read_source_airport(rs, f, &plan->base_positions[base - &catalogue[0]], &ai);
+        base->flags = ai ? kFlagAiAirport : 0;
+      }
       note(plan, f.offset, Decision::kReplaces, static_cast<std::size_t>(base - &catalogue[0]));
       return;
     }
@@ -114,9 +161,11 @@ int take_source_facilities(RunState& rs, MergePlan* plan, Fits* fits) {
       return;
     }
     note(plan, f.offset, Decision::kCandidate);
-    *fits = add_candidate(rs, &candidates, f);
+    plan->limit = add_candidate(rs, &candidates, f);
   });
-  if (*fits) catalogue.count = drop_overridden(catalogue, candidates.first, candidates.end);
+  if (plan->limit == Limit::kNone) {
+    catalogue.count = drop_overridden(catalogue, candidates.first, candidates.end);
+  }
   return facilities;
 }
 
@@ -138,29 +187,52 @@ void place_added(Catalogue& catalogue, std::size_t first, MergePlan* plan) {
   std::rotate(entries + leading, entries + facilities, entries + facilities + plan->airports);
   plan->airports_at = leading;
   plan->navaids_at = facilities + plan->airports;
+  plan->base_leading = leading;
+  plan->base_facilities = facilities;
   invalidate_lookups(catalogue);
   // The base facilities the ledger names moved with the rest.
   for (LedgerEntry* e = plan->ledger; e != plan->ledger + plan->ledger_count; ++e) {
-    if (e->decision != Decision::kReplaces) continue;
-    const std::size_t moved = e->base < leading      ? e->base
-                              : e->base < facilities ? e->base + plan->airports
-                                                     : e->base + plan->airports + plan->navaids;
-    e->base = static_cast<TreeIndex>(moved);
+    if (e->decision == Decision::kReplaces) e->base = static_cast<TreeIndex>(plan->moved(e->base));
   }
 }
 
-void widen_bounds(RunState& rs, MergePlan* plan) {
+// Every airport the result takes from the source, added or replacing, widens
+// the header's bounds, and each with the AI mark the trailer's box; the base's
+// own airports, which the scan logged, widen the header's too. So the bounds
+// cover every airport of the result, and never shrink. Returns the number of
+// added airports whose positions it kept.
+std::size_t widen_bounds(RunState& rs, MergePlan* plan) {
+  log_box(plan->header_bounds, rs.airport_box);
+  const Catalogue& catalogue = rs.catalogue;
+  const auto widen = [&](const AirportPosition& at, bool ai) {
+    if (at.latitude == kNoPosition.latitude) return;
+    log_bounds0(plan->header_bounds, at.latitude, at.longitude);
+    if (ai) log_bounds0(rs.ai_airport_box, at.latitude, at.longitude);
+  };
+  // The replacing airports' positions stand where the base's stood.
+  for (std::size_t scanned = 0; scanned < plan->base_facilities; ++scanned) {
+    const CatalogueEntry& e = catalogue[plan->moved(scanned)];
+    if (e.kind != kSubtypeAirport || e.origin != Origin::kSecondInput) continue;
+    widen(plan->base_positions[scanned], (e.flags & kFlagAiAirport) != 0);
+  }
+  std::size_t kept = 0;
   for (std::size_t i = plan->airports_at; i < plan->airports_at + plan->airports; ++i) {
-    const CatalogueEntry& e = rs.catalogue[i];
+    const CatalogueEntry& e = catalogue[i];
     std::size_t got = 0;
     const std::size_t seen =
         std::min<std::size_t>(e.record_size, kRecordHeadSize + kScanPayloadLimit);
     const uint8_t* rec = rs.second_input.view(e.source_offset, seen, rs.object_buffer.get(), &got);
-    log_bounds(plan->header_bounds, rec, got);
-    if (e.flags & kFlagAiAirport) log_bounds(rs.ai_airport_box, rec, got);
+    AirportPosition at = kNoPosition;
+    bool ai = false;
+    read_airport(rec, got, &at, &ai);
+    widen(at, ai);
+    if (at.latitude != kNoPosition.latitude) {
+      plan->added_positions[kept++] =
+          AddedPosition{at, static_cast<uint32_t>(i - plan->airports_at)};
+    }
   }
+  return kept;
 }
-
 
 }  // namespace
 
@@ -168,9 +240,14 @@ void widen_bounds(RunState& rs, MergePlan* plan) {
 MergePlan::MergePlan(RunState& rs) {
   uint8_t* memory = rs.plan_memory.get();
   paths = reinterpret_cast<PathNode*>(memory);
+  base_positions = reinterpret_cast<AirportPosition*>(memory);
+  added_positions =
+      reinterpret_cast<AddedPosition*>(memory + sizeof(AirportPosition) * kCatalogueCapacity);
   memory += sizeof(PathNode) * kCatalogueCapacity;
   ledger = reinterpret_cast<LedgerEntry*>(memory);
   memory += sizeof(LedgerEntry) * kCatalogueCapacity;
+  remarks = reinterpret_cast<Remark*>(memory);
+  memory += sizeof(Remark) * kCatalogueCapacity;
   tree = reinterpret_cast<TreeNode*>(memory);
   slots = reinterpret_cast<PlanSlot*>(memory + sizeof(TreeNode) * kTreeNodes);
 }
@@ -178,25 +255,29 @@ MergePlan::MergePlan(RunState& rs) {
 int plan_merge(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
   Catalogue& catalogue = rs.catalogue;
   const std::size_t base_count = catalogue.count;
-  Fits fits = true;
+  plan->limit = Limit::kNone;
   plan->ledger_count = 0;
-  if (take_source_facilities(rs, plan, &fits) == 0) return kExitNoMatch;
-  if (!fits) return kExitTooManyRecords;
+  if (take_source_facilities(rs, plan) == 0) return kExitNoMatch;
+  if (plan->limit != Limit::kNone) return kExitTooManyRecords;
   place_added(catalogue, base_count, plan);
   plan->header_bounds = load_box(base_image + kFhBounds);
-  widen_bounds(rs, plan);
+  const std::size_t positioned = widen_bounds(rs, plan);
+  // The tree is built once the notes, sought in its room, are found.
+  find_remarks(rs, plan, plan->added_positions, positioned);
   std::size_t first_list = 0;
   while (first_list < catalogue.count && !is_list_head(catalogue[first_list])) ++first_list;
   build_name_tree(catalogue, first_list, plan->tree);
   // Only the added facilities' slots are read before the filing sets them.
+  constexpr PlanSlot kUnfiled{kNoNode, kNoPath, kNoPath};
   std::fill(plan->slots + plan->airports_at, plan->slots + plan->airports_at + plan->airports,
-            PlanSlot{kNoNode, kNoPath});
+            kUnfiled);
   std::fill(plan->slots + plan->navaids_at, plan->slots + plan->navaids_at + plan->navaids,
-            PlanSlot{kNoNode, kNoPath});
+            kUnfiled);
   plan->first_made = catalogue.count;
   plan->path_count = 0;
-  if (!file_added_facilities(rs, plan)) return kExitTooManyRecords;
-  return kExitOk;
+  plan->loose_list = kNoNode;
+  file_added_facilities(rs, plan);
+  return plan->limit == Limit::kNone ? kExitOk : kExitTooManyRecords;
 }
 
 namespace {
@@ -222,8 +303,11 @@ class FateFinder {
     const TreeIndex added = added_here(f.subtype, offset);
     const Catalogue& catalogue = rs_.catalogue;
     if (added != kNoNode) {
-      fate.fate = plan_.slots[added].path == kNoPath ? Fate::kAddedUnfiled : Fate::kAdded;
+      const PlanSlot& slot = plan_.slots[added];
+      const bool unfiled = slot.own == kNoPath && slot.overridden == kNoPath;
+      fate.fate = unfiled ? Fate::kAddedUnfiled : Fate::kAdded;
       fate.name = catalogue[added].name;
+      fate.remark = &plan_.remark(added);
     } else if (noted != nullptr && noted->decision == Decision::kReplaces) {
       const CatalogueEntry& base = catalogue[noted->base];
       fate.name = base.name;

@@ -109,6 +109,11 @@ constexpr int32_t kLevelAirport = 0x50001;
 constexpr int32_t kLevelVor = 0x50003;
 constexpr int32_t kLevelNdb = 0x50004;
 
+// Whether an entry of `level` names a place (a region, country, state, city or
+// any other level below the airport's) rather than a facility: an entry of the
+// airport level or above files a facility, and is never a place.
+constexpr bool is_place_level(int32_t level) { return level < kLevelAirport; }
+
 // Trailer (20 bytes at trailer_offset).
 constexpr std::size_t kTrailerSize = 20;
 constexpr std::size_t kTrailerBox = 4;

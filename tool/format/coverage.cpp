@@ -27,6 +27,13 @@ int log_bounds(CoverageBox& box, const uint8_t* record, std::size_t len) {
   return 1;
 }
 
+void log_box(CoverageBox& box, const CoverageBox& other) {
+  if (other.lat_max > box.lat_max) box.lat_max = other.lat_max;
+  if (other.lat_min < box.lat_min) box.lat_min = other.lat_min;
+  if (other.lon_max > box.lon_max) box.lon_max = other.lon_max;
+  if (other.lon_min < box.lon_min) box.lon_min = other.lon_min;
+}
+
 void store_box(uint8_t* dst, const CoverageBox& box) {
   put_i32(dst, box.lat_max);
   put_i32(dst + 4, box.lat_min);

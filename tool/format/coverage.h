@@ -20,12 +20,24 @@ struct CoverageBox {
 // logged position sets all four fields.
 constexpr CoverageBox kEmptyBox{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX};
 
+// An airport's position as its record holds it; a latitude of INT32_MIN
+// stands for none.
+struct AirportPosition {
+  int32_t latitude;
+  int32_t longitude;
+};
+constexpr AirportPosition kNoPosition{INT32_MIN, 0};
+
 void init_bounds(CoverageBox& box);
 void log_bounds0(CoverageBox& box, int32_t latitude, int32_t longitude);
 
 // Grows the box by the first position of an airport record (head first, `len`
 // bytes of it known). Returns 1 when a position was logged, else 0.
 int log_bounds(CoverageBox& box, const uint8_t* record, std::size_t len);
+
+// Grows `box` to cover `other` as well, field by field; an empty `other`
+// changes nothing.
+void log_box(CoverageBox& box, const CoverageBox& other);
 
 void store_box(uint8_t* dst, const CoverageBox& box);
 

@@ -45,6 +45,31 @@ void append_child(TreeNode* nodes, TreeIndex parent, TreeIndex child) {
   p.last_child = child;
 }
 
+void insert_child(TreeNode* nodes, TreeIndex parent, TreeIndex after, TreeIndex child) {
+  TreeNode& p = nodes[parent];
+  if (after == p.last_child) {
+    append_child(nodes, parent, child);
+    return;
+  }
+  nodes[child].parent = parent;
+  if (after == kNoNode) {
+    nodes[child].next_sibling = p.first_child;
+    p.first_child = child;
+  } else {
+    nodes[child].next_sibling = nodes[after].next_sibling;
+    nodes[after].next_sibling = child;
+  }
+}
+
+int node_depth(const TreeNode* nodes, TreeIndex node, int cap) {
+  int depth = 0;
+  for (TreeIndex above = nodes[node].parent; above != kTreeRoot && above != kNoNode;
+       above = nodes[above].parent) {
+    if (++depth > cap) break;
+  }
+  return depth;
+}
+
 TreeIndex find_child(const Catalogue& catalogue, const TreeNode* nodes, TreeIndex parent,
                      int32_t level, std::string_view name) {
   for (TreeIndex c = nodes[parent].first_child; c != kNoNode; c = nodes[c].next_sibling) {

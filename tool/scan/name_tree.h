@@ -36,6 +36,14 @@ void build_name_tree(const Catalogue& catalogue, std::size_t first, TreeNode* no
 // Files `child`, a node not yet in the tree, as the last child of `parent`.
 void append_child(TreeNode* nodes, TreeIndex parent, TreeIndex child);
 
+// Files `child`, a node not yet in the tree, under `parent` right behind its
+// child `after`, or as its first child when `after` is kNoNode.
+void insert_child(TreeNode* nodes, TreeIndex parent, TreeIndex after, TreeIndex child);
+
+// How deep `node` stands below its list head (the head 0, an entry filed
+// straight under it 1), counted up to `cap`: a deeper node gives cap + 1.
+int node_depth(const TreeNode* nodes, TreeIndex node, int cap);
+
 // The first child of `parent` whose entry has `level` and `name`, byte for
 // byte, or kNoNode. An entry without a name (the pool was full) never matches.
 TreeIndex find_child(const Catalogue& catalogue, const TreeNode* nodes, TreeIndex parent,

@@ -82,6 +82,7 @@ void RunState::reset() {
   first_input_damaged = false;
   second_input_damaged = false;
   scan_observer = nullptr;
+  airport_positions = nullptr;
   header_image.fill(0);
   first_input.close();
   second_input.close();

@@ -19,8 +19,9 @@ namespace quarnel {
 class ScanObserver;
 
 // Room for a command's plan of its output beyond what the Catalogue holds (the
-// merge's name-list tree and source paths): this many bytes per Catalogue slot.
-constexpr std::size_t kPlanBytesPerEntry = 48;
+// merge's name-list tree, source places and report notes): this many bytes per
+// Catalogue slot.
+constexpr std::size_t kPlanBytesPerEntry = 56;
 constexpr std::size_t kPlanMemorySize = kPlanBytesPerEntry * (kCatalogueCapacity + 1);
 
 struct RunState {
@@ -59,6 +60,9 @@ struct RunState {
   // Told about every record and walk end of the scans when set (see
   // scan_observer.h); the scan's own lines are then left to it.
   ScanObserver* scan_observer = nullptr;
+  // When set, the scan keeps each airport's position here, at its Catalogue
+  // index (kNoPosition for one without).
+  AirportPosition* airport_positions = nullptr;
   std::array<uint8_t, kHeaderImageSize> header_image{};
 
   InputFile first_input;

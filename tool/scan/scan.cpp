@@ -75,9 +75,12 @@ void catalogue_facility(RunState& rs, const uint8_t* rec, const WalkRecord& head
   slot.origin = scan_origin(mode, false);
   if (subtype == kSubtypeAirport) {
     stats.airports++;
-    log_bounds(rs.airport_box, rec, len);
+    AirportPosition at = kNoPosition;
+    const bool positioned = find_position(rec, len, &at.latitude, &at.longitude);
+    if (positioned) log_bounds0(rs.airport_box, at.latitude, at.longitude);
+    if (rs.airport_positions != nullptr) rs.airport_positions[catalogue.count] = at;
     if (has_ai_marker(rec, len)) {
-      log_bounds(rs.ai_airport_box, rec, len);
+      if (positioned) log_bounds0(rs.ai_airport_box, at.latitude, at.longitude);
       stats.ai_airports++;
       slot.flags = kFlagAiAirport;
     }

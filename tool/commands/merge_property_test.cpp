@@ -1,0 +1,583 @@
+// The merge's promises over generated pairs of sound files. Each result is
+// read back (-J) with the level rule and held against a model of the filing
+// rules, which tries every spot of a list for each new entry; it is sound
+// again, its bounds cover its airports, and a second merge changes nothing. A
+// source that only replaces airports gives the link's bytes, but for the stamp
+// and the bounds the replaced airports widened.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "commands/commands.h"
+#include "commands/exit_codes.h"
+#include "format/positions.h"
+#include "json_value.h"
+#include "tool_test_util.h"
+
+namespace quarnel::testing {
+namespace {
+
+using namespace afdtest::levels;
+using Places = std::vector<NameRef>;  // level and name of each, top first
+
+// A facility of a result, by kind and name: unique in the pairs made here.
+using Key = std::pair<int32_t, std::string>;
+
+struct Entry {
+  int32_t level;
+  std::string name;
+  std::optional<Key> files;
+  bool operator==(const Entry&) const = default;
+};
+using List = std::vector<Entry>;
+
+// Each entry's parent by the level rule: the nearest earlier entry of a
+// smaller level; -1, the head.
+std::vector<int> parents(const List& list) {
+  std::vector<int> parent(list.size());
+  std::vector<int> open;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    while (!open.empty() && list[static_cast<std::size_t>(open.back())].level >= list[i].level) {
+      open.pop_back();
+    }
+    parent[i] = open.empty() ? -1 : open.back();
+    open.push_back(static_cast<int>(i));
+  }
+  return parent;
+}
+
+// The places above entry `i` (their indexes, top first), and its depth.
+std::vector<int> places_of(const List& list, const std::vector<int>& parent, int i, int* depth) {
+  std::vector<int> places;
+  *depth = 1;
+  for (int p = parent[static_cast<std::size_t>(i)]; p >= 0;
+       p = parent[static_cast<std::size_t>(p)]) {
+    ++*depth;
+    if (list[static_cast<std::size_t>(p)].level < kAirport) places.insert(places.begin(), p);
+  }
+  return places;
+}
+
+int deepest(const List& list) {
+  const std::vector<int> parent = parents(list);
+  int most = 0;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    int depth = 0;
+    places_of(list, parent, static_cast<int>(i), &depth);
+    most = std::max(most, depth);
+  }
+  return most;
+}
+
+// --- the model of the filing ------------------------------------------------
+
+struct Match {
+  int list = -1;
+  int node = -1;  // -1: the head
+  int depth = 0;
+};
+
+void follow(const List& list, const std::vector<int>& parent, const Places& places, int l, int node,
+            int depth, Match* best) {
+  if (depth > best->depth) *best = Match{l, node, depth};
+  if (depth == static_cast<int>(places.size())) return;
+  for (std::size_t c = 0; c < list.size(); ++c) {
+    if (parent[c] == node && list[c].level == places[static_cast<std::size_t>(depth)].level &&
+        list[c].name == places[static_cast<std::size_t>(depth)].name) {
+      follow(list, parent, places, l, static_cast<int>(c), depth + 1, best);
+    }
+  }
+}
+
+// Puts `block` (the places missing under `place`, then the facility's entry)
+// into `list` at the last spot where the level rule files it under `place` and
+// its facility entries, takes no entry from its parent, and nests no deeper
+// than the extract follows; or, when no spot is that shallow, at the last of
+// the shallowest.
+// Returns whether the depth moved it from the last spot.
+bool insert_block(List& list, int place, const List& block) {
+  const std::vector<int> before = parents(list);
+  int chain_depth = 0;
+  std::vector<int> chain =
+      place < 0 ? std::vector<int>{} : places_of(list, before, place, &chain_depth);
+  if (place >= 0) chain.push_back(place);
+  int best = -1, last = -1, shallow = -1, shallow_depth = 1 << 30;
+  const int n = static_cast<int>(block.size());
+  for (int k = 0; k <= static_cast<int>(list.size()); ++k) {
+    List tried = list;
+    tried.insert(tried.begin() + k, block.begin(), block.end());
+    const std::vector<int> after = parents(tried);
+    const auto moved = [&](int j) { return j < 0 ? j : j < k ? j : j + n; };
+    bool keeps = true;
+    for (int j = 0; j < static_cast<int>(list.size()) && keeps; ++j) {
+      keeps =
+          after[static_cast<std::size_t>(moved(j))] == moved(before[static_cast<std::size_t>(j)]);
+    }
+    if (!keeps) continue;
+    std::vector<int> wanted;
+    for (const int c : chain) wanted.push_back(moved(c));
+    for (int b = 0; b + 1 < n; ++b) wanted.push_back(k + b);
+    int depth = 0;
+    if (places_of(tried, after, k + n - 1, &depth) != wanted) continue;
+    last = k;
+    if (depth <= 6) best = k;
+    if (depth <= shallow_depth) shallow = k, shallow_depth = depth;
+  }
+  EXPECT_GE(shallow, 0) << "no spot at all";
+  const int k = best >= 0 ? best : shallow;
+  list.insert(list.begin() + std::max(k, 0), block.begin(), block.end());
+  return k != last;
+}
+
+// The lists a merge of `source` into `base` writes, as the rules say.
+struct Pair {
+  AfdBuilder base, source;
+};
+
+struct Outcome {
+  std::vector<List> lists;
+  int replaced = 0, added = 0, left_out = 0, made = 0, kept_shallow = 0;
+  std::map<Key, Places> places;  // of each added facility filed
+};
+
+Key key_of(const Facility& f) { return {f.subtype, *f.name}; }
+
+List list_of(const AfdBuilder& b, std::size_t i) {
+  List list;
+  for (const NameRef& e : b.list(i).entries) {
+    std::optional<Key> files;
+    if (e.facility >= 0) files = key_of(b.facilities()[static_cast<std::size_t>(e.facility)]);
+    list.push_back({e.level, e.name, files});
+  }
+  return list;
+}
+
+Outcome model(const Pair& pair) {
+  Outcome out;
+  std::set<Key> in_base;
+  for (const Facility& f : pair.base.facilities()) in_base.insert(key_of(f));
+  const std::vector<Facility>& source = pair.source.facilities();
+  // The last of each kind and name replaces, or is added.
+  std::map<Key, std::size_t> winner;
+  std::set<Key> replacing;
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    if (in_base.count(key_of(source[i])) != 0) {
+      replacing.insert(key_of(source[i]));
+    } else {
+      winner[key_of(source[i])] = i;
+    }
+  }
+  out.replaced = static_cast<int>(replacing.size());
+  out.added = static_cast<int>(winner.size());
+  out.left_out = static_cast<int>(source.size()) - out.replaced - out.added;
+  // Each added facility's entry: its own first, or the first of one it overrides.
+  std::map<std::size_t, std::pair<Entry, Places>> own, overridden;
+  for (std::size_t l = 0; l < pair.source.list_count(); ++l) {
+    const List list = list_of(pair.source, l);
+    const std::vector<int> parent = parents(list);
+    for (std::size_t e = 0; e < list.size(); ++e) {
+      const int f = pair.source.list(l).entries[e].facility;
+      if (f < 0 || winner.count(*list[e].files) == 0) continue;
+      const std::size_t w = winner[*list[e].files];
+      int depth = 0;
+      Places places;
+      for (const int p : places_of(list, parent, static_cast<int>(e), &depth)) {
+        places.emplace_back(list[static_cast<std::size_t>(p)].level,
+                            list[static_cast<std::size_t>(p)].name);
+      }
+      auto& first = static_cast<std::size_t>(f) == w ? own : overridden;
+      first.emplace(w, std::make_pair(list[e], places));
+    }
+  }
+  for (std::size_t l = 0; l < pair.base.list_count(); ++l)
+    out.lists.push_back(list_of(pair.base, l));
+  int loose = -1;
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    const Key key = key_of(source[i]);
+    if (winner.count(key) == 0 || winner[key] != i) continue;
+    const auto found = own.count(i) != 0 ? own.find(i) : overridden.find(i);
+    if (found == overridden.end()) continue;
+    const Places& places = found->second.second;
+    out.places[key] = places;
+    Match match;
+    for (int l = 0; l < static_cast<int>(out.lists.size()) && !places.empty(); ++l) {
+      if (l == loose) continue;
+      const List& list = out.lists[static_cast<std::size_t>(l)];
+      follow(list, parents(list), places, l, -1, 0, &match);
+    }
+    if (places.empty() && loose < 0) loose = static_cast<int>(out.lists.size());
+    if (places.empty()) match.list = loose;
+    if (match.list < 0) match.list = static_cast<int>(out.lists.size());
+    if (match.list == static_cast<int>(out.lists.size())) out.lists.emplace_back();
+    List block;
+    for (std::size_t d = static_cast<std::size_t>(match.depth); d < places.size(); ++d) {
+      block.push_back({places[d].level, places[d].name, std::nullopt});
+    }
+    block.push_back({found->second.first.level, found->second.first.name, key});
+    out.made += static_cast<int>(block.size());
+    out.kept_shallow +=
+        insert_block(out.lists[static_cast<std::size_t>(match.list)], match.node, block);
+  }
+  return out;
+}
+
+// --- the pairs ----------------------------------------------------------------
+
+class PairMaker {
+ public:
+  explicit PairMaker(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull | 1) {}
+
+  int below(int n) {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return static_cast<int>(state_ % static_cast<uint64_t>(n));
+  }
+
+  // Places from a small vocabulary, some levels left out, so that the two
+  // files' places meet in part, in whole or not at all.
+  Places places() {
+    // Half the time, places drawn before: the source's meet the base's more.
+    if (!drawn_.empty() && below(2) == 0)
+      return drawn_[static_cast<std::size_t>(below(static_cast<int>(drawn_.size())))];
+    static constexpr int32_t kLevels[] = {kRegion, kCountry, kState, kCity};
+    static constexpr const char* kWords[] = {"R", "C", "S", "T"};
+    static constexpr int kNames[] = {2, 2, 2, 3};
+    Places p;
+    const bool all = below(4) != 0;
+    for (int i = 0; i < 4; ++i) {
+      if (all || below(4) != 0)
+        p.emplace_back(kLevels[i], afdtest::numbered(kWords[i], below(kNames[i])));
+    }
+    drawn_.push_back(p);
+    return p;
+  }
+
+  AirportPosition position() {
+    return {latitude_raw(40 + below(20000) / 1000.0), longitude_raw(-10 + below(40000) / 1000.0)};
+  }
+
+  // Files each facility but some under drawn places, in one to three lists,
+  // the entries of one place together in a random order; now and then a
+  // place is opened again beside the one of its name, or a facility filed
+  // twice. Sets the bounds to cover the airports.
+  void file(AfdBuilder& b) {
+    struct Item {
+      Places places;
+      int facility;
+      int order;
+    };
+    const int lists = 1 + below(3);
+    std::vector<std::vector<Item>> items(static_cast<std::size_t>(lists));
+    for (int f = 0; f < static_cast<int>(b.facilities().size()); ++f) {
+      for (int times = below(8) == 0 ? 0 : below(10) == 0 ? 2 : 1; times > 0; --times) {
+        items[static_cast<std::size_t>(below(lists))].push_back({places(), f, below(1000)});
+      }
+    }
+    for (std::size_t l = 0; l < items.size(); ++l) {
+      std::vector<Item>& list_items = items[l];
+      const auto sort_key = [](const Item& item) {
+        std::vector<std::pair<int32_t, std::string>> key;
+        for (const NameRef& p : item.places) key.emplace_back(p.level, p.name);
+        return std::make_pair(key, item.order);
+      };
+      std::sort(list_items.begin(), list_items.end(),
+                [&](const Item& x, const Item& y) { return sort_key(x) < sort_key(y); });
+      afdtest::NameList& list = b.add_list();
+      for (const Item& item : list_items) {
+        const Facility& f = b.facilities()[static_cast<std::size_t>(item.facility)];
+        const int32_t level = f.subtype == 1 ? kAirport : f.subtype == 2 ? kVor : kNdb;
+        // The places the list's last entries opened are not repeated, but now and then.
+        std::vector<const NameRef*> open;
+        for (const NameRef& e : list.entries) {
+          while (!open.empty() && open.back()->level >= e.level) open.pop_back();
+          open.push_back(&e);
+        }
+        std::size_t shared = 0;
+        while (shared < item.places.size() && shared < open.size() &&
+               open[shared]->level == item.places[shared].level &&
+               open[shared]->name == item.places[shared].name) {
+          ++shared;
+        }
+        if (shared > 0 && below(8) == 0)
+          shared = static_cast<std::size_t>(below(static_cast<int>(shared)));
+        list.entries.insert(list.entries.end(), item.places.begin() + static_cast<long>(shared),
+                            item.places.end());
+        list.entries.emplace_back(level, *f.name, item.facility);
+      }
+    }
+    CoverageBox all = kEmptyBox, ai = kEmptyBox;
+    for (const Facility& f : b.facilities()) {
+      if (f.subtype != 1) continue;
+      log_bounds0(all, f.position->first, f.position->second);
+      if (f.ai) log_bounds0(ai, f.position->first, f.position->second);
+    }
+    b.bounds = {all.lat_max, all.lat_min, all.lon_max, all.lon_min};
+    b.trailer_box = {ai.lat_max, ai.lat_min, ai.lon_max, ai.lon_min};
+  }
+
+  Facility airport(const std::string& name) {
+    const AirportPosition p = position();
+    return Facility::airport(name, p.latitude, p.longitude, below(4) == 0);
+  }
+
+ private:
+  uint64_t state_;
+  std::vector<Places> drawn_;
+};
+
+// A base of up to 20 airports and a few VORs and NDBs; a source of some of
+// them, new airports, and new navaids of which some share a name.
+Pair make_pair_of_files(PairMaker& m) {
+  Pair pair;
+  const int airports = 1 + m.below(20), vors = m.below(4), ndbs = m.below(3);
+  for (int i = 0; i < airports; ++i) pair.base.add(m.airport(afdtest::numbered("A", i)));
+  for (int i = 0; i < vors; ++i) pair.base.add(Facility::vor(afdtest::numbered("V", i)));
+  for (int i = 0; i < ndbs; ++i) pair.base.add(Facility::ndb(afdtest::numbered("N", i)));
+  m.file(pair.base);
+  for (int i = 0; i < airports; ++i) {
+    if (m.below(3) != 0) continue;
+    Facility f = pair.base.facilities()[static_cast<std::size_t>(i)];
+    if (m.below(3) == 0) f = m.airport(*f.name);  // moved, and maybe beyond the base's bounds
+    pair.source.add(f);
+  }
+  for (int i = m.below(6); i > 0; --i) pair.source.add(m.airport(afdtest::numbered("X", i)));
+  for (int i = m.below(5); i > 0; --i)
+    pair.source.add(Facility::vor(afdtest::numbered("V", m.below(6))));
+  for (int i = m.below(6); i > 0; --i)
+    pair.source.add(Facility::ndb(afdtest::numbered("N", m.below(5))));
+  m.file(pair.source);
+  return pair;
+}
+
+// --- the run --------------------------------------------------------------------
+
+class MergePropertyTest : public ToolTest {
+ protected:
+  int merge(const std::string& base, const std::string& source, const std::string& out,
+            std::string* report) {
+    rs.reset();
+    rs.first_input_path = base;
+    rs.second_input_path = source;
+    rs.output_path = out;
+    afdtest::CapturedStdout captured;
+    const int rc = run_merge(rs);
+    *report = captured.text();
+    return rc;
+  }
+
+  static std::string check(const std::string& path) {
+    RunState fresh;
+    EXPECT_TRUE(fresh.allocate());
+    afdtest::CapturedStdout captured;
+    run_check(fresh, path);
+    return captured.text();
+  }
+
+  static afdtest::Json listing(const std::string& path) {
+    RunState fresh;
+    EXPECT_TRUE(fresh.allocate());
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(run_list_json(fresh, path, out, stderr), kExitOk);
+    std::string text(static_cast<std::size_t>(std::ftell(out)), '\0');
+    std::rewind(out);
+    EXPECT_EQ(std::fread(text.data(), 1, text.size(), out), text.size());
+    std::fclose(out);
+    afdtest::Json doc;
+    std::string error;
+    EXPECT_TRUE(afdtest::parse_json(text, &doc, &error)) << error;
+    return doc;
+  }
+};
+
+int32_t level_code(const afdtest::Json& level) {
+  static const std::map<std::string, int32_t> kCodes = {
+      {"region", kRegion},   {"country", kCountry}, {"state", kState}, {"city", kCity},
+      {"airport", kAirport}, {"vor", kVor},         {"ndb", kNdb}};
+  return level.type == afdtest::Json::kString ? kCodes.at(level.text)
+                                              : static_cast<int32_t>(level.number);
+}
+
+std::vector<List> lists_of(const afdtest::Json& doc) {
+  std::map<double, Key> at;
+  for (const afdtest::Json& f : doc["facilities"].items) {
+    at[f["offset"].number] = {static_cast<int32_t>(f["subtype"].number), f["name"].text};
+  }
+  std::vector<List> lists;
+  for (const afdtest::Json& l : doc["name_lists"].items) {
+    List& list = lists.emplace_back();
+    for (const afdtest::Json& e : l["entries"].items) {
+      std::optional<Key> files;
+      if (!e["facility"].is_null()) files = at.at(e["facility"].number);
+      list.push_back({level_code(e["level"]), e["name"].text, files});
+    }
+  }
+  return lists;
+}
+
+bool covers(const afdtest::Json& box, double lat, double lon) {
+  return box["lat_max"].number >= lat && box["lat_min"].number <= lat &&
+         box["lon_max"].number >= lon && box["lon_min"].number <= lon;
+}
+
+bool covers_box(const afdtest::Json& outer, const afdtest::Json& inner) {
+  return covers(outer, inner["lat_max"].number, inner["lon_max"].number) &&
+         covers(outer, inner["lat_min"].number, inner["lon_min"].number);
+}
+
+constexpr int kPairs = 300;
+
+TEST_F(MergePropertyTest, FilesAsTheRulesSayAndKeepsItsPromises) {
+  int merged = 0, added = 0, made = 0, nested = 0, new_lists = 0, shallow = 0;
+  for (int seed = 1; seed <= kPairs; ++seed) {
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    PairMaker m(static_cast<uint64_t>(seed));
+    const Pair pair = make_pair_of_files(m);
+    const std::string base = put("base.bgl", pair.base.build());
+    const std::string source = put("source.bgl", pair.source.build());
+    ASSERT_EQ(check(base), "no problems found\n");
+    ASSERT_EQ(check(source), "no problems found\n");
+    std::string report;
+    const int rc = merge(base, source, dir.file("m1.bgl"), &report);
+    if (pair.source.facilities().empty()) {
+      EXPECT_EQ(rc, kExitNoMatch);
+      continue;
+    }
+    ASSERT_EQ(rc, kExitOk);
+    ++merged;
+
+    // Points 1 to 6: the lists are the model's, entry for entry.
+    const Outcome want = model(pair);
+    char counts[64];
+    std::snprintf(counts, sizeof counts, "%d replaced, %d added, %d left out\n", want.replaced,
+                  want.added, want.left_out);
+    EXPECT_TRUE(report.ends_with(counts)) << report;
+    const afdtest::Json doc = listing(dir.file("m1.bgl"));
+    const std::vector<List> got = lists_of(doc);
+    EXPECT_EQ(got, want.lists);
+    // Read back with the level rule: each added facility has one entry, under
+    // its source places, and nothing nests deeper than an input did.
+    int base_depth = 6;
+    for (std::size_t l = 0; l < pair.base.list_count(); ++l) {
+      base_depth = std::max(base_depth, deepest(list_of(pair.base, l)));
+    }
+    for (const List& list : got) {
+      EXPECT_LE(deepest(list), base_depth);
+      const std::vector<int> parent = parents(list);
+      for (std::size_t i = 0; i < list.size(); ++i) {
+        if (!list[i].files || want.places.count(*list[i].files) == 0) continue;
+        int depth = 0;
+        Places places;
+        for (const int p : places_of(list, parent, static_cast<int>(i), &depth)) {
+          places.emplace_back(list[static_cast<std::size_t>(p)].level,
+                              list[static_cast<std::size_t>(p)].name);
+        }
+        EXPECT_EQ(places.size(), want.places.at(*list[i].files).size());
+        for (std::size_t p = 0; p < places.size() && p < want.places.at(*list[i].files).size();
+             ++p) {
+          EXPECT_EQ(places[p].name, want.places.at(*list[i].files)[p].name);
+        }
+        nested += depth > static_cast<int>(places.size()) + 1;
+      }
+    }
+    added += want.added;
+    made += want.made;
+    shallow += want.kept_shallow;
+    new_lists += static_cast<int>(got.size() - pair.base.list_count());
+
+    // Sound, with bounds that cover the airports and never shrink.
+    EXPECT_EQ(check(dir.file("m1.bgl")), "no problems found\n");
+    const afdtest::Json base_doc = listing(base);
+    EXPECT_TRUE(covers_box(doc["header"]["bounds"], base_doc["header"]["bounds"]));
+    EXPECT_TRUE(covers_box(doc["trailer"]["bounds"], base_doc["trailer"]["bounds"]) ||
+                base_doc["trailer"]["bounds"]["lat_max"].number < -2147483647.0);
+    for (const afdtest::Json& f : doc["facilities"].items) {
+      if (f["subtype"].number != 1) continue;
+      EXPECT_TRUE(covers(doc["header"]["bounds"], f["lat_raw"].number, f["lon_raw"].number));
+      if (f["ai"].boolean) {
+        EXPECT_TRUE(covers(doc["trailer"]["bounds"], f["lat_raw"].number, f["lon_raw"].number));
+      }
+    }
+
+    // A second merge adds nothing and writes the same bytes.
+    ASSERT_EQ(merge(dir.file("m1.bgl"), source, dir.file("m2.bgl"), &report), kExitOk);
+    EXPECT_NE(report.find(" 0 added, "), std::string::npos) << report;
+    Bytes once = afdtest::read_file(dir.file("m1.bgl"));
+    Bytes twice = afdtest::read_file(dir.file("m2.bgl"));
+    for (Bytes* b : {&once, &twice}) std::fill_n(b->begin() + 128, 16, 0);
+    EXPECT_EQ(once, twice);
+  }
+  std::printf(
+      "[ figures  ] %d pairs, %d merged: %d facilities added, %d entries made, %d new "
+      "lists; %d entries nested under a facility entry, %d kept from the last spot by "
+      "the depth\n",
+      kPairs, merged, added, made, new_lists, nested, shallow);
+  EXPECT_GT(merged, kPairs * 3 / 4);
+}
+
+CoverageBox box_at(const Bytes& file, std::size_t at) {
+  const auto value = [&](std::size_t k) {
+    return static_cast<int32_t>(afdtest::get32(file, at + k));
+  };
+  return {value(0), value(4), value(8), value(12)};
+}
+
+// A source of base airports, some moved and some marked AI anew: the link's
+// bytes, but for the stamp at 128..143 and the bounds, which grow by exactly
+// the replacing airports.
+TEST_F(MergePropertyTest, ReplacingOnlyAirportsWritesTheLinksBytesButForWidenedBounds) {
+  int runs = 0, widened = 0;
+  for (int seed = 1; seed <= kPairs; ++seed) {
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    PairMaker m(static_cast<uint64_t>(seed) + kPairs);
+    const Pair pair = make_pair_of_files(m);
+    AfdBuilder source;
+    CoverageBox grown = kEmptyBox, grown_ai = kEmptyBox;
+    for (const Facility& f : pair.base.facilities()) {
+      if (f.subtype != 1 || m.below(2) == 0) continue;
+      const Facility& taken =
+          source.facilities().emplace_back(m.below(3) == 0 ? m.airport(*f.name) : f);
+      log_bounds0(grown, taken.position->first, taken.position->second);
+      if (taken.ai) log_bounds0(grown_ai, taken.position->first, taken.position->second);
+    }
+    if (source.facilities().empty()) continue;
+    m.file(source);
+    const std::string base = put("base.bgl", pair.base.build());
+    put("source.bgl", source.build());
+    std::string report;
+    ASSERT_EQ(merge(base, dir.file("source.bgl"), dir.file("m3.bgl"), &report), kExitOk);
+    rs.reset();
+    rs.first_input_path = base;
+    rs.second_input_path = dir.file("source.bgl");
+    rs.output_path = dir.file("r3.bgl");
+    afdtest::SilencedStdout quiet;
+    ASSERT_EQ(run_link(rs), kExitOk);
+    Bytes merged = afdtest::read_file(dir.file("m3.bgl"));
+    Bytes linked = afdtest::read_file(dir.file("r3.bgl"));
+    ASSERT_EQ(merged.size(), linked.size());
+    const std::size_t trailer = afdtest::get32(linked, 70) + 4;
+    CoverageBox header = box_at(linked, 2), ai = box_at(linked, trailer);
+    log_box(header, grown);
+    log_box(ai, grown_ai);
+    EXPECT_EQ(box_at(merged, 2), header);
+    EXPECT_EQ(box_at(merged, trailer), ai);
+    widened += box_at(merged, 2) != box_at(linked, 2) ||
+               box_at(merged, trailer) != box_at(linked, trailer);
+    for (Bytes* b : {&merged, &linked}) {
+      std::fill_n(b->begin() + 128, 16, 0);
+      std::fill_n(b->begin() + 2, 16, 0);
+      std::fill_n(b->begin() + static_cast<long>(trailer), 16, 0);
+    }
+    EXPECT_EQ(merged, linked);
+    ++runs;
+  }
+  std::printf(
+      "[ figures  ] %d replace-only merges: the link's bytes in all, bounds widened in %d\n", runs,
+      widened);
+  EXPECT_GT(runs, kPairs / 2);
+}
+
+}  // namespace
+}  // namespace quarnel::testing
