@@ -8,9 +8,49 @@
 # run such a program as a child of its own start.exe, so that a signal and the
 # run's end would reach that wrapper rather than the program under test.
 WINE64=/usr/lib/wine/wine64
-WINE32=/usr/lib/wine/wine
+# QUARNEL_WINE32 names another 32-bit loader: the tests hand in one that cannot
+# start, to play a machine that cannot run 32-bit programs.
+WINE32=${QUARNEL_WINE32:-/usr/lib/wine/wine}
 WINE=$WINE64
 WINESERVER=/usr/lib/wine/wineserver
+
+# can_run_32bit LOADER: whether this machine runs 32-bit programs, asked of
+# the kernel itself by starting the 32-bit Wine loader, which is one. A kernel
+# whose IA-32 emulation is switched off refuses it with "Exec format error",
+# although the package is installed. When it does not start, NO_32BIT_REASON
+# says why, in words for the run's log.
+NO_32BIT_REASON=
+can_run_32bit() {
+  local loader=$1 said rc
+  NO_32BIT_REASON=
+  if [ ! -e "$loader" ]; then
+    NO_32BIT_REASON="there is no 32-bit Wine loader at $loader"
+    return 1
+  fi
+  # Started by bash, not by timeout itself: its exec hands a file the kernel
+  # refuses to sh as a script, whose syntax error would hide the refusal.
+  said=$(timeout 60 bash -c '"$0" --version' "$loader" 2>&1 </dev/null)
+  rc=$?
+  [ "$rc" -eq 0 ] && return 0
+  said=$(printf '%s\n' "$said" | tr -d '\r' | grep -v '^[[:space:]]*$' | tail -n 1)
+  said=${said##*"$loader": }
+  if [ "$rc" -eq 124 ]; then
+    NO_32BIT_REASON="$loader --version did not end within 60 s"
+  elif [[ $said == *"Exec format error"* ]] && is_i386_elf "$loader" && [ "$(uname -m)" = x86_64 ]; then
+    NO_32BIT_REASON="the kernel's IA-32 emulation is off: it refuses to start $loader, an i386 program, with \"Exec format error\""
+  else
+    NO_32BIT_REASON="$loader --version ended with $rc${said:+: $said}"
+  fi
+  return 1
+}
+
+# is_i386_elf FILE: a 32-bit ELF for the i386 (class 1 at byte 4, machine 3 at
+# bytes 18 and 19).
+is_i386_elf() {
+  local head
+  head=$(od -An -tx1 -N20 "$1" 2>/dev/null | tr -d ' \n')
+  [ "${head:0:10}" = 7f454c4601 ] && [ "${head:36:4}" = 0300 ]
+}
 
 tests_run=0
 tests_passed=0
@@ -99,11 +139,13 @@ wait_for() {
 # wine_said WHAT FILE: Wine's own complaints in a run's standard error (a page
 # fault inside one of its DLLs, a program it could not start, which ends with
 # status 1 like the tool's "not enough memory for the work buffers") are Wine's, not
-# the program's: shown under the check and counted in WINE_COMPLAINTS.
+# the program's: shown under the check and counted in WINE_COMPLAINTS. Its
+# errors about the address space are on (WINEDEBUG below): a start that fails
+# because the page Wine maps at a fixed address is taken says nothing otherwise.
 WINE_COMPLAINTS=0
 wine_said() {
   local lines
-  lines=$(tr -d '\r' <"$2" 2>/dev/null | grep -E '^wine:' | head -n 3)
+  lines=$(tr -d '\r' <"$2" 2>/dev/null | grep -E '^(wine:|([0-9a-f]{4}:)?err:)' | head -n 3)
   [ -n "$lines" ] || return 0
   WINE_COMPLAINTS=$((WINE_COMPLAINTS + 1))
   echo "    Wine itself said during the $1 (not the program under test):"
@@ -140,7 +182,7 @@ wine_session_start() {
   export DISPLAY=":$n"
   SESSION_DIR=$(mktemp -d /tmp/quarnel-wine.XXXXXX)
   export WINEPREFIX="$SESSION_DIR/prefix"
-  export WINEDEBUG=-all
+  export WINEDEBUG=-all,err+virtual
   # No Mono or Gecko: their installers would ask questions nobody answers.
   export WINEDLLOVERRIDES="mscoree,mshtml="
   "$WINE64" wineboot -i >/dev/null 2>&1
