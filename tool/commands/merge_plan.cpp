@@ -243,7 +243,7 @@ MergePlan::MergePlan(RunState& rs) {
   base_positions = reinterpret_cast<AirportPosition*>(memory);
   added_positions =
       reinterpret_cast<AddedPosition*>(memory + sizeof(AirportPosition) * kCatalogueCapacity);
-  memory += sizeof(PathNode) * kCatalogueCapacity;
+  memory += kPlaceRoom;
   ledger = reinterpret_cast<LedgerEntry*>(memory);
   memory += sizeof(LedgerEntry) * kCatalogueCapacity;
   remarks = reinterpret_cast<Remark*>(memory);

@@ -8,6 +8,7 @@
 // in the run's plan memory.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -65,17 +66,22 @@ struct LedgerEntry {
   Decision decision;
 };
 
-static_assert((sizeof(TreeNode) + sizeof(PlanSlot)) * kTreeNodes +
-                      (sizeof(PathNode) + sizeof(LedgerEntry) + sizeof(Remark)) *
-                          kCatalogueCapacity <=
-                  kPlanMemorySize,
-              "the merge's plan fits the run's plan memory");
-
 // An added airport's position, and the index of its remark.
 struct AddedPosition {
   AirportPosition at;
   uint32_t remark;
 };
+
+// The places read from the source share their room with the airports'
+// positions, which are done with before the places are read.
+constexpr std::size_t kPlaceRoom =
+    std::max(sizeof(PathNode), sizeof(AirportPosition) + sizeof(AddedPosition)) *
+    kCatalogueCapacity;
+
+static_assert((sizeof(TreeNode) + sizeof(PlanSlot)) * kTreeNodes + kPlaceRoom +
+                      (sizeof(LedgerEntry) + sizeof(Remark)) * kCatalogueCapacity <=
+                  kPlanMemorySize,
+              "the merge's plan fits the run's plan memory");
 
 // The limit a plan outgrew, if any; either ends the merge with ExitCode 10.
 enum class Limit : uint8_t {

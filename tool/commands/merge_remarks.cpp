@@ -205,10 +205,8 @@ void find_near_airports(const Catalogue& catalogue, MergePlan* plan, AddedPositi
 
 }  // namespace
 
-static_assert((sizeof(AirportPosition) + sizeof(AddedPosition)) * kCatalogueCapacity <=
-                      sizeof(PathNode) * kCatalogueCapacity &&
-                  sizeof(NameKey) * kCatalogueCapacity <= sizeof(TreeNode) * kTreeNodes,
-              "the notes are sought in the room of the places and of the tree");
+static_assert(sizeof(NameKey) * kCatalogueCapacity <= sizeof(TreeNode) * kTreeNodes,
+              "the names alike are sought in the room of the tree");
 
 void find_remarks(RunState& rs, MergePlan* plan, AddedPosition* added, std::size_t count) {
   const std::size_t facilities = plan->airports + plan->navaids;

@@ -113,13 +113,14 @@ class MergeTest : public ToolTest {
         facilities += " " + line.substr(kNameColumn) + ",";
       } else if (line.rfind("NameList", 0) == 0) {
         lists += "NameList\n";
-      } else if (line.rfind(" ", 0) == 0) {
+      } else if (line.rfind(' ', 0) == 0) {
         const std::size_t arrow = line.find("  -> ");
         const std::size_t name_at = 19;
         if (arrow != std::string::npos) {
           const std::string target = at[line.substr(line.rfind(' ') + 1)];
           const std::string name = line.substr(name_at, arrow - name_at);
-          line = line.substr(0, arrow) + (target == name ? "" : " -> " + target);
+          line.resize(arrow);
+          if (target != name) line.append(" -> ").append(target);
         }
         lists += line + "\n";
       }
