@@ -124,7 +124,8 @@ TEST_F(UserLinesTest, EachLineForPeopleAsItPrints) {
            "\nleft out: KASSEL\n1 of 2 source airports replaces a base airport\n",
        "", 0, Where::kPosix},
       {{"-M", "base.bgl", "source.bgl", "merged.bgl"},
-       "replaced: " + kUtf8 + "\nadded: KASSEL (no name entry)\n1 replaced, 1 added, 0 left out\n",
+       "replaced: " + kUtf8 + "\nadded: KASSEL (no name entry; 0.000\xC2\xB0 from " + kUtf8 +
+           ")\n1 replaced, 1 added, 0 left out\n",
        "", 0, Where::kPosix},
       {{"-V", "twice.bgl", "source.bgl"},
        "==> twice.bgl <==\n"
