@@ -4,12 +4,18 @@
 // runs per second tenfold. So
 // freed blocks of 64000 bytes or more are kept and handed out again, filled
 // with junk so that no run can lean on what an earlier one left. They stay
-// ordinary malloc blocks, with the sanitizer's guard zones around them.
+// ordinary malloc blocks, with the sanitizer's guard zones around them. A run
+// may also ask that one allocation fail (fuzz_support.h, RunLimits).
 #include <malloc.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+namespace quarnel::fuzz {
+// See fuzz_support.cpp, which sets it for a run.
+long g_allocations_left = 0;
+}  // namespace quarnel::fuzz
 
 namespace {
 
@@ -26,6 +32,10 @@ Block g_blocks[kMaxCached];
 std::size_t g_count = 0;
 
 void* take(std::size_t size) {
+  // A fuzz run that tries out failed allocations says which one fails.
+  if (quarnel::fuzz::g_allocations_left > 0 && --quarnel::fuzz::g_allocations_left == 0) {
+    return nullptr;
+  }
   if (size >= kCachedFrom) {
     for (std::size_t i = 0; i < g_count; ++i) {
       if (g_blocks[i].size == size) {

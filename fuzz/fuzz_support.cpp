@@ -3,14 +3,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "commands/commands.h"
+#include "commands/exit_codes.h"
 #include "scan/lookup.h"
 #include "scan/scan.h"
 #include "scratch_dir.h"
@@ -79,14 +82,69 @@ void clear_folder() {
   for (const std::string& name : folder_listing()) unlink(name.c_str());
 }
 
-int run_tool(RunState& rs, const std::vector<std::string>& args) {
+// Allocations through operator new that may still succeed; 0: any number.
+// The fuzz binaries' allocator (block_cache.cpp) defines it, fails the one
+// that finds it at 1, and lets every later one succeed again. The replay
+// programs have no such allocator: there it is null, and no allocation fails.
+extern long g_allocations_left __attribute__((weak));
+
+namespace {
+
+void fail_allocation(long number) {
+  if (&g_allocations_left != nullptr) g_allocations_left = number;
+}
+
+// RunLimits in force while it lives; see there.
+class Limited {
+ public:
+  explicit Limited(const RunLimits* limits) {
+    static const bool enabled = [] {
+      const char* on = std::getenv("QUARNEL_FUZZ_ADDRESS_LIMIT");
+      return on != nullptr && on[0] == '1';
+    }();
+    if (!enabled || limits == nullptr) return;
+    unsigned long pages = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    const bool read = statm != nullptr && std::fscanf(statm, "%lu", &pages) == 1;
+    if (statm != nullptr) std::fclose(statm);
+    struct rlimit limit {};
+    if (!read || getrlimit(RLIMIT_AS, &limit) != 0) return;
+    before_ = limit.rlim_cur;
+    const uint64_t used = uint64_t{pages} * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    limit.rlim_cur = std::min<uint64_t>(used + limits->headroom, limit.rlim_max);
+    set_ = setrlimit(RLIMIT_AS, &limit) == 0;
+    fail_allocation(limits->failing > 0 ? limits->failing : 0);
+  }
+  ~Limited() {
+    fail_allocation(0);
+    if (!set_) return;
+    struct rlimit limit {};
+    getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = before_;
+    setrlimit(RLIMIT_AS, &limit);
+  }
+  Limited(const Limited&) = delete;
+  Limited& operator=(const Limited&) = delete;
+
+ private:
+  bool set_ = false;
+  uint64_t before_ = 0;
+};
+
+}  // namespace
+
+int run_tool(RunState& rs, const std::vector<std::string>& args, const RunLimits* limits) {
   scratch();
-  require(rs.allocate(), "the work buffers could not be allocated");
   std::vector<const char*> argv;
   argv.reserve(args.size() + 1);
   for (const std::string& a : args) argv.push_back(a.c_str());
   argv.push_back(nullptr);
-  const int rc = run(rs, static_cast<int>(args.size()), argv.data());
+  int rc = kExitOutOfMemory;
+  {
+    const Limited limited(limits);
+    // As main ends a run whose work buffers cannot be had.
+    if (rs.allocate()) rc = run(rs, static_cast<int>(args.size()), argv.data());
+  }
   std::fflush(stdout);
   return rc;
 }
@@ -98,8 +156,12 @@ int json_listing(RunState& rs, const std::string& name, std::string* json) {
   std::FILE* out = open_memstream(&text, &len);
   std::FILE* messages = std::fopen("/dev/null", "w");
   require(out != nullptr && messages != nullptr, "cannot open the capture streams");
-  require(rs.allocate(), "the work buffers could not be allocated");
-  const int rc = run_list_json(rs, name, out, messages);
+  // As main and run() end a run that runs out of memory.
+  int rc = kExitOutOfMemory;
+  try {
+    if (rs.allocate()) rc = run_list_json(rs, name, out, messages);
+  } catch (const std::bad_alloc&) {
+  }
   std::fclose(out);
   std::fclose(messages);
   json->assign(text, len);

@@ -42,12 +42,24 @@ std::vector<std::string> folder_listing();
 // Removes every file in the scratch folder.
 void clear_folder();
 
-// Runs the program's command line on the fresh RunState `rs` (its buffers
-// allocated here, as main does), which the caller can inspect afterwards.
-int run_tool(RunState& rs, const std::vector<std::string>& args);
+// What a run may use, for runs that try out failed allocations: with
+// QUARNEL_FUZZ_ADDRESS_LIMIT=1 in the environment (a build without
+// sanitizers, which cannot run so), the tool's run, and nothing of the
+// harness, is held to the address space the process uses plus `headroom`
+// bytes, and its allocation number `failing` (from 1; 0: none) fails. Without
+// the variable no limit applies.
+struct RunLimits {
+  std::size_t headroom = 0;
+  long failing = 0;
+};
 
-// The JSON listing (-J) of `name`, written to memory; its ExitCode. The
-// state is allocated here.
+// Runs the program's command line on the fresh RunState `rs` (its buffers
+// allocated here, as main does, which ends with 1 when it cannot), which the
+// caller can inspect afterwards.
+int run_tool(RunState& rs, const std::vector<std::string>& args, const RunLimits* limits = nullptr);
+
+// The JSON listing (-J) of `name`, written to memory; its ExitCode, 1 when it
+// ran out of memory. The state is allocated here.
 int json_listing(RunState& rs, const std::string& name, std::string* json);
 
 // The statistics command on `name`, in-process; its ExitCode, and the state

@@ -41,6 +41,8 @@ int build_from(RunState& rs, std::FILE* in, const std::string& description) {
       rs.output.abandon();
       std::printf("invalid description: %s\n", message.c_str());
       return kExitInvalidDescription;
+    case ReadOutcome::kUnwritable:
+      return cannot_write(rs);
     case ReadOutcome::kDone:
       break;
   }

@@ -136,6 +136,168 @@ TEST_F(BuildCliTest, AnInvalidDescriptionIsRefusedAtItsPlaceAndNothingIsWritten)
   }
 }
 
+// Documents of an adversarial run, each with its ExitCode and the place where
+// it is refused: strings, hex and counts far beyond what any file needs, NUL
+// bytes, keys left out, values at the edges of the format. None may abort or
+// leave a file behind; what builds passes the check.
+TEST_F(BuildCliTest, HostileDocumentsEndWithTheirExitCodeAtTheirPlace) {
+  auto facilities = [](const std::string& inside) { return "{\"facilities\": [" + inside + "]}"; };
+  const std::string airport = R"({"offset": 1, "kind": "airport", "name": "A", "lat": 1, "lon": 2)";
+  auto repeated = [](const std::string& item, int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += (i == 0 ? "" : ",") + item;
+    return text;
+  };
+  std::string pooled;
+  std::string pooled_entries;
+  for (int i = 0; i < 80; ++i) {
+    std::string name = "A" + std::to_string(i);
+    name.resize(5000, 'X');
+    pooled += (i == 0 ? "" : ",") + std::string(R"({"kind": "airport", "name": ")") + name +
+              R"(", "lat": 1, "lon": 2})";
+    pooled_entries += (i == 0 ? "" : ",") + std::string(R"({"level": "city", "name": ")") +
+                      name + "\"}";
+  }
+  const std::string pool_full =
+      ".name: does not fit the tool's name pool, which the names before it fill (400000 bytes "
+      "for all names): it would never match";
+  const std::string nul = ": a NUL byte, which no JSON text holds";
+  struct Case {
+    const char* what;
+    std::string doc;
+    int rc;
+    std::string line;  // after "invalid description: ", or -V's last line of what was built
+  };
+  const std::vector<Case> cases = {
+      {"a name longer than the parser is handed",
+       facilities(R"({"kind": "airport", "name": ")" + std::string(500000, 'N') + "\"}"), 9,
+       "facilities[0].name: the tool would not read this back: it looks at no more than a "
+       "record's first 63990 bytes"},
+      {"an entry's name as long",
+       R"({"name_lists": [{"entries": [{"level": "city", "name": ")" +
+           std::string(500000, 'N') + "\"}]}]}",
+       9, "name_lists[0].entries[0].name: longer than the 63981 bytes that the tool reads of a name"},
+      {"a file name of a megabyte",
+       R"({"file": ")" + std::string(1 << 20, 'F') + R"(", "facilities": []})", 0,
+       "no problems found"},
+      {"a problem's text of a megabyte",
+       R"({"problems": [{"offset": 0, "note": true, "text": ")" + std::string(1 << 20, 'T') +
+           R"("}], "facilities": []})",
+       0, "no problems found"},
+      {"a number of 5000 digits",
+       facilities(R"({"kind": "airport", "name": "A", "lat_raw": )" + std::string(5000, '7') +
+                  R"(, "lon_raw": 0})"),
+       9, "facilities[0].lat_raw: a number too long to read"},
+      {"a key of half a megabyte", facilities("{\"" + std::string(500000, 'k') + "\": 1}"), 9,
+       "facilities[0]: a key of more than 400000 characters: no key is one"},
+      {"a kind as long", facilities(R"({"kind": ")" + std::string(500000, 'a') + "\"}"), 9,
+       "facilities[0].kind: must be \"airport\", \"vor\", \"ndb\" or \"other\""},
+      {"problems nested 600 deep",
+       "{\"problems\": " + std::string(600, '[') + std::string(600, ']') + "}", 9,
+       "problems: nests deeper than 512 levels"},
+      {"hex digits written as escapes", facilities(airport + R"(, "end": "\u0030\u0030"})"), 9,
+       "facilities[0].end: must be a string of hex digits, two for each byte"},
+      {"a reserved word of half a megabyte",
+       facilities(airport + R"(, "reserved": ")" + std::string(1 << 20, '0') + "\"}"), 9,
+       "facilities[0].reserved: must be at most 4 bytes (8 hex digits)"},
+      {"a sub-record of 300000 bytes",
+       facilities(airport + R"(, "sub_records": ["10000100e0930400)" + std::string(600000, 'a') +
+                  "\"]}"),
+       0, "no problems found, 1 note"},
+      {"a NUL behind the document", std::string("{\"facilities\": []}\0garbage", 25), 9,
+       "line 1, column 19" + nul},
+      {"a NUL inside a string", std::string("{\"file\": \"a\0b\"}", 15), 9,
+       "line 1, column 12" + nul},
+      {"a NUL in a run of blanks", std::string("{\"facilities\": []   \n   \0", 25), 9,
+       "line 2, column 4" + nul},
+      {"names beyond the name pool", facilities(pooled), 9, "facilities[79]" + pool_full},
+      {"entry names beyond it", R"({"name_lists": [{"entries": [)" + pooled_entries + "]}]}", 9,
+       "name_lists[0].entries[79]" + pool_full},
+      {"an entry without its level",
+       R"({"name_lists": [{"entries": [{"name": "EU", "facility": null}]}]})", 9,
+       "name_lists[0].entries[0]: the key level is missing"},
+      {"bounds without lat_min", R"({"header": {"bounds": {"lat_max": 1}}})", 9,
+       "header.bounds: the key lat_min is missing"},
+      {"created without its day", R"({"header": {"created": {"year": 1, "month": 2, "time": 3}}})",
+       9, "header.created: the key day is missing"},
+      {"an other record without its bytes", R"({"other_records": [{"after": null}]})", 9,
+       "other_records[0]: the key bytes is missing"},
+      {"header bytes without their place", R"({"header": {"other_bytes": [{"bytes": "ff"}]}})", 9,
+       "header.other_bytes[0]: the key at is missing"},
+      {"more runs than the header has bytes",
+       R"({"header": {"other_bytes": [)" + repeated(R"({"at": 20, "bytes": "ff"})", 169) + "]}}",
+       9, "header.other_bytes[168]: more runs than the header has bytes"},
+      {"more records than a build holds",
+       facilities(repeated(R"({"kind": "other", "subtype": 9})", 100001)), 9,
+       "facilities[100000]: more than the 100000 records in the object list that a build holds"},
+      {"degrees of negative zero beside raw values",
+       facilities(
+           R"({"kind": "airport", "name": "Z", "lat": -0.0, "lat_raw": 0, "lon": -0, "lon_raw": -1})"),
+       0, "no problems found"},
+      {"an AI airport at 179.9999 degrees",
+       facilities(R"({"kind": "airport", "name": "EDGE", "lat": -16.5, "lon": 179.9999, "ai": true})"),
+       0, "no problems found"},
+      {"an airport beyond the pole at the edge of the raw values",
+       facilities(
+           R"({"kind": "airport", "name": "HI", "lat_raw": 2147479000, "lon_raw": -2147483648})"),
+       0, "no problems found"},
+  };
+  for (const Case& c : cases) {
+    put("doc.json", c.doc);
+    put("out.bgl", "EARLIER");
+    const Result r = sh("$Q -B doc.json out.bgl");
+    EXPECT_EQ(r.rc, c.rc) << c.what << "\n" << r.out;
+    if (c.rc == 9) {
+      EXPECT_EQ(r.out, std::string(kBanner) + "invalid description: " + c.line + "\n") << c.what;
+      EXPECT_EQ(text_of("out.bgl"), "EARLIER") << c.what;
+    } else {
+      EXPECT_EQ(r.out, kBanner) << c.what;
+      // Bounds that cover every airport: no note of them.
+      EXPECT_EQ(sh("$Q -V out.bgl | tail -n 1").out, c.line + "\n") << c.what << "\n"
+                                                                    << sh("$Q -V out.bgl").out;
+    }
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"doc.json", "out.bgl"})) << c.what;
+  }
+}
+
+// jq writes the -0.000000 of a longitude just below 0 as -0; the build reads
+// it as the same value.
+TEST_F(BuildCliTest, NegativeZeroComesBackThroughJq) {
+  if (sh("command -v jq").rc != 0) FAIL() << "jq is needed (scripts/test installs it)";
+  put("doc.json",
+      R"({"facilities": [{"kind": "airport", "name": "Z", "lat_raw": 5, "lon_raw": -1}]})");
+  const Result r = sh(
+      "$Q -B doc.json z.bgl && $Q -J z.bgl | jq . | tee z.json | $Q -B - again.bgl && "
+      "grep -c '\"lon\": -0,' z.json && cmp z.bgl again.bgl && echo same");
+  EXPECT_EQ(r.rc, 0) << r.out;
+  EXPECT_EQ(r.out, std::string(kBanner) + kBanner + "1\nsame\n");
+}
+
+// The README's repair: a rebuilt damaged file keeps an airport entry whose
+// link named nothing, without a link; the jq filter it gives drops it.
+TEST_F(BuildCliTest, ARepairedFileKeepsItsDanglingEntriesUntilJqDropsThem) {
+  if (sh("command -v jq").rc != 0) FAIL() << "jq is needed (scripts/test installs it)";
+  afdtest::AfdBuilder b;
+  const int a = b.add(afdtest::Facility::airport("A", 1, 2));
+  b.add_list().entries = {{afdtest::levels::kCity, "TOWN"},
+                          {afdtest::levels::kAirport, "A", a},
+                          {afdtest::levels::kAirport, "GONE"}};
+  b.list(0).entries[2].raw_link = 0x12345;
+  afdtest::write_file(dir.file("damaged.bgl"), b.build());
+  const std::string drop =
+      R"(del(.name_lists[].entries[] | select(.facility == null and (.level == "airport" or )"
+      R"(.level == "vor" or .level == "ndb"))))";
+  put("drop.jq", drop);
+  const Result kept = sh("$Q -J damaged.bgl | $Q -B - kept.bgl >/dev/null; $Q -V kept.bgl");
+  EXPECT_NE(kept.out.find(": airport entry \"GONE\" links no facility\n1 problem found\n"),
+            std::string::npos)
+      << kept.out;
+  const Result repaired =
+      sh("$Q -J damaged.bgl | jq -f drop.jq | $Q -B - repaired.bgl >/dev/null; "
+         "$Q -V repaired.bgl | tail -n 1; $Q -L repaired.bgl | tail -n 1");
+  EXPECT_EQ(repaired.out, "no problems found\n1 facility, 1 name list, 2 names\n");
+}
+
 TEST_F(BuildCliTest, ExitCodesOfTheBuild) {
   const std::string doc =
       R"({"facilities": [{"kind": "airport", "name": "ONE", "lat": 1, "lon": 2}]})";

@@ -2,6 +2,8 @@
 // the two GNU words, --help and --version, and the files of -L and -V.
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -134,6 +136,25 @@ int run_extract_command(RunState& rs, int argc, const char* const* argv) {
   return result;
 }
 
+bool writes_output(Command command) {
+  return command == Command::kExtract || command == Command::kLink ||
+         command == Command::kMerge || command == Command::kBuild;
+}
+
+// A command that ran out of memory ends as any failing command does: its
+// output dropped, an earlier file at the output path kept.
+int out_of_memory(RunState& rs, Command command, const char* option) {
+  rs.output.abandon();
+  std::fflush(stdout);
+  if (writes_output(command) && !rs.output.committed()) {
+    explain("not enough memory for %s: %s is not written; a file there stays as it was", option,
+            rs.output_path.c_str());
+  } else {
+    explain("not enough memory for %s: it stops here", option);
+  }
+  return kExitOutOfMemory;
+}
+
 }  // namespace
 
 Command parse_command(int argc, const char* const* argv) {
@@ -166,7 +187,9 @@ Command parse_command(int argc, const char* const* argv) {
   }
 }
 
-int run(RunState& rs, int argc, const char* const* argv) {
+namespace {
+
+int run_unguarded(RunState& rs, int argc, const char* const* argv) {
   const Command command = parse_command(argc, argv);
   if (command == Command::kHelp) {
     std::fputs(usage_text().c_str(), stdout);
@@ -233,6 +256,22 @@ int run(RunState& rs, int argc, const char* const* argv) {
       break;
   }
   return result;
+}
+
+}  // namespace
+
+int run(RunState& rs, int argc, const char* const* argv) {
+  // Whatever a command's input asks for is bounded, but the system may still
+  // refuse memory (a limit on the address space): the run then ends here,
+  // its stack unwound and its output dropped, instead of aborting.
+  const char* option = argc > 1 ? argv[1] : "the command line";
+  try {
+    return run_unguarded(rs, argc, argv);
+  } catch (const std::bad_alloc&) {
+    return out_of_memory(rs, parse_command(argc, argv), option);
+  } catch (const std::length_error&) {
+    return out_of_memory(rs, parse_command(argc, argv), option);
+  }
 }
 
 }  // namespace quarnel

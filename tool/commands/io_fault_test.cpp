@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <new>
 #include <vector>
 
 #include "commands/commands.h"
@@ -264,6 +265,69 @@ TEST_F(IoFaultTest, ListingSaysWhenItsInputCouldNotBeReadWhole) {
     EXPECT_TRUE(r.err.rfind("quarnel: cannot ", 0) == 0 || (read && warned)) << r.err;
     EXPECT_EQ(r.code, warned ? kExitOk : read ? kExitBadHeader : kExitCannotOpen) << r.err;
   }
+}
+
+// An allocation may fail wherever a command stands. A failure at each file
+// call in turn, thrown as the allocator throws it, must end the run with
+// ExitCode 1 and its line, the earlier output kept and no temporary file
+// left: the stack unwinds through every part of every command.
+bool out_of_memory_at_call(Call call) {
+  g_calls.push_back(call);
+  if (g_calls.size() == g_fail_at) throw std::bad_alloc();
+  return false;
+}
+
+TEST_F(IoFaultTest, AnAllocationThatFailsAnywhereEndsWithOneAndLosesNothing) {
+  const Bytes base = sweep_base();
+  put("base.bgl", base);
+  put("source.bgl", sweep_source());
+  const RunResult listed = run_with_fault({"-J", "base.bgl"}, 0);
+  ASSERT_EQ(listed.code, kExitOk);
+  put("doc.json", Bytes(listed.out.begin(), listed.out.end()));
+  const Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+  const std::vector<std::vector<std::string>> commands = {
+      {"-B", "doc.json", "out.bgl"},          {"-M", "base.bgl", "source.bgl", "out.bgl"},
+      {"-R", "base.bgl", "source.bgl", "out.bgl"}, {"-C", "base.bgl", "AP5", "AP7"},
+      {"-J", "base.bgl"},                      {"-V", "base.bgl"}};
+  int runs = 0;
+  for (const auto& args : commands) {
+    const std::string output = args[0] == "-C" ? "afdtmp.bgl" : "out.bgl";
+    put(output, earlier);
+    const std::vector<std::string> before = dir.entries();
+    const RunResult clean = run_with_fault(args, 0);
+    ASSERT_TRUE(clean.code == kExitOk || clean.code == kExitProblemsFound) << args[0];
+    put(output, earlier);
+    for (std::size_t k = 1; k <= clean.calls.size(); ++k) {
+      SCOPED_TRACE(::testing::Message() << args[0] << ", call " << k << ": "
+                                        << call_name(clean.calls[k - 1]));
+      std::vector<const char*> argv{"quarnel"};
+      for (const std::string& a : args) argv.push_back(a.c_str());
+      rs.reset();
+      g_calls.clear();
+      g_fail_at = k;
+      platform::g_call_hook = out_of_memory_at_call;
+      int code = -1;
+      std::string err;
+      {
+        afdtest::SilencedStdout quiet;
+        afdtest::CapturedStdout captured(2);
+        code = run(rs, static_cast<int>(argv.size()), argv.data());
+        err = captured.text();
+      }
+      platform::g_call_hook = nullptr;
+      ++runs;
+      EXPECT_EQ(code, kExitOutOfMemory);
+      EXPECT_EQ(err.rfind("quarnel: not enough memory for " + args[0] + ": ", 0), 0u) << err;
+      EXPECT_EQ(dir.entries(), before) << "a temporary or stray file was left";
+      // Past the rename nothing can be taken back: the whole new file stands.
+      if (clean.calls[k - 1] != Call::kSyncFolder) {
+        EXPECT_EQ(afdtest::read_file(dir.file(output)), earlier);
+      }
+      EXPECT_EQ(afdtest::read_file(dir.file("base.bgl")), base);
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+  std::fprintf(stderr, "[ figures  ] %d runs, each out of memory at one call\n", runs);
 }
 
 }  // namespace

@@ -11,11 +11,13 @@
 #include "commands/commands.h"
 #include "commands/findings.h"
 #include "commands/inputs.h"
+#include "commands/json_stream.h"
 #include "commands/listing.h"
 #include "document/hex.h"
 #include "format/levels.h"
 #include "format/records.h"
 #include "format/text_forms.h"
+#include "scan/record_walk.h"
 
 namespace quarnel {
 
@@ -89,49 +91,27 @@ void append_header(std::string& s, const uint8_t* image) {
   s += "]},\n";
 }
 
-// A Container's bytes that the listing does not interpret: the word behind
-// its subtype, its sub-records, and what follows them (the end sub-record, or
-// whatever stopped the walk).
-void append_raw_facility(std::string& s, const Bytes& rec) {
-  const std::size_t len = rec.size();
-  s += ", \"reserved\": ";
-  const std::size_t reserved_end = std::min<std::size_t>(len, kContSubRecords);
-  append_hex_string(s, rec.data() + std::min(reserved_end, kContSubtype + 4),
-                    reserved_end - std::min(reserved_end, kContSubtype + 4));
-  s += ", \"sub_records\": [";
-  SubRecordWalk walk(rec.data(), len);
-  uint32_t type = 0;
-  ByteSpan payload;
-  std::size_t at = 0;
-  bool first = true;
-  while (walk.next(&type, &payload, &at)) {
-    if (!first) s += ", ";
-    first = false;
-    append_hex_string(s, rec.data() + at, kSubHeadSize + payload.size);
-  }
-  s += ']';
-  const std::size_t stop = std::min(walk.position(), len);
-  static constexpr uint8_t kStandardEnd[kSubHeadSize] = {};
-  if (len - stop != kSubHeadSize ||
-      !std::equal(rec.begin() + static_cast<long>(stop), rec.end(), std::begin(kStandardEnd))) {
-    s += ", \"end\": ";
-    append_hex_string(s, rec.data() + stop, len - stop);
-  }
-}
-
-struct OtherRecord {
-  uint32_t offset = 0;
-  uint32_t size = 0;
-  bool anchored = false;
-  uint32_t after = 0;
+struct WalkSpan {
+  uint64_t start = 0;
+  uint64_t end = 0;
 };
+
+// The findings the document carries, as -V prints them: the first 20000, and
+// a count of the rest.
+constexpr std::size_t kListedFindings = 20000;
 
 class JsonListing : public ListingSink, public FindingSink {
  public:
   JsonListing(RunState& rs, std::FILE* out, const std::string& path)
       : rs_(rs), out_(out), path_(path) {}
 
-  void finding(const Finding& f) override { findings_.push_back(f); }
+  void finding(const Finding& f) override {
+    if (findings_.size() < kListedFindings) {
+      findings_.push_back(f);
+    } else {
+      ++unlisted_findings_;
+    }
+  }
 
   void begin(const uint8_t* image) override {
     std::string s = "{\"file\": ";
@@ -145,21 +125,25 @@ class JsonListing : public ListingSink, public FindingSink {
   void on_record(WalkKind walk, uint64_t pos, const uint8_t* rec, std::size_t len,
                  int32_t size) override {
     if (walk != WalkKind::kObjectList) return;
-    const uint64_t whole = kRecordHeadSize + static_cast<uint64_t>(size);
     if (get_u32(rec + kRecType) != kTypeContainer) {
-      others_.push_back({static_cast<uint32_t>(pos), static_cast<uint32_t>(whole), !listed_.empty(),
-                         listed_.empty() ? 0 : listed_.back()});
+      ++others_;
       return;
     }
-    // Kept now: the bytes are the input's to move once the scan reads on. A
-    // record the scan saw only in part is read whole when it is listed.
-    record_.assign(rec, rec + len);
-    record_whole_ = len == whole;
-    record_size_ = whole;
+    // Kept now: the bytes are the input's to move once the scan reads on.
+    record_.keep(pos, rec, len, kRecordHeadSize + static_cast<uint64_t>(size));
+  }
+
+  void on_walk_end(WalkKind walk, uint64_t start, uint64_t pos, uint64_t, WalkEnd) override {
+    if (walk == WalkKind::kObjectList) objects_ = {start, pos};
   }
 
   void facility(const FacilityView& f) override {
-    listed_.push_back(f.offset);
+    // Only facilities an entry's link can resolve to are kept: those the
+    // Catalogue holds, and the first of the others, as many as the listing
+    // resolves.
+    if (is_facility_subtype(f.subtype) || uncatalogued_++ < kCatalogueCapacity) {
+      listed_.push_back(f.offset);
+    }
     std::string s = first_ ? "\n  " : ",\n  ";
     first_ = false;
     s += "{\"offset\": ";
@@ -187,13 +171,9 @@ class JsonListing : public ListingSink, public FindingSink {
       s += ", \"lat\": null, \"lon\": null, \"lat_raw\": null, \"lon_raw\": null";
     }
     s += f.ai ? ", \"ai\": true" : ", \"ai\": false";
-    if (!record_whole_) {
-      record_.resize(record_size_);
-      record_.resize(rs_.first_input.read_at(f.offset, record_.data(), record_.size()));
-    }
-    append_raw_facility(s, record_);
-    s += '}';
     put(s);
+    put_raw_facility(out_, rs_.first_input, record_);
+    put("}");
   }
 
   void list_begin(const ListView& l) override {
@@ -243,9 +223,9 @@ class JsonListing : public ListingSink, public FindingSink {
     } else {
       s += "null";
     }
-    append_tail(s, e);
-    s += '}';
     put(s);
+    put_tail(e);
+    put("}");
   }
 
   void list_end() override { put(first_entry_ ? "]}" : "\n  ]}"); }
@@ -267,50 +247,76 @@ class JsonListing : public ListingSink, public FindingSink {
       s += f.problem ? ", \"note\": false, \"text\": " : ", \"note\": true, \"text\": ";
       append_json_string(s, f.text);
       s += '}';
+      if (s.size() >= JsonStream::kBlock) {
+        put(s);
+        s.clear();
+      }
     }
-    s += findings_.empty() ? "]}\n" : "\n ]}\n";
+    s += findings_.empty() ? "]" : "\n ]";
+    if (unlisted_findings_ > 0) {
+      s += ",\n \"problems_not_listed\": ";
+      append_int(s, static_cast<long long>(unlisted_findings_));
+    }
+    s += "}\n";
     put(s);
+    out_.flush();
   }
 
  private:
-  void put(const std::string& s) { std::fwrite(s.data(), 1, s.size(), out_); }
+  void put(std::string_view text) { out_.put(text); }
 
   // The bytes behind the NUL of the name shown. A name that runs to the end
   // of what the tool reads has none: what follows is not a tail.
-  void append_tail(std::string& s, const EntryView& e) {
+  void put_tail(const EntryView& e) {
     uint8_t head[kRecordHeadSize] = {};
     if (rs_.first_input.read_at(e.offset, head, sizeof head) < sizeof head) return;
     const uint64_t whole = kRecordHeadSize + static_cast<uint64_t>(get_u32(head + kRecSize));
     const uint64_t nul = kNeName + e.name.size();
-    if (whole <= nul + 1) return;
-    Bytes bytes(static_cast<std::size_t>(whole - nul));
-    bytes.resize(rs_.first_input.read_at(e.offset + nul, bytes.data(), bytes.size()));
-    if (bytes.size() < 2 || bytes[0] != 0) return;
-    s += ", \"tail\": ";
-    append_hex_string(s, bytes.data() + 1, bytes.size() - 1);
+    uint8_t at_nul = 1;
+    if (whole < nul + 2 || rs_.first_input.read_at(e.offset + nul, &at_nul, 1) < 1 || at_nul != 0) {
+      return;
+    }
+    // As far as the file goes, should it have changed since the scan.
+    const uint64_t end = std::min<uint64_t>(e.offset + whole, rs_.first_input.size());
+    if (end < e.offset + nul + 2) return;
+    put(", \"tail\": ");
+    out_.put_input_hex(rs_.first_input, e.offset + nul + 1, end - (e.offset + nul + 1));
   }
 
+  // The other records, walked again: the object list as the scan walked it,
+  // up to where its walk ended.
   void end_facilities() {
-    std::string s = first_ ? "],\n \"other_records\": [" : "\n ],\n \"other_records\": [";
-    Bytes bytes;
-    for (std::size_t i = 0; i < others_.size(); ++i) {
-      const OtherRecord& o = others_[i];
-      s += i == 0 ? "\n  {\"offset\": " : ",\n  {\"offset\": ";
-      append_int(s, o.offset);
-      s += ", \"after\": ";
-      if (o.anchored) {
-        append_int(s, o.after);
-      } else {
-        s += "null";
+    put(first_ ? "],\n \"other_records\": [" : "\n ],\n \"other_records\": [");
+    bool first = true;
+    if (others_ > 0) {
+      RecordWalk walk(rs_.first_input, rs_.object_buffer.get(), objects_.start,
+                      rs_.first_input.size());
+      WalkRecord rec;
+      bool anchored = false;
+      uint64_t after = 0;
+      while (walk.position() < objects_.end && walk.next(&rec)) {
+        if (rec.type == kTypeContainer) {
+          anchored = true;
+          after = rec.pos;
+        } else {
+          std::string s = first ? "\n  {\"offset\": " : ",\n  {\"offset\": ";
+          first = false;
+          append_int(s, static_cast<long long>(rec.pos));
+          s += ", \"after\": ";
+          if (anchored) {
+            append_int(s, static_cast<long long>(after));
+          } else {
+            s += "null";
+          }
+          s += ", \"bytes\": ";
+          put(s);
+          out_.put_input_hex(rs_.first_input, rec.pos, rec.next - rec.pos);
+          put("}");
+        }
+        walk.step(rec);
       }
-      s += ", \"bytes\": ";
-      bytes.resize(o.size);
-      bytes.resize(rs_.first_input.read_at(o.offset, bytes.data(), bytes.size()));
-      append_hex_string(s, bytes.data(), bytes.size());
-      s += '}';
     }
-    s += others_.empty() ? "],\n" : "\n ],\n";
-    put(s);
+    put(first ? "],\n" : "\n ],\n");
   }
 
   void append_trailer(std::string& s) {
@@ -330,17 +336,18 @@ class JsonListing : public ListingSink, public FindingSink {
   }
 
   RunState& rs_;
-  std::FILE* out_;
+  JsonStream out_;
   const std::string& path_;
   bool first_ = true;  // no item yet in the array being written
   bool first_entry_ = true;
   bool in_lists_ = false;
-  Bytes record_;  // the facility record being listed
-  bool record_whole_ = true;
-  uint64_t record_size_ = 0;
-  std::vector<uint32_t> listed_;  // the facilities' offsets, in file order
-  std::vector<OtherRecord> others_;
+  FacilityBytes record_;  // the facility record being listed
+  std::vector<uint32_t> listed_;  // the resolvable facilities' offsets, in file order
+  std::size_t uncatalogued_ = 0;
+  std::size_t others_ = 0;  // records of the object list that are not facilities
+  WalkSpan objects_;
   std::vector<Finding> findings_;
+  std::size_t unlisted_findings_ = 0;
 };
 
 }  // namespace

@@ -6,22 +6,29 @@
 // facility that the document describes only further on. So facility records
 // go into the output as they stream in, right behind the headers, while other
 // records and name entries wait in scratch files beside it; memory holds no
-// more than what places them (a size, an identity) and one record at a time.
-// The rest of the file is written once the whole description has been read
-// and found valid. Other records (a damaged file's) are rare: when there are
-// any, the facility records are moved aside and written again among them.
+// more than what places them (a size, an identity) and the first bytes of one
+// record at a time. The rest of the file is written once the whole
+// description has been read and found valid. Other records (a damaged file's)
+// are rare: when there are any, the facility records are moved aside and
+// written again among them.
 #pragma once
 
+#include <array>
 #include <ctime>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "document/description.h"
+#include "document/spool.h"
 #include "format/afd_format.h"
 #include "scan/run_state.h"
 
 namespace quarnel {
+
+// The records of the object list that a build holds, facilities and other
+// records together; what places each costs a few dozen bytes of memory.
+constexpr std::size_t kMaxBuiltObjectRecords = 100000;
 
 class FileBuilder : public DescriptionSink {
  public:
@@ -34,6 +41,7 @@ class FileBuilder : public DescriptionSink {
   // place into rs.output, created by the caller; false when it cannot.
   bool begin();
 
+  Spool& spool() override { return spool_; }
   bool header(const DescribedHeader&, Fault*) override;
   bool trailer(const DescribedTrailer&, Fault*) override;
   bool facility(const DescribedFacility&, std::size_t index, Fault*) override;
@@ -46,39 +54,60 @@ class FileBuilder : public DescriptionSink {
   // Writes the rest of the file into rs.output, up to the header's rewrite;
   // the caller commits it. kInvalid fills `message` ("PLACE: WHAT")
   // for what only the whole document shows: a link to a facility that is not
-  // there, or more records than the tool reads back.
+  // there, more records than the tool reads back, or names beyond its pool.
   Outcome write(std::string* message);
 
  private:
+  static constexpr const char* kTooManyRecordsText =
+      "more than the 20000 records that the tool can catalogue: it would not read back the rest";
+  static constexpr std::size_t kCopyBlockSize = std::size_t{1} << 16;
+
   struct Scratch {
     std::FILE* file = nullptr;
     uint64_t size = 0;
     bool failed = false;
     void put(const uint8_t* bytes, std::size_t n);
+    void put(Spool& spool, uint64_t at, uint64_t n);
     bool get(uint8_t* bytes, std::size_t n);
   };
   struct FacilityPlace {
     uint32_t size = 0;
     uint32_t output_offset = 0;
+    int32_t pool_name = -1;  // the name length the scan keeps; -1: it catalogues none
   };
   struct OtherPlace {
-    std::size_t index = 0;  // in other_records
-    bool anchored = false;  // false: at the start of the object list
-    uint32_t after = 0;     // the identity of the facility it follows
-    long after_ordinal = -1;
+    uint32_t index = 0;         // in other_records
+    uint32_t after = 0;         // the identity of the facility it follows
+    int32_t after_ordinal = -1;  // -1: at the start of the object list
+    bool anchored = false;
+    int32_t pool_name = -1;
     uint64_t at = 0;  // in the scratch file
-    uint32_t size = 0;
+    uint64_t size = 0;
   };
   struct ListPlace {
-    Bytes reserved;
+    std::array<uint8_t, 12> reserved{};
     uint32_t entries = 0;
     uint64_t entry_bytes = 0;
   };
+  // NamePool as the scan fills it when it reads the file back, in file order.
+  class PoolFill {
+   public:
+    bool add(std::size_t len) {
+      if (len >= kNamePoolSize || fill_ >= kNamePoolSize - len - 1) return false;
+      fill_ += len + 1;
+      return true;
+    }
+
+   private:
+    std::size_t fill_ = 0;
+  };
 
   bool count_record(bool catalogued, Fault* fault);
-  bool interleave_others(std::string* message, uint64_t* total);
-  bool write_objects(std::string* message, uint64_t* total);
-  bool write_lists(std::string* message, uint64_t* total);
+  bool count_object_record(Fault* fault);
+  bool copy_from(Scratch& from, uint64_t n);
+  bool interleave_others(std::string* message, uint64_t* total, PoolFill& pool);
+  bool write_objects(std::string* message, uint64_t* total, PoolFill& pool);
+  bool write_lists(std::string* message, uint64_t* total, PoolFill& pool);
   void write_trailer_and_header(uint64_t total);
 
   RunState& rs_;
@@ -86,6 +115,8 @@ class FileBuilder : public DescriptionSink {
   Scratch objects_;
   Scratch others_;
   Scratch entries_;
+  Spool spool_;
+  Bytes block_;  // carries copies from scratch files to the output
   DescribedHeader header_;
   bool header_given_ = false;
   DescribedTrailer trailer_;

@@ -25,65 +25,6 @@ bool in_free_header_bytes(uint32_t at, std::size_t n) {
 
 }  // namespace
 
-const Shape& shape(Node node) {
-  static const Shape kRootShape{
-      {"file", "header", "facilities", "other_records", "name_lists", "trailer", "problems"}, 0};
-  static const Shape kHeaderShape{{"bounds", "file_id", "created", "format_level", "other_bytes"},
-                                  0};
-  static const Shape kBoundsShape{{"lat_max", "lat_min", "lon_max", "lon_min"}, 0xF};
-  static const Shape kCreatedShape{{"year", "month", "day", "time"}, 0xF};
-  static const Shape kOtherByteShape{{"at", "bytes"}, 0x3};
-  static const Shape kFacilityShape{{"offset", "kind", "subtype", "name", "lat", "lon", "lat_raw",
-                                     "lon_raw", "ai", "reserved", "sub_records", "end"},
-                                    0};
-  static const Shape kOtherRecordShape{{"offset", "after", "bytes"}, 1u << kOtherRecordBytes};
-  static const Shape kNameListShape{{"offset", "reserved", "entries"}, 0};
-  static const Shape kEntryShape{{"offset", "level", "name", "link", "facility", "tail"},
-                                 1u << kLevel | 1u << kEntryName};
-  static const Shape kTrailerShape{{"word", "bounds"}, 0};
-  static const Shape kArray{};
-  switch (node) {
-    case Node::kRoot:
-      return kRootShape;
-    case Node::kHeader:
-      return kHeaderShape;
-    case Node::kHeaderBounds:
-    case Node::kTrailerBounds:
-      return kBoundsShape;
-    case Node::kCreated:
-      return kCreatedShape;
-    case Node::kOtherByte:
-      return kOtherByteShape;
-    case Node::kFacility:
-      return kFacilityShape;
-    case Node::kOtherRecord:
-      return kOtherRecordShape;
-    case Node::kNameList:
-      return kNameListShape;
-    case Node::kEntry:
-      return kEntryShape;
-    case Node::kTrailer:
-      return kTrailerShape;
-    default:
-      return kArray;
-  }
-}
-
-bool is_array(Node node) {
-  switch (node) {
-    case Node::kFileId:
-    case Node::kOtherBytes:
-    case Node::kFacilities:
-    case Node::kSubRecords:
-    case Node::kOtherRecords:
-    case Node::kNameLists:
-    case Node::kEntries:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool Handler::key(json::string_t& key_text) {
   const std::string_view name = key_text;
   Frame& f = frames_.back();
@@ -92,6 +33,7 @@ bool Handler::key(json::string_t& key_text) {
   for (std::size_t k = 0; k < s.keys.size(); ++k) {
     if (s.keys[k] != name) continue;
     f.key = static_cast<int>(k);
+    f.value_next = true;
     if (f.seen & (1u << k)) return fail_here("duplicate key");
     f.seen |= 1u << k;
     return true;
@@ -104,13 +46,16 @@ bool Handler::key(json::string_t& key_text) {
 }
 
 bool Handler::parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex) {
+  // An input that stopped early ends the text in the parser's eyes; the
+  // reason it stopped is the fault.
+  if (input_->stop() != ChunkInput::Stop::kNone) return false;
   // The library says " at line L, column C: WHAT" of the input it saw,
   // whose runs of blanks were cut short: the place is counted here instead.
   const std::string_view text = ex.what();
   const std::size_t at = text.find(" at line ");
   const std::size_t colon = at == std::string_view::npos ? at : text.find(": ", at);
   if (colon != std::string_view::npos) {
-    place_ = input_.place();
+    place_ = input_->place();
     what_ = shown_text(text.substr(colon + 2, 200));
   } else {
     // A number too large for any reading fails at its own place.
@@ -176,91 +121,17 @@ bool Handler::open(bool array) {
   }
   Frame& top = frames_.back();
   if (top.node == Node::kSkip) {
-    top.skipped++;
+    if (++top.skipped > kMaxSkippedDepth) {
+      return fail_here("nests deeper than " + std::to_string(kMaxSkippedDepth) + " levels");
+    }
     return true;
   }
+  top.value_next = false;
   begin_value();
   const Node child = child_of(top, array);
   if (child == Node::kRoot) return fail_here(expected_scalar());
   frames_.push_back({child});
   return start_piece(child);
-}
-
-// The node a container opened here becomes; kRoot when none may open here.
-Node Handler::child_of(const Frame& f, bool array) const {
-  const int k = f.key;
-  if (f.node == Node::kRoot && (k == kFile || k == kProblems)) return Node::kSkip;
-  if (array) {
-    switch (f.node) {
-      case Node::kRoot:
-        return k == kFacilitiesKey     ? Node::kFacilities
-               : k == kNameListsKey    ? Node::kNameLists
-               : k == kOtherRecordsKey ? Node::kOtherRecords
-                                       : Node::kRoot;
-      case Node::kHeader:
-        return k == kFileIdKey       ? Node::kFileId
-               : k == kOtherBytesKey ? Node::kOtherBytes
-                                     : Node::kRoot;
-      case Node::kFacility:
-        return k == kSubRecordsKey ? Node::kSubRecords : Node::kRoot;
-      case Node::kNameList:
-        return k == kEntriesKey ? Node::kEntries : Node::kRoot;
-      default:
-        return Node::kRoot;
-    }
-  }
-  switch (f.node) {
-    case Node::kRoot:
-      return k == kHeaderKey ? Node::kHeader : k == kTrailerKey ? Node::kTrailer : Node::kRoot;
-    case Node::kHeader:
-      return k == kBounds ? Node::kHeaderBounds : k == kCreatedKey ? Node::kCreated : Node::kRoot;
-    case Node::kTrailer:
-      return k == kTrailerBoundsKey ? Node::kTrailerBounds : Node::kRoot;
-    case Node::kOtherBytes:
-      return Node::kOtherByte;
-    case Node::kFacilities:
-      return Node::kFacility;
-    case Node::kOtherRecords:
-      return Node::kOtherRecord;
-    case Node::kNameLists:
-      return Node::kNameList;
-    case Node::kEntries:
-      return Node::kEntry;
-    default:
-      return Node::kRoot;
-  }
-}
-
-// What the slot at the top holds when it is not the container just opened.
-std::string Handler::expected_scalar() const {
-  const Frame& f = frames_.back();
-  const int k = f.key;
-  switch (f.node) {
-    case Node::kRoot:
-      return k == kHeaderKey    ? "must be an object"
-             : k == kTrailerKey ? "must be an object or null"
-                                : "must be an array";
-    case Node::kHeader:
-      return k == kBounds || k == kCreatedKey         ? "must be an object"
-             : k == kFileIdKey || k == kOtherBytesKey ? "must be an array"
-                                                      : "must be an integer";
-    case Node::kTrailer:
-      return k == kTrailerBoundsKey ? "must be an object" : "must be an integer";
-    case Node::kFacility:
-      return k == kSubRecordsKey ? "must be an array" : "must not be an object or array";
-    case Node::kNameList:
-      return k == kEntriesKey ? "must be an array" : "must not be an object or array";
-    case Node::kOtherBytes:
-    case Node::kFacilities:
-    case Node::kOtherRecords:
-    case Node::kNameLists:
-    case Node::kEntries:
-      return "must be an object";
-    case Node::kSubRecords:
-      return "must be a string of hex digits";
-    default:
-      return "must not be an object or array";
-  }
 }
 
 bool Handler::start_piece(Node node) {
@@ -285,12 +156,14 @@ bool Handler::start_piece(Node node) {
       other_byte_ = HeaderBytes{};
       return true;
     case Node::kFacility:
+      sink_.spool().clear();
       facility_ = DescribedFacility{};
       return true;
     case Node::kSubRecords:
       facility_.sub_records.given = Given::kValue;
       return true;
     case Node::kOtherRecord:
+      sink_.spool().clear();
       other_ = DescribedOtherRecord{};
       return true;
     case Node::kNameList: {
@@ -303,6 +176,7 @@ bool Handler::start_piece(Node node) {
       return true;
     }
     case Node::kEntry:
+      sink_.spool().clear();
       entry_ = DescribedEntry{};
       return true;
     default:
@@ -327,10 +201,13 @@ bool Handler::close() {
   const Frame f = top;
   const uint32_t missing = shape(f.node).required & ~f.seen;
   if (missing != 0) {
+    // Said of the object, not of the last key it holds.
     const Shape& s = shape(f.node);
     std::size_t k = 0;
     while (!(missing & (1u << k))) ++k;
-    return fail_here(std::string("the key ") + std::string(s.keys[k]) + " is missing");
+    place_ = path(false);
+    what_ = std::string("the key ") + std::string(s.keys[k]) + " is missing";
+    return false;
   }
   if (f.node == Node::kFileId && f.items != 3) {
     return fail_here("must hold three integers");
@@ -363,6 +240,12 @@ bool Handler::finish_piece(Node node) {
         ok = false;
         break;
       }
+      // Runs may overlap, but no header needs more than one for each byte.
+      if (header_.other_bytes.size() >= kHeaderImageSize) {
+        fault = {"", "more runs than the header has bytes"};
+        ok = false;
+        break;
+      }
       header_.other_bytes.push_back(std::move(other_byte_));
       return true;
     case Node::kFacility:
@@ -386,14 +269,21 @@ bool Handler::finish_piece(Node node) {
 }  // namespace reader
 
 ReadOutcome read_description(std::FILE* in, DescriptionSink& sink, std::string* message) {
-  ChunkInput input(in);
-  reader::Handler handler(sink, input);
+  reader::Handler handler(sink);
+  ChunkInput input(in, handler);
+  handler.attach(input);
   const bool ok = reader::Json::sax_parse(ChunkIterator(&input), ChunkIterator(), &handler,
                                           reader::Json::input_format_t::json, true, false);
   if (input.failed()) return ReadOutcome::kUnreadable;
-  if (ok && !handler.failed()) return ReadOutcome::kDone;
-  *message = handler.message();
-  return ReadOutcome::kInvalid;
+  if (handler.failed()) {
+    *message = handler.message();
+    return ReadOutcome::kInvalid;
+  }
+  if (input.stop() == ChunkInput::Stop::kNul) {
+    *message = input.nul_place() + ": a NUL byte, which no JSON text holds";
+    return ReadOutcome::kInvalid;
+  }
+  return ok && !sink.spool().failed() ? ReadOutcome::kDone : ReadOutcome::kUnwritable;
 }
 
 }  // namespace quarnel

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/hex.h"
+#include "document/spool.h"
 #include "format/coverage.h"
 
 namespace quarnel {
@@ -51,6 +52,23 @@ struct DescribedTrailer {
   Stated<CoverageBox> bounds;
 };
 
+// The sub-records of a facility: whole ones held in memory while they fit
+// kHeldSubRecordBytes, which is more than the scan looks at of a record even
+// after the build has patched it; the first that does not fit and all those
+// behind it wait in the spool, back to back.
+constexpr std::size_t kHeldSubRecordBytes = 4 * 64000;
+struct SubRecords {
+  Bytes held;
+  std::vector<uint32_t> ends;  // where each held one ends within `held`
+  uint64_t spool_at = 0;
+  uint64_t spilled = 0;
+  std::size_t count = 0;  // held and spilled
+};
+
+// The bytes of a piece held in memory: more than the scan looks at of a
+// record, so that what the build checks of it is always at hand.
+constexpr std::size_t kHeldPieceBytes = 64 * 1024;
+
 struct DescribedFacility {
   Stated<uint32_t> offset;
   Stated<std::string> kind;
@@ -62,15 +80,15 @@ struct DescribedFacility {
   Stated<int32_t> lon_raw;
   Stated<bool> ai;
   Stated<Bytes> reserved;
-  Stated<std::vector<Bytes>> sub_records;
-  Stated<Bytes> end;
+  Stated<SubRecords> sub_records;
+  Stated<Piece> end;
 };
 
 // A record of the object list that is not a facility, and the facility it
 // stands behind (none: at the start of the list).
 struct DescribedOtherRecord {
   Stated<uint32_t> after;
-  Bytes bytes;
+  Piece bytes;
 };
 
 struct DescribedList {
@@ -81,8 +99,14 @@ struct DescribedEntry {
   int32_t level = 0;
   std::string name;  // Windows-1252 bytes
   Stated<uint32_t> facility;
-  Bytes tail;  // bytes after the name's NUL
+  Piece tail;  // bytes after the name's NUL
 };
+
+// What the reader and the build say of a name the tool would not read back.
+inline constexpr const char* kUnreadRecordText =
+    "the tool would not read this back: it looks at no more than a record's first 63990 bytes";
+inline constexpr const char* kEntryNameTooLong =
+    "longer than the 63981 bytes that the tool reads of a name";
 
 // Where a piece is wrong, below the piece itself ("" for the piece, ".name"
 // for one of its keys), and what is wrong.
@@ -96,6 +120,9 @@ struct Fault {
 class DescriptionSink {
  public:
   virtual ~DescriptionSink() = default;
+  // Where the bytes of a piece beyond those held in memory wait until the
+  // piece is told; cleared as each facility, other record or entry begins.
+  virtual Spool& spool() = 0;
   virtual bool header(const DescribedHeader&, Fault*) = 0;
   virtual bool trailer(const DescribedTrailer&, Fault*) = 0;
   virtual bool facility(const DescribedFacility&, std::size_t index, Fault*) = 0;
@@ -105,12 +132,12 @@ class DescriptionSink {
   virtual bool list_end(const DescribedList&, std::size_t index, Fault*) = 0;
 };
 
-enum class ReadOutcome { kDone, kInvalid, kUnreadable };
+enum class ReadOutcome { kDone, kInvalid, kUnreadable, kUnwritable };
 
 // Reads one description from `in` and tells `sink`. kInvalid fills `message`
 // with "PLACE: WHAT": PLACE is a JSON path such as `facilities[3].lat`, or
 // `line L, column C` for text that is not JSON. kUnreadable: reading `in`
-// failed.
+// failed; kUnwritable: the spool could not keep what it was given.
 ReadOutcome read_description(std::FILE* in, DescriptionSink& sink, std::string* message);
 
 }  // namespace quarnel

@@ -2,7 +2,9 @@
 // that nlohmann/json's SAX parser tells every value. The handler keeps a
 // stack of frames, one per open object or array, so that it knows at each
 // value which key of which piece it is, and the JSON path of any fault.
-// description.cpp walks the shape; description_values.cpp takes the values.
+// description_shape.cpp says what the shape is, description.cpp walks it,
+// description_values.cpp takes the values; the handler also tells the input
+// which strings to pass the parser by (json_input.h).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "document/description.h"
+#include "document/hex_decoder.h"
 #include "document/json_input.h"
 
 namespace quarnel::reader {
@@ -19,7 +22,7 @@ namespace quarnel::reader {
 using Json = nlohmann::json;
 
 // The pieces of a document, and the arrays that hold them; kSkip is a value
-// that is read over (file, problems).
+// that is read over (file, problems, problems_not_listed).
 enum class Node : uint8_t {
   kRoot,
   kHeader,
@@ -55,7 +58,8 @@ enum RootKey {
   kOtherRecordsKey,
   kNameListsKey,
   kTrailerKey,
-  kProblems
+  kProblems,
+  kProblemsNotListed
 };
 enum HeaderKey { kBounds, kFileIdKey, kCreatedKey, kFormatLevel, kOtherBytesKey };
 enum BoundsKey { kLatMax, kLatMin, kLonMax, kLonMin };
@@ -86,10 +90,15 @@ bool is_array(Node node);
 struct Frame {
   Node node;
   int key = -1;             // objects: the key whose value comes next
+  bool value_next = false;  // objects: a key was read, its value was not
   std::size_t items = 0;    // arrays: the items begun so far
   uint32_t seen = 0;        // objects: the keys given so far
   std::size_t skipped = 0;  // kSkip: containers open inside the skipped value
 };
+
+// Containers nested in a value that is read over; deeper ones are refused,
+// or the parser's stack of them would grow with the document.
+constexpr std::size_t kMaxSkippedDepth = 512;
 
 // A JSON scalar as the parser hands it over.
 struct Scalar {
@@ -129,11 +138,12 @@ struct Scalar {
   }
 };
 
-class Handler {
+class Handler : public InputGuard {
  public:
   using json = Json;
 
-  Handler(DescriptionSink& sink, ChunkInput& input) : sink_(sink), input_(input) {}
+  explicit Handler(DescriptionSink& sink) : sink_(sink), hex_(sink.spool()) {}
+  void attach(ChunkInput& input) { input_ = &input; }
 
   bool failed() const { return !what_.empty(); }
   std::string message() const { return place_ + ": " + what_; }
@@ -179,6 +189,11 @@ class Handler {
   bool end_array() { return close(); }
   bool key(json::string_t& key_text);
   bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& ex);
+
+  // The input's questions.
+  StringRoute route_string() override;
+  void hex_text(const char* text, std::size_t n) override { hex_.feed(text, n); }
+  void too_long(bool string) override;
 
  private:
   std::string path(bool with_slot) const;
@@ -238,12 +253,17 @@ class Handler {
 
   bool int32_field(const Scalar& v, Stated<int32_t>* out, bool nullable);
 
-  bool hex(const Scalar& v, Bytes* out);
+  // A hex slot's value: a string that the input told the decoder.
+  bool hex(const Scalar& v);
+  // Where the bytes of a hex string in this slot go; false: not a hex slot.
+  bool hex_target(const Frame& f);
 
   bool name(const Scalar& v, std::string* out);
 
   DescriptionSink& sink_;
-  ChunkInput& input_;
+  ChunkInput* input_ = nullptr;
+  HexDecoder hex_;
+  bool diverted_ = false;  // the string just read went to the decoder
   std::vector<Frame> frames_;
   std::string place_;
   std::string what_;

@@ -26,6 +26,7 @@ bool Handler::scalar(const Scalar& v) {
   }
   Frame& f = frames_.back();
   if (f.node == Node::kSkip) return true;
+  f.value_next = false;
   begin_value();
   switch (f.node) {
     case Node::kRoot:
@@ -49,18 +50,14 @@ bool Handler::scalar(const Scalar& v) {
       return other_byte_value(f.key, v);
     case Node::kFacility:
       return facility_value(f.key, v);
-    case Node::kSubRecords: {
-      Bytes sub;
-      if (!hex(v, &sub)) return false;
-      facility_.sub_records.value.push_back(std::move(sub));
-      return true;
-    }
+    case Node::kSubRecords:
+      return hex(v);
     case Node::kOtherRecord:
       return other_record_value(f.key, v);
     case Node::kNameList:
       if (f.key == kListOffset) return offset(v, nullptr);
       if (f.key == kListReserved) {
-        if (!hex(v, &list_.reserved)) return false;
+        if (!hex(v)) return false;
         if (list_.reserved.size() != 12) return fail_here("must be 12 bytes (24 hex digits)");
         return true;
       }
@@ -75,7 +72,7 @@ bool Handler::scalar(const Scalar& v) {
 }
 
 bool Handler::root_value(int k, const Scalar& v) {
-  if (k == kFile || k == kProblems) return true;
+  if (k == kFile || k == kProblems || k == kProblemsNotListed) return true;
   if (k == kTrailerKey && v.type == Scalar::kNull) {
     trailer_ = DescribedTrailer{};
     trailer_.present = false;
@@ -126,7 +123,7 @@ bool Handler::created_value(int k, const Scalar& v) {
 
 bool Handler::other_byte_value(int k, const Scalar& v) {
   if (k == kOtherByteBytes) {
-    if (!hex(v, &other_byte_.bytes)) return false;
+    if (!hex(v)) return false;
     if (other_byte_.bytes.empty()) return fail_here("must not be empty");
     return true;
   }
@@ -181,12 +178,12 @@ bool Handler::facility_value(int k, const Scalar& v) {
       return true;
     case kReserved:
       f.reserved.given = Given::kValue;
-      if (!hex(v, &f.reserved.value)) return false;
+      if (!hex(v)) return false;
       if (f.reserved.value.size() > 4) return fail_here("must be at most 4 bytes (8 hex digits)");
       return true;
     case kEnd:
       f.end.given = Given::kValue;
-      return hex(v, &f.end.value);
+      return hex(v);
     default:
       return fail_here(expected_scalar());
   }
@@ -195,7 +192,7 @@ bool Handler::facility_value(int k, const Scalar& v) {
 bool Handler::other_record_value(int k, const Scalar& v) {
   if (k == kOtherOffset) return offset(v, nullptr);
   if (k == kAfter) return offset(v, &other_.after);
-  return hex(v, &other_.bytes);
+  return hex(v);
 }
 
 bool Handler::entry_value(int k, const Scalar& v) {
@@ -226,7 +223,7 @@ bool Handler::entry_value(int k, const Scalar& v) {
     case kFacilityKey:
       return offset(v, &entry_.facility);
     default:
-      return hex(v, &entry_.tail);
+      return hex(v);
   }
 }
 
@@ -261,11 +258,92 @@ bool Handler::int32_field(const Scalar& v, Stated<int32_t>* out, bool nullable) 
   return true;
 }
 
-bool Handler::hex(const Scalar& v, Bytes* out) {
-  if (v.type != Scalar::kString || !decode_hex(v.text, out)) {
+bool Handler::hex(const Scalar& v) {
+  const bool diverted = diverted_;
+  diverted_ = false;
+  if (v.type != Scalar::kString || !diverted) {
     return fail_here("must be a string of hex digits, two for each byte");
   }
-  return true;
+  const char* fault = hex_.finish();
+  return fault == nullptr || fail_here(fault);
+}
+
+bool Handler::hex_target(const Frame& f) {
+  switch (f.node) {
+    case Node::kFacility:
+      if (f.key == kReserved) {
+        hex_.into_bytes(&facility_.reserved.value, 4);
+      } else if (f.key == kEnd) {
+        hex_.into_piece(&facility_.end.value, kHeldPieceBytes);
+      } else {
+        return false;
+      }
+      return true;
+    case Node::kSubRecords:
+      hex_.into_sub_record(&facility_.sub_records.value);
+      return true;
+    case Node::kOtherRecord:
+      if (f.key != kOtherRecordBytes) return false;
+      hex_.into_piece(&other_.bytes, kHeldPieceBytes);
+      return true;
+    case Node::kEntry:
+      if (f.key != kTail) return false;
+      hex_.into_piece(&entry_.tail, kHeldPieceBytes);
+      return true;
+    case Node::kNameList:
+      if (f.key != kListReserved) return false;
+      hex_.into_bytes(&list_.reserved, 12);
+      return true;
+    case Node::kOtherByte:
+      if (f.key != kOtherByteBytes) return false;
+      hex_.into_bytes(&other_byte_.bytes, kHeaderImageSize);
+      return true;
+    default:
+      return false;
+  }
+}
+
+StringRoute Handler::route_string() {
+  if (frames_.empty()) return StringRoute::kParse;
+  const Frame& f = frames_.back();
+  if (f.node == Node::kSkip) return StringRoute::kDrop;
+  if (!is_array(f.node) && !f.value_next) return StringRoute::kParse;  // a key
+  if (f.node == Node::kRoot &&
+      (f.key == kFile || f.key == kProblems || f.key == kProblemsNotListed)) {
+    return StringRoute::kDrop;
+  }
+  if (!hex_target(f)) return StringRoute::kParse;
+  diverted_ = true;
+  return StringRoute::kHex;
+}
+
+// What a string too long for the parser would have been told, said at its
+// slot: a name's own limit, or what the slot holds instead of a string.
+void Handler::too_long(bool string) {
+  if (!string) {
+    begin_value();
+    fail_here("a number too long to read");
+    return;
+  }
+  if (!frames_.empty() && !is_array(frames_.back().node) && !frames_.back().value_next) {
+    place_ = path(false);
+    what_ = "a key of more than " + std::to_string(kMaxStringText) + " characters: no key is one";
+    return;
+  }
+  if (!frames_.empty()) {
+    const Frame& f = frames_.back();
+    if (f.node == Node::kFacility && f.key == kName) {
+      fail_here(kUnreadRecordText);
+      return;
+    }
+    if (f.node == Node::kEntry && f.key == kEntryName) {
+      fail_here(kEntryNameTooLong);
+      return;
+    }
+  }
+  Scalar s;
+  s.type = Scalar::kString;
+  if (scalar(s)) fail_here("a string too long to read");
 }
 
 bool Handler::name(const Scalar& v, std::string* out) {

@@ -8,8 +8,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
+#include "document/patched_record.h"
 #include "format/afd_format.h"
 #include "format/levels.h"
 #include "format/positions.h"
@@ -19,17 +21,7 @@ namespace quarnel {
 
 namespace {
 
-constexpr std::size_t kSeenRecord = kRecordHeadSize + kScanPayloadLimit;
 constexpr uint8_t kAiPayload[] = {1, 0, 0, 0};
-
-// Appends `bytes` by size and copy: g++ 12 at -O3 takes an insert behind a
-// few fixed bytes for a write past them.
-void append(Bytes& out, const uint8_t* bytes, std::size_t n) {
-  const std::size_t at = out.size();
-  out.resize(at + n);
-  if (n > 0) std::memcpy(out.data() + at, bytes, n);
-}
-void append(Bytes& out, const Bytes& bytes) { append(out, bytes.data(), bytes.size()); }
 
 Bytes sub_record(uint32_t type, const Bytes& payload) {
   Bytes b(kSubHeadSize);
@@ -59,7 +51,6 @@ Bytes with_name(Bytes old, std::size_t at, const std::string& name) {
   return old;
 }
 
-uint32_t sub_type(const Bytes& sub) { return get_u32(sub.data()); }
 Bytes sub_payload(const Bytes& sub) { return Bytes(sub.begin() + kSubHeadSize, sub.end()); }
 
 struct Wanted {
@@ -68,45 +59,6 @@ struct Wanted {
   bool has_position = false;
   int32_t lat = 0;
   int32_t lon = 0;
-};
-
-class Record {
- public:
-  Record(const Wanted& w, Bytes reserved, std::vector<Bytes> subs, Bytes end)
-      : wanted_(w), reserved_(std::move(reserved)), subs_(std::move(subs)), end_(std::move(end)) {}
-
-  Bytes bytes() const {
-    Bytes rec(kRecordHeadSize + 4);
-    put_u32(rec.data() + kRecType, kTypeContainer);
-    put_i32(rec.data() + kContSubtype, wanted_.subtype);
-    append(rec, reserved_);
-    for (const Bytes& s : subs_) append(rec, s);
-    append(rec, end_);
-    put_i32(rec.data() + kRecSize, static_cast<int32_t>(rec.size() - kRecordHeadSize));
-    return rec;
-  }
-
-  // The index of the first sub-record of `type` that the tool's bounded walk
-  // reaches; -1 when it reaches none.
-  long first_seen(uint32_t type) const {
-    std::size_t at = kContSubRecords;
-    for (std::size_t k = 0; k < subs_.size(); ++k) {
-      at += subs_[k].size();
-      if (at > kSeenRecord) return -1;
-      if (sub_type(subs_[k]) == type) return static_cast<long>(k);
-    }
-    return -1;
-  }
-
-  void put_front(Bytes sub) { subs_.insert(subs_.begin(), std::move(sub)); }
-  void erase(long k) { subs_.erase(subs_.begin() + k); }
-  Bytes& at(long k) { return subs_[static_cast<std::size_t>(k)]; }
-
- private:
-  const Wanted& wanted_;
-  Bytes reserved_;
-  std::vector<Bytes> subs_;
-  Bytes end_;
 };
 
 struct View {
@@ -152,6 +104,15 @@ bool resolve_subtype(const DescribedFacility& desc, int32_t* subtype, Fault* fau
   return true;
 }
 
+// Degrees as the listing prints them, where -0.000000 is 0.000000: a value
+// just below zero prints with its sign, and jq and its kind write it as 0.
+std::string degrees_text(double degrees) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.6f", degrees);
+  const std::string_view shown = text;
+  return shown == "-0.000000" ? std::string(shown.substr(1)) : std::string(shown);
+}
+
 // One axis of the position: -1 none, 1 given, 0 not said; false on a conflict.
 bool resolve_axis(const Stated<double>& degrees, const Stated<int32_t>& raw, bool latitude,
                   int* state, int32_t* value, Fault* fault) {
@@ -160,12 +121,8 @@ bool resolve_axis(const Stated<double>& degrees, const Stated<int32_t>& raw, boo
     *value = raw.value;
     *state = 1;
     if (degrees.has()) {
-      char given[48];
-      char held[48];
-      std::snprintf(given, sizeof given, "%.6f", degrees.value);
-      std::snprintf(held, sizeof held, "%.6f",
-                    latitude ? latitude_degrees(raw.value) : longitude_degrees(raw.value));
-      if (std::strcmp(given, held) != 0) {
+      const double held = latitude ? latitude_degrees(raw.value) : longitude_degrees(raw.value);
+      if (degrees_text(degrees.value) != degrees_text(held)) {
         return fail(fault, latitude ? ".lat" : ".lon",
                     latitude ? "lat and lat_raw disagree: give one of them"
                              : "lon and lon_raw disagree: give one of them");
@@ -201,23 +158,16 @@ bool resolve_position(const DescribedFacility& desc, Wanted* w, Fault* fault) {
   return true;
 }
 
-bool check_sub_records(const std::vector<Bytes>& subs, Fault* fault) {
-  for (std::size_t k = 0; k < subs.size(); ++k) {
-    const Bytes& s = subs[k];
-    const char* what = nullptr;
-    if (s.size() < kSubHeadSize) {
-      what = "a sub-record needs at least its 8-byte head";
-    } else if (sub_type(s) == kSubEnd) {
-      what = "a sub-record of type 0 would end the list: give it as end";
-    } else if (get_u32(s.data() + 4) != s.size() - kSubHeadSize) {
-      what = "the sub-record's size field must count the bytes behind its head";
-    }
-    if (what != nullptr) {
-      *fault = {".sub_records[" + std::to_string(k) + "]", what};
-      return false;
-    }
+// The held sub-records, one apiece; the reader checked each as it came.
+std::vector<Bytes> held_sub_records(const SubRecords& s) {
+  std::vector<Bytes> subs;
+  std::size_t begin = 0;
+  for (const uint32_t end : s.ends) {
+    subs.emplace_back(s.held.begin() + static_cast<std::ptrdiff_t>(begin),
+                      s.held.begin() + static_cast<std::ptrdiff_t>(end));
+    begin = end;
   }
-  return true;
+  return subs;
 }
 
 // The sub-records of a facility described without raw bytes.
@@ -237,36 +187,36 @@ bool standard_sub_records(const DescribedFacility& desc, const Wanted& w, std::v
   return true;
 }
 
-void patch_name(Record& r, const DescribedFacility& desc, const Wanted& w) {
+void patch_name(PatchedRecord& r, const DescribedFacility& desc, const Wanted& w) {
   const long k = r.first_seen(name_sub_type(w.subtype));
   if (!desc.name.has()) {
     if (k >= 0) r.erase(k);
   } else if (k >= 0) {
-    r.at(k) = sub_record(name_sub_type(w.subtype),
-                         with_name(sub_payload(r.at(k)), name_at(w.subtype), desc.name.value));
+    r.replace(k, sub_record(name_sub_type(w.subtype),
+                            with_name(sub_payload(r.at(k)), name_at(w.subtype), desc.name.value)));
   } else {
     r.put_front(sub_record(name_sub_type(w.subtype),
                            with_name(Bytes{}, name_at(w.subtype), desc.name.value)));
   }
 }
 
-void patch_position(Record& r, const Wanted& w) {
+void patch_position(PatchedRecord& r, const Wanted& w) {
   const long k = r.first_seen(kSubPosition);
   if (!w.has_position) {
     if (k >= 0) r.erase(k);
   } else if (k >= 0) {
-    r.at(k) = sub_record(kSubPosition, position_payload(w.lat, w.lon, sub_payload(r.at(k))));
+    r.replace(k, sub_record(kSubPosition, position_payload(w.lat, w.lon, sub_payload(r.at(k)))));
   } else {
     r.put_front(sub_record(kSubPosition, position_payload(w.lat, w.lon)));
   }
 }
 
-void patch_ai(Record& r, bool ai) {
+void patch_ai(PatchedRecord& r, bool ai) {
   if (ai) {
     r.put_front(sub_record(kSubAiMarker, Bytes(std::begin(kAiPayload), std::end(kAiPayload))));
     return;
   }
-  for (long k = r.first_seen(kSubAiMarker); k >= 0; k = r.first_seen(kSubAiMarker)) r.erase(k);
+  r.erase_seen(kSubAiMarker);
 }
 
 bool name_matches(const View& v, const DescribedFacility& desc) {
@@ -283,7 +233,8 @@ bool position_matches(const View& v, const Wanted& w) {
 
 }  // namespace
 
-bool assemble_facility(const DescribedFacility& desc, AssembledFacility* out, Fault* fault) {
+bool assemble_facility(const DescribedFacility& desc, Spool& spool, AssembledFacility* out,
+                       Fault* fault) {
   Wanted w;
   if (!resolve_subtype(desc, &w.subtype, fault) || !resolve_position(desc, &w, fault)) return false;
   const bool airport = w.subtype == kSubtypeAirport;
@@ -294,43 +245,42 @@ bool assemble_facility(const DescribedFacility& desc, AssembledFacility* out, Fa
     return fail(fault, ".name", "only an airport, VOR or NDB has a name");
   }
   std::vector<Bytes> subs;
+  const SubRecords& given = desc.sub_records.value;
   if (desc.sub_records.said()) {
-    subs = desc.sub_records.value;
-    if (!check_sub_records(subs, fault)) return false;
+    subs = held_sub_records(given);
   } else if (!standard_sub_records(desc, w, &subs, fault)) {
     return false;
   }
   const Bytes reserved = desc.reserved.said() ? desc.reserved.value : Bytes(4, 0);
-  const Bytes end = desc.end.said() ? desc.end.value : Bytes(kSubHeadSize, 0);
-  if (reserved.size() < 4 && (!subs.empty() || !end.empty())) {
+  out->end = desc.end.said() ? desc.end.value : Piece{Bytes(kSubHeadSize, 0), 0, 0};
+  if (reserved.size() < 4 && (!subs.empty() || given.count > 0 || out->end.size() > 0)) {
     return fail(fault, ".reserved",
                 "shorter than 4 bytes only in a record that ends there: no sub-records, end \"\"");
   }
-  Record record(w, reserved, std::move(subs), end);
+  PatchedRecord record(w.subtype, reserved, std::move(subs), spool, given.spool_at, given.spilled,
+                       out->end);
   if (desc.sub_records.said()) {
-    // Each view looks into the bytes of the moment, kept until the next patch.
-    Bytes now = record.bytes();
-    if (!name_matches(view_of(now, w.subtype), desc)) patch_name(record, desc, w);
-    now = record.bytes();
-    if (!position_matches(view_of(now, w.subtype), w)) patch_position(record, w);
-    now = record.bytes();
-    if (desc.ai.said() && airport && view_of(now, w.subtype).ai != desc.ai.value) {
+    if (!name_matches(view_of(record.seen(), w.subtype), desc)) patch_name(record, desc, w);
+    if (!position_matches(view_of(record.seen(), w.subtype), w)) patch_position(record, w);
+    if (desc.ai.said() && airport && view_of(record.seen(), w.subtype).ai != desc.ai.value) {
       patch_ai(record, desc.ai.value);
     }
   }
-  out->record = record.bytes();
-  out->subtype = w.subtype;
-  if (out->record.size() - kRecordHeadSize > static_cast<std::size_t>(INT32_MAX)) {
+  if (record.size() - kRecordHeadSize > static_cast<uint64_t>(INT32_MAX)) {
     return fail(fault, "", "the record would pass the 2 GiB that its size field can count");
   }
+  out->front = record.front();
+  out->tail_at = record.tail_at();
+  out->tail_size = record.tail_size();
+  out->size = record.size();
+  out->seen = record.seen();
+  out->subtype = w.subtype;
   // What the tool will read back must be what was asked for.
-  const View v = view_of(out->record, w.subtype);
-  const char* unread =
-      "the tool would not read this back: it looks at no more than a record's "
-      "first 63990 bytes";
-  if (!name_matches(v, desc)) return fail(fault, ".name", unread);
-  if (!position_matches(v, w)) return fail(fault, ".lat", unread);
-  if (desc.ai.said() && airport && v.ai != desc.ai.value) return fail(fault, ".ai", unread);
+  const View v = view_of(out->seen, w.subtype);
+  if (!name_matches(v, desc)) return fail(fault, ".name", kUnreadRecordText);
+  if (!position_matches(v, w)) return fail(fault, ".lat", kUnreadRecordText);
+  if (desc.ai.said() && airport && v.ai != desc.ai.value) return fail(fault, ".ai", kUnreadRecordText);
+  // A spool that failed to read shows as a failed write, at the end.
   return true;
 }
 

@@ -7,16 +7,28 @@
 #include <cstdint>
 
 #include "document/description.h"
+#include "document/spool.h"
 
 namespace quarnel {
 
+// The record in its parts, in file order: `front` (head, subtype, reserved
+// word and the sub-records held in memory, patched), the sub-records still in
+// the spool, then the end.
 struct AssembledFacility {
-  Bytes record;  // head included
+  Bytes front;
+  uint64_t tail_at = 0;
+  uint64_t tail_size = 0;
+  Piece end;
+  uint64_t size = 0;  // of the whole record, head included
+  // The record's first bytes as the scan looks at them: enough for every
+  // sub-record the scan can find.
+  Bytes seen;
   int32_t subtype = 0;
 };
 
 // False, with the fault, when the description cannot be written so that the
-// tool reads back what it states.
-bool assemble_facility(const DescribedFacility& desc, AssembledFacility* out, Fault* fault);
+// tool reads back what it states. The sub-records in `spool` stay there.
+bool assemble_facility(const DescribedFacility& desc, Spool& spool, AssembledFacility* out,
+                       Fault* fault);
 
 }  // namespace quarnel

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace quarnel {
@@ -36,27 +35,5 @@ struct HexDigits {
   }
 };
 inline constexpr HexDigits kHexDigits{};
-
-// Appends the bytes that `hex` spells to `out`. Upper-case digits are taken as
-// well; false, with `out` unchanged, for an odd count or any other character.
-inline bool decode_hex(std::string_view hex, Bytes* out) {
-  if (hex.size() % 2 != 0) return false;
-  const std::size_t at = out->size();
-  out->resize(at + hex.size() / 2);
-  uint8_t* dst = out->data() + at;
-  const auto* src = reinterpret_cast<const unsigned char*>(hex.data());
-  unsigned bad = 0;
-  for (std::size_t i = 0; i < hex.size() / 2; ++i) {
-    const unsigned high = kHexDigits.value[src[2 * i]];
-    const unsigned low = kHexDigits.value[src[2 * i + 1]];
-    bad |= high | low;
-    dst[i] = static_cast<uint8_t>(high << 4 | (low & 0xF));
-  }
-  if (bad & 16) {
-    out->resize(at);
-    return false;
-  }
-  return true;
-}
 
 }  // namespace quarnel

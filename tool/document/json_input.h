@@ -12,16 +12,47 @@
 
 namespace quarnel {
 
+// The parser keeps every character of the token it reads, twice over. So no
+// token reaches it longer than this: the longest name the tool reads back,
+// every byte of it escaped in six characters, is shorter.
+constexpr std::size_t kMaxStringText = 400000;
+// And no number, true, false or null longer than this.
+constexpr std::size_t kMaxTokenText = 4096;
+
+// What the reader does with the string that opens at a quote.
+enum class StringRoute : uint8_t {
+  kParse,  // the parser reads it, up to kMaxStringText characters
+  kHex,    // hex digits: told to the guard in blocks; the parser sees ""
+  kDrop,   // a value that nothing reads: passed over; the parser sees ""
+};
+
+// The reader's side of the input: it knows, at each quote, which slot the
+// string fills, and the fault of a token too long to hand on.
+class InputGuard {
+ public:
+  virtual ~InputGuard() = default;
+  virtual StringRoute route_string() = 0;
+  virtual void hex_text(const char* text, std::size_t n) = 0;
+  // The reading stops at a token too long to hold: a string (`string`) or
+  // another token. The guard keeps the fault.
+  virtual void too_long(bool string) = 0;
+};
+
 // The input in blocks, so the parser's per-character reads cost a compare and
 // an increment, not a library call. The parser keeps every character of the
 // token it is reading, whitespace before it included, so a run of whitespace
 // outside strings reaches it as its first character alone: a document padded
-// with gigabytes of blanks is read in constant memory. Lines and columns are
-// counted here, on the input as it is, and only as far as a place is asked
-// for: the count trails the reading and catches up by memchr.
+// with gigabytes of blanks is read in constant memory. Strings of hex digits
+// and strings that nothing reads never reach it at all, and a token too long
+// to hold stops the reading. Lines and columns are counted here, on the input
+// as it is, and only as far as a place is asked for: the count trails the
+// reading and catches up by memchr.
 class ChunkInput {
  public:
-  explicit ChunkInput(std::FILE* file) : file_(file), buffer_(std::size_t{1} << 16) {}
+  enum class Stop : uint8_t { kNone, kNul, kGuard };
+
+  ChunkInput(std::FILE* file, InputGuard& guard)
+      : file_(file), guard_(guard), buffer_(std::size_t{1} << 16) {}
   bool more() { return p_ != end_ || refill(); }
   char get() const { return *p_; }
   void advance() {
@@ -33,14 +64,24 @@ class ChunkInput {
         escaped_ = true;
       } else if (c == '"') {
         in_string_ = false;
+        return;
       }
+      if (++token_chars_ > kMaxStringText) stop_for(true);
     } else if (c == '"') {
       in_string_ = true;
-    } else if (is_space(c) && (p_ == end_ || is_space(*p_))) {
-      skip_run();
+      token_chars_ = 0;
+      const StringRoute route = guard_.route_string();
+      if (route != StringRoute::kParse) divert(route);
+    } else if (is_space(c) || is_structural(c)) {
+      token_chars_ = 0;
+      if (is_space(c) && (p_ == end_ || is_space(*p_))) skip_run();
+    } else if (++token_chars_ > kMaxTokenText) {
+      stop_for(false);
     }
   }
   bool failed() const { return failed_; }
+  // Why the input ended early: at a NUL byte, or at the guard's fault.
+  Stop stop() const { return stop_; }
 
   // Where the parser's last character was: "line L, column C".
   std::string place() {
@@ -55,11 +96,19 @@ class ChunkInput {
     } else {
       position(p_ - 1, &line, &column);  // the last character delivered
     }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+    return place_text(line, column);
   }
+  // Where the NUL byte that stopped the input is.
+  const std::string& nul_place() const { return nul_place_; }
 
  private:
   static bool is_space(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+  static bool is_structural(char c) {
+    return c == '{' || c == '}' || c == '[' || c == ']' || c == ',' || c == ':';
+  }
+  static std::string place_text(uint64_t line, uint64_t column) {
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+  }
   uint64_t offset_of(const char* q) const {
     return base_ + static_cast<uint64_t>(q - buffer_.data());
   }
@@ -88,8 +137,47 @@ class ChunkInput {
     held_ = true;
     held_end_ = offset_of(p_);
   }
+  // The string that just opened goes past the parser up to its closing
+  // quote, which is left for the parser: it reads "". An escape is told as
+  // it stands: it is no hex digit, so hex text that holds one is wrong.
+  void divert(StringRoute route) {
+    const bool hex = route == StringRoute::kHex;
+    while (more()) {
+      if (escaped_) {
+        escaped_ = false;
+        if (hex) guard_.hex_text(p_, 1);
+        ++p_;
+        continue;
+      }
+      const char* q = p_;
+      while (q != end_ && *q != '"' && *q != '\\') ++q;
+      if (hex && q != p_) guard_.hex_text(p_, static_cast<std::size_t>(q - p_));
+      p_ = q;
+      if (q == end_) continue;
+      if (*q == '"') return;
+      if (hex) guard_.hex_text(p_, 1);
+      escaped_ = true;
+      ++p_;
+    }
+  }
+  void stop_for(bool string) {
+    guard_.too_long(string);
+    stop_ = Stop::kGuard;
+    done_ = true;
+    end_ = p_;
+  }
   bool refill() {
     if (done_) return false;
+    if (nul_ahead_) {
+      // The input ends at the NUL, which stands at end_.
+      uint64_t line = 0;
+      uint64_t column = 0;
+      position(end_, &line, &column);
+      nul_place_ = place_text(line, column);
+      stop_ = Stop::kNul;
+      done_ = true;
+      return false;
+    }
     count_to(end_);
     const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     if (n == 0) {
@@ -101,11 +189,18 @@ class ChunkInput {
     p_ = buffer_.data();
     end_ = p_ + n;
     counted_ = p_;
+    // No JSON text holds a NUL: the block ends before one.
+    if (const void* nul = std::memchr(p_, 0, n)) {
+      end_ = static_cast<const char*>(nul);
+      nul_ahead_ = true;
+      if (end_ == p_) return refill();
+    }
     return true;
   }
   const char* p_start() const { return end_ == nullptr ? nullptr : buffer_.data(); }
 
   std::FILE* file_;
+  InputGuard& guard_;
   std::vector<char> buffer_;
   const char* p_ = nullptr;
   const char* end_ = nullptr;
@@ -113,10 +208,14 @@ class ChunkInput {
   uint64_t base_ = 0;  // the input offset of buffer_[0]
   bool done_ = false;
   bool failed_ = false;
+  bool nul_ahead_ = false;
+  Stop stop_ = Stop::kNone;
+  std::string nul_place_;
   bool in_string_ = false;
   bool escaped_ = false;
-  uint64_t lines_ = 0;       // newlines before counted_
-  uint64_t line_start_ = 0;  // the offset behind the last of them
+  std::size_t token_chars_ = 0;  // of the string or other token being read
+  uint64_t lines_ = 0;           // newlines before counted_
+  uint64_t line_start_ = 0;      // the offset behind the last of them
   bool held_ = false;
   uint64_t held_end_ = 0;
   uint64_t held_line_ = 0;

@@ -256,6 +256,84 @@ TEST_F(DocumentRoundTripTest, FilesTheToolWritesComeBackByteForByte) {
   EXPECT_EQ(sound_files, 3) << "every file the tool writes is sound";
 }
 
+// Records far larger than the bytes the build holds of them: sub-records
+// behind those held, a long other record, a long tail behind a name, and an
+// end that holds most of a record. They come back byte for byte, though -V
+// notes their size.
+TEST_F(DocumentRoundTripTest, LargeRecordsComeBackByteForByte) {
+  std::vector<std::pair<std::string, Bytes>> files;
+  AfdBuilder b = sound_file();
+  for (uint8_t k = 0; k < 5; ++k) b.facilities()[0].extra.push_back({0x10010, Bytes(60000, k)});
+  b.facilities()[0].extra.push_back({0x10011, {1, 2, 3}});
+  files.emplace_back("sub-records behind those held", b.build());
+  b = sound_file();
+  b.add(Facility::raw(0x4444, Bytes(200000, 0x44)));
+  files.emplace_back("a long other record", b.build());
+  b = sound_file();
+  b.list(0).entries[3].padding = Bytes(100000, 0xAB);
+  files.emplace_back("a long tail", b.build());
+  b = sound_file();
+  b.facilities()[1].end_sub_record = false;
+  b.facilities()[1].extra = {{0x8888, Bytes(100000, 9)}};
+  b.facilities()[1].size_override =
+      static_cast<int32_t>(afdtest::facility_record(b.facilities()[1]).size() - 8 - 1);
+  b.facilities()[1].extra[0].payload.pop_back();
+  files.emplace_back("an end of most of a record", b.build());
+  for (const auto& [name, bytes] : files) {
+    const std::string doc = listing(put("large.bgl", bytes));
+    ASSERT_FALSE(doc.empty()) << name;
+    std::string printed;
+    ASSERT_EQ(build(doc, dir.file("rebuilt.bgl"), &printed), kExitOk) << name << printed;
+    EXPECT_TRUE(afdtest::read_file(dir.file("rebuilt.bgl")) == bytes) << name;
+  }
+}
+
+// A damaged file can hold millions of findings: the document carries the
+// first 20000, as -V prints them, and counts the rest; it builds all the same.
+TEST_F(DocumentRoundTripTest, TheListingCarriesTwentyThousandFindingsAndCountsTheRest) {
+  AfdBuilder b = sound_file();
+  for (int k = 0; k < 20100; ++k) b.add(Facility::raw(0x4444, {}));
+  const std::string text = listing(put("many.bgl", b.build()));
+  const nlohmann::json doc = nlohmann::json::parse(text);
+  EXPECT_EQ(doc["problems"].size(), 20000u);
+  EXPECT_EQ(doc["problems_not_listed"], 100);
+  EXPECT_EQ(doc["other_records"].size(), 20100u);
+  std::string printed;
+  EXPECT_EQ(build(text, dir.file("rebuilt.bgl"), &printed), kExitOk) << printed;
+  EXPECT_TRUE(afdtest::read_file(dir.file("rebuilt.bgl")) == b.build());
+}
+
+// An edit of a facility whose sub-records the build holds only in part:
+// clearing the AI mark takes every marker the scan would see, those that come
+// into its sight from the spool as others go included, and nothing else.
+TEST_F(DocumentRoundTripTest, ClearingTheAiMarkReachesIntoTheSpooledSubRecords) {
+  AfdBuilder b = sound_file();
+  Facility& f = b.facilities()[0];  // an AI airport
+  for (int k = 0; k < 24000; ++k) f.extra.push_back({0x11001, {1, 0, 0, 0}});
+  f.extra.push_back({0x10010, Bytes(100, 7)});
+  for (int k = 0; k < 50; ++k) f.extra.push_back({0x11001, {1, 0, 0, 0}});
+  f.extra.push_back({0x10010, Bytes(70000, 8)});
+  f.extra.push_back({0x11001, {1, 0, 0, 0}});
+  nlohmann::json doc = nlohmann::json::parse(listing(put("ai.bgl", b.build())));
+  const nlohmann::json subs = doc["facilities"][0]["sub_records"];
+  doc["facilities"][0]["ai"] = false;
+  std::string printed;
+  ASSERT_EQ(build(doc.dump(), dir.file("no-ai.bgl"), &printed), kExitOk) << printed;
+  const nlohmann::json after = nlohmann::json::parse(listing(dir.file("no-ai.bgl")));
+  EXPECT_EQ(after["facilities"][0]["ai"], false);
+  // Every marker before the 70000-byte sub-record is gone; the one behind it,
+  // which the scan never reaches, stays.
+  nlohmann::json expected = nlohmann::json::array();
+  bool behind = false;
+  for (const auto& sub : subs) {
+    const std::string hex = sub.get<std::string>();
+    behind = behind || hex.rfind("10000100701101", 0) == 0;
+    if (behind || hex.rfind("01100100", 0) != 0) expected.push_back(sub);
+  }
+  EXPECT_EQ(after["facilities"][0]["sub_records"], expected);
+  EXPECT_EQ(expected.size(), subs.size() - 24051);
+}
+
 // Each edit of a facility that carries its sub-records: the build must bring
 // them in line, so that the listing shows exactly what was asked for.
 TEST_F(DocumentRoundTripTest, EditsOfFacilitiesWithTheirSubRecords) {

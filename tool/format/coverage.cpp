@@ -1,6 +1,8 @@
 // Coverage boxes: the latitude and longitude bounds of the airports a scan sees.
 #include "format/coverage.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -8,6 +10,38 @@
 #include "format/records.h"
 
 namespace quarnel {
+
+int32_t longitude_margin(int32_t mean, int32_t margin) {
+  const double degrees = (mean * 90.0) / (static_cast<double>(kLatitudeLimit) / 128.0);
+  const double angle = std::fabs(degrees) * 3.141592653589793 * (1.0 / 180.0);
+  double factor = portable_cos(angle);
+  if (!(factor >= 0.1)) factor = 0.1;
+  return static_cast<int32_t>(margin / factor);
+}
+
+namespace {
+
+int32_t saturated(int64_t value) {
+  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
+CoverageBox widen_box_saturating(const CoverageBox& box, int32_t margin) {
+  // The mean of the empty box, whose fields lie at the 32-bit limits, is 0
+  // as in the wrapping sum: -1 / 2.
+  const auto mean =
+      static_cast<int32_t>((static_cast<int64_t>(box.lat_max) + box.lat_min) / 2);
+  const int32_t lon_margin = longitude_margin(mean, margin);
+  CoverageBox out;
+  out.lat_max = std::min(saturated(int64_t{box.lat_max} + margin),
+                         std::max(kLatitudeLimit, box.lat_max));
+  out.lat_min = std::max(saturated(int64_t{box.lat_min} - margin),
+                         std::min(-kLatitudeLimit, box.lat_min));
+  out.lon_max = saturated(int64_t{box.lon_max} + lon_margin);
+  out.lon_min = saturated(int64_t{box.lon_min} - lon_margin);
+  return out;
+}
 
 void init_bounds(CoverageBox& box) { box = kEmptyBox; }
 

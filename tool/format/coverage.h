@@ -28,6 +28,19 @@ struct AirportPosition {
 };
 constexpr AirportPosition kNoPosition{INT32_MIN, 0};
 
+// The raw latitude of the poles in bounds: a new file's bounds stop there.
+constexpr int32_t kLatitudeLimit = 1280224000;  // 0x4C4EAB00
+
+// The longitude margin that goes with a latitude margin at the box's mean
+// latitude `mean` (raw): wider toward the poles, ten times at most.
+int32_t longitude_margin(int32_t mean, int32_t margin);
+
+// `box` widened by `margin` as -B and -M widen bounds: as a new file's are,
+// but saturating at the 32-bit limits where those would wrap, and never
+// clamped to the poles short of an airport that lies beyond them, so that
+// the box always covers what it was made from.
+CoverageBox widen_box_saturating(const CoverageBox& box, int32_t margin);
+
 void init_bounds(CoverageBox& box);
 void log_bounds0(CoverageBox& box, int32_t latitude, int32_t longitude);
 

@@ -214,6 +214,7 @@ void OutputFile::attach_buffer(uint8_t* buffer, std::size_t size) {
 
 bool OutputFile::create(const std::string& final_path) {
   abandon();
+  committed_ = false;
   create_error_ = 0;
   refusal_ = platform::check_output_path(final_path, &target_path_);
   if (refusal_ != platform::OutputCheck::kOk) return false;
@@ -222,6 +223,7 @@ bool OutputFile::create(const std::string& final_path) {
     create_error_ = errno;
     return false;
   }
+  set_live(true);
   if (buffer_ == nullptr) attach_buffer(own_buffer_.data(), own_buffer_.size());
   final_path_ = final_path;
   buffer_at_ = 0;
@@ -318,8 +320,10 @@ bool OutputFile::commit() {
   ok = platform::close_output(file_) && ok;
   file_ = nullptr;
   ok = ok && platform::replace_file(temp_path_, target_path_);
+  committed_ = ok;
   if (!ok) platform::remove_file(temp_path_);
   temp_path_.clear();
+  set_live(false);
   // The rename lasts only once its folder is synced. It cannot be taken back,
   // so a failure here leaves the whole new file in place, and is reported.
   return ok && platform::sync_folder_of(target_path_);
@@ -334,6 +338,31 @@ void OutputFile::abandon() {
   if (!temp_path_.empty()) {
     platform::remove_file(temp_path_);
     temp_path_.clear();
+  }
+  set_live(false);
+}
+
+namespace {
+
+OutputFile* g_live_outputs = nullptr;
+
+}  // namespace
+
+void OutputFile::set_live(bool live) {
+  OutputFile** link = &g_live_outputs;
+  while (*link != nullptr && *link != this) link = &(*link)->next_live_;
+  if (live && *link == nullptr) {
+    next_live_ = g_live_outputs;
+    g_live_outputs = this;
+  } else if (!live && *link == this) {
+    *link = next_live_;
+    next_live_ = nullptr;
+  }
+}
+
+void OutputFile::remove_live_temporaries() noexcept {
+  for (OutputFile* o = g_live_outputs; o != nullptr; o = o->next_live_) {
+    if (!o->temp_path_.empty()) platform::remove_file(o->temp_path_);
   }
 }
 

@@ -2,6 +2,7 @@
 // output that appears at its path only once it is complete.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -68,6 +69,13 @@ class InputFile {
       return window_ + (offset - window_start_);
     }
     return view_outside_window(offset, n, scratch, got);
+  }
+
+  // Reads up to `n` bytes at `offset` straight from the file, leaving the
+  // window and the blocks as they are: a view into the window stays valid.
+  std::size_t read_through(uint64_t offset, uint8_t* dst, std::size_t n) {
+    if (file_ == nullptr || offset >= size_) return 0;
+    return read_direct(offset, dst, static_cast<std::size_t>(std::min<uint64_t>(n, size_ - offset)));
   }
 
   // Lends the file `size` bytes in which it keeps a window of its contents, so
@@ -183,6 +191,12 @@ class OutputFile {
   bool commit();
   // Drops the temporary file; the final path is untouched.
   void abandon();
+  // Whether the last file created was moved to its final path.
+  bool committed() const { return committed_; }
+
+  // Removes the temporary file of every output still being written, and
+  // nothing else: for a run that ends without unwinding (std::terminate).
+  static void remove_live_temporaries() noexcept;
 
  private:
   // Writes what the buffer holds at its place in the file.
@@ -194,6 +208,10 @@ class OutputFile {
   std::string final_path_;
   std::string target_path_;  // final_path_ with its symbolic links followed
   std::string temp_path_;
+  // The outputs whose temporary files exist, for remove_live_temporaries.
+  OutputFile* next_live_ = nullptr;
+  bool committed_ = false;
+  void set_live(bool live);
   uint8_t* buffer_ = nullptr;
   std::size_t buffer_size_ = 0;
   std::array<uint8_t, 4096> own_buffer_{};

@@ -226,6 +226,9 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
     return nullptr;
   }
   install_cleanup_handlers();
+  // Room for the name first: once the file exists, nothing may fail to
+  // allocate before the caller knows it.
+  temp_path->reserve(name.size());
   // A signal between the file's creation and its arming would leave it
   // behind: it waits until the handler knows the file.
   sigset_t blocked;

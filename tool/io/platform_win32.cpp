@@ -239,10 +239,14 @@ std::FILE* create_temp_beside(const std::string& final_path, std::string* temp_p
     return nullptr;
   }
   install_handler();
+  // Room for the name first: once the file exists, nothing may fail to
+  // allocate before the caller knows it.
+  temp_path->reserve(MAX_PATH);
+  const std::string folder = folder_of(final_path);
   const PendingLock lock;
   char name[MAX_PATH];
   // GetTempFileNameA creates the file, so the name cannot be taken by another run.
-  if (GetTempFileNameA(folder_of(final_path).c_str(), "qrn", 0, name) == 0) {
+  if (GetTempFileNameA(folder.c_str(), "qrn", 0, name) == 0) {
     set_errno_from_last_error();
     return nullptr;
   }

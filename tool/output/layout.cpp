@@ -22,11 +22,7 @@ int32_t wrap_sub(int32_t a, int32_t b) {
 CoverageBox widen_box(const CoverageBox& box, int32_t margin) {
   // The sum wraps like the 32-bit arithmetic it models; the empty box relies on it.
   const int32_t mean = wrap_add(box.lat_max, box.lat_min) / 2;
-  const double degrees = (mean * 90.0) / (static_cast<double>(kLatitudeLimit) / 128.0);
-  const double angle = std::fabs(degrees) * 3.141592653589793 * (1.0 / 180.0);
-  double factor = portable_cos(angle);
-  if (!(factor >= 0.1)) factor = 0.1;
-  const auto lon_margin = static_cast<int32_t>(margin / factor);
+  const int32_t lon_margin = longitude_margin(mean, margin);
   CoverageBox out;
   const int64_t lat_max = static_cast<int64_t>(box.lat_max) + margin;
   const int64_t lat_min = static_cast<int64_t>(box.lat_min) - margin;

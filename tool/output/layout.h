@@ -12,7 +12,6 @@
 
 namespace quarnel {
 
-constexpr int32_t kLatitudeLimit = 1280224000;  // 0x4C4EAB00
 constexpr int32_t kBoundsMargin = 5000;
 
 // Where write_bounds puts a box.

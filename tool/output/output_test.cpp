@@ -70,6 +70,41 @@ TEST(WidenBoxTest, LongitudeMarginAsWithTheLibraryCosine) {
   }
 }
 
+// The bounds of -B and -M: as a new file's wherever those neither wrap nor
+// leave an airport out, and always covering every position they were made
+// from, up to the 32-bit limits themselves.
+TEST(WidenBoxTest, TheSaturatingBoxCoversItsPositionsAndElseWidensAsANewFilesDoes) {
+  const int32_t values[] = {INT32_MIN, INT32_MIN + 3, -2147478647, -kLatitudeLimit - 1,
+                            -kLatitudeLimit, -5000000, -1, 0, 1, 5000000, kLatitudeLimit,
+                            kLatitudeLimit + 1, 2147478648, INT32_MAX - 3, INT32_MAX};
+  int same = 0;
+  for (const int32_t lat : values) {
+    for (const int32_t lon : values) {
+      const CoverageBox box{lat, lat, lon, lon};
+      const CoverageBox wide = widen_box_saturating(box, kBoundsMargin);
+      SCOPED_TRACE(::testing::Message() << "lat " << lat << ", lon " << lon);
+      EXPECT_TRUE(wide.lat_max >= lat && wide.lat_min <= lat && wide.lon_max >= lon &&
+                  wide.lon_min <= lon);
+      const int64_t lat_margin = int64_t{lat} + kBoundsMargin;
+      const int64_t lon_margin = int64_t{lon} + 50000;  // the widest longitude margin
+      if (lat_margin <= kLatitudeLimit && -lat_margin <= kLatitudeLimit && lon_margin <= INT32_MAX &&
+          int64_t{lon} - 50000 >= INT32_MIN && lat > -kLatitudeLimit + kBoundsMargin) {
+        EXPECT_EQ(wide, widen_box(box, kBoundsMargin));
+        ++same;
+      }
+    }
+  }
+  EXPECT_GT(same, 20);
+  // The empty box widens as before: no airport, no coverage.
+  EXPECT_EQ(widen_box_saturating(kEmptyBox, kBoundsMargin), widen_box(kEmptyBox, kBoundsMargin));
+  // An airport at 179.9999 degrees: the margin stops at the limit.
+  const CoverageBox edge = widen_box_saturating({-1833654, -1833654, 2147482455, 2147482455}, 5000);
+  EXPECT_EQ(edge.lon_max, INT32_MAX);
+  EXPECT_EQ(edge.lon_min, 2147482455 - longitude_margin(-1833654, 5000));
+  EXPECT_EQ(widen_box({-1833654, -1833654, 2147482455, 2147482455}, 5000).lon_max, -2147479627)
+      << "the wrapping box that -C keeps writing";
+}
+
 TEST(FileIdGeneratorTest, DrawsBits16To30OfEachState) {
   FileIdGenerator ids(1700000000u);
   EXPECT_EQ(ids.next(), 18382);
