@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <new>
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
@@ -65,7 +66,13 @@ void warn_of_problems(RunState& rs) {
   const std::string output = rs.output_path;
   rs.reset();
   FirstProblem found;
-  if (!check_quietly(rs, output, found) || found.problems == 0) return;
+  // The file stands whole by now: a check that runs out of memory only costs
+  // the warning, and must not report the build as failed.
+  try {
+    if (!check_quietly(rs, output, found) || found.problems == 0) return;
+  } catch (const std::bad_alloc&) {
+    return;
+  }
   const char* out = output.c_str();
   const std::string first = finding_line(found.first);
   if (found.problems == 1) {

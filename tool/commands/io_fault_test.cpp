@@ -316,6 +316,18 @@ TEST_F(IoFaultTest, AnAllocationThatFailsAnywhereEndsWithOneAndLosesNothing) {
       }
       platform::g_call_hook = nullptr;
       ++runs;
+      // -B checks the file it has written, for its warning: past the folder's
+      // sync the build has succeeded, and running out of memory there only
+      // costs the warning.
+      const bool built = args[0] == "-B" &&
+                         std::find(clean.calls.begin(), clean.calls.begin() + (k - 1),
+                                   Call::kSyncFolder) != clean.calls.begin() + (k - 1);
+      if (built) {
+        EXPECT_EQ(code, kExitOk);
+        EXPECT_NE(afdtest::read_file(dir.file(output)), earlier);
+        put(output, earlier);
+        continue;
+      }
       EXPECT_EQ(code, kExitOutOfMemory);
       EXPECT_EQ(err.rfind("quarnel: not enough memory for " + args[0] + ": ", 0), 0u) << err;
       EXPECT_EQ(dir.entries(), before) << "a temporary or stray file was left";
