@@ -1,8 +1,8 @@
 // Names from a file as the lines for people show them. A file holds its names
 // in Windows-1252. A Windows console shows them in that code page as they are;
 // a POSIX terminal speaks UTF-8, so there they are decoded as -J decodes them,
-// and `quarnel -L f | grep MÜNCHEN` finds what it looks for. The specified
-// outputs (-S, the -C trace, -R) never come here: they keep the file's bytes.
+// and `quarnel -L f | grep MÜNCHEN` finds what it looks for. The core
+// commands' outputs (-S, the -C trace, -R) never come here: they keep the file's bytes.
 #pragma once
 
 #include <string>
