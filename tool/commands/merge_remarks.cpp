@@ -1,8 +1,10 @@
-// The report's notes on the added facilities: a name the base holds but for
-// letter case or blanks at its ends, which an exact comparison took for
-// another, and an airport so near a base airport that it may be that one under
-// another name. Each is sought in one pass over the base's facilities against
-// the added ones, sorted in the plan's scratch memory.
+// The report's notes on the added facilities: a name the result so far holds
+// but for letter case or blanks at its ends, which an exact comparison took
+// for another, and an airport so near one of its airports that it may be that
+// one under another name. Each is sought in one pass over the result's
+// facilities against the added ones, sorted in the plan's scratch memory; the
+// pass costs little per facility (each one's name key is kept), so that a run
+// of many small sources stays cheap.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -73,10 +75,6 @@ class Sieve {
   std::array<uint64_t, kWords> bits_{};
 };
 
-bool is_base_facility(const MergePlan& plan, const CatalogueEntry& e, std::size_t i) {
-  return is_facility(e) && !plan.is_added(i);
-}
-
 std::size_t added_index(const MergePlan& plan, std::size_t remark) {
   return remark < plan.airports ? plan.airports_at + remark
                                 : plan.navaids_at + (remark - plan.airports);
@@ -85,28 +83,30 @@ std::size_t added_index(const MergePlan& plan, std::size_t remark) {
 void find_similar_names(const Catalogue& catalogue, MergePlan* plan, NameKey* keys) {
   const std::size_t added = plan->airports + plan->navaids;
   for (std::size_t r = 0; r < added; ++r) {
-    const CatalogueEntry& e = catalogue[added_index(*plan, r)];
-    keys[r] = NameKey{alike_hash(e.kind, e.name), static_cast<uint32_t>(r)};
+    keys[r] = NameKey{alike_key(catalogue[added_index(*plan, r)]), static_cast<uint32_t>(r)};
   }
   const auto by_hash = [](const NameKey& a, const NameKey& b) { return a.hash < b.hash; };
   std::sort(keys, keys + added, by_hash);
   Sieve sieve;
   for (std::size_t r = 0; r < added; ++r) sieve.add(keys[r].hash);
-  for (std::size_t i = 0; i < catalogue.count && is_facility(catalogue[i]); ++i) {
-    const CatalogueEntry& base = catalogue[i];
-    if (!is_base_facility(*plan, base, i) || base.name == nullptr) continue;
-    const NameKey key{alike_hash(base.kind, base.name), 0};
-    if (!sieve.may_hold(key.hash)) continue;
+  if (!plan->alike_ready) {
+    for_each_held_facility(*plan, [&](std::size_t i) { plan->alike_keys[i] = alike_key(catalogue[i]); });
+    plan->alike_ready = true;
+  }
+  for_each_held_facility(*plan, [&](std::size_t i) {
+    const CatalogueEntry& held = catalogue[i];
+    const NameKey key{plan->alike_keys[i], 0};
+    if (!sieve.may_hold(key.hash) || held.name == nullptr) return;
     const auto [first, last] = std::equal_range(keys, keys + added, key, by_hash);
     for (const NameKey* k = first; k != last; ++k) {
       Remark& remark = plan->remarks[k->remark];
       const CatalogueEntry& e = catalogue[added_index(*plan, k->remark)];
-      // The base's first such facility is named.
-      if (remark.similar == kNoNode && e.kind == base.kind && alike(e.name, base.name)) {
+      // The first such facility is named.
+      if (remark.similar == kNoNode && e.kind == held.kind && alike(e.name, held.name)) {
         remark.similar = static_cast<TreeIndex>(i);
       }
     }
-  }
+  });
 }
 
 // The angle between two positions, in degrees, as a flat map near them
@@ -121,8 +121,8 @@ double degrees_apart(int32_t lat_a, int32_t lon_a, int32_t lat_b, int32_t lon_b)
   return std::sqrt(north * north + east * east);
 }
 
-// Each base airport, at the position the scan kept, against the added
-// airports near its latitude.
+// Each airport of the result so far, at the position kept of it, against the
+// added airports near its latitude.
 void find_near_airports(const Catalogue& catalogue, MergePlan* plan, AddedPosition* added,
                         std::size_t count) {
   std::sort(added, added + count, [](const AddedPosition& a, const AddedPosition& b) {
@@ -136,41 +136,42 @@ void find_near_airports(const Catalogue& catalogue, MergePlan* plan, AddedPositi
   const auto band = [](int64_t latitude) { return static_cast<uint32_t>(latitude >> kBand); };
   Sieve sieve;
   for (std::size_t k = 0; k < count; ++k) sieve.add(band(added[k].at.latitude));
-  for (std::size_t scanned = 0; scanned < plan->base_facilities; ++scanned) {
-    // The scan kept the positions of airports only.
-    const std::size_t i = plan->moved(scanned);
-    if (catalogue[i].kind != kSubtypeAirport) continue;
-    const AirportPosition base = plan->base_positions[scanned];
-    if (base.latitude == kNoPosition.latitude) continue;
-    const uint32_t b = band(base.latitude);
-    if (!sieve.may_hold(b - 1) && !sieve.may_hold(b) && !sieve.may_hold(b + 1)) continue;
+  for_each_held_facility(*plan, [&](std::size_t i) {
+    // The positions kept are those of airports only.
+    if (catalogue[i].kind != kSubtypeAirport) return;
+    const AirportPosition held = plan->positions[i];
+    if (held.latitude == kNoPosition.latitude) return;
+    const uint32_t b = band(held.latitude);
+    if (!sieve.may_hold(b - 1) && !sieve.may_hold(b) && !sieve.may_hold(b + 1)) return;
     const AddedPosition* p = std::lower_bound(
-        added, added + count, int64_t{base.latitude} - window,
+        added, added + count, int64_t{held.latitude} - window,
         [](const AddedPosition& a, int64_t latitude) { return a.at.latitude < latitude; });
-    for (; p != added + count && p->at.latitude <= int64_t{base.latitude} + window; ++p) {
+    for (; p != added + count && p->at.latitude <= int64_t{held.latitude} + window; ++p) {
       const double apart =
-          degrees_apart(p->at.latitude, p->at.longitude, base.latitude, base.longitude);
+          degrees_apart(p->at.latitude, p->at.longitude, held.latitude, held.longitude);
       Remark& remark = plan->remarks[p->remark];
       if (apart <= kNearDegrees && (remark.near == kNoNode || apart < remark.degrees)) {
         remark.near = static_cast<TreeIndex>(i);
         remark.degrees = static_cast<float>(apart);
       }
     }
-  }
+  });
 }
 
 }  // namespace
 
-static_assert((sizeof(AirportPosition) + sizeof(AddedPosition)) * kCatalogueCapacity <=
-                      sizeof(PathNode) * kCatalogueCapacity &&
-                  sizeof(NameKey) * kCatalogueCapacity <= sizeof(TreeNode) * kTreeNodes,
-              "the notes are sought in the room of the places and of the tree");
+static_assert(sizeof(NameKey) * kCatalogueCapacity <= kRemarkScratchSize,
+              "the names' keys fit the notes' room");
+
+uint32_t alike_key(const CatalogueEntry& facility) {
+  return facility.name != nullptr ? alike_hash(facility.kind, facility.name) : 0;
+}
 
 void find_remarks(RunState& rs, MergePlan* plan, AddedPosition* added, std::size_t count) {
   const std::size_t facilities = plan->airports + plan->navaids;
   std::fill(plan->remarks, plan->remarks + facilities, Remark{kNoNode, kNoNode, 0.0f});
   if (facilities == 0) return;
-  find_similar_names(rs.catalogue, plan, reinterpret_cast<NameKey*>(plan->tree));
+  find_similar_names(rs.catalogue, plan, reinterpret_cast<NameKey*>(plan->scratch));
   if (count > 0) find_near_airports(rs.catalogue, plan, added, count);
 }
 
