@@ -10,6 +10,7 @@
 #include "format/afd_format.h"
 #include "format/text_forms.h"
 #include "io/explain.h"
+#include "io/folders.h"
 #include "io/platform.h"
 #include "scan/catalogue.h"
 
@@ -35,6 +36,8 @@ constexpr Usage kUsage[] = {
     {Command::kCheck, 3, "-V file", "check file; exit code 8 when it has problems"},
     {Command::kPreview, 4, "-P base source", "preview which source airports a link takes"},
     {Command::kMerge, 4, "-M base source [output]", "link, and add the airports base lacks"},
+    {Command::kMerge, 4, "-M base source... output", "merge sources or folders, in order"},
+    {Command::kIndex, 3, "-I folder", "list the AFD files a merge of folder takes"},
     {Command::kBuild, 3, "-B description [output]", "build a file from a JSON description"},
     {Command::kHelp, 2, "--help", "show this help"},
     {Command::kVersion, 2, "--version", "show the version and the licence"},
@@ -160,6 +163,8 @@ Command parse_command(int argc, const char* const* argv) {
       return Command::kBuild;
     case 'M':
       return Command::kMerge;
+    case 'I':
+      return Command::kIndex;
     default:
       return Command::kNone;
   }
@@ -203,8 +208,15 @@ int run(RunState& rs, int argc, const char* const* argv) {
     case Command::kMerge:
       rs.first_input_path = argv[2];
       rs.second_input_path = argv[3];
-      rs.output_path = argc >= 5 ? argv[4] : kDefaultOutput;
-      result = command == Command::kLink ? run_link(rs) : run_merge(rs);
+      rs.output_path = argc >= 5 ? argv[command == Command::kLink ? 4 : argc - 1] : kDefaultOutput;
+      if (command == Command::kLink) {
+        result = run_link(rs);
+      } else if (argc <= 5 && !is_folder(argv[3])) {
+        result = run_merge(rs);
+      } else {
+        // With more than one source the output is the last path, and given.
+        result = run_merge_batch(rs, {argv + 3, argv + (argc <= 5 ? 4 : argc - 1)});
+      }
       break;
     case Command::kList:
     case Command::kCheck:
@@ -216,6 +228,9 @@ int run(RunState& rs, int argc, const char* const* argv) {
     case Command::kListJson:
       result = run_list_json(rs, argv[2], stdout, stderr);
       if (result != kExitOk) std::fprintf(stderr, "error processing file:\"%s\"\n", argv[2]);
+      break;
+    case Command::kIndex:
+      result = run_index(rs, argv[2]);
       break;
     case Command::kPreview:
       rs.first_input_path = argv[2];

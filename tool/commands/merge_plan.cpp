@@ -301,7 +301,7 @@ void start_plan(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
   std::fill(plan->added_slots, plan->added_slots + kAddedSlots, uint16_t{0});
   plan->earlier_airports = 0;
   plan->earlier_navaids = 0;
-  plan->alike_ready = false;
+  plan->remark_indexes = false;
   build_name_tree(catalogue, plan->base_objects, plan->tree);
 }
 
@@ -316,7 +316,7 @@ constexpr std::size_t kPlanLayoutSize =
     aligned(sizeof(AirportPosition) * kCatalogueCapacity) +
     aligned(sizeof(LedgerEntry) * kCatalogueCapacity) +
     aligned(sizeof(Remark) * kCatalogueCapacity) + aligned(kRemarkScratchSize) +
-    aligned(sizeof(TreeNode) * kTreeNodes) + aligned(sizeof(uint32_t) * kCatalogueCapacity) +
+    aligned(sizeof(TreeNode) * kTreeNodes) + 2 * aligned(sizeof(RemarkSlot) * kRemarkSlots) +
     aligned(sizeof(PlanSlot) * kTreeNodes) + aligned(sizeof(InputNumber) * kCatalogueCapacity) +
     aligned(sizeof(TreeIndex) * kCatalogueCapacity) + aligned(sizeof(uint16_t) * kAddedSlots);
 static_assert(kPlanLayoutSize <= kPlanMemorySize, "the merge's plan fits the run's plan memory");
@@ -339,7 +339,8 @@ MergePlan::MergePlan(RunState& rs) {
   remarks = reinterpret_cast<Remark*>(take(sizeof(Remark) * kCatalogueCapacity));
   scratch = take(kRemarkScratchSize);
   tree = reinterpret_cast<TreeNode*>(take(sizeof(TreeNode) * kTreeNodes));
-  alike_keys = reinterpret_cast<uint32_t*>(take(sizeof(uint32_t) * kCatalogueCapacity));
+  name_slots = reinterpret_cast<RemarkSlot*>(take(sizeof(RemarkSlot) * kRemarkSlots));
+  band_slots = reinterpret_cast<RemarkSlot*>(take(sizeof(RemarkSlot) * kRemarkSlots));
   slots = reinterpret_cast<PlanSlot*>(take(sizeof(PlanSlot) * kTreeNodes));
   inputs = reinterpret_cast<InputNumber*>(take(sizeof(InputNumber) * kCatalogueCapacity));
   earlier = reinterpret_cast<TreeIndex*>(take(sizeof(TreeIndex) * kCatalogueCapacity));
@@ -379,16 +380,19 @@ void settle_source(RunState& rs, MergePlan* plan, bool more_follow) {
     e.origin = Origin::kFirstInput;
     plan->inputs[i] = plan->step;
     if (!more_follow) return;
+    const bool added = plan->is_added(i);
+    const AirportPosition was = added ? kNoPosition : plan->positions[i];
     bool ai = false;
     if (e.kind == kSubtypeAirport && !read_source_airport(rs, e, &plan->positions[i], &ai)) {
       plan->positions[i] = kNoPosition;
     }
-    if (!plan->is_added(i)) return;
-    if (plan->alike_ready) plan->alike_keys[i] = alike_key(e);
-    const bool airport = e.kind == kSubtypeAirport;
-    plan->earlier[airport ? plan->earlier_airports++
-                          : kCatalogueCapacity - 1 - plan->earlier_navaids++] =
-        static_cast<TreeIndex>(i);
+    if (added) {
+      const bool airport = e.kind == kSubtypeAirport;
+      plan->earlier[airport ? plan->earlier_airports++
+                            : kCatalogueCapacity - 1 - plan->earlier_navaids++] =
+          static_cast<TreeIndex>(i);
+    }
+    index_taken_facility(catalogue, plan, i, added, was);
   });
   std::fill(plan->inputs + plan->first_made, plan->inputs + catalogue.count, plan->step);
   plan->airports = plan->navaids = 0;

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <utility>
 
 #include "format/coverage.h"
 #include "scan/name_tree.h"
@@ -86,7 +87,14 @@ constexpr std::size_t kAddedSlots = 32768;
 static_assert(kAddedSlots >= kCatalogueCapacity + kCatalogueCapacity / 2, "short probe paths");
 
 // The room the notes' search takes in the plan memory.
-constexpr std::size_t kRemarkScratchSize = 8 * kCatalogueCapacity;
+constexpr std::size_t kRemarkScratchSize = 2 * kCatalogueCapacity;
+
+// A slot of the notes' indexes: a key, and a Catalogue index + 1 (0: free).
+struct RemarkSlot {
+  uint32_t key;
+  uint16_t entry;
+};
+constexpr std::size_t kRemarkSlots = 32768;
 
 // The limit a plan outgrew, if any; either ends the merge with ExitCode 10.
 enum class Limit : uint8_t {
@@ -105,14 +113,18 @@ struct MergePlan {
   // An airport's position in the result so far (kNoPosition for none): the
   // scan's for the base's, the record's it was last taken from for the others.
   AirportPosition* positions;
-  // Each facility's name key for the notes on names alike (merge_remarks.cpp).
-  uint32_t* alike_keys;
   // The facilities earlier sources added, in the order they were added: the
   // airports from the front, the VORs and NDBs from the back.
   TreeIndex* earlier;
   std::size_t earlier_airports = 0;
   std::size_t earlier_navaids = 0;
-  bool alike_ready = false;  // alike_keys holds the key of every facility held
+  // The notes' indexes of the facilities held (merge_remarks.cpp), by name
+  // key and by latitude band, once a source has added anything.
+  RemarkSlot* name_slots;
+  RemarkSlot* band_slots;
+  std::size_t names_filled = 0;
+  std::size_t bands_filled = 0;
+  bool remark_indexes = false;
   // Every added facility, by kind and name: Catalogue index + 1, 0 for none.
   uint16_t* added_slots;
 
@@ -158,6 +170,16 @@ struct MergePlan {
     return (index >= airports_at && index < airports_at + airports) ||
            (index >= navaids_at && index < navaids_at + navaids);
   }
+  // Whether the facility of `kind` at Catalogue index `a` stands before the
+  // one of that kind at `b` in the result (for_each_held_facility's order).
+  bool held_before(std::size_t a, std::size_t b, int32_t kind) const {
+    const int added = kind == kSubtypeAirport ? 1 : 3;
+    const auto rank = [&](std::size_t i) {
+      const int group = i < base_leading ? 0 : i < base_count ? 2 : added;
+      return std::pair<int, std::size_t>(group, i);
+    };
+    return rank(a) < rank(b);
+  }
   // An entry made by some source's merge, not scanned from the base.
   bool is_made_by_merge(std::size_t index) const { return index >= base_count; }
   // The remark of the added facility at Catalogue `index`.
@@ -198,8 +220,12 @@ void file_added_facilities(RunState& rs, MergePlan* plan);
 // and airports near one of its airports. `added` are the added airports'
 // positions, which merge_plan.cpp gathers.
 void find_remarks(RunState& rs, MergePlan* plan, AddedPosition* added, std::size_t count);
-// The name key of a facility for those notes, kept in alike_keys.
+// The name key of a facility for those notes.
 uint32_t alike_key(const CatalogueEntry& facility);
+// Keeps the notes' indexes up to date with a facility at `index` that this
+// source took: added, or replaced, an airport then moving from `was`.
+void index_taken_facility(const Catalogue& catalogue, MergePlan* plan, std::size_t index,
+                          bool added, const AirportPosition& was);
 
 // Makes the plan for the next source, open as the second input: the first
 // time for the base in the Catalogue (scanned whole, `base_image` its

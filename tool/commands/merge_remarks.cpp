@@ -1,10 +1,9 @@
 // The report's notes on the added facilities: a name the result so far holds
 // but for letter case or blanks at its ends, which an exact comparison took
 // for another, and an airport so near one of its airports that it may be that
-// one under another name. Each is sought in one pass over the result's
-// facilities against the added ones, sorted in the plan's scratch memory; the
-// pass costs little per facility (each one's name key is kept), so that a run
-// of many small sources stays cheap.
+// one under another name. Each is sought in an index of the result's
+// facilities, made the first time a source adds anything and kept up to date
+// from then on, so that a run of many small sources costs little per source.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -57,56 +56,100 @@ uint32_t alike_hash(int32_t kind, std::string_view name) {
   return h;
 }
 
-struct NameKey {
-  uint32_t hash;
-  uint32_t remark;
-};
-
-// Which of 2^16 values some added facility has: a base facility whose value's
-// bit is clear needs no search.
-class Sieve {
+// An index of the result's facilities by a 32-bit key, which several may
+// share: open addressing in the plan memory, each slot the key beside the
+// facility's Catalogue index + 1 (0: free).
+class FacilityIndex {
  public:
-  void add(uint32_t value) { bits_[(value >> 6) & kMask] |= uint64_t{1} << (value & 63); }
-  bool may_hold(uint32_t value) const { return (bits_[(value >> 6) & kMask] >> (value & 63)) & 1; }
+  FacilityIndex(RemarkSlot* slots, std::size_t* filled) : slots_(slots), filled_(filled) {}
+
+  void clear() {
+    std::fill(slots_, slots_ + kRemarkSlots, RemarkSlot{0, 0});
+    *filled_ = 0;
+  }
+  // Whether `more` entries keep the probe paths short.
+  bool has_room(std::size_t more) const { return *filled_ + more <= kRemarkSlots * 2 / 3; }
+  void add(uint32_t key, std::size_t index) {
+    std::size_t s = slot_of(key);
+    while (slots_[s].entry != 0) s = (s + 1) & kMask;
+    slots_[s] = RemarkSlot{key, static_cast<uint16_t>(index + 1)};
+    ++*filled_;
+  }
+  template <typename Visit>
+  void each(uint32_t key, Visit visit) const {
+    for (std::size_t s = slot_of(key); slots_[s].entry != 0; s = (s + 1) & kMask) {
+      if (slots_[s].key == key) visit(std::size_t{slots_[s].entry} - 1u);
+    }
+  }
 
  private:
-  static constexpr std::size_t kWords = 1024;
-  static constexpr uint32_t kMask = kWords - 1;
-  std::array<uint64_t, kWords> bits_{};
+  static constexpr std::size_t kMask = kRemarkSlots - 1;
+  static std::size_t slot_of(uint32_t key) { return (key * 0x9E3779B1u) >> 17 & kMask; }
+
+  RemarkSlot* slots_;
+  std::size_t* filled_;
 };
+static_assert(kRemarkSlots * 2 / 3 >= kCatalogueCapacity, "every facility fits the name index");
+
+// Latitudes farther apart than this are farther apart than kNearDegrees; the
+// bands of kBand latitudes in the index are wider, so a window spans three
+// bands at most.
+const int64_t kWindow = latitude_raw(kNearDegrees) + 1;
+constexpr int kBand = 11;
+static_assert(int64_t{1} << kBand > 1112, "a window spans three bands at most");
+uint32_t band(int64_t latitude) { return static_cast<uint32_t>(latitude >> kBand); }
+
+bool positioned(const AirportPosition& at) { return at.latitude != kNoPosition.latitude; }
+
+FacilityIndex name_index(MergePlan* plan) {
+  return FacilityIndex(plan->name_slots, &plan->names_filled);
+}
+FacilityIndex band_index(MergePlan* plan) {
+  return FacilityIndex(plan->band_slots, &plan->bands_filled);
+}
+
+// The airports by latitude band, made again from the result's airports; an
+// airport that moves is added again under its new band, so its old entry
+// goes stale, and a search skips it.
+void index_bands(const Catalogue& catalogue, MergePlan* plan) {
+  FacilityIndex bands = band_index(plan);
+  bands.clear();
+  for_each_held_facility(*plan, [&](std::size_t i) {
+    if (catalogue[i].kind == kSubtypeAirport && positioned(plan->positions[i])) {
+      bands.add(band(plan->positions[i].latitude), i);
+    }
+  });
+}
+
+void make_indexes(const Catalogue& catalogue, MergePlan* plan) {
+  FacilityIndex names = name_index(plan);
+  names.clear();
+  for_each_held_facility(*plan, [&](std::size_t i) {
+    if (catalogue[i].name != nullptr) names.add(alike_key(catalogue[i]), i);
+  });
+  index_bands(catalogue, plan);
+  plan->remark_indexes = true;
+}
 
 std::size_t added_index(const MergePlan& plan, std::size_t remark) {
   return remark < plan.airports ? plan.airports_at + remark
                                 : plan.navaids_at + (remark - plan.airports);
 }
 
-void find_similar_names(const Catalogue& catalogue, MergePlan* plan, NameKey* keys) {
+// Of the facilities alike in name, of the added one's kind, the first the
+// result holds is named.
+void find_similar_names(const Catalogue& catalogue, MergePlan* plan) {
+  const FacilityIndex names = name_index(plan);
   const std::size_t added = plan->airports + plan->navaids;
   for (std::size_t r = 0; r < added; ++r) {
-    keys[r] = NameKey{alike_key(catalogue[added_index(*plan, r)]), static_cast<uint32_t>(r)};
+    const CatalogueEntry& e = catalogue[added_index(*plan, r)];
+    TreeIndex& similar = plan->remarks[r].similar;
+    names.each(alike_key(e), [&](std::size_t i) {
+      const CatalogueEntry& held = catalogue[i];
+      if (held.kind != e.kind || !alike(e.name, held.name)) return;
+      if (similar == kNoNode || plan->held_before(i, similar, e.kind)) similar = static_cast<TreeIndex>(i);
+    });
   }
-  const auto by_hash = [](const NameKey& a, const NameKey& b) { return a.hash < b.hash; };
-  std::sort(keys, keys + added, by_hash);
-  Sieve sieve;
-  for (std::size_t r = 0; r < added; ++r) sieve.add(keys[r].hash);
-  if (!plan->alike_ready) {
-    for_each_held_facility(*plan, [&](std::size_t i) { plan->alike_keys[i] = alike_key(catalogue[i]); });
-    plan->alike_ready = true;
-  }
-  for_each_held_facility(*plan, [&](std::size_t i) {
-    const CatalogueEntry& held = catalogue[i];
-    const NameKey key{plan->alike_keys[i], 0};
-    if (!sieve.may_hold(key.hash) || held.name == nullptr) return;
-    const auto [first, last] = std::equal_range(keys, keys + added, key, by_hash);
-    for (const NameKey* k = first; k != last; ++k) {
-      Remark& remark = plan->remarks[k->remark];
-      const CatalogueEntry& e = catalogue[added_index(*plan, k->remark)];
-      // The first such facility is named.
-      if (remark.similar == kNoNode && e.kind == held.kind && alike(e.name, held.name)) {
-        remark.similar = static_cast<TreeIndex>(i);
-      }
-    }
-  });
 }
 
 // The angle between two positions, in degrees, as a flat map near them
@@ -121,58 +164,75 @@ double degrees_apart(int32_t lat_a, int32_t lon_a, int32_t lat_b, int32_t lon_b)
   return std::sqrt(north * north + east * east);
 }
 
-// Each airport of the result so far, at the position kept of it, against the
-// added airports near its latitude.
-void find_near_airports(const Catalogue& catalogue, MergePlan* plan, AddedPosition* added,
-                        std::size_t count) {
-  std::sort(added, added + count, [](const AddedPosition& a, const AddedPosition& b) {
-    return a.at.latitude < b.at.latitude;
-  });
-  // Latitudes farther apart than this are farther apart than kNearDegrees;
-  // the sieve holds the bands of kBand latitudes the added airports are in.
-  const int64_t window = latitude_raw(kNearDegrees) + 1;
-  constexpr int kBand = 11;
-  static_assert(int64_t{1} << kBand > 1112, "a window spans three bands at most");
-  const auto band = [](int64_t latitude) { return static_cast<uint32_t>(latitude >> kBand); };
-  Sieve sieve;
-  for (std::size_t k = 0; k < count; ++k) sieve.add(band(added[k].at.latitude));
-  for_each_held_facility(*plan, [&](std::size_t i) {
-    // The positions kept are those of airports only.
-    if (catalogue[i].kind != kSubtypeAirport) return;
-    const AirportPosition held = plan->positions[i];
-    if (held.latitude == kNoPosition.latitude) return;
-    const uint32_t b = band(held.latitude);
-    if (!sieve.may_hold(b - 1) && !sieve.may_hold(b) && !sieve.may_hold(b + 1)) return;
-    const AddedPosition* p = std::lower_bound(
-        added, added + count, int64_t{held.latitude} - window,
-        [](const AddedPosition& a, int64_t latitude) { return a.at.latitude < latitude; });
-    for (; p != added + count && p->at.latitude <= int64_t{held.latitude} + window; ++p) {
-      const double apart =
-          degrees_apart(p->at.latitude, p->at.longitude, held.latitude, held.longitude);
-      Remark& remark = plan->remarks[p->remark];
+// Each added airport against the airports of the result within a window of
+// its latitude, in the order the result holds them: the nearest within
+// kNearDegrees is named, the first of equally near ones.
+void find_near_airports(MergePlan* plan, const AddedPosition* added, std::size_t count) {
+  const FacilityIndex bands = band_index(plan);
+  // The airports within the window, in the plan's scratch room.
+  TreeIndex* const near = reinterpret_cast<TreeIndex*>(plan->scratch);
+  for (const AddedPosition* p = added; p != added + count; ++p) {
+    std::size_t found = 0;
+    const uint32_t b = band(p->at.latitude);
+    for (const uint32_t around : {b - 1, b, b + 1}) {
+      bands.each(around, [&](std::size_t i) {
+        const AirportPosition held = plan->positions[i];
+        // An entry whose airport has moved since is stale.
+        if (!positioned(held) || band(held.latitude) != around) return;
+        const int64_t north = int64_t{held.latitude} - p->at.latitude;
+        if (north <= kWindow && north >= -kWindow && found < kCatalogueCapacity) {
+          near[found++] = static_cast<TreeIndex>(i);
+        }
+      });
+    }
+    std::sort(near, near + found,
+              [&](TreeIndex x, TreeIndex y) { return plan->held_before(x, y, kSubtypeAirport); });
+    const TreeIndex* end = std::unique(near, near + found);
+    Remark& remark = plan->remarks[p->remark];
+    for (const TreeIndex* n = near; n != end; ++n) {
+      const TreeIndex i = *n;
+      const AirportPosition held = plan->positions[i];
+      const double apart = degrees_apart(p->at.latitude, p->at.longitude, held.latitude, held.longitude);
       if (apart <= kNearDegrees && (remark.near == kNoNode || apart < remark.degrees)) {
-        remark.near = static_cast<TreeIndex>(i);
+        remark.near = i;
         remark.degrees = static_cast<float>(apart);
       }
     }
-  });
+  }
 }
 
 }  // namespace
-
-static_assert(sizeof(NameKey) * kCatalogueCapacity <= kRemarkScratchSize,
-              "the names' keys fit the notes' room");
 
 uint32_t alike_key(const CatalogueEntry& facility) {
   return facility.name != nullptr ? alike_hash(facility.kind, facility.name) : 0;
 }
 
+static_assert(sizeof(TreeIndex) * kCatalogueCapacity <= kRemarkScratchSize,
+              "the airports near one fit the scratch room");
+
 void find_remarks(RunState& rs, MergePlan* plan, AddedPosition* added, std::size_t count) {
   const std::size_t facilities = plan->airports + plan->navaids;
   std::fill(plan->remarks, plan->remarks + facilities, Remark{kNoNode, kNoNode, 0.0f});
   if (facilities == 0) return;
-  find_similar_names(rs.catalogue, plan, reinterpret_cast<NameKey*>(plan->scratch));
-  if (count > 0) find_near_airports(rs.catalogue, plan, added, count);
+  if (!plan->remark_indexes) make_indexes(rs.catalogue, plan);
+  find_similar_names(rs.catalogue, plan);
+  if (count > 0) find_near_airports(plan, added, count);
+}
+
+void index_taken_facility(const Catalogue& catalogue, MergePlan* plan, std::size_t index,
+                          bool added, const AirportPosition& was) {
+  if (!plan->remark_indexes) return;
+  const CatalogueEntry& e = catalogue[index];
+  if (added) name_index(plan).add(alike_key(e), index);
+  const AirportPosition& at = plan->positions[index];
+  if (e.kind != kSubtypeAirport || !positioned(at)) return;
+  if (!added && positioned(was) && band(was.latitude) == band(at.latitude)) return;
+  FacilityIndex bands = band_index(plan);
+  if (bands.has_room(1)) {
+    bands.add(band(at.latitude), index);
+  } else {
+    index_bands(catalogue, plan);  // stale entries dropped; this one is held now
+  }
 }
 
 }  // namespace quarnel
