@@ -41,15 +41,15 @@ class PairMaker {
     Places p;
     const bool all = below(4) != 0;
     for (int i = 0; i < 4; ++i) {
-      if (all || below(4) != 0)
-        p.emplace_back(kLevels[i], numbered(kWords[i], below(kNames[i])));
+      if (all || below(4) != 0) p.emplace_back(kLevels[i], numbered(kWords[i], below(kNames[i])));
     }
     drawn_.push_back(p);
     return p;
   }
 
   quarnel::AirportPosition position() {
-    return {quarnel::latitude_raw(40 + below(20000) / 1000.0), quarnel::longitude_raw(-10 + below(40000) / 1000.0)};
+    return {quarnel::latitude_raw(40 + below(20000) / 1000.0),
+            quarnel::longitude_raw(-10 + below(40000) / 1000.0)};
   }
 
   // Files each facility but some under drawn places, in one to three lists,

@@ -135,9 +135,10 @@ int run_index(RunState& rs, const std::string& folder) {
   }
   if (names.full()) {
     out.flush();
-    std::printf("too many records: the airports of the files would take more than the tool can "
-                "compare (%u records, %u bytes of names)\n",
-                static_cast<unsigned>(kCatalogueCapacity), static_cast<unsigned>(kNamePoolSize));
+    std::printf(
+        "too many records: the airports of the files would take more than the tool can "
+        "compare (%u records, %u bytes of names)\n",
+        static_cast<unsigned>(kCatalogueCapacity), static_cast<unsigned>(kNamePoolSize));
     return kExitTooManyRecords;
   }
   const int shared = names.print_shared(out, list.files);

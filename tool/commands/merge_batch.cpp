@@ -175,7 +175,8 @@ class BatchMerge {
       }
       if (rs_.second_input_damaged) warn_damaged_input(path);
       if (result == kExitTooManyRecords) return result;
-      if (result == kExitNoMatch) explain("%s holds no facility; nothing is taken from it", path.c_str());
+      if (result == kExitNoMatch)
+        explain("%s holds no facility; nothing is taken from it", path.c_str());
       // The last stays open: the result is written from it first.
       if (k + 1 < sources_.size()) in.close();
     }

@@ -27,10 +27,12 @@ AfdBuilder addon_a() {
   AfdBuilder a;
   const int kassel = a.add(Facility::airport("KASSEL", 611000000, 104000000));
   const int hamburg = a.add(Facility::airport("HAMBURG", 640000000, 112000000));
-  a.add_list().file({{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
-                    {kAirport, "KASSEL", kassel});
-  a.list(0).file({{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HAMBURG"}, {kCity, "HAMBURG"}},
-                 {kAirport, "HAMBURG", hamburg});
+  a.add_list().file(
+      {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
+      {kAirport, "KASSEL", kassel});
+  a.list(0).file(
+      {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HAMBURG"}, {kCity, "HAMBURG"}},
+      {kAirport, "HAMBURG", hamburg});
   return a;
 }
 
@@ -39,8 +41,9 @@ AfdBuilder addon_b() {
   const int kassel = b.add(Facility::airport("KASSEL", 611100000, 104100000));
   const int sylt = b.add(Facility::airport("SYLT", 655000000, 93000000));
   const int vor = b.add(Facility::vor("SYLT VOR"));
-  b.add_list().file({{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
-                    {kAirport, "KASSEL", kassel});
+  b.add_list().file(
+      {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
+      {kAirport, "KASSEL", kassel});
   b.list(0).file({{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "SCHLESWIG-HOLSTEIN"}},
                  {kAirport, "SYLT", sylt});
   b.list(0).entries.emplace_back(kVor, "SYLT VOR", vor);
@@ -63,7 +66,8 @@ class MergeBatchCliTest : public clitest::CliRun {
   bool exists(const std::string& name) { return std::filesystem::exists(dir.file(name)); }
 };
 
-constexpr const char* kOneSource = "added: KASSEL\nreplaced: HAMBURG\n1 replaced, 1 added, 0 left out\n";
+constexpr const char* kOneSource =
+    "added: KASSEL\nreplaced: HAMBURG\n1 replaced, 1 added, 0 left out\n";
 
 std::string two_sources(const std::string& a, const std::string& b) {
   return "from " + a + ":\nadded: KASSEL\nreplaced: HAMBURG\nfrom " + b +
@@ -89,36 +93,90 @@ const std::string kSkipped =
 std::vector<Shape> shapes() {
   return {
       {"TwoPaths", {"-M", "base.bgl", "a.bgl"}, false, 0, kOneSource, "", {"afdtmp.bgl"}, {}},
-      {"ThreePaths", {"-m", "base.bgl", "a.bgl", "out.bgl"}, false, 0, kOneSource, "", {"out.bgl"},
+      {"ThreePaths",
+       {"-m", "base.bgl", "a.bgl", "out.bgl"},
+       false,
+       0,
+       kOneSource,
+       "",
+       {"out.bgl"},
        {"afdtmp.bgl"}},
-      {"FourPaths", {"-Merge", "base.bgl", "a.bgl", "b.bgl", "out.bgl"}, false, 0,
-       two_sources("a.bgl", "b.bgl"), "", {"out.bgl"}, {"afdtmp.bgl"}},
-      {"AFolder", {"-M", "base.bgl", "addons", "out.bgl"}, false, 0,
-       two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", {"out.bgl"}, {}},
-      {"AFolderAsTheOnlySource", {"-M", "base.bgl", "addons"}, false, 0,
-       two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", {"afdtmp.bgl"}, {}},
-      {"AFolderHoldingANonAfdFile", {"-M", "base.bgl", "addons", "out.bgl"}, true, 0,
-       two_sources("addons/a.bgl", "addons/sub/b.bgl"), kSkipped, {"out.bgl"}, {}},
-      {"ANamedNonAfdFile", {"-M", "base.bgl", "a.bgl", "notes.txt", "out.bgl"}, false, 3, "",
+      {"FourPaths",
+       {"-Merge", "base.bgl", "a.bgl", "b.bgl", "out.bgl"},
+       false,
+       0,
+       two_sources("a.bgl", "b.bgl"),
+       "",
+       {"out.bgl"},
+       {"afdtmp.bgl"}},
+      {"AFolder",
+       {"-M", "base.bgl", "addons", "out.bgl"},
+       false,
+       0,
+       two_sources("addons/a.bgl", "addons/sub/b.bgl"),
+       "",
+       {"out.bgl"},
+       {}},
+      {"AFolderAsTheOnlySource",
+       {"-M", "base.bgl", "addons"},
+       false,
+       0,
+       two_sources("addons/a.bgl", "addons/sub/b.bgl"),
+       "",
+       {"afdtmp.bgl"},
+       {}},
+      {"AFolderHoldingANonAfdFile",
+       {"-M", "base.bgl", "addons", "out.bgl"},
+       true,
+       0,
+       two_sources("addons/a.bgl", "addons/sub/b.bgl"),
+       kSkipped,
+       {"out.bgl"},
+       {}},
+      {"ANamedNonAfdFile",
+       {"-M", "base.bgl", "a.bgl", "notes.txt", "out.bgl"},
+       false,
+       3,
+       "",
        "quarnel: notes.txt is not an AFD file: it holds 8 bytes, fewer than the 168 of the "
        "headers\n",
-       {}, {"out.bgl"}},
-      {"AnUnreadableSource", {"-M", "base.bgl", "a.bgl", "gone.bgl", "out.bgl"}, false, 2,
-       "cannot open:\"gone.bgl\"\n",
-       "quarnel: cannot open gone.bgl: no such file; check its name and folder\n", {},
+       {},
        {"out.bgl"}},
-      {"OutputEqualToAnInput", {"-M", "base.bgl", "a.bgl", "b.bgl", "b.bgl"}, false, 6, "",
+      {"AnUnreadableSource",
+       {"-M", "base.bgl", "a.bgl", "gone.bgl", "out.bgl"},
+       false,
+       2,
+       "cannot open:\"gone.bgl\"\n",
+       "quarnel: cannot open gone.bgl: no such file; check its name and folder\n",
+       {},
+       {"out.bgl"}},
+      {"OutputEqualToAnInput",
+       {"-M", "base.bgl", "a.bgl", "b.bgl", "b.bgl"},
+       false,
+       6,
+       "",
        "quarnel: cannot write b.bgl: it is the source b.bgl; a merge of several sources writes a "
        "new file\n",
-       {}, {"afdtmp.bgl"}},
-      {"OutputEqualToTheBase", {"-M", "base.bgl", "addons", "base.bgl"}, false, 6, "",
+       {},
+       {"afdtmp.bgl"}},
+      {"OutputEqualToTheBase",
+       {"-M", "base.bgl", "addons", "base.bgl"},
+       false,
+       6,
+       "",
        "quarnel: cannot write base.bgl: it is the base; a merge of several sources writes a new "
        "file\n",
-       {}, {}},
-      {"OutputInTheSourceFolder", {"-M", "base.bgl", "addons", "addons/sub/out.bgl"}, false, 6, "",
+       {},
+       {}},
+      {"OutputInTheSourceFolder",
+       {"-M", "base.bgl", "addons", "addons/sub/out.bgl"},
+       false,
+       6,
+       "",
        "quarnel: cannot write addons/sub/out.bgl: it lies in the source folder addons, where a "
        "later run would take it for an add-on; name a file outside it\n",
-       {}, {"addons/sub/out.bgl"}},
+       {},
+       {"addons/sub/out.bgl"}},
   };
 }
 
@@ -158,14 +216,15 @@ TEST_F(MergeBatchCliTest, IndexListsAFolder) {
   const std::vector<std::string> before = {"a.bgl", "addons", "b.bgl", "base.bgl", "notes.txt"};
   const Result r = run({"-i", "addons"});
   EXPECT_EQ(r.rc, 0);
-  EXPECT_EQ(r.out, std::string(kBanner) +
-                       "addons/a.bgl: 2 airports, 0 VORs, 0 NDBs\n"
-                       "addons/d.bgl: 2 airports, 0 VORs, 1 NDB\n"
-                       "addons/sub/b.bgl: 2 airports, 1 VOR, 0 NDBs\n"
-                       "addons/sub/c.bgl: 2 airports, 0 VORs, 0 NDBs\n"
-                       "A0: addons/d.bgl, addons/sub/c.bgl; addons/sub/c.bgl wins\n"
-                       "KASSEL: addons/a.bgl, addons/d.bgl, addons/sub/b.bgl; addons/sub/b.bgl wins\n"
-                       "4 files, 2 airport names held by more than one\n");
+  EXPECT_EQ(r.out,
+            std::string(kBanner) +
+                "addons/a.bgl: 2 airports, 0 VORs, 0 NDBs\n"
+                "addons/d.bgl: 2 airports, 0 VORs, 1 NDB\n"
+                "addons/sub/b.bgl: 2 airports, 1 VOR, 0 NDBs\n"
+                "addons/sub/c.bgl: 2 airports, 0 VORs, 0 NDBs\n"
+                "A0: addons/d.bgl, addons/sub/c.bgl; addons/sub/c.bgl wins\n"
+                "KASSEL: addons/a.bgl, addons/d.bgl, addons/sub/b.bgl; addons/sub/b.bgl wins\n"
+                "4 files, 2 airport names held by more than one\n");
   EXPECT_EQ(r.err, kSkipped);
   EXPECT_EQ(dir.entries(), before);
   const Result missing = run({"-I", "nowhere"});

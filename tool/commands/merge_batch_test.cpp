@@ -114,8 +114,8 @@ TEST_F(MergeBatchTest, MergesAsTheChainOfSingleMergesDoes) {
     const std::string base = put("base.bgl", set.base.build());
     std::vector<std::string> paths;
     for (std::size_t k = 0; k < set.sources.size(); ++k) {
-      paths.push_back(put(afdtest::numbered("s", static_cast<long>(k)) + ".bgl",
-                          set.sources[k].build()));
+      paths.push_back(
+          put(afdtest::numbered("s", static_cast<long>(k)) + ".bgl", set.sources[k].build()));
     }
     // The chain: each run's output is the next one's base; a source without
     // facilities ends its run with 5, and the chain goes on without it.
@@ -200,8 +200,8 @@ TEST_F(MergeBatchTest, GatheringSourcesKeepsItsLimitsAndSkipsWhatIsNoAfdFile) {
   SourceList list;
   afdtest::CapturedStdout out;
   EXPECT_EQ(gather_sources(rs, {a, dir.file("folder")}, 3, &list), kExitOk);
-  EXPECT_EQ(list.files, (std::vector<std::string>{a, dir.file("folder/b.bgl"),
-                                                  dir.file("folder/c.bgl")}));
+  EXPECT_EQ(list.files,
+            (std::vector<std::string>{a, dir.file("folder/b.bgl"), dir.file("folder/c.bgl")}));
   EXPECT_EQ(list.folders, std::vector<std::string>{dir.file("folder")});
   SourceList over;
   EXPECT_EQ(gather_sources(rs, {a, dir.file("folder")}, 2, &over), kExitTooManyRecords);

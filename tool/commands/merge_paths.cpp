@@ -54,8 +54,8 @@ TreeIndex overriding_at(RunState& rs, const MergePlan& plan, uint32_t offset) {
   std::size_t got = 0;
   const uint8_t* rec = in.view(offset, whole, rs.object_buffer.get(), &got);
   Catalogue& catalogue = rs.catalogue;
-  const CatalogueEntry* taken = held_facility(catalogue, plan, field_i32(rec, got, kContSubtype),
-                                              facility_name(rec, got));
+  const CatalogueEntry* taken =
+      held_facility(catalogue, plan, field_i32(rec, got, kContSubtype), facility_name(rec, got));
   if (taken == nullptr) return kNoNode;
   const auto index = static_cast<std::size_t>(taken - &catalogue[0]);
   return plan.is_added(index) ? static_cast<TreeIndex>(index) : kNoNode;

@@ -257,7 +257,8 @@ bool read_airport(const uint8_t* rec, std::size_t len, AirportPosition* at, bool
 // The source's airport record of `e`, read as the scan reads records.
 bool read_source_airport(RunState& rs, const CatalogueEntry& e, AirportPosition* at, bool* ai) {
   std::size_t got = 0;
-  const std::size_t seen = std::min<std::size_t>(e.record_size, kRecordHeadSize + kScanPayloadLimit);
+  const std::size_t seen =
+      std::min<std::size_t>(e.record_size, kRecordHeadSize + kScanPayloadLimit);
   const uint8_t* rec = rs.second_input.view(e.source_offset, seen, rs.object_buffer.get(), &got);
   return read_airport(rec, got, at, ai);
 }
@@ -334,7 +335,8 @@ MergePlan::MergePlan(RunState& rs) {
   paths = reinterpret_cast<PathNode*>(
       take(std::max(sizeof(PathNode), sizeof(AddedPosition)) * kCatalogueCapacity));
   added_positions = reinterpret_cast<AddedPosition*>(paths);
-  positions = reinterpret_cast<AirportPosition*>(take(sizeof(AirportPosition) * kCatalogueCapacity));
+  positions =
+      reinterpret_cast<AirportPosition*>(take(sizeof(AirportPosition) * kCatalogueCapacity));
   ledger = reinterpret_cast<LedgerEntry*>(take(sizeof(LedgerEntry) * kCatalogueCapacity));
   remarks = reinterpret_cast<Remark*>(take(sizeof(Remark) * kCatalogueCapacity));
   scratch = take(kRemarkScratchSize);

@@ -147,7 +147,8 @@ void find_similar_names(const Catalogue& catalogue, MergePlan* plan) {
     names.each(alike_key(e), [&](std::size_t i) {
       const CatalogueEntry& held = catalogue[i];
       if (held.kind != e.kind || !alike(e.name, held.name)) return;
-      if (similar == kNoNode || plan->held_before(i, similar, e.kind)) similar = static_cast<TreeIndex>(i);
+      if (similar == kNoNode || plan->held_before(i, similar, e.kind))
+        similar = static_cast<TreeIndex>(i);
     });
   }
 }
@@ -192,7 +193,8 @@ void find_near_airports(MergePlan* plan, const AddedPosition* added, std::size_t
     for (const TreeIndex* n = near; n != end; ++n) {
       const TreeIndex i = *n;
       const AirportPosition held = plan->positions[i];
-      const double apart = degrees_apart(p->at.latitude, p->at.longitude, held.latitude, held.longitude);
+      const double apart =
+          degrees_apart(p->at.latitude, p->at.longitude, held.latitude, held.longitude);
       if (apart <= kNearDegrees && (remark.near == kNoNode || apart < remark.degrees)) {
         remark.near = i;
         remark.degrees = static_cast<float>(apart);

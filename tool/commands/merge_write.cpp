@@ -3,7 +3,6 @@
 #include <ctime>
 
 #include "commands/exit_codes.h"
-
 #include "format/afd_format.h"
 #include "output/file_parts.h"
 #include "output/layout.h"
@@ -89,8 +88,8 @@ class MergedFileWriter {
   // list that lists follow: that size would end the chain before them.
   void write_list(TreeIndex head, bool last) {
     bool gained = plan_.is_made_by_merge(head);
-    total_ += gained ? write_made_head(catalogue_[head])
-                     : copy_name_list_object(rs_, catalogue_[head]);
+    total_ +=
+        gained ? write_made_head(catalogue_[head]) : copy_name_list_object(rs_, catalogue_[head]);
     // The copied head is still in ObjectBuffer.
     if (!last && !gained && get_i32(rs_.object_buffer.get() + kRecSize) == 0) gained = true;
     uint64_t entry_bytes = 0;

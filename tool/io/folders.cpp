@@ -11,17 +11,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int errno_of(const std::error_code& error) {
-  return error.default_error_condition().value();
-}
+int errno_of(const std::error_code& error) { return error.default_error_condition().value(); }
 
 #if defined(_WIN32)
 // Windows compares names without regard to letter case.
 bool same_name(const fs::path& a, const fs::path& b) {
   const std::wstring x = a.native(), y = b.native();
-  return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [](wchar_t p, wchar_t q) {
-           return std::towlower(p) == std::towlower(q);
-         });
+  return x.size() == y.size() &&
+         std::equal(x.begin(), x.end(), y.begin(),
+                    [](wchar_t p, wchar_t q) { return std::towlower(p) == std::towlower(q); });
 }
 #else
 bool same_name(const fs::path& a, const fs::path& b) { return a == b; }
