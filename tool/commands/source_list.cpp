@@ -40,8 +40,10 @@ class Gatherer {
     }
     for (const FolderFile& f : files) {
       if (overfull()) return;
-      if (f.regular) {
+      if (f.kind == FolderFile::kRegular) {
         take_file(f.path, false);
+      } else if (f.kind == FolderFile::kLinkedFolder) {
+        explain("skipped %s: a link to a folder, which is not followed", f.path.c_str());
       } else {
         explain("skipped %s: not an AFD file (not a regular file)", f.path.c_str());
       }

@@ -46,10 +46,14 @@ bool list_files_under(const std::string& folder, std::vector<FolderFile>* files,
     for (; !failure && entries != fs::directory_iterator(); entries.increment(failure)) {
       const fs::directory_entry& entry = *entries;
       std::error_code ignored;
-      if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
+      const bool link = entry.is_symlink(ignored);
+      if (entry.is_directory(ignored) && !link) {
         pending.push_back(entry.path());
       } else {
-        files->push_back(FolderFile{entry.path().string(), entry.is_regular_file(ignored)});
+        const FolderFile::Kind kind = entry.is_regular_file(ignored) ? FolderFile::kRegular
+                                      : entry.is_directory(ignored)  ? FolderFile::kLinkedFolder
+                                                                     : FolderFile::kOther;
+        files->push_back(FolderFile{entry.path().string(), kind});
       }
     }
     if (failure) {

@@ -9,8 +9,9 @@
 namespace quarnel {
 
 struct FolderFile {
+  enum Kind { kRegular, kLinkedFolder, kOther };
   std::string path;
-  bool regular;  // a regular file, or a link to one
+  Kind kind;  // kRegular: a regular file, or a link to one
 };
 
 // Whether `path` names a folder (or a link to one).
