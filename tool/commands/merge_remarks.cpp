@@ -77,7 +77,7 @@ uint64_t word_at(std::string_view text, std::size_t at) {
   return bytes;
 }
 
-// Equal for names alike of one kind: their length and first and last eight
+// Equal for names alike of one kind: their length, first byte and last eight
 // bytes in capitals. Names that share these are compared whole; the hash
 // stays as cheap for a long name as for a short one, since every base
 // facility's is taken.
@@ -85,11 +85,8 @@ uint32_t alike_hash(int32_t kind, std::string_view name) {
   name = trimmed(name);
   uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint32_t>(kind) ^ (uint64_t{name.size()} << 32);
   if (!name.empty()) {
-    h = (h ^ capitals(word_at(name, 0))) * 0x100000001B3ull;
-    h ^= h >> 29;
-  }
-  if (name.size() > 8) {
-    h = (h ^ capitals(word_at(name, name.size() - 8))) * 0x100000001B3ull;
+    const uint64_t last = capitals(word_at(name, name.size() < 8 ? 0 : name.size() - 8));
+    h = (h ^ last ^ (uint64_t{capital(name.front())} << 56)) * 0x100000001B3ull;
     h ^= h >> 29;
   }
   return static_cast<uint32_t>(h ^ (h >> 32));
