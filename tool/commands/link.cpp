@@ -92,7 +92,8 @@ void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacil
         rec = walk.view(record, record.whole, &got);
         name = rec != nullptr ? facility_name(rec, got) : std::string_view();
       }
-      visit(SourceFacility{record.pos, record.next - record.pos, record.whole, subtype, name});
+      visit(SourceFacility{record.pos, record.next - record.pos, record.whole, subtype, name, rec,
+                           got});
     }
     walk.step(record);
   }

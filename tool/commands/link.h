@@ -21,6 +21,10 @@ struct SourceFacility {
   std::size_t seen = 0;   // of which the head and the payload a scan looks at
   int32_t subtype = 0;    // 1 airport, 2 VOR, 3 NDB, or any other value
   std::string_view name;  // valid only until the source is read again
+  // The record's first bytes that the walk read for its name, head included;
+  // valid as the name is.
+  const uint8_t* bytes = nullptr;
+  std::size_t bytes_read = 0;
 };
 
 // Calls `visit` for every facility record (Container) of the source's object

@@ -101,6 +101,44 @@ CatalogueEntry* held_facility(Catalogue& catalogue, const MergePlan& plan, int32
 
 namespace {
 
+// The first position of an airport record and whether it has the AI mark, in
+// one walk: find_position's and has_ai_marker's answers. False when the bytes
+// end before the record's sub-records do, and a whole record would say more.
+// The walk is SubRecordWalk's, written out: it runs over every airport the
+// merge takes from the source.
+bool read_airport(const uint8_t* rec, std::size_t len, AirportPosition* at, bool* ai) {
+  bool seen_position = false;
+  *at = kNoPosition;
+  *ai = false;
+  for (std::size_t pos = kContSubRecords; pos <= len && len - pos >= kSubHeadSize;) {
+    const uint32_t type = get_u32(rec + pos);
+    if (type == kSubEnd) return true;
+    const uint32_t size = get_u32(rec + pos + 4);
+    const std::size_t body = pos + kSubHeadSize;
+    if (size > len - body) return false;
+    if (type == kSubPosition && !seen_position) {
+      seen_position = true;
+      if (size >= kPosLongitude + 4) {
+        *at = AirportPosition{get_i32(rec + body + kPosLatitude),
+                              get_i32(rec + body + kPosLongitude)};
+      }
+    } else if (type == kSubAiMarker) {
+      *ai = true;
+    }
+    pos = body + size;
+  }
+  return false;
+}
+
+// The position and AI mark of the source's airport `f`, from the bytes the
+// walk read for its name where they hold all its sub-records.
+void read_source_airport(RunState& rs, const SourceFacility& f, AirportPosition* at, bool* ai) {
+  if (read_airport(f.bytes, f.bytes_read, at, ai) || f.bytes_read >= f.seen) return;
+  std::size_t got = 0;
+  const uint8_t* rec = rs.second_input.view(f.offset, f.seen, rs.object_buffer.get(), &got);
+  read_airport(rec, got, at, ai);
+}
+
 // --- step 1: the source's facilities ---------------------------------------
 
 bool same_facility(const CatalogueEntry& a, const CatalogueEntry& b) {
@@ -148,9 +186,10 @@ Limit add_candidate(RunState& rs, Candidates* c, const SourceFacility& f) {
   e.origin = Origin::kSecondInput;
   e.name = name;
   if (f.subtype == kSubtypeAirport) {
-    std::size_t got = 0;
-    const uint8_t* rec = rs.second_input.view(f.offset, f.seen, rs.object_buffer.get(), &got);
-    if (has_ai_marker(rec, got)) e.flags = kFlagAiAirport;
+    AirportPosition at;
+    bool ai = false;
+    read_source_airport(rs, f, &at, &ai);
+    if (ai) e.flags = kFlagAiAirport;
   }
   return Limit::kNone;
 }
@@ -181,6 +220,16 @@ int take_source_facilities(RunState& rs, MergePlan* plan) {
       held->origin = Origin::kSecondInput;
       held->source_offset = static_cast<uint32_t>(f.offset);
       held->record_size = static_cast<uint32_t>(f.size);
+      if (f.subtype == kSubtypeAirport) {
+        // The entry's position and AI mark become the replacing record's,
+        // for the bounds and the notes, from the bytes at hand.
+        const auto index = static_cast<std::size_t>(held - &catalogue[0]);
+        const AirportPosition was = plan->positions[index];
+        bool ai = false;
+        read_source_airport(rs, f, &plan->positions[index], &ai);
+        held->flags = ai ? kFlagAiAirport : 0;
+        index_moved_airport(catalogue, plan, index, was);
+      }
       note(plan, f.offset, Decision::kReplaces, static_cast<std::size_t>(held - &catalogue[0]));
       return;
     }
@@ -229,38 +278,13 @@ void for_each_taken(const Catalogue& catalogue, const MergePlan& plan, Visit vis
   }
 }
 
-// The first position of an airport record and whether it has the AI mark, in
-// one walk: find_position's and has_ai_marker's answers.
-bool read_airport(const uint8_t* rec, std::size_t len, AirportPosition* at, bool* ai) {
-  SubRecordWalk walk(rec, len);
-  uint32_t type = 0;
-  ByteSpan payload;
-  std::size_t where = 0;
-  bool positioned = false;
-  bool seen_position = false;
-  *ai = false;
-  while (walk.next(&type, &payload, &where)) {
-    if (type == kSubPosition && !seen_position) {
-      seen_position = true;
-      positioned = payload.size >= kPosLongitude + 4;
-      if (positioned) {
-        *at = AirportPosition{get_i32(payload.data + kPosLatitude),
-                              get_i32(payload.data + kPosLongitude)};
-      }
-    } else if (type == kSubAiMarker) {
-      *ai = true;
-    }
-  }
-  return positioned;
-}
-
-// The source's airport record of `e`, read as the scan reads records.
-bool read_source_airport(RunState& rs, const CatalogueEntry& e, AirportPosition* at, bool* ai) {
+// An added airport's record, read as the scan reads records.
+void read_added_airport(RunState& rs, const CatalogueEntry& e, AirportPosition* at, bool* ai) {
   std::size_t got = 0;
   const std::size_t seen =
       std::min<std::size_t>(e.record_size, kRecordHeadSize + kScanPayloadLimit);
   const uint8_t* rec = rs.second_input.view(e.source_offset, seen, rs.object_buffer.get(), &got);
-  return read_airport(rec, got, at, ai);
+  read_airport(rec, got, at, ai);
 }
 
 // Every airport the result takes from the source, added or replacing, widens
@@ -270,19 +294,30 @@ bool read_source_airport(RunState& rs, const CatalogueEntry& e, AirportPosition*
 // added airports whose positions it kept.
 std::size_t widen_bounds(RunState& rs, MergePlan* plan) {
   log_box(plan->header_bounds, rs.airport_box);
-  std::size_t kept = 0;
-  for_each_taken(rs.catalogue, *plan, [&](std::size_t i) {
-    const CatalogueEntry& e = rs.catalogue[i];
-    AirportPosition at = kNoPosition;
-    bool ai = false;
-    if (e.kind != kSubtypeAirport || !read_source_airport(rs, e, &at, &ai)) return;
+  const Catalogue& catalogue = rs.catalogue;
+  const auto widen = [&](const AirportPosition& at, bool ai) {
+    if (at.latitude == kNoPosition.latitude) return;
     log_bounds0(plan->header_bounds, at.latitude, at.longitude);
     if (ai) log_bounds0(rs.ai_airport_box, at.latitude, at.longitude);
-    if (plan->is_added(i)) {
+  };
+  // The replacing airports' positions and marks stand where the replaced
+  // ones' stood.
+  for_each_taken(catalogue, *plan, [&](std::size_t i) {
+    const CatalogueEntry& e = catalogue[i];
+    if (e.kind != kSubtypeAirport || plan->is_added(i)) return;
+    widen(plan->positions[i], (e.flags & kFlagAiAirport) != 0);
+  });
+  std::size_t kept = 0;
+  for (std::size_t i = plan->airports_at; i < plan->airports_at + plan->airports; ++i) {
+    AirportPosition& at = plan->positions[i];
+    bool ai = false;
+    read_added_airport(rs, catalogue[i], &at, &ai);
+    widen(at, ai);
+    if (at.latitude != kNoPosition.latitude) {
       plan->added_positions[kept++] =
           AddedPosition{at, static_cast<uint32_t>(i - plan->airports_at)};
     }
-  });
+  }
   return kept;
 }
 
@@ -373,28 +408,20 @@ int plan_merge(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
   return plan->limit == Limit::kNone ? kExitOk : kExitTooManyRecords;
 }
 
-// The airports taken move to their new positions only now: the notes on this
-// source's added airports were sought against the positions before it.
+// What this source took is from now on held: the next source finds the
+// facilities it added among the result's, and the notes' indexes hold them.
 void settle_source(RunState& rs, MergePlan* plan, bool more_follow) {
   Catalogue& catalogue = rs.catalogue;
   for_each_taken(catalogue, *plan, [&](std::size_t i) {
     CatalogueEntry& e = catalogue[i];
     e.origin = Origin::kFirstInput;
     plan->inputs[i] = plan->step;
-    if (!more_follow) return;
-    const bool added = plan->is_added(i);
-    const AirportPosition was = added ? kNoPosition : plan->positions[i];
-    bool ai = false;
-    if (e.kind == kSubtypeAirport && !read_source_airport(rs, e, &plan->positions[i], &ai)) {
-      plan->positions[i] = kNoPosition;
-    }
-    if (added) {
-      const bool airport = e.kind == kSubtypeAirport;
-      plan->earlier[airport ? plan->earlier_airports++
-                            : kCatalogueCapacity - 1 - plan->earlier_navaids++] =
-          static_cast<TreeIndex>(i);
-    }
-    index_taken_facility(catalogue, plan, i, added, was);
+    if (!more_follow || !plan->is_added(i)) return;
+    const bool airport = e.kind == kSubtypeAirport;
+    plan->earlier[airport ? plan->earlier_airports++
+                          : kCatalogueCapacity - 1 - plan->earlier_navaids++] =
+        static_cast<TreeIndex>(i);
+    index_added_facility(catalogue, plan, i);
   });
   std::fill(plan->inputs + plan->first_made, plan->inputs + catalogue.count, plan->step);
   plan->airports = plan->navaids = 0;

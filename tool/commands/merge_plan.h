@@ -222,10 +222,12 @@ void file_added_facilities(RunState& rs, MergePlan* plan);
 void find_remarks(RunState& rs, MergePlan* plan, AddedPosition* added, std::size_t count);
 // The name key of a facility for those notes.
 uint32_t alike_key(const CatalogueEntry& facility);
-// Keeps the notes' indexes up to date with a facility at `index` that this
-// source took: added, or replaced, an airport then moving from `was`.
-void index_taken_facility(const Catalogue& catalogue, MergePlan* plan, std::size_t index,
-                          bool added, const AirportPosition& was);
+// Keeps the notes' indexes up to date: with a facility this source added,
+// once it is held, and with an airport a source replaced, which moved from
+// `was` to its position now.
+void index_added_facility(const Catalogue& catalogue, MergePlan* plan, std::size_t index);
+void index_moved_airport(const Catalogue& catalogue, MergePlan* plan, std::size_t index,
+                         const AirportPosition& was);
 
 // Makes the plan for the next source, open as the second input: the first
 // time for the base in the Catalogue (scanned whole, `base_image` its

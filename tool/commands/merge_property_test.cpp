@@ -117,8 +117,8 @@ bool insert_block(List& list, int place, const List& block) {
           after[static_cast<std::size_t>(moved(j))] == moved(before[static_cast<std::size_t>(j)]);
     }
     if (!keeps) continue;
-    std::vector<int> wanted;
-    for (const int c : chain) wanted.push_back(moved(c));
+    std::vector<int> wanted(chain.size());
+    std::transform(chain.begin(), chain.end(), wanted.begin(), moved);
     for (int b = 0; b + 1 < n; ++b) wanted.push_back(k + b);
     int depth = 0;
     if (places_of(tried, after, k + n - 1, &depth) != wanted) continue;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "commands/merge_plan.h"
@@ -49,11 +50,47 @@ bool alike(std::string_view a, std::string_view b) {
          });
 }
 
-// Equal for names alike of one kind (FNV-1a).
+// Eight bytes of a name in capitals: ASCII's by arithmetic on all eight at
+// once (no byte carries into the next below 0x80), others by the table.
+uint64_t capitals(uint64_t bytes) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  if ((bytes & kHigh) == 0) {
+    const uint64_t from_a = bytes + (0x80 - 'a') * kOnes;
+    const uint64_t past_z = bytes + (0x80 - 'z' - 1) * kOnes;
+    return bytes - ((from_a & ~past_z & kHigh) >> 2);
+  }
+  uint64_t word = 0;
+  for (int i = 0; i < 8; ++i) {
+    word |= uint64_t{capital(static_cast<char>(bytes >> (8 * i)))} << (8 * i);
+  }
+  return word;
+}
+
+// Eight bytes of `text` from `at`, fewer at its end, in a word.
+uint64_t word_at(std::string_view text, std::size_t at) {
+  uint64_t bytes = 0;
+  if (text.size() - at >= 8) {
+    std::memcpy(&bytes, text.data() + at, 8);
+  } else {
+    std::memcpy(&bytes, text.data() + at, text.size() - at);
+  }
+  return bytes;
+}
+
+// Equal for names alike of one kind: their length, first byte and last eight
+// bytes in capitals. Names that share these are compared whole; the hash
+// stays as cheap for a long name as for a short one, since every facility of
+// the result gets one.
 uint32_t alike_hash(int32_t kind, std::string_view name) {
-  uint32_t h = 2166136261u ^ static_cast<uint32_t>(kind);
-  for (const char c : trimmed(name)) h = (h ^ capital(c)) * 16777619u;
-  return h;
+  name = trimmed(name);
+  uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint32_t>(kind) ^ (uint64_t{name.size()} << 32);
+  if (!name.empty()) {
+    const uint64_t last = capitals(word_at(name, name.size() < 8 ? 0 : name.size() - 8));
+    h = (h ^ last ^ (uint64_t{capital(name.front())} << 56)) * 0x100000001B3ull;
+    h ^= h >> 29;
+  }
+  return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
 // An index of the result's facilities by a 32-bit key, which several may
@@ -221,20 +258,34 @@ void find_remarks(RunState& rs, MergePlan* plan, AddedPosition* added, std::size
   if (count > 0) find_near_airports(plan, added, count);
 }
 
-void index_taken_facility(const Catalogue& catalogue, MergePlan* plan, std::size_t index,
-                          bool added, const AirportPosition& was) {
-  if (!plan->remark_indexes) return;
-  const CatalogueEntry& e = catalogue[index];
-  if (added) name_index(plan).add(alike_key(e), index);
-  const AirportPosition& at = plan->positions[index];
-  if (e.kind != kSubtypeAirport || !positioned(at)) return;
-  if (!added && positioned(was) && band(was.latitude) == band(at.latitude)) return;
+namespace {
+
+void index_band(const Catalogue& catalogue, MergePlan* plan, std::size_t index) {
   FacilityIndex bands = band_index(plan);
   if (bands.has_room(1)) {
-    bands.add(band(at.latitude), index);
+    bands.add(band(plan->positions[index].latitude), index);
   } else {
-    index_bands(catalogue, plan);  // stale entries dropped; this one is held now
+    index_bands(catalogue, plan);  // stale entries dropped; this one is held already
   }
+}
+
+}  // namespace
+
+void index_added_facility(const Catalogue& catalogue, MergePlan* plan, std::size_t index) {
+  if (!plan->remark_indexes) return;
+  const CatalogueEntry& e = catalogue[index];
+  name_index(plan).add(alike_key(e), index);
+  if (e.kind == kSubtypeAirport && positioned(plan->positions[index])) {
+    index_band(catalogue, plan, index);
+  }
+}
+
+void index_moved_airport(const Catalogue& catalogue, MergePlan* plan, std::size_t index,
+                         const AirportPosition& was) {
+  const AirportPosition& at = plan->positions[index];
+  if (!plan->remark_indexes || !positioned(at)) return;
+  if (positioned(was) && band(was.latitude) == band(at.latitude)) return;
+  index_band(catalogue, plan, index);
 }
 
 }  // namespace quarnel

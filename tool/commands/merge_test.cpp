@@ -113,13 +113,14 @@ class MergeTest : public ToolTest {
         facilities += " " + line.substr(kNameColumn) + ",";
       } else if (line.rfind("NameList", 0) == 0) {
         lists += "NameList\n";
-      } else if (line.rfind(" ", 0) == 0) {
+      } else if (line.rfind(' ', 0) == 0) {
         const std::size_t arrow = line.find("  -> ");
         const std::size_t name_at = 19;
         if (arrow != std::string::npos) {
           const std::string target = at[line.substr(line.rfind(' ') + 1)];
           const std::string name = line.substr(name_at, arrow - name_at);
-          line = line.substr(0, arrow) + (target == name ? "" : " -> " + target);
+          line.resize(arrow);
+          if (target != name) line.append(" -> ").append(target);
         }
         lists += line + "\n";
       }
@@ -359,6 +360,33 @@ TEST_P(MergeScenario, ReportsAndFilesAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Table, MergeScenario, ::testing::ValuesIn(scenarios()),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// A replacing airport whose AI mark stands behind the first kilobyte, read
+// for its name only: the trailer's box still covers it, and the header's
+// bounds its new position.
+TEST_F(MergeTest, BoundsCoverAReplacingAirportMarkedFarInto) {
+  AfdBuilder base;
+  base.add(at("KASSEL", 51.4083, 9.3775));
+  base.bounds = {latitude_raw(51.4083), latitude_raw(51.4083), longitude_raw(9.3775),
+                 longitude_raw(9.3775)};
+  AfdBuilder source;
+  Facility moved = at("KASSEL", 51.5, 9.5);
+  moved.extra = {{0x10010, Bytes(2000, 0x42)}, {0x11001, Bytes{1, 0, 0, 0}}};
+  source.add(moved);
+  put("base.bgl", base.build());
+  put("source.bgl", source.build());
+  ASSERT_EQ(merge(dir.file("base.bgl"), dir.file("source.bgl"), dir.file("out.bgl")), kExitOk);
+  const Bytes out = afdtest::read_file(dir.file("out.bgl"));
+  const auto value = [&](std::size_t at) { return static_cast<int32_t>(afdtest::get32(out, at)); };
+  const std::size_t trailer = afdtest::get32(out, 70);
+  const afdtest::Box header{value(2), value(6), value(10), value(14)};
+  const afdtest::Box ai{value(trailer + 4), value(trailer + 8), value(trailer + 12),
+                        value(trailer + 16)};
+  EXPECT_EQ(header, (afdtest::Box{latitude_raw(51.5), latitude_raw(51.4083), longitude_raw(9.5),
+                                  longitude_raw(9.3775)}));
+  EXPECT_EQ(ai, (afdtest::Box{latitude_raw(51.5), latitude_raw(51.5), longitude_raw(9.5),
+                              longitude_raw(9.5)}));
+}
 
 // Both limits end with 10 and name themselves; nothing is written.
 TEST_F(MergeTest, WritesNothingForASourceWithoutFacilitiesOrAResultTooLarge) {
