@@ -26,22 +26,32 @@ namespace quarnel {
 namespace {
 
 // The sources are read again while the result is written, in the result's
-// order, which goes back and forth between them: a few are kept open, each
-// with a small window, and the one least lately used is closed for another.
-constexpr std::size_t kOpenSources = 32;
-constexpr std::size_t kSourceWindow = std::size_t{1} << 15;
+// order, which goes back and forth between them: up to kOpenSources are kept
+// open, each with a small window and blocks that hold a small file whole, and
+// the one least lately used is closed for another.
+constexpr std::size_t kOpenSources = 64;
+constexpr std::size_t kSourceWindow = std::size_t{1} << 14;
+constexpr std::size_t kSourceBlocks = 4;
+constexpr std::size_t kSourceRoom = kSourceWindow + kSourceBlocks * kCacheBlockSize;
 
 class SourcePool : public SourceInputs {
  public:
-  SourcePool(RunState& rs, const std::vector<std::string>& paths, uint8_t* windows)
-      : rs_(rs), paths_(paths) {
-    for (std::size_t k = 0; k < kOpenSources; ++k) {
-      slots_[k].file.attach_window(windows + k * kSourceWindow, kSourceWindow);
-    }
-  }
+  SourcePool(RunState& rs, const std::vector<std::string>& paths) : rs_(rs), paths_(paths) {}
   ~SourcePool() override { close_all(); }
   SourcePool(const SourcePool&) = delete;
   SourcePool& operator=(const SourcePool&) = delete;
+
+  // Lends each file its room; false when the room could not be allocated.
+  bool allocate() {
+    room_.reset(new (std::nothrow) uint8_t[kOpenSources * kSourceRoom]);
+    if (!room_) return false;
+    for (std::size_t k = 0; k < kOpenSources; ++k) {
+      uint8_t* room = room_.get() + k * kSourceRoom;
+      slots_[k].file.attach_window(room, kSourceWindow);
+      slots_[k].file.attach_block_cache(room + kSourceWindow, kSourceBlocks);
+    }
+    return true;
+  }
 
   // The last source is still open as the second input.
   InputFile* open(InputNumber number) override {
@@ -90,6 +100,7 @@ class SourcePool : public SourceInputs {
 
   RunState& rs_;
   const std::vector<std::string>& paths_;
+  std::unique_ptr<uint8_t[]> room_;
   std::array<Slot, kOpenSources> slots_;
   uint64_t clock_ = 0;
 };
@@ -99,13 +110,15 @@ class SourcePool : public SourceInputs {
 // run would take it for an add-on. Says why on standard error.
 bool output_is_allowed(const std::string& output, const std::string& base,
                        const SourceList& sources) {
-  if (same_file(output, base)) {
+  // An output that is not there yet is none of the inputs.
+  const bool there = file_exists(output);
+  if (there && same_file(output, base)) {
     explain("cannot write %s: it is the base; a merge of several sources writes a new file",
             output.c_str());
     return false;
   }
   for (const std::string& source : sources.files) {
-    if (same_file(output, source)) {
+    if (there && same_file(output, source)) {
       explain("cannot write %s: it is the source %s; a merge of several sources writes a new file",
               output.c_str(), source.c_str());
       return false;
@@ -188,8 +201,7 @@ class BatchMerge {
     return kExitOk;
   }
 
-  int write(uint8_t* windows) {
-    SourcePool pool(rs_, sources_, windows);
+  int write(SourcePool& pool) {
     const int result = write_merged_file(rs_, plan_, pool);
     pool.close_all();
     return result;
@@ -218,8 +230,9 @@ int run_merge_batch(RunState& rs, const std::vector<std::string>& given) {
   uint8_t image[kHeaderImageSize];
   result = open_first_input(rs, rs.first_input_path, image);
   if (result != kExitOk) return end_command(rs, Command::kMerge, result);
-  std::unique_ptr<uint8_t[]> windows(new (std::nothrow) uint8_t[kOpenSources * kSourceWindow]);
-  if (!windows) {
+  // Allocated, as every block the run uses, before the work starts.
+  const std::unique_ptr<SourcePool> pool(new (std::nothrow) SourcePool(rs, sources.files));
+  if (!pool || !pool->allocate()) {
     explain("not enough memory for the work buffers");
     return kExitOutOfMemory;
   }
@@ -230,7 +243,7 @@ int run_merge_batch(RunState& rs, const std::vector<std::string>& given) {
   BatchMerge merge(rs, sources);
   merge.read_base(image);
   result = merge.merge_sources();
-  if (result == kExitOk && failed_input(rs) == nullptr) result = merge.write(windows.get());
+  if (result == kExitOk && failed_input(rs) == nullptr) result = merge.write(*pool);
   if (result != kExitOk) rs.output.abandon();
   result = end_command(rs, Command::kMerge, result);
   if (result == kExitTooManyRecords) explain_merge_limit(merge.plan());

@@ -67,6 +67,11 @@ bool list_files_under(const std::string& folder, std::vector<FolderFile>* files,
   return true;
 }
 
+bool file_exists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::path(path), error);
+}
+
 bool same_file(const std::string& a, const std::string& b) {
   std::error_code error;
   return fs::equivalent(fs::path(a), fs::path(b), error) && !error;

@@ -25,6 +25,9 @@ bool is_folder(const std::string& path);
 bool list_files_under(const std::string& folder, std::vector<FolderFile>* files,
                       std::string* unread, int* error);
 
+// Whether `path` names anything that exists, a folder included.
+bool file_exists(const std::string& path);
+
 // Whether both paths name one existing file, through links or not.
 bool same_file(const std::string& a, const std::string& b);
 
