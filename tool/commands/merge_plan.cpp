@@ -160,7 +160,10 @@ int take_source_facilities(RunState& rs, MergePlan* plan) {
       note(plan, f.offset, Decision::kBehindNavaid);
       return;
     }
-    note(plan, f.offset, Decision::kCandidate);
+    // The lookups see the base alone until the walk ends.
+    const CatalogueEntry* alike = find_facility_alike(catalogue, f.subtype, f.name);
+    note(plan, f.offset, Decision::kCandidate,
+         alike != nullptr ? static_cast<std::size_t>(alike - &catalogue[0]) : kNoNode);
     plan->limit = add_candidate(rs, &candidates, f);
   });
   if (plan->limit == Limit::kNone) {
@@ -192,7 +195,9 @@ void place_added(Catalogue& catalogue, std::size_t first, MergePlan* plan) {
   invalidate_lookups(catalogue);
   // The base facilities the ledger names moved with the rest.
   for (LedgerEntry* e = plan->ledger; e != plan->ledger + plan->ledger_count; ++e) {
-    if (e->decision == Decision::kReplaces) e->base = static_cast<TreeIndex>(plan->moved(e->base));
+    if (e->decision != Decision::kBehindNavaid && e->base != kNoNode) {
+      e->base = static_cast<TreeIndex>(plan->moved(e->base));
+    }
   }
 }
 
@@ -262,7 +267,6 @@ int plan_merge(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
   place_added(catalogue, base_count, plan);
   plan->header_bounds = load_box(base_image + kFhBounds);
   const std::size_t positioned = widen_bounds(rs, plan);
-  // The tree is built once the notes, sought in its room, are found.
   find_remarks(rs, plan, plan->added_positions, positioned);
   std::size_t first_list = 0;
   while (first_list < catalogue.count && !is_list_head(catalogue[first_list])) ++first_list;
@@ -307,7 +311,8 @@ class FateFinder {
       const bool unfiled = slot.own == kNoPath && slot.overridden == kNoPath;
       fate.fate = unfiled ? Fate::kAddedUnfiled : Fate::kAdded;
       fate.name = catalogue[added].name;
-      fate.remark = &plan_.remark(added);
+      if (noted != nullptr && noted->decision == Decision::kCandidate) fate.similar = noted->base;
+      if (f.subtype == kSubtypeAirport) fate.remark = &plan_.remarks[added - plan_.airports_at];
     } else if (noted != nullptr && noted->decision == Decision::kReplaces) {
       const CatalogueEntry& base = catalogue[noted->base];
       fate.name = base.name;

@@ -47,11 +47,11 @@ struct PlanSlot {
   PathIndex overridden;
 };
 
-// What the report says beside an added facility, besides its fate.
+// What the report says beside an added airport: the nearest base airport
+// within kNearDegrees, if any, and how far it is.
 struct Remark {
-  TreeIndex similar;  // a base facility of its kind whose name differs only in case or end blanks
-  TreeIndex near;     // the nearest base airport within kNearDegrees of an added airport
-  float degrees;      // how far that one is
+  TreeIndex near;
+  float degrees;
 };
 constexpr double kNearDegrees = 0.01;
 
@@ -62,7 +62,9 @@ constexpr double kNearDegrees = 0.01;
 enum class Decision : uint8_t { kReplaces, kCandidate, kBehindNavaid };
 struct LedgerEntry {
   uint32_t offset;
-  TreeIndex base;  // kReplaces: the base facility it replaces
+  // kReplaces: the base facility it replaces; kCandidate: the first base
+  // facility of its kind whose name is alike its own (names_alike), or kNoNode.
+  TreeIndex base;
   Decision decision;
 };
 
@@ -99,7 +101,7 @@ struct MergePlan {
   std::size_t path_count = 0;
   LedgerEntry* ledger;
   std::size_t ledger_count = 0;
-  // One per added facility: the airports' first, then the navaids'.
+  // One per added airport.
   Remark* remarks;
   // The base airports' positions, by their Catalogue index before the added
   // facilities moved in (the scan keeps them there), a replaced one's the
@@ -140,10 +142,6 @@ struct MergePlan {
            : index < base_facilities ? index + airports
                                      : index + airports + navaids;
   }
-  // The remark of the added facility at Catalogue `index`.
-  const Remark& remark(std::size_t index) const {
-    return remarks[index < navaids_at ? index - airports_at : airports + index - navaids_at];
-  }
 };
 
 // Steps 3 and 4 of the plan (merge_paths.cpp): the added facilities' entries
@@ -151,10 +149,9 @@ struct MergePlan {
 // under its places. Sets the plan's limit when it outgrows one.
 void file_added_facilities(RunState& rs, MergePlan* plan);
 
-// The report's notes on the added facilities (merge_remarks.cpp): names that
-// differ from a base facility's only in case or end blanks, and airports near
-// a base airport. `added` are the added airports' positions, which
-// merge_plan.cpp gathers.
+// The report's notes on the added airports (merge_remarks.cpp): the base
+// airport near each. `added` are their positions, which merge_plan.cpp
+// gathers.
 void find_remarks(RunState& rs, MergePlan* plan, AddedPosition* added, std::size_t count);
 
 // Makes the plan for the base in the Catalogue (scanned whole, `base_image`
@@ -178,8 +175,11 @@ struct FacilityFate {
   int32_t subtype = 0;
   std::string_view name;  // valid only while the visit runs
   Fate fate = Fate::kReplaced;
-  uint32_t taken = 0;              // kOverridden: the offset of the facility taken instead
-  const Remark* remark = nullptr;  // kAdded, kAddedUnfiled
+  uint32_t taken = 0;  // kOverridden: the offset of the facility taken instead
+  // kAdded, kAddedUnfiled: a base facility of its kind whose name is alike,
+  // and for an airport the nearest base airport.
+  TreeIndex similar = kNoNode;
+  const Remark* remark = nullptr;
 };
 
 // Calls `visit` for every source facility, in source order, with its fate
