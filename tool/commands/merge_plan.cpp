@@ -67,6 +67,19 @@ CatalogueEntry* find_added(Catalogue& catalogue, const MergePlan& plan, int32_t 
   }
 }
 
+// The first added facility of `kind` whose name is alike `name`: names alike
+// hash alike, and the added ones went in in the result's order, so the first
+// met on the probe path is the first the result holds.
+CatalogueEntry* find_added_alike(Catalogue& catalogue, const MergePlan& plan, int32_t kind,
+                                 std::string_view name) {
+  for (std::size_t s = added_slot(kind, name);; s = (s + 1) & kAddedMask) {
+    const uint16_t slot = plan.added_slots[s];
+    if (slot == 0) return nullptr;
+    CatalogueEntry& e = catalogue[slot - 1u];
+    if (e.kind == kind && names_alike(name, e.name)) return &e;
+  }
+}
+
 void index_added(MergePlan* plan, const Catalogue& catalogue, std::size_t index) {
   const CatalogueEntry& e = catalogue[index];
   std::size_t s = added_slot(e.kind, e.name);
@@ -97,6 +110,24 @@ CatalogueEntry* held_facility(Catalogue& catalogue, const MergePlan& plan, int32
     base = find_facility_by_name(catalogue, kind, name);
   }
   return base != nullptr ? base : find_added(catalogue, plan, kind, name);
+}
+
+// Of the base's first and the first added, the one the result holds first:
+// an added airport stands before the base's airports behind its first VOR
+// or NDB.
+CatalogueEntry* alike_facility(Catalogue& catalogue, const MergePlan& plan, int32_t kind,
+                               std::string_view name) {
+  CatalogueEntry* base = nullptr;
+  {
+    const BaseView view(catalogue, plan);
+    base = find_facility_alike(catalogue, kind, name);
+  }
+  CatalogueEntry* added = find_added_alike(catalogue, plan, kind, name);
+  if (base == nullptr || added == nullptr) return base != nullptr ? base : added;
+  const auto index = [&](const CatalogueEntry* e) {
+    return static_cast<std::size_t>(e - &catalogue[0]);
+  };
+  return plan.held_before(index(added), index(base), kind) ? added : base;
 }
 
 namespace {
@@ -238,7 +269,10 @@ int take_source_facilities(RunState& rs, MergePlan* plan) {
       note(plan, f.offset, Decision::kBehindNavaid);
       return;
     }
-    note(plan, f.offset, Decision::kCandidate);
+    // The facilities held are those before this source until the walk ends.
+    const CatalogueEntry* alike = alike_facility(catalogue, *plan, f.subtype, f.name);
+    note(plan, f.offset, Decision::kCandidate,
+         alike != nullptr ? static_cast<std::size_t>(alike - &catalogue[0]) : kNoNode);
     plan->limit = add_candidate(rs, &candidates, f);
   });
   if (plan->limit == Limit::kNone)
@@ -337,7 +371,7 @@ void start_plan(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
   std::fill(plan->added_slots, plan->added_slots + kAddedSlots, uint16_t{0});
   plan->earlier_airports = 0;
   plan->earlier_navaids = 0;
-  plan->remark_indexes = false;
+  plan->band_index_made = false;
   build_name_tree(catalogue, plan->base_objects, plan->tree);
 }
 
@@ -352,7 +386,7 @@ constexpr std::size_t kPlanLayoutSize =
     aligned(sizeof(AirportPosition) * kCatalogueCapacity) +
     aligned(sizeof(LedgerEntry) * kCatalogueCapacity) +
     aligned(sizeof(Remark) * kCatalogueCapacity) + aligned(kRemarkScratchSize) +
-    aligned(sizeof(TreeNode) * kTreeNodes) + 2 * aligned(sizeof(RemarkSlot) * kRemarkSlots) +
+    aligned(sizeof(TreeNode) * kTreeNodes) + aligned(sizeof(RemarkSlot) * kRemarkSlots) +
     aligned(sizeof(PlanSlot) * kTreeNodes) + aligned(sizeof(InputNumber) * kCatalogueCapacity) +
     aligned(sizeof(TreeIndex) * kCatalogueCapacity) + aligned(sizeof(uint16_t) * kAddedSlots);
 static_assert(kPlanLayoutSize <= kPlanMemorySize, "the merge's plan fits the run's plan memory");
@@ -376,7 +410,6 @@ MergePlan::MergePlan(RunState& rs) {
   remarks = reinterpret_cast<Remark*>(take(sizeof(Remark) * kCatalogueCapacity));
   scratch = take(kRemarkScratchSize);
   tree = reinterpret_cast<TreeNode*>(take(sizeof(TreeNode) * kTreeNodes));
-  name_slots = reinterpret_cast<RemarkSlot*>(take(sizeof(RemarkSlot) * kRemarkSlots));
   band_slots = reinterpret_cast<RemarkSlot*>(take(sizeof(RemarkSlot) * kRemarkSlots));
   slots = reinterpret_cast<PlanSlot*>(take(sizeof(PlanSlot) * kTreeNodes));
   inputs = reinterpret_cast<InputNumber*>(take(sizeof(InputNumber) * kCatalogueCapacity));
@@ -409,7 +442,7 @@ int plan_merge(RunState& rs, const uint8_t* base_image, MergePlan* plan) {
 }
 
 // What this source took is from now on held: the next source finds the
-// facilities it added among the result's, and the notes' indexes hold them.
+// facilities it added among the result's, and the notes' index holds them.
 void settle_source(RunState& rs, MergePlan* plan, bool more_follow) {
   Catalogue& catalogue = rs.catalogue;
   for_each_taken(catalogue, *plan, [&](std::size_t i) {
@@ -421,7 +454,7 @@ void settle_source(RunState& rs, MergePlan* plan, bool more_follow) {
     plan->earlier[airport ? plan->earlier_airports++
                           : kCatalogueCapacity - 1 - plan->earlier_navaids++] =
         static_cast<TreeIndex>(i);
-    index_added_facility(catalogue, plan, i);
+    if (airport) index_added_airport(catalogue, plan, i);
   });
   std::fill(plan->inputs + plan->first_made, plan->inputs + catalogue.count, plan->step);
   plan->airports = plan->navaids = 0;
@@ -454,7 +487,8 @@ class FateFinder {
       const bool unfiled = slot.own == kNoPath && slot.overridden == kNoPath;
       fate.fate = unfiled ? Fate::kAddedUnfiled : Fate::kAdded;
       fate.name = catalogue[added].name;
-      fate.remark = &plan_.remark(added);
+      if (noted != nullptr && noted->decision == Decision::kCandidate) fate.similar = noted->base;
+      if (f.subtype == kSubtypeAirport) fate.remark = &plan_.remarks[added - plan_.airports_at];
     } else if (noted != nullptr && noted->decision == Decision::kReplaces) {
       const CatalogueEntry& base = catalogue[noted->base];
       fate.name = base.name;

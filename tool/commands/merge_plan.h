@@ -49,11 +49,11 @@ struct PlanSlot {
   PathIndex overridden;
 };
 
-// What the report says beside an added facility, besides its fate.
+// What the report says beside an added airport: the nearest airport of the
+// result so far within kNearDegrees, if any, and how far it is.
 struct Remark {
-  TreeIndex similar;  // a facility of its kind whose name differs only in case or end blanks
-  TreeIndex near;     // the nearest airport within kNearDegrees of an added airport
-  float degrees;      // how far that one is
+  TreeIndex near;
+  float degrees;
 };
 constexpr double kNearDegrees = 0.01;
 
@@ -64,7 +64,10 @@ constexpr double kNearDegrees = 0.01;
 enum class Decision : uint8_t { kReplaces, kCandidate, kBehindNavaid };
 struct LedgerEntry {
   uint32_t offset;
-  TreeIndex base;  // kReplaces: the facility it replaces
+  // kReplaces: the facility it replaces; kCandidate: the first facility of
+  // its kind in the result so far whose name is alike its own (names_alike),
+  // or kNoNode.
+  TreeIndex base;
   Decision decision;
 };
 
@@ -89,7 +92,7 @@ static_assert(kAddedSlots >= kCatalogueCapacity + kCatalogueCapacity / 2, "short
 // The room the notes' search takes in the plan memory.
 constexpr std::size_t kRemarkScratchSize = 2 * kCatalogueCapacity;
 
-// A slot of the notes' indexes: a key, and a Catalogue index + 1 (0: free).
+// A slot of the notes' index: a key, and a Catalogue index + 1 (0: free).
 struct RemarkSlot {
   uint32_t key;
   uint16_t entry;
@@ -118,13 +121,11 @@ struct MergePlan {
   TreeIndex* earlier;
   std::size_t earlier_airports = 0;
   std::size_t earlier_navaids = 0;
-  // The notes' indexes of the facilities held (merge_remarks.cpp), by name
-  // key and by latitude band, once a source has added anything.
-  RemarkSlot* name_slots;
+  // The notes' index of the airports held (merge_remarks.cpp), by latitude
+  // band, once a source has added an airport.
   RemarkSlot* band_slots;
-  std::size_t names_filled = 0;
   std::size_t bands_filled = 0;
-  bool remark_indexes = false;
+  bool band_index_made = false;
   // Every added facility, by kind and name: Catalogue index + 1, 0 for none.
   uint16_t* added_slots;
 
@@ -133,7 +134,7 @@ struct MergePlan {
   std::size_t path_count = 0;
   LedgerEntry* ledger;
   std::size_t ledger_count = 0;
-  // One per added facility: the airports' first, then the navaids'.
+  // One per added airport.
   Remark* remarks;
   // The added airports' positions, in the room of the places, which are read
   // later.
@@ -182,10 +183,6 @@ struct MergePlan {
   }
   // An entry made by some source's merge, not scanned from the base.
   bool is_made_by_merge(std::size_t index) const { return index >= base_count; }
-  // The remark of the added facility at Catalogue `index`.
-  const Remark& remark(std::size_t index) const {
-    return remarks[index < navaids_at ? index - airports_at : airports + index - navaids_at];
-  }
 };
 
 // The facility of `kind` and `name` of the result so far that a source
@@ -196,6 +193,10 @@ CatalogueEntry* replaced_facility(Catalogue& catalogue, const MergePlan& plan, i
 // The first facility of `kind` and `name` in the result so far, or null.
 CatalogueEntry* held_facility(Catalogue& catalogue, const MergePlan& plan, int32_t kind,
                               std::string_view name);
+// The first facility of `kind` in the result so far whose name is alike
+// `name` (names_alike), or null.
+CatalogueEntry* alike_facility(Catalogue& catalogue, const MergePlan& plan, int32_t kind,
+                               std::string_view name);
 
 // Calls `visit` with the Catalogue index of each facility of the result so
 // far, before this source's, in the order the result holds them: the base's
@@ -215,17 +216,14 @@ void for_each_held_facility(const MergePlan& plan, Visit visit) {
 // under its places. Sets the plan's limit when it outgrows one.
 void file_added_facilities(RunState& rs, MergePlan* plan);
 
-// The report's notes on the added facilities (merge_remarks.cpp): names that
-// differ from a facility's of the result so far only in case or end blanks,
-// and airports near one of its airports. `added` are the added airports'
-// positions, which merge_plan.cpp gathers.
+// The report's notes on the added airports (merge_remarks.cpp): the airport
+// of the result so far near each. `added` are their positions, which
+// merge_plan.cpp gathers.
 void find_remarks(RunState& rs, MergePlan* plan, AddedPosition* added, std::size_t count);
-// The name key of a facility for those notes.
-uint32_t alike_key(const CatalogueEntry& facility);
-// Keeps the notes' indexes up to date: with a facility this source added,
-// once it is held, and with an airport a source replaced, which moved from
-// `was` to its position now.
-void index_added_facility(const Catalogue& catalogue, MergePlan* plan, std::size_t index);
+// Keeps the notes' index up to date: with an airport this source added, once
+// it is held, and with an airport a source replaced, which moved from `was`
+// to its position now.
+void index_added_airport(const Catalogue& catalogue, MergePlan* plan, std::size_t index);
 void index_moved_airport(const Catalogue& catalogue, MergePlan* plan, std::size_t index,
                          const AirportPosition& was);
 
@@ -256,8 +254,11 @@ struct FacilityFate {
   int32_t subtype = 0;
   std::string_view name;  // valid only while the visit runs
   Fate fate = Fate::kReplaced;
-  uint32_t taken = 0;              // kOverridden: the offset of the facility taken instead
-  const Remark* remark = nullptr;  // kAdded, kAddedUnfiled
+  uint32_t taken = 0;  // kOverridden: the offset of the facility taken instead
+  // kAdded, kAddedUnfiled: a facility of its kind whose name is alike, and
+  // for an airport the nearest airport.
+  TreeIndex similar = kNoNode;
+  const Remark* remark = nullptr;
   // kReplaced: the input the replaced facility came from (an earlier source
   // replaced or added it when not the base).
   InputNumber over = kBaseInput;

@@ -30,18 +30,17 @@ void added_line(ReportLines& out, const Catalogue& catalogue, const FacilityFate
     open = "; ";
   };
   if (f.fate == Fate::kAddedUnfiled) note("no name entry");
-  const Remark& remark = *f.remark;
-  if (remark.similar != kNoNode) {
+  if (f.similar != kNoNode) {
     note("the base has ");
-    out.name(catalogue[remark.similar].name);
+    out.name(catalogue[f.similar].name);
     out.text("; names are compared exactly");
   }
-  if (remark.near != kNoNode) {
+  if (f.remark != nullptr && f.remark->near != kNoNode) {
     char apart[48];
-    std::snprintf(apart, sizeof apart, "%.3f%s from ", static_cast<double>(remark.degrees),
+    std::snprintf(apart, sizeof apart, "%.3f%s from ", static_cast<double>(f.remark->degrees),
                   kDegreeSign);
     note(apart);
-    out.name(catalogue[remark.near].name);
+    out.name(catalogue[f.remark->near].name);
   }
   out.text(*open == ';' ? ")\n" : "\n");
 }
