@@ -4,6 +4,7 @@
 // and city, and a source whose airports replace a few thousand of the base's.
 //
 //   make_bench_files <folder> [--entries N] [--size-mib M] [--seed S] [--merge 1]
+//                    [--addons N]
 //
 // --entries   catalogue entries of the base (default and most 20000, the
 //             tool's capacity); airports, navaids and name-list records keep
@@ -17,6 +18,10 @@
 //             source like source.bgl whose new airports are filed in name
 //             lists, a third each under a city, a state and a region that the
 //             base lacks. The first pair comes out as without the option.
+// --addons N  with --merge 1, also writes N add-ons for merge-base.bgl into
+//             <folder>/addons (addon-000.bgl, ...): 1 to 20 airports each, most
+//             new, filed as the merge source's are, one in five replacing a
+//             base airport and one in ten added by an earlier add-on too.
 //
 // Writes base.bgl, source.bgl and names.txt (64 airport names of the base for
 // the extract command, one a line).
@@ -24,6 +29,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -79,6 +85,7 @@ struct Options {
   int64_t size_mib = 0;
   uint64_t seed = 1;
   bool merge = false;
+  int addons = 0;
 };
 
 struct Mix {
@@ -277,6 +284,41 @@ AfdBuilder make_source(const Base& base, const Mix& m, Random& rnd, bool filed) 
   return src;
 }
 
+// The add-ons of a scenery folder: small files of a few airports each, some
+// of which meet the base or one another.
+bool write_addons(const Options& o, const Base& base, const Mix& m, Random& rnd) {
+  const std::string folder = o.folder + "/addons";
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) return false;
+  int fresh = 0;
+  std::vector<std::string> added;  // the new names of the add-ons before
+  for (int a = 0; a < o.addons; ++a) {
+    const std::size_t earlier = added.size();
+    AfdBuilder addon;
+    afdtest::NameList& list = addon.add_list();
+    for (int k = static_cast<int>(rnd.between(1, 20)); k > 0; --k) {
+      const int64_t pick = rnd.between(0, 9);
+      std::string name;
+      if (pick < 2) {
+        name = base.names[static_cast<std::size_t>(rnd.between(0, base.leading_airports - 1))];
+      } else if (pick == 2 && earlier > 0) {
+        name = added[static_cast<std::size_t>(rnd.between(0, static_cast<int64_t>(earlier) - 1))];
+      } else {
+        name = numbered("ADDON", fresh++);
+        added.push_back(name);
+      }
+      const int index = addon.add(make_airport(name, m, rnd));
+      list.file(merge_path(base, static_cast<int>(rnd.between(0, 2999))),
+                {kAirportLevel, name, index});
+    }
+    char file[32];
+    std::snprintf(file, sizeof file, "/addon-%03d.bgl", a);
+    afdtest::write_file(folder + file, addon.build());
+  }
+  return true;
+}
+
 bool parse(int argc, char** argv, Options* o) {
   if (argc < 2) return false;
   o->folder = argv[1];
@@ -291,10 +333,13 @@ bool parse(int argc, char** argv, Options* o) {
       o->seed = static_cast<uint64_t>(v);
     else if (key == "--merge")
       o->merge = v != 0;
+    else if (key == "--addons")
+      o->addons = static_cast<int>(v);
     else
       return false;
   }
-  return (argc % 2) == 0 && o->entries >= 40 && o->entries <= kCapacity && o->size_mib >= 0;
+  return (argc % 2) == 0 && o->entries >= 40 && o->entries <= kCapacity && o->size_mib >= 0 &&
+         o->addons >= 0 && (o->addons == 0 || o->merge);
 }
 
 }  // namespace
@@ -317,7 +362,7 @@ bool write_pair(const Options& o, const std::string& prefix, bool filed) {
   }
   afdtest::write_file(o.folder + "/" + prefix + "source.bgl",
                       make_source(base, m, rnd, filed).build());
-  if (filed) return true;
+  if (filed) return write_addons(o, base, m, rnd);
   std::ofstream names(o.folder + "/names.txt");
   for (int k = 0; k < kExtractNames; ++k) {
     names << base.names[static_cast<std::size_t>(rnd.between(0, base.leading_airports - 1))]
@@ -331,7 +376,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: make_bench_files <folder> [--entries 40..20000] [--size-mib M] "
-                 "[--seed S] [--merge 1]\n");
+                 "[--seed S] [--merge 1] [--addons N]\n");
     return 2;
   }
   if (!write_pair(o, "", false)) return 1;

@@ -12,6 +12,7 @@
 #include "commands/typed_names.h"
 #include "format/afd_format.h"
 #include "io/explain.h"
+#include "io/folders.h"
 #include "io/platform.h"
 #include "scan/catalogue.h"
 
@@ -38,7 +39,9 @@ constexpr Usage kUsage[] = {
     {Command::kListJson, 3, "-J file", "the same listing as JSON, for scripts", 3},
     {Command::kCheck, 3, "-V file [file ...]", "check each file; exit code 8 for problems"},
     {Command::kPreview, 4, "-P base source", "preview which source airports a link takes", 4},
-    {Command::kMerge, 4, "-M base source [output]", "link, and add the airports base lacks", 5},
+    {Command::kMerge, 4, "-M base source [output]", "link, and add the airports base lacks"},
+    {Command::kMerge, 4, "-M base source... output", "merge sources or folders, in order"},
+    {Command::kIndex, 3, "-I folder", "list the AFD files a merge of folder takes", 3},
     {Command::kBuild, 3, "-B description [output]", "build a file from a JSON description", 4},
     {Command::kHelp, 2, "--help", "show this help"},
     {Command::kVersion, 2, "--version", "show the version and the licence"},
@@ -182,6 +185,8 @@ Command parse_command(int argc, const char* const* argv) {
       return Command::kBuild;
     case 'M':
       return Command::kMerge;
+    case 'I':
+      return Command::kIndex;
     default:
       return Command::kNone;
   }
@@ -230,8 +235,15 @@ int run_unguarded(RunState& rs, int argc, const char* const* argv) {
     case Command::kMerge:
       rs.first_input_path = argv[2];
       rs.second_input_path = argv[3];
-      rs.output_path = argc >= 5 ? argv[4] : kDefaultOutput;
-      result = command == Command::kLink ? run_link(rs) : run_merge(rs);
+      rs.output_path = argc >= 5 ? argv[command == Command::kLink ? 4 : argc - 1] : kDefaultOutput;
+      if (command == Command::kLink) {
+        result = run_link(rs);
+      } else if (argc <= 5 && !is_folder(argv[3])) {
+        result = run_merge(rs);
+      } else {
+        // With more than one source the output is the last path, and given.
+        result = run_merge_batch(rs, {argv + 3, argv + (argc <= 5 ? 4 : argc - 1)});
+      }
       break;
     case Command::kList:
     case Command::kCheck:
@@ -240,6 +252,9 @@ int run_unguarded(RunState& rs, int argc, const char* const* argv) {
     case Command::kListJson:
       result = run_list_json(rs, argv[2], stdout, stderr);
       if (result != kExitOk) std::fprintf(stderr, "error processing file:\"%s\"\n", argv[2]);
+      break;
+    case Command::kIndex:
+      result = run_index(rs, argv[2]);
       break;
     case Command::kPreview:
       rs.first_input_path = argv[2];

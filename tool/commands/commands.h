@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "scan/run_state.h"
 
@@ -21,6 +22,7 @@ enum class Command {
   kVersion = 9,  // exactly "--version"
   kBuild = 10,
   kMerge = 11,
+  kIndex = 12,
 };
 
 Command parse_command(int argc, const char* const* argv);
@@ -30,12 +32,17 @@ int run_extract(RunState& rs, const std::string& path, const NameTable& table);
 int run_link(RunState& rs);
 // Reads the three paths as the link does.
 int run_merge(RunState& rs);
+// Merges `sources` (files, and folders that stand for the AFD files under
+// them), in order, into the base at first_input_path; writes output_path.
+int run_merge_batch(RunState& rs, const std::vector<std::string>& sources);
 
 // The commands that only look: they never write a file.
 int run_list(RunState& rs, const std::string& path);
 // Standard output holds the JSON document alone; messages go to `messages`.
 int run_list_json(RunState& rs, const std::string& path, std::FILE* out, std::FILE* messages);
 int run_check(RunState& rs, const std::string& path);
+// Lists the AFD files under `folder` and the airport names more than one holds.
+int run_index(RunState& rs, const std::string& folder);
 // Reads the two input paths as the link does.
 int run_preview(RunState& rs);
 

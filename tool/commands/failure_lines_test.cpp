@@ -231,6 +231,8 @@ TEST_F(FailureLinesTest, HelpAndVersionAnswerAsGnuToolsDo) {
             "  quarnel -V file [file ...]       check each file; exit code 8 for problems\n"
             "  quarnel -P base source           preview which source airports a link takes\n"
             "  quarnel -M base source [output]  link, and add the airports base lacks\n"
+            "  quarnel -M base source... output merge sources or folders, in order\n"
+            "  quarnel -I folder                list the AFD files a merge of folder takes\n"
             "  quarnel -B description [output]  build a file from a JSON description\n"
             "  quarnel --help                   show this help\n"
             "  quarnel --version                show the version and the licence\n"

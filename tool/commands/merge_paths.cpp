@@ -1,14 +1,13 @@
 // The merge's steps 3 and 4 (merge_plan.cpp has the whole order): the entry
 // that files each added facility in the source, with the places above it,
 // read from the source's name lists; then each added facility filed under its
-// places in the base's name-list tree, where merge_filing.h says.
+// places in the name-list tree of the result so far, where merge_filing.h says.
 #include <algorithm>
 #include <cstring>
 
 #include "commands/merge_filing.h"
 #include "commands/merge_plan.h"
 #include "format/records.h"
-#include "scan/lookup.h"
 #include "scan/record_walk.h"
 
 namespace quarnel {
@@ -56,7 +55,7 @@ TreeIndex overriding_at(RunState& rs, const MergePlan& plan, uint32_t offset) {
   const uint8_t* rec = in.view(offset, whole, rs.object_buffer.get(), &got);
   Catalogue& catalogue = rs.catalogue;
   const CatalogueEntry* taken =
-      find_facility_by_name(catalogue, field_i32(rec, got, kContSubtype), facility_name(rec, got));
+      held_facility(catalogue, plan, field_i32(rec, got, kContSubtype), facility_name(rec, got));
   if (taken == nullptr) return kNoNode;
   const auto index = static_cast<std::size_t>(taken - &catalogue[0]);
   return plan.is_added(index) ? static_cast<TreeIndex>(index) : kNoNode;

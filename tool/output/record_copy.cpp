@@ -73,11 +73,10 @@ namespace {
 // Copies the record of `entry` head first: the head, and for a NameEntry with
 // a `link` the facility link behind it, pass through here; the rest of the
 // record goes from the input to the output unchanged.
-uint64_t copy_in_parts(RunState& rs, CatalogueEntry& entry, Origin from, const uint32_t* link) {
-  InputFile& in = input_for(rs, from);
-  const uint64_t offset = offset_for(entry, from);
+uint64_t copy_in_parts(RunState& rs, CatalogueEntry& entry, InputFile& in, uint64_t offset,
+                       const uint32_t* link) {
   uint8_t front[kNeFacilityOffset + 4];
-  const std::size_t got = names_input(from) ? in.read_at(offset, front, kRecordHeadSize) : 0;
+  const std::size_t got = in.read_at(offset, front, kRecordHeadSize);
   const int32_t size = got == kRecordHeadSize ? get_i32(front + kRecSize) : -1;
   if (size < 0) {
     rs.unreadable_input = &in.path();
@@ -105,28 +104,45 @@ uint64_t copy_in_parts(RunState& rs, CatalogueEntry& entry, Origin from, const u
 
 }  // namespace
 
-uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from) {
-  // The size seen belongs to the input the entry's origin names.
-  const uint32_t size_seen = entry.origin == from ? entry.record_size : 0;
-  if (names_input(from) && size_seen >= kRecordHeadSize && !is_name_entry(entry)) {
-    // A record whose size the scan saw goes in one piece; its head, checked
-    // after the copy, must still say that size.
-    InputFile& in = input_for(rs, from);
-    uint8_t head[kRecordHeadSize] = {};
-    entry.output_offset = static_cast<uint32_t>(rs.output.tell());
-    const uint64_t copied = rs.output.copy_from(in, offset_for(entry, from), size_seen, head);
-    if (copied < size_seen || get_u32(head + kRecSize) != size_seen - kRecordHeadSize) {
-      rs.unreadable_input = &in.path();
-    }
-    return copied;
+uint64_t copy_record(RunState& rs, CatalogueEntry& entry, InputFile& in, uint64_t offset,
+                     uint32_t size_seen, const uint32_t* link) {
+  if (size_seen < kRecordHeadSize || link != nullptr) {
+    return copy_in_parts(rs, entry, in, offset, link);
   }
-  if (!is_name_entry(entry)) return copy_in_parts(rs, entry, from, nullptr);
+  // A record whose size the scan saw goes in one piece; its head, checked
+  // after the copy, must still say that size.
+  uint8_t head[kRecordHeadSize] = {};
+  entry.output_offset = static_cast<uint32_t>(rs.output.tell());
+  const uint64_t copied = rs.output.copy_from(in, offset, size_seen, head);
+  if (copied < size_seen || get_u32(head + kRecSize) != size_seen - kRecordHeadSize) {
+    rs.unreadable_input = &in.path();
+  }
+  return copied;
+}
+
+uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from) {
+  InputFile& in = input_for(rs, from);
+  if (!names_input(from)) {
+    rs.unreadable_input = &in.path();
+    return 0;
+  }
+  const uint64_t offset = offset_for(entry, from);
+  if (!is_name_entry(entry)) {
+    // The size seen belongs to the input the entry's origin names.
+    return copy_record(rs, entry, in, offset, entry.origin == from ? entry.record_size : 0,
+                       nullptr);
+  }
   const uint32_t link = relinked_facility(rs.catalogue, entry.facility_offset);
-  return copy_in_parts(rs, entry, from, &link);
+  return copy_record(rs, entry, in, offset, 0, &link);
 }
 
 uint64_t copy_name_entry(RunState& rs, CatalogueEntry& entry, Origin from, uint32_t link) {
-  return copy_in_parts(rs, entry, from, &link);
+  InputFile& in = input_for(rs, from);
+  if (!names_input(from)) {
+    rs.unreadable_input = &in.path();
+    return 0;
+  }
+  return copy_record(rs, entry, in, offset_for(entry, from), 0, &link);
 }
 
 uint64_t copy_name_list_object(RunState& rs, CatalogueEntry& entry) {

@@ -28,6 +28,11 @@ uint64_t copy_name_list_object(RunState& rs, CatalogueEntry& entry);
 // facility link set to `link`: for an entry whose link names a facility of
 // another file than the base.
 uint64_t copy_name_entry(RunState& rs, CatalogueEntry& entry, Origin from, uint32_t link);
+// Copies the whole record at `offset` of `in`, as copy_object does: in one
+// piece when `size_seen` says its whole size as last seen (0: not known), and
+// for a NameEntry with its facility link set to `*link` when `link` is given.
+uint64_t copy_record(RunState& rs, CatalogueEntry& entry, InputFile& in, uint64_t offset,
+                     uint32_t size_seen, const uint32_t* link);
 
 // The facility link a copied NameEntry gets: the facility's offset in the new
 // file, or 0 (files no facility) when that facility is not in the new file.

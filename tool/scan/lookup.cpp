@@ -10,6 +10,7 @@
 #include "scan/lookup.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace quarnel {
@@ -27,17 +28,94 @@ static_assert(kNameSlots >= kCatalogueCapacity + kCatalogueCapacity / 2,
 
 }  // namespace
 
-uint32_t lookup_name_hash(std::string_view name) {
-  uint32_t h = 2166136261u;  // FNV-1a
-  for (const char c : name) {
-    h ^= static_cast<uint8_t>(c);
-    h *= 16777619u;
+namespace {
+
+// Windows-1252's capital of each byte, the encoding of the names in the files.
+constexpr std::array<uint8_t, 256> kCapitals = [] {
+  std::array<uint8_t, 256> capitals{};
+  for (int c = 0; c < 256; ++c) {
+    const bool small = (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7);
+    capitals[static_cast<std::size_t>(c)] = static_cast<uint8_t>(small ? c - 0x20 : c);
   }
-  // FNV's low bits alone pick slots poorly; fold the high bits in.
-  h ^= h >> 16;
-  h *= 0x85EBCA6Bu;
-  h ^= h >> 13;
-  return h;
+  capitals[0x9A] = 0x8A;  // s caron
+  capitals[0x9C] = 0x8C;  // oe
+  capitals[0x9E] = 0x8E;  // z caron
+  capitals[0xFF] = 0x9F;  // y diaeresis
+  return capitals;
+}();
+
+uint8_t capital(char c) { return kCapitals[static_cast<uint8_t>(c)]; }
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Eight bytes of a name in capitals: ASCII's by arithmetic on all eight at
+// once (no byte carries into the next below 0x80), others by the table.
+uint64_t capitals(uint64_t bytes) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  if ((bytes & kHigh) == 0) {
+    const uint64_t from_a = bytes + (0x80 - 'a') * kOnes;
+    const uint64_t past_z = bytes + (0x80 - 'z' - 1) * kOnes;
+    return bytes - ((from_a & ~past_z & kHigh) >> 2);
+  }
+  uint64_t word = 0;
+  for (int i = 0; i < 8; ++i) {
+    word |= uint64_t{capital(static_cast<char>(bytes >> (8 * i)))} << (8 * i);
+  }
+  return word;
+}
+
+uint64_t mixed_in(uint64_t h, uint64_t bytes) {
+  h = (h ^ capitals(bytes)) * 0x100000001B3ull;
+  return h ^ (h >> 29);
+}
+
+}  // namespace
+
+bool names_alike(std::string_view a, std::string_view b) {
+  a = trimmed(a);
+  b = trimmed(b);
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return capital(x) == capital(y);
+         });
+}
+
+// Names alike hash alike, so that a merge finds a base facility whose name
+// differs only in case in the same table as the exact lookups, which still
+// compare the names whole. The name goes in eight bytes at a time.
+uint32_t lookup_name_hash(std::string_view name) {
+  name = trimmed(name);
+  uint64_t h = 0xCBF29CE484222325ull ^ name.size();
+  std::size_t at = 0;
+  for (; at + 8 <= name.size(); at += 8) {
+    uint64_t bytes = 0;
+    std::memcpy(&bytes, name.data() + at, 8);
+    h = mixed_in(h, bytes);
+  }
+  if (at < name.size()) {
+    // The last bytes: the eight that end the name, shifted down to them.
+    uint64_t bytes = 0;
+    if (name.size() >= 8) {
+      std::memcpy(&bytes, name.data() + name.size() - 8, 8);
+      bytes >>= 8 * (8 - (name.size() - at));
+    } else {
+      for (std::size_t i = 0; i < name.size(); ++i) {
+        bytes |= uint64_t{static_cast<uint8_t>(name[i])} << (8 * i);
+      }
+    }
+    h = mixed_in(h, bytes);
+  }
+  // Every bit of the word into the low ones, which pick the slot.
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  return static_cast<uint32_t>(h);
 }
 
 namespace {
@@ -131,10 +209,11 @@ namespace {
 
 enum class Probe { kSkip, kTake, kNone };
 
-// The entries named `name`, met in Catalogue order on the name's probe path,
-// until `judge` takes one (kTake) or gives up (kNone).
+// The entries named `name` (or alike it, with `alike`), met in Catalogue order
+// on the name's probe path, until `judge` takes one (kTake) or gives up (kNone).
 template <typename Judge>
-CatalogueEntry* first_named(Catalogue& catalogue, std::string_view name, Judge judge) {
+CatalogueEntry* first_named(Catalogue& catalogue, std::string_view name, Judge judge,
+                            bool alike = false) {
   const CatalogueLookups& l = catalogue.lookups;
   const uint32_t h = lookup_name_hash(name);
   for (std::size_t s = h & l.name_mask;; s = (s + 1) & l.name_mask) {
@@ -143,7 +222,7 @@ CatalogueEntry* first_named(Catalogue& catalogue, std::string_view name, Judge j
     if ((slot & ~kIndexMask) != (h & ~kIndexMask)) continue;
     const std::size_t i = (slot & kIndexMask) - 1;
     CatalogueEntry& e = catalogue[i];
-    if (e.name == nullptr || name != e.name) continue;
+    if (e.name == nullptr || !(alike ? names_alike(name, e.name) : name == e.name)) continue;
     const Probe verdict = judge(i, e);
     if (verdict != Probe::kSkip) return verdict == Probe::kTake ? &e : nullptr;
   }
@@ -181,6 +260,18 @@ CatalogueEntry* find_facility_by_name(Catalogue& catalogue, int32_t kind, std::s
   return first_named(catalogue, name, [limit, kind](std::size_t i, const CatalogueEntry& e) {
     return i < limit && e.kind == kind ? Probe::kTake : Probe::kSkip;
   });
+}
+
+CatalogueEntry* find_facility_alike(Catalogue& catalogue, int32_t kind, std::string_view name) {
+  index_facility_names(catalogue);
+  const std::size_t limit = catalogue.lookups.facility_run;
+  if (limit == 0) return nullptr;
+  return first_named(
+      catalogue, name,
+      [limit, kind](std::size_t i, const CatalogueEntry& e) {
+        return i < limit && e.kind == kind ? Probe::kTake : Probe::kSkip;
+      },
+      true);
 }
 
 CatalogueEntry* find_facility_by_offset(Catalogue& catalogue, uint32_t offset, bool only_selected) {

@@ -26,6 +26,13 @@ CatalogueEntry* find_facility_by_name(Catalogue& catalogue, int32_t kind, std::s
 // Builds the name index over all the leading facilities at once, so that the
 // name lookups that follow, of either kind, need no further build.
 void index_facility_names(Catalogue& catalogue);
+// The first of the leading facilities of `kind` (those find_facility_by_name
+// looks at) whose name is alike `name`: the same but for letter case and blanks
+// at either end (names_alike).
+CatalogueEntry* find_facility_alike(Catalogue& catalogue, int32_t kind, std::string_view name);
+// Whether two names differ at most in the case of their letters (Windows-1252's,
+// the files' encoding) and in blanks (spaces, tabs) at either end.
+bool names_alike(std::string_view a, std::string_view b);
 // The first facility whose record starts at `offset`; with `only_selected`,
 // null when that facility is not selected.
 CatalogueEntry* find_facility_by_offset(Catalogue& catalogue, uint32_t offset, bool only_selected);
@@ -35,8 +42,8 @@ CatalogueEntry* find_facility_by_offset(Catalogue& catalogue, uint32_t offset, b
 // does once a scan has ended.
 void invalidate_lookups(Catalogue& catalogue);
 
-// The hash that places a name in the name table; tests use it to make names
-// that share one.
+// The hash that places a name in the name table, the same for names alike;
+// tests use it to make names that share one.
 uint32_t lookup_name_hash(std::string_view name);
 
 }  // namespace quarnel

@@ -31,6 +31,15 @@ const CatalogueEntry* walk_by_name(const RunState& rs, int32_t kind, std::string
   return nullptr;
 }
 
+// The first of the leading facilities of `kind` whose name is alike.
+const CatalogueEntry* walk_alike(const RunState& rs, int32_t kind, std::string_view name) {
+  for (std::size_t i = 0; i < rs.catalogue.count && is_facility(rs.catalogue[i]); ++i) {
+    const CatalogueEntry& e = rs.catalogue[i];
+    if (e.kind == kind && e.name != nullptr && names_alike(name, e.name)) return &e;
+  }
+  return nullptr;
+}
+
 const CatalogueEntry* walk_by_offset(const RunState& rs, uint32_t offset, bool only_selected) {
   for (std::size_t i = 0; i < rs.catalogue.count; ++i) {
     const CatalogueEntry& e = rs.catalogue[i];
@@ -70,6 +79,8 @@ class LookupTest : public ToolTest {
       for (const std::string& q : queries) {
         ASSERT_EQ(find_airport_by_name(rs.catalogue, kind, q), walk_by_name(rs, kind, q))
             << what << ": kind " << kind << ", name \"" << q << "\"";
+        ASSERT_EQ(find_facility_alike(rs.catalogue, kind, q), walk_alike(rs, kind, q))
+            << what << ": kind " << kind << ", a name alike \"" << q << "\"";
       }
     }
     for (uint32_t off = 0; off <= max_offset + 2; ++off) {
@@ -101,6 +112,11 @@ TEST_F(LookupTest, RandomCataloguesGiveTheWalksAnswers) {
     const std::size_t step = round % 2 == 0 ? 1 : 2;
     std::vector<std::string> names;
     for (int k = 0; k < distinct; ++k) names.push_back(numbered("N", static_cast<std::size_t>(k)));
+    // Names alike others, which the exact lookups must tell apart.
+    for (const char* alike :
+         {"n1", " N2", "N3\t", "LONGER NAME 1", "longer name 1 ", "\xE9t\xE9", "\xC9T\xC9"}) {
+      names.push_back(alike);
+    }
     names.push_back("");
     for (std::size_t i = 0; i < n; ++i) {
       const int32_t kind =
@@ -143,6 +159,25 @@ TEST_F(LookupTest, FullCatalogueOfDistinctAndOfEqualNames) {
   EXPECT_EQ(find_facility_by_offset(rs.catalogue, 500, false), &rs.catalogue[0]);
   rs.catalogue[0].origin = Origin::kNone;  // origin is read at lookup time, not indexed
   EXPECT_EQ(find_facility_by_offset(rs.catalogue, 500, true), nullptr);
+}
+
+TEST(NamesAlike, DifferOnlyInCaseAndEndBlanks) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool alike;
+  };
+  for (const Case& c :
+       {Case{"HAMBURG", "Hamburg", true}, Case{"HAMBURG", " HAMBURG\t", true},
+        Case{"M\xDCNCHEN", "m\xFCnchen", true}, Case{"\x8A", "\x9A", true},
+        Case{"\x9F", "\xFF", true}, Case{"", "  ", true}, Case{"HAM BURG", "HAMBURG", false},
+        Case{"HAMBURG", "HAMBURG2", false}, Case{"\xD7", "\xF7", false}, Case{"A", "B", false}}) {
+    EXPECT_EQ(names_alike(c.a, c.b), c.alike) << c.a << " / " << c.b;
+    EXPECT_EQ(names_alike(c.b, c.a), c.alike) << c.b << " / " << c.a;
+    if (c.alike) {
+      EXPECT_EQ(lookup_name_hash(c.a), lookup_name_hash(c.b)) << c.a << " / " << c.b;
+    }
+  }
 }
 
 // Two different names that land on one hash: the index must still compare the

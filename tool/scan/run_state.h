@@ -19,9 +19,9 @@ namespace quarnel {
 class ScanObserver;
 
 // Room for a command's plan of its output beyond what the Catalogue holds (the
-// merge's name-list tree, source places and report notes): this many bytes per
-// Catalogue slot.
-constexpr std::size_t kPlanBytesPerEntry = 56;
+// merge's name-list tree, source places, report notes and what it keeps of
+// each entry from one source to the next): this many bytes per Catalogue slot.
+constexpr std::size_t kPlanBytesPerEntry = 100;
 constexpr std::size_t kPlanMemorySize = kPlanBytesPerEntry * (kCatalogueCapacity + 1);
 
 struct RunState {

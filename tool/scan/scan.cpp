@@ -247,28 +247,40 @@ bool read_headers(InputFile& in, uint8_t* image) {
   return test_headers(in, image) == HeaderTest::kPassed;
 }
 
-void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest failed) {
-  const char* p = in.path().c_str();
+std::string bad_headers_reason(const InputFile& in, const uint8_t* image, HeaderTest failed) {
   const uint8_t* section = image + kFileHeaderSize;
+  char text[128];
   switch (failed) {
     case HeaderTest::kPassed:
-      return;
+      return "";
     case HeaderTest::kTooShort:
-      explain("%s is not an AFD file: it holds %llu bytes, fewer than the %u of the headers", p,
-              static_cast<unsigned long long>(in.size()), static_cast<unsigned>(kHeaderImageSize));
-      return;
+      std::snprintf(text, sizeof text, "it holds %llu bytes, fewer than the %u of the headers",
+                    static_cast<unsigned long long>(in.size()),
+                    static_cast<unsigned>(kHeaderImageSize));
+      return text;
     case HeaderTest::kBadMagic:
-      explain("%s is not an AFD file: its magic number is 0x%08X, not 0x%08X", p,
-              get_u32(image + kFhMagic), kMagic);
-      return;
+      std::snprintf(text, sizeof text, "its magic number is 0x%08X, not 0x%08X",
+                    get_u32(image + kFhMagic), kMagic);
+      return text;
     case HeaderTest::kBadSectionTag:
-      explain("%s is not an AFD file: its section tag is %u, not %u", p,
-              get_u32(section + kShSectionTag), kSectionTag);
-      return;
+      std::snprintf(text, sizeof text, "its section tag is %u, not %u",
+                    get_u32(section + kShSectionTag), kSectionTag);
+      return text;
     case HeaderTest::kOldFormatLevel:
-      explain("%s is not an AFD file the tool reads: its format level is %d, below %d", p,
-              get_i32(section + kShFormatLevel), kMinFormatLevel);
-      return;
+      std::snprintf(text, sizeof text, "its format level is %d, below %d",
+                    get_i32(section + kShFormatLevel), kMinFormatLevel);
+      return text;
+  }
+  return "";
+}
+
+void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest failed) {
+  if (failed == HeaderTest::kPassed) return;
+  const std::string reason = bad_headers_reason(in, image, failed);
+  if (failed == HeaderTest::kOldFormatLevel) {
+    explain("%s is not an AFD file the tool reads: %s", in.path().c_str(), reason.c_str());
+  } else {
+    explain("%s is not an AFD file: %s", in.path().c_str(), reason.c_str());
   }
 }
 

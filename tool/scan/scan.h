@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "io/files.h"
 #include "scan/catalogue.h"
@@ -31,6 +32,9 @@ bool read_headers(InputFile& in, uint8_t* image);
 // Says on standard error which test the headers of `in`, read into `image`,
 // failed.
 void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest failed);
+// What that line says of the headers, such as "its magic number is 0x...,
+// not 0x87654321"; empty when they passed.
+std::string bad_headers_reason(const InputFile& in, const uint8_t* image, HeaderTest failed);
 
 // Whether `trailer_offset` (0: no trailer) points at no whole trailer in a
 // file of `size` bytes.

@@ -1,0 +1,27 @@
+// The sources of a merge of several, and the files an index lists: files
+// named one by one, and folders that stand for every AFD file under them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scan/run_state.h"
+
+namespace quarnel {
+
+struct SourceList {
+  std::vector<std::string> files;    // in merge order
+  std::vector<std::string> folders;  // the folders among the paths given
+};
+
+// Gathers the sources `given`, in order: a file as it is, a folder as every
+// file under it, in byte order of their paths. Each is opened, as the second
+// input, and its headers tested: a file named one by one must pass; a file of
+// a folder that fails is skipped, with a line on standard error. Returns
+// kExitOk; kExitCannotOpen when a file or folder cannot be read (a
+// cannot-open line says which); kExitBadHeader when a file named one by one
+// is not an AFD file; kExitTooManyRecords, with a line, beyond `most` files.
+int gather_sources(RunState& rs, const std::vector<std::string>& given, std::size_t most,
+                   SourceList* list);
+
+}  // namespace quarnel
