@@ -150,16 +150,22 @@ helper_first_run() {
   check "program ends after the status box" wait_pid "$HELPER_PID" 20
   check "linked file written to C:\\OUT\\LINKED.BGL" test -f "$DRIVE_C/out/LINKED.BGL"
   if [ -n "${NATIVE_QUARNEL:-}" ]; then
-    local ref_dir
-    ref_dir=$(mktemp -d)
-    (cd "$ref_dir" && "$NATIVE_QUARNEL" -r "$SAMPLES/base.bgl" "$SAMPLES/source.bgl" ref.bgl \
-      >/dev/null 2>&1)
-    check "written file equals the native tool's apart from id, date and time" \
-      same_except_stamp "$DRIVE_C/out/LINKED.BGL" "$ref_dir/ref.bgl"
-    rm -rf "$ref_dir"
+    check_equals_native -r "$DRIVE_C/out/LINKED.BGL" \
+      "written file equals the native tool's apart from id, date and time"
   else
     skip "written file equals the native tool's" "no native quarnel built"
   fi
+}
+
+# Checks that FILE, which the dialog had the Windows tool write, holds the bytes
+# the native tool writes with OPTION from the samples, apart from the stamp.
+check_equals_native() {  # OPTION FILE WHAT
+  local ref_dir
+  ref_dir=$(mktemp -d)
+  (cd "$ref_dir" && "$NATIVE_QUARNEL" "$1" "$SAMPLES/base.bgl" "$SAMPLES/source.bgl" ref.bgl \
+    >/dev/null 2>&1)
+  check "$3" same_except_stamp "$2" "$ref_dir/ref.bgl"
+  rm -rf "$ref_dir"
 }
 
 # The live dialog against the template: ids and texts of all fifteen controls.
@@ -276,13 +282,8 @@ helper_merge() {
   if [ -n "${NATIVE_QUARNEL:-}" ]; then
     check "merged file holds KASSEL (quarnel -L)" \
       bash -c "'$NATIVE_QUARNEL' -L '$merged' | grep -q ' airport .* KASSEL\$'"
-    local ref_dir
-    ref_dir=$(mktemp -d)
-    (cd "$ref_dir" && "$NATIVE_QUARNEL" -m "$SAMPLES/base.bgl" "$SAMPLES/source.bgl" ref.bgl \
-      >/dev/null 2>&1)
-    check "merged file equals the native merge's apart from id, date and time" \
-      same_except_stamp "$merged" "$ref_dir/ref.bgl"
-    rm -rf "$ref_dir"
+    check_equals_native -m "$merged" \
+      "merged file equals the native merge's apart from id, date and time"
   else
     skip "merged file holds KASSEL" "no native quarnel built"
   fi
