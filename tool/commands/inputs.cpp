@@ -1,5 +1,6 @@
 #include "commands/inputs.h"
 
+#include "commands/command_end.h"
 #include "commands/exit_codes.h"
 #include "io/explain.h"
 #include "scan/scan.h"

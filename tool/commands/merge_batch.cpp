@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_end.h"
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
