@@ -28,10 +28,8 @@ int run_on_each_file(RunState& rs, int (*run_one)(RunState&, const std::string&)
   for (int k = 2; k < argc; ++k) {
     if (argc > 3) std::printf("%s==> %s <==\n", k > 2 ? "\n" : "", argv[k]);
     rs.reset();
+    rs.first_input_path = argv[k];
     const int one = run_one(rs, argv[k]);
-    if (one != kExitOk && one != kExitProblemsFound) {
-      std::printf("error processing file:\"%s\"\n", argv[k]);
-    }
     result = worse_result(result, one);
   }
   return result;
@@ -40,9 +38,8 @@ int run_on_each_file(RunState& rs, int (*run_one)(RunState&, const std::string&)
 }  // namespace
 
 int statistics_command(RunState& rs, int, const char* const* argv) {
-  const int result = run_statistics(rs, argv[2]);
-  if (result != kExitOk) std::printf("error processing file:\"%s\"\n", argv[2]);
-  return result;
+  rs.first_input_path = argv[2];
+  return run_statistics(rs, argv[2]);
 }
 
 int list_command(RunState& rs, int argc, const char* const* argv) {
@@ -54,9 +51,8 @@ int check_command(RunState& rs, int argc, const char* const* argv) {
 }
 
 int list_json_command(RunState& rs, int, const char* const* argv) {
-  const int result = run_list_json(rs, argv[2], stdout, stderr);
-  if (result != kExitOk) std::fprintf(stderr, "error processing file:\"%s\"\n", argv[2]);
-  return result;
+  rs.first_input_path = argv[2];
+  return run_list_json(rs, argv[2], stdout);
 }
 
 int index_command(RunState& rs, int, const char* const* argv) {
