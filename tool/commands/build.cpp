@@ -20,44 +20,41 @@ namespace quarnel {
 
 namespace {
 
-int cannot_write(RunState& rs) {
-  rs.output.abandon();
-  std::printf("cannot write:\"%s\"\n", rs.output_path.c_str());
+int cannot_write(RunState& rs, FileFailure what) {
+  rs.failures.note(what, rs.output_path);
   return kExitCannotWrite;
 }
 
+// The result of the build, for end_command to settle.
 int build_from(RunState& rs, std::FILE* in, const std::string& description) {
-  if (!rs.output.create(rs.output_path)) return cannot_write(rs);
+  if (!rs.output.create(rs.output_path)) return cannot_write(rs, FileFailure::kOutputRefused);
   FileBuilder builder(rs, std::time(nullptr));
-  if (!builder.begin()) return cannot_write(rs);
+  if (!builder.begin()) return cannot_write(rs, FileFailure::kCannotWrite);
   // Each build its own file id, unless the document gives one.
   set_file_id(rs, fresh_file_id_seed());
   std::string message;
   switch (read_description(in, builder, &message)) {
     case ReadOutcome::kUnreadable:
-      rs.output.abandon();
-      std::printf("cannot read:\"%s\"\n", description.c_str());
+      rs.failures.note(FileFailure::kCannotRead, description);
       return kExitCannotOpen;
     case ReadOutcome::kInvalid:
-      rs.output.abandon();
       std::printf("invalid description: %s\n", message.c_str());
       return kExitInvalidDescription;
     case ReadOutcome::kUnwritable:
-      return cannot_write(rs);
+      return cannot_write(rs, FileFailure::kCannotWrite);
     case ReadOutcome::kDone:
       break;
   }
   switch (builder.write(&message)) {
     case FileBuilder::Outcome::kInvalid:
-      rs.output.abandon();
       std::printf("invalid description: %s\n", message.c_str());
       return kExitInvalidDescription;
     case FileBuilder::Outcome::kCannotWrite:
-      return cannot_write(rs);
+      return cannot_write(rs, FileFailure::kCannotWrite);
     case FileBuilder::Outcome::kBuilt:
       break;
   }
-  return end_command(rs, Command::kBuild, kExitOk);
+  return kExitOk;
 }
 
 // A build writes what the document says, sound or not; a file that -V finds
@@ -90,20 +87,19 @@ int run_build(RunState& rs, const std::string& description) {
   std::FILE* in =
       from_stdin ? platform::binary_standard_input() : platform::open_input(description);
   if (in == nullptr) {
-    const int error = errno;
-    std::printf("cannot open:\"%s\"\n", description.c_str());
-    explain_open_failure(description, error);
-    return kExitCannotOpen;
+    rs.failures.note(FileFailure::kCannotOpen, description, errno);
+    return end_command(rs, Command::kBuild, kExitCannotOpen);
   }
   // The finished file would replace the description it was built from.
   if (platform::is_same_file(in, rs.output_path)) {
     if (!from_stdin) std::fclose(in);
     explain("cannot write %s: it is the description being read; name another output",
             rs.output_path.c_str());
-    return kExitCannotWrite;
+    return end_command(rs, Command::kBuild, kExitCannotWrite);
   }
-  const int result = build_from(rs, in, description);
+  int result = build_from(rs, in, description);
   if (!from_stdin) std::fclose(in);
+  result = end_command(rs, Command::kBuild, result);
   if (result == kExitOk) warn_of_problems(rs);
   return result;
 }

@@ -369,7 +369,7 @@ bool check_quietly(RunState& rs, const std::string& path, FindingSink& findings)
 int run_check(RunState& rs, const std::string& path) {
   PrintedFindings printed;
   FileCheck check(rs, printed);
-  int result = walk_listing(rs, path, check, stdout);
+  int result = walk_listing(rs, path, check);
   if (result == kExitOk) {
     printed.print();
     const int problems = printed.problems;

@@ -38,8 +38,8 @@ int run_merge_batch(RunState& rs, const std::vector<std::string>& sources);
 
 // The commands that only look: they never write a file.
 int run_list(RunState& rs, const std::string& path);
-// Standard output holds the JSON document alone; messages go to `messages`.
-int run_list_json(RunState& rs, const std::string& path, std::FILE* out, std::FILE* messages);
+// `out` holds the JSON document alone; messages go to standard error.
+int run_list_json(RunState& rs, const std::string& path, std::FILE* out);
 int run_check(RunState& rs, const std::string& path);
 // Lists the AFD files under `folder` and the airport names more than one holds.
 int run_index(RunState& rs, const std::string& folder);

@@ -47,7 +47,6 @@ int write_extracted_file(RunState& rs) {
 int run_extract(RunState& rs, const std::string& path, const NameTable& table) {
   uint8_t image[kHeaderImageSize];
   int result = open_first_input(rs, path, image);
-  bool refused = false;  // the output path, before anything was written
   if (result == kExitOk) {
     build_catalogue(rs, image, &table, ScanMode::kSelectByName);
     select_file_forms(rs.catalogue, table);
@@ -56,13 +55,16 @@ int run_extract(RunState& rs, const std::string& path, const NameTable& table) {
       result = kExitNothingFound;
     } else {
       init_header(rs, std::time(nullptr));
-      refused = !rs.output.create(rs.output_path);
-      result = refused ? kExitCannotWrite : write_extracted_file(rs);
+      if (rs.output.create(rs.output_path)) {
+        result = write_extracted_file(rs);
+      } else {
+        result = kExitCannotWrite;
+        rs.failures.note(FileFailure::kOutputRefused, rs.output_path);
+      }
     }
   }
   result = end_command(rs, Command::kExtract, result);
   // An input that failed to read has said so already.
-  if (result == kExitCannotWrite && refused) explain_output_refused(rs.output_path, rs.output);
   if (result == kExitNestingOverflow) {
     explain("a name list of %s nests deeper than the %d levels extract follows; nothing written",
             path.c_str(), kMaxDepth + 1);

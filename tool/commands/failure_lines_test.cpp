@@ -77,6 +77,8 @@ class FailureLinesTest : public clitest::CliRun {
     mkdir(dir.file("folder").c_str(), 0755);
     put("folder/read-only.bgl", Bytes(10, 0));
     put("empty.bgl", AfdBuilder().build());
+    const std::string doc = R"({"facilities": [{"kind": "airport", "name": "ONE"}]})";
+    put("doc.json", Bytes(doc.begin(), doc.end()));
   }
 };
 
@@ -165,9 +167,17 @@ TEST_F(FailureLinesTest, EachFailureSaysWhyOnceOnStandardError) {
        "quarnel: cannot write folder/out.bgl: the folder folder may not be written; name "
        "another\n",
        6, true, kAsNobody},
+      // -B names the refused output on standard output too, and says why like the others.
+      {{"-B", "doc.json", "nofolder/out.bgl"}, "cannot write:\"nofolder/out.bgl\"\n",
+       "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
+       "another\n",
+       6},
+      {{"-B", "doc.json", "folder"}, "cannot write:\"folder\"\n",
+       "quarnel: cannot write folder: it is a folder; name a file to write\n", 6},
       // 6 while writing says why on standard output already.
       {{"-R", "base.bgl", "source.bgl", "out.bgl"}, "cannot write:\"out.bgl\"\n", "", 6, true,
        "ulimit -f 0; "},
+      {{"-B", "doc.json", "out.bgl"}, "cannot write:\"out.bgl\"\n", "", 6, true, "ulimit -f 0; "},
       // 7 and 8 say why on standard output.
       {many_names(65), "too many names: 65 (at most 64)\n", "", 7},
       {{"-V", "damaged.bgl"},
@@ -263,7 +273,7 @@ TEST_F(FailureLinesTest, HelpAndVersionAnswerAsGnuToolsDo) {
     afdtest::run_in(dir.path(), "script -qec " + clitest::quoted(exe) + " /dev/null", &screen);
     EXPECT_EQ(clitest::without_cr(screen), kBanner + std::string("unknown command\n") + help.out);
   }
-  EXPECT_EQ(dir.entries().size(), 12u) << "nothing written";
+  EXPECT_EQ(dir.entries().size(), 13u) << "nothing written";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_end.h"
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "commands/link.h"
@@ -100,7 +101,7 @@ class AirportNames {
 int run_index(RunState& rs, const std::string& folder) {
   SourceList list;
   const int result = gather_sources(rs, {folder}, kMaxSources, &list);
-  if (result != kExitOk) return result;
+  if (result != kExitOk) return end_gathering(rs, Command::kIndex, result, list);
   AirportNames names(rs.catalogue);
   ReportLines out;
   for (std::size_t k = 0; k < list.files.size(); ++k) {
@@ -109,9 +110,8 @@ int run_index(RunState& rs, const std::string& folder) {
     rs.second_input_damaged = false;
     if (!in.open(path)) {
       out.flush();
-      std::printf("cannot open:\"%s\"\n", path.c_str());
-      explain_open_failure(path, in.open_error());
-      return kExitCannotOpen;
+      rs.failures.note(FileFailure::kCannotOpen, path, in.open_error());
+      return end_command(rs, Command::kIndex, kExitCannotOpen);
     }
     Counts counts;
     for_each_source_facility(rs, in, [&](const SourceFacility& f) {

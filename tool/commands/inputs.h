@@ -1,28 +1,26 @@
-// A command's inputs: how they are opened, and the one rule for an input that
-// could not be read whole (a read error, or a file cut short or changed since
-// the scan saw it).
+// A command's inputs: how they are opened, and the warning for damaged ones.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "commands/command_end.h"
 #include "commands/commands.h"
 #include "scan/run_state.h"
 
 namespace quarnel {
 
 // Opens `path` as the first input and tests its headers into `image`. Returns
-// kExitOk, or kExitCannotOpen after the cannot-open line, or kExitBadHeader;
-// either failure is explained on standard error.
+// kExitOk, or kExitCannotOpen with the failure noted for end_command, or
+// kExitBadHeader, explained on standard error.
 // The input stays open in every case but the first failure.
-int open_first_input(RunState& rs, const std::string& path, uint8_t* image,
-                     std::FILE* messages = stdout);
+int open_first_input(RunState& rs, const std::string& path, uint8_t* image);
 
 // Opens the link's base and source and tests the base's headers into
-// `base_image`. Returns kExitOk, or kExitCannotOpen after a cannot-open line
-// per input that failed (base first), or kExitBadHeader; each failure is
-// explained on standard error.
+// `base_image`. Returns kExitOk, or kExitCannotOpen with a failure noted per
+// input that failed (base first), or kExitBadHeader, explained on standard
+// error.
 int link_open_inputs(RunState& rs, uint8_t* base_image);
 
 // The damaged-input warning on standard error for each input of the run that
@@ -30,28 +28,5 @@ int link_open_inputs(RunState& rs, uint8_t* base_image);
 // second_input_damaged); once for an input given twice. The command goes on
 // with what it could read.
 void warn_damaged_inputs(const RunState& rs);
-
-// What a command does when an input could not be read whole.
-enum class InputFailureRule {
-  // -C, -R, -M, -B: the output is dropped, `cannot read:"<path>"` printed, ExitCode 2.
-  kDropOutput,
-  // -S: no report, whose figures would be wrong; ExitCode 2 (3 stays 3). A
-  // line on standard error says why.
-  kWithholdReport,
-  // -L, -J, -V, -P: their lines stand as they were printed, from the bytes
-  // that were read, and the ExitCode is theirs; nothing is written. A
-  // warning on standard error says that the input was not read whole.
-  kShowWhatWasRead,
-};
-InputFailureRule input_failure_rule(Command command);
-
-// The input that could not be read whole, or null.
-const std::string* failed_input(const RunState& rs);
-
-// The ExitCode of `command`, which reached `result` from what it read, under
-// its rule. For a command that writes, kExitOk means its output is complete:
-// it is committed here, unless an input failed (2), and a commit that fails
-// ends with 6 after `cannot write:"<path>"`. A result of 2 stands.
-int end_command(RunState& rs, Command command, int result);
 
 }  // namespace quarnel

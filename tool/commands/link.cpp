@@ -175,7 +175,6 @@ int open_and_catalogue_base(RunState& rs, uint8_t* base_image) {
 int run_link(RunState& rs) {
   uint8_t base_image[kHeaderImageSize];
   int result = open_and_catalogue_base(rs, base_image);
-  bool refused = false;  // the output path, before anything was written
   LinkTally tally;
   if (result == kExitOk) {
     const int matches = mark_source_airports(rs, rs.second_input, Origin::kSecondInput, &tally);
@@ -184,7 +183,7 @@ int run_link(RunState& rs) {
       result = kExitNoMatch;
     } else if (!rs.output.create(rs.output_path)) {
       result = kExitCannotWrite;
-      refused = true;
+      rs.failures.note(FileFailure::kOutputRefused, rs.output_path);
     } else {
       result = write_linked_file(rs, base_image);
     }
@@ -198,7 +197,6 @@ int run_link(RunState& rs) {
         rs.second_input_path.c_str(), rs.first_input_path.c_str(), rs.first_input_path.c_str(),
         rs.second_input_path.c_str());
   }
-  if (result == kExitCannotWrite && refused) explain_output_refused(rs.output_path, rs.output);
   if (result == kExitOk) explain_link(rs, tally);
   rs.first_input.close();
   rs.second_input.close();

@@ -77,7 +77,7 @@ class TextListing : public ListingSink {
 
 int run_list(RunState& rs, const std::string& path) {
   TextListing listing;
-  const int result = end_command(rs, Command::kList, walk_listing(rs, path, listing, stdout));
+  const int result = end_command(rs, Command::kList, walk_listing(rs, path, listing));
   rs.first_input.close();
   return result;
 }

@@ -352,12 +352,12 @@ class JsonListing : public ListingSink, public FindingSink {
 
 }  // namespace
 
-int run_list_json(RunState& rs, const std::string& path, std::FILE* out, std::FILE* messages) {
+int run_list_json(RunState& rs, const std::string& path, std::FILE* out) {
   JsonListing listing(rs, out, path);
   // The check goes first: it looks at each record before the listing reads on.
   const std::unique_ptr<ListingSink> check = make_file_check(rs, listing);
   ListingTee both(*check, listing);
-  const int result = end_command(rs, Command::kListJson, walk_listing(rs, path, both, messages));
+  const int result = end_command(rs, Command::kListJson, walk_listing(rs, path, both));
   rs.first_input.close();
   return result;
 }

@@ -123,9 +123,9 @@ void tell_listing(RunState& rs, const uint8_t* image, ListingSink& sink) {
   sink.end();
 }
 
-int walk_listing(RunState& rs, const std::string& path, ListingSink& sink, std::FILE* messages) {
+int walk_listing(RunState& rs, const std::string& path, ListingSink& sink) {
   uint8_t image[kHeaderImageSize];
-  const int result = open_first_input(rs, path, image, messages);
+  const int result = open_first_input(rs, path, image);
   if (result == kExitOk) tell_listing(rs, image, sink);
   return result;
 }

@@ -103,10 +103,10 @@ class ListingTee : public ListingSink {
 };
 
 // Opens `path` as the first input, tests its headers, scans it and tells
-// `sink` the listing. Returns kExitOk, or kExitCannotOpen after the
-// cannot-open line on `messages`, or kExitBadHeader; the sink hears nothing
-// unless the headers passed. The scan prints nothing.
-int walk_listing(RunState& rs, const std::string& path, ListingSink& sink, std::FILE* messages);
+// `sink` the listing. Returns kExitOk, or kExitCannotOpen with the failure
+// noted for end_command, or kExitBadHeader; the sink hears nothing unless the
+// headers passed. The scan prints nothing.
+int walk_listing(RunState& rs, const std::string& path, ListingSink& sink);
 
 // The same for a first input already open, whose headers passed into `image`.
 void tell_listing(RunState& rs, const uint8_t* image, ListingSink& sink);

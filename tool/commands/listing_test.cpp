@@ -94,7 +94,7 @@ class ListingTest : public ToolTest {
   std::string json_of(const Bytes& bytes) {
     const std::string path = put("l.bgl", bytes);
     std::FILE* out = std::tmpfile();
-    EXPECT_EQ(run_list_json(rs, path, out, stderr), 0);
+    EXPECT_EQ(run_list_json(rs, path, out), 0);
     std::string text(static_cast<std::size_t>(std::ftell(out)), '\0');
     std::rewind(out);
     EXPECT_EQ(std::fread(text.data(), 1, text.size(), out), text.size());

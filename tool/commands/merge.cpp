@@ -49,14 +49,13 @@ int run_merge(RunState& rs) {
   rs.airport_positions = plan.positions;
   int result = open_and_catalogue_base(rs, base_image);
   rs.airport_positions = nullptr;
-  bool refused = false;  // the output path, before anything was written
   if (result == kExitOk) {
     result = plan_merge(rs, base_image, &plan);
     warn_damaged_inputs(rs);
     if (result == kExitOk) {
       if (!rs.output.create(rs.output_path)) {
         result = kExitCannotWrite;
-        refused = true;
+        rs.failures.note(FileFailure::kOutputRefused, rs.output_path);
       } else {
         ReportCounts counts;
         {
@@ -78,7 +77,6 @@ int run_merge(RunState& rs) {
     explain("%s holds no facility, so there is nothing to merge; \"quarnel -L %s\" lists it",
             rs.second_input_path.c_str(), rs.second_input_path.c_str());
   }
-  if (result == kExitCannotWrite && refused) explain_output_refused(rs.output_path, rs.output);
   rs.first_input.close();
   rs.second_input.close();
   return result;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_end.h"
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
@@ -171,8 +172,7 @@ class BatchMerge {
       rs_.second_input_damaged = false;
       if (!in.open(path)) {
         out.flush();
-        std::printf("cannot open:\"%s\"\n", path.c_str());
-        explain_open_failure(path, in.open_error());
+        rs_.failures.note(FileFailure::kCannotOpen, path, in.open_error());
         return kExitCannotOpen;
       }
       const int result = plan_merge(rs_, image_, &plan_);
@@ -221,7 +221,7 @@ class BatchMerge {
 int run_merge_batch(RunState& rs, const std::vector<std::string>& given) {
   SourceList sources;
   int result = gather_sources(rs, given, kMaxSources, &sources);
-  if (result != kExitOk) return result;
+  if (result != kExitOk) return end_gathering(rs, Command::kMerge, result, sources);
   if (sources.files.empty()) {
     explain("no AFD file among the sources, so there is nothing to merge");
     return kExitNoMatch;
@@ -237,8 +237,8 @@ int run_merge_batch(RunState& rs, const std::vector<std::string>& given) {
     return kExitOutOfMemory;
   }
   if (!rs.output.create(rs.output_path)) {
-    explain_output_refused(rs.output_path, rs.output);
-    return kExitCannotWrite;
+    rs.failures.note(FileFailure::kOutputRefused, rs.output_path);
+    return end_command(rs, Command::kMerge, kExitCannotWrite);
   }
   BatchMerge merge(rs, sources);
   merge.read_base(image);

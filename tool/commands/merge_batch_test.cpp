@@ -205,6 +205,7 @@ TEST_F(MergeBatchTest, GatheringSourcesKeepsItsLimitsAndSkipsWhatIsNoAfdFile) {
   EXPECT_EQ(list.folders, std::vector<std::string>{dir.file("folder")});
   SourceList over;
   EXPECT_EQ(gather_sources(rs, {a, dir.file("folder")}, 2, &over), kExitTooManyRecords);
+  EXPECT_EQ(end_gathering(rs, Command::kMerge, kExitTooManyRecords, over), kExitTooManyRecords);
   SourceList named;
   EXPECT_EQ(gather_sources(rs, {a, dir.file("folder/notes.txt")}, 3, &named), kExitBadHeader);
   EXPECT_EQ(out.text(), "too many sources: more than 2 in one run\n");

@@ -280,7 +280,7 @@ class MergePropertyTest : public ToolTest {
     RunState fresh;
     EXPECT_TRUE(fresh.allocate());
     std::FILE* out = std::tmpfile();
-    EXPECT_EQ(run_list_json(fresh, path, out, stderr), kExitOk);
+    EXPECT_EQ(run_list_json(fresh, path, out), kExitOk);
     std::string text(static_cast<std::size_t>(std::ftell(out)), '\0');
     std::rewind(out);
     EXPECT_EQ(std::fread(text.data(), 1, text.size(), out), text.size());

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "commands/command_end.h"
 #include "commands/exit_codes.h"
 #include "io/explain.h"
 #include "io/folders.h"
@@ -21,7 +22,7 @@ int worse(int a, int b) {
 class Gatherer {
  public:
   Gatherer(RunState& rs, std::size_t most, SourceList* list)
-      : in_(rs.second_input), most_(most), list_(list) {}
+      : in_(rs.second_input), failures_(rs.failures), most_(most), list_(list) {}
 
   int result() const { return result_; }
   // More sources than a run takes; the rest are not looked at.
@@ -33,9 +34,7 @@ class Gatherer {
     std::string unread;
     int error = 0;
     if (!list_files_under(folder, &files, &unread, &error)) {
-      std::printf("cannot open:\"%s\"\n", unread.c_str());
-      explain_open_failure(unread, error);
-      result_ = worse(result_, kExitCannotOpen);
+      cannot_open(unread, error);
       return;
     }
     for (const FolderFile& f : files) {
@@ -54,15 +53,13 @@ class Gatherer {
   // and is skipped.
   void take_file(const std::string& path, bool named) {
     if (!in_.open(path)) {
-      std::printf("cannot open:\"%s\"\n", path.c_str());
-      explain_open_failure(path, in_.open_error());
-      result_ = worse(result_, kExitCannotOpen);
+      cannot_open(path, in_.open_error());
       return;
     }
     uint8_t image[kHeaderImageSize];
     const HeaderTest headers = test_headers(in_, image);
     if (in_.read_failed()) {
-      std::printf("cannot read:\"%s\"\n", path.c_str());
+      failures_.note(FileFailure::kCannotRead, path);
       result_ = worse(result_, kExitCannotOpen);
     } else if (headers == HeaderTest::kPassed) {
       list_->files.push_back(path);
@@ -77,7 +74,16 @@ class Gatherer {
   }
 
  private:
+  // The gathering goes on with the next path, so the reason stands at once
+  // among the lines of the files it skips; the line waits for the end.
+  void cannot_open(const std::string& path, int error) {
+    explain_open_failure(path, error);
+    failures_.note(FileFailure::kCannotOpen, path, error, true);
+    result_ = worse(result_, kExitCannotOpen);
+  }
+
   InputFile& in_;
+  FailureNotes& failures_;
   std::size_t most_;
   SourceList* list_;
   int result_ = kExitOk;
@@ -95,11 +101,20 @@ int gather_sources(RunState& rs, const std::vector<std::string>& given, std::siz
       gatherer.take_file(path, true);
     }
     if (gatherer.overfull()) {
-      std::printf("too many sources: more than %u in one run\n", static_cast<unsigned>(most));
+      list->over_limit = most;
       return kExitTooManyRecords;
     }
   }
   return gatherer.result();
+}
+
+int end_gathering(RunState& rs, Command command, int result, const SourceList& list) {
+  result = end_command(rs, command, result);
+  if (list.over_limit > 0) {
+    std::printf("too many sources: more than %u in one run\n",
+                static_cast<unsigned>(list.over_limit));
+  }
+  return result;
 }
 
 }  // namespace quarnel

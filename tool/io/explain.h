@@ -22,9 +22,4 @@ void explain_open_failure(const std::string& path, int error);
 // and create_error().
 void explain_output_refused(const std::string& path, const OutputFile& output);
 
-// The warning for an input with structural damage: records cut off, a walk
-// over its records that stopped early, or a trailer offset pointing nowhere.
-// The command goes on with what it could read and keeps its exit code.
-void warn_damaged_input(const std::string& path);
-
 }  // namespace quarnel

@@ -87,6 +87,7 @@ void RunState::reset() {
   first_input.close();
   second_input.close();
   output.abandon();
+  failures.clear();
   first_input_path.clear();
   second_input_path.clear();
   output_path.clear();

@@ -11,6 +11,7 @@
 #include "format/afd_format.h"
 #include "format/coverage.h"
 #include "io/arena.h"
+#include "io/failures.h"
 #include "io/files.h"
 #include "scan/catalogue.h"
 
@@ -68,6 +69,8 @@ struct RunState {
   InputFile first_input;
   InputFile second_input;
   OutputFile output;
+  // What the command could not open, read or write, told when it ends.
+  FailureNotes failures;
 
   std::string first_input_path;
   std::string second_input_path;

@@ -20,6 +20,10 @@ namespace quarnel {
 
 namespace {
 
+ScanObserver& watcher(const RunState& rs) {
+  return rs.scan_observer != nullptr ? *rs.scan_observer : scan_lines();
+}
+
 // The extract command's names in a small hash table. Every airport of a scan
 // is checked against all of them: a probe or two and a comparison of hashes
 // cost less than a strcmp with each. The answers are is_name_selected's.
@@ -65,9 +69,7 @@ void catalogue_facility(RunState& rs, const uint8_t* rec, const WalkRecord& head
   CatalogueEntry& slot = catalogue[catalogue.count];
   const int32_t subtype = field_i32(rec, len, kContSubtype);
   if (!is_facility_subtype(subtype)) {
-    if (rs.scan_observer == nullptr) {
-      std::printf("unknown object %d at 0x%06lX\n", subtype, static_cast<unsigned long>(pos));
-    }
+    watcher(rs).on_unknown_object(pos, subtype);
     return;
   }
   const char* name = add_name(catalogue, facility_name(rec, len), true);
@@ -163,8 +165,8 @@ void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode m
       catalogue_facility(rs, rec, head, len, filter, mode);
     } else if (head.type == kTypeNameEntry) {
       catalogue_name_entry(catalogue, rec, head.pos, len, mode);
-    } else if (rs.scan_observer == nullptr) {
-      std::printf("unknown object: 0x%06lX\n", static_cast<unsigned long>(head.type));
+    } else {
+      watcher(rs).on_unknown_record(head.type);
     }
     walk.step(head);
   }
@@ -178,9 +180,7 @@ void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode m
 int64_t chain_step(RunState& rs, uint64_t offset, WalkEnd* why) {
   Catalogue& catalogue = rs.catalogue;
   if (catalogue.count >= kCatalogueCapacity) {
-    if (rs.scan_observer == nullptr) {
-      std::printf("overflow %d\n", static_cast<int>(catalogue.count));
-    }
+    watcher(rs).on_chain_overflow(catalogue.count);
     *why = WalkEnd::kCatalogueFull;
     return 0;
   }

@@ -1,7 +1,8 @@
 // A watcher of the catalogue's walks. The commands that inspect a file see
-// through it every record the scan reads and why each walk ended, which the
-// scan itself keeps quiet about. With a watcher the scan prints nothing: the
-// watcher is told every fact its lines would carry.
+// through it every record the scan reads and why each walk ended. The scan
+// prints nothing itself: what it finds odd goes to its watcher, and a scan
+// that a command watches not goes to scan_lines(), which prints the lines the
+// core commands have always printed on standard output.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +40,15 @@ class ScanObserver {
   // stopped it lies; `limit` is the end of the data the walk might use.
   virtual void on_walk_end(WalkKind, uint64_t /*start*/, uint64_t /*pos*/, uint64_t /*limit*/,
                            WalkEnd) {}
+  // An object-list container whose subtype is no facility's; it is skipped.
+  virtual void on_unknown_object(uint64_t /*pos*/, int32_t /*subtype*/) {}
+  // A list record of a type the scan does not catalogue; it is skipped.
+  virtual void on_unknown_record(uint32_t /*type*/) {}
+  // The Catalogue is full, with `count` entries, where the chain goes on.
+  virtual void on_chain_overflow(std::size_t /*count*/) {}
 };
+
+// The watcher of a scan that no command watches.
+ScanObserver& scan_lines();
 
 }  // namespace quarnel
