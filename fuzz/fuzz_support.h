@@ -53,9 +53,9 @@ struct RunLimits {
   long failing = 0;
 };
 
-// Runs the program's command line on the fresh RunState `rs` (its buffers
-// allocated here, as main does, which ends with 1 when it cannot), which the
-// caller can inspect afterwards.
+// Runs the arguments after the program's name on the fresh RunState `rs`
+// (tests/support's in-process run, which allocates its buffers as main does),
+// which the caller can inspect afterwards.
 int run_tool(RunState& rs, const std::vector<std::string>& args, const RunLimits* limits = nullptr);
 
 // The JSON listing (-J) of `name`, written to memory; its ExitCode, 1 when it

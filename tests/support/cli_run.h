@@ -15,6 +15,8 @@
 
 namespace clitest {
 
+using afdtest::kBanner;
+
 struct Result {
   int rc;
   std::string out;
@@ -73,6 +75,22 @@ class CliRun : public ::testing::Test {
     r.out = without_cr(r.out);
     r.err = without_cr(r.err);
     if (under_runner()) r.err = without_runner_notices(r.err);
+    return r;
+  }
+
+  // Runs a shell script in the scratch folder, in which $Q runs the program.
+  Result sh(const std::string& script) {
+    const char* exe = std::getenv("QUARNEL_EXE");
+    if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
+    std::string q = under_runner() ? std::string(std::getenv("QUARNEL_RUNNER")) + " " : "";
+    q += exe != nullptr ? exe : "quarnel";
+    Result r;
+    r.rc = afdtest::run_in(dir.path(), "Q=" + clitest::quoted(q) + "; " + script, &r.out);
+    std::string plain;
+    for (char c : r.out) {
+      if (c != '\r') plain += c;
+    }
+    r.out = plain;
     return r;
   }
 

@@ -9,6 +9,9 @@
 
 namespace afdtest {
 
+// The first line of everything the program prints on standard output.
+inline const std::string kBanner = "QUARNEL 1.2\n";
+
 // Redirects the process's standard output (file descriptor 1), or another
 // descriptor (2: standard error), into a buffer between construction and
 // text().

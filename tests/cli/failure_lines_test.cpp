@@ -20,10 +20,10 @@ using afdtest::AfdBuilder;
 using afdtest::Bytes;
 using afdtest::Facility;
 using afdtest::NameRef;
+using clitest::kBanner;
 using clitest::Result;
 
 using namespace afdtest::levels;
-constexpr const char* kBanner = "QUARNEL 1.2\n";
 // "STUTTGÄRT" as a file holds it (Windows-1252).
 constexpr const char* kUmlautInFile = "STUTTG\xC4RT";
 constexpr const char* kAsNobody = "chmod 0755 . && setpriv --reuid=65534 --regid=65534 --clear-groups ";

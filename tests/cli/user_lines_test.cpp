@@ -18,10 +18,10 @@ using afdtest::AfdBuilder;
 using afdtest::Bytes;
 using afdtest::Facility;
 using afdtest::NameRef;
+using clitest::kBanner;
 using clitest::Result;
 
 using namespace afdtest::levels;
-constexpr const char* kBanner = "QUARNEL 1.2\n";
 // "MÜNCHEN" as a file holds it (Windows-1252) and as a UTF-8 terminal shows it.
 const std::string kInFile = "M\xDCNCHEN";
 const std::string kUtf8 = "M\xC3\x9CNCHEN";
