@@ -80,18 +80,8 @@ class FailureLinesTest : public clitest::CliRun {
   }
 };
 
-struct Case {
-  Case(std::vector<std::string> a, std::string o, std::string e, int r, bool posix = false,
-       std::string p = "")
-      : args(std::move(a)), out(std::move(o)), err(std::move(e)), rc(r), posix_only(posix),
-        prefix(std::move(p)) {}
-  std::vector<std::string> args;
-  std::string out;  // after the banner
-  std::string err;
-  int rc;
-  bool posix_only;
-  std::string prefix;  // shell command before the run
-};
+using Case = clitest::LineCase;
+constexpr clitest::Where kPosix = clitest::Where::kPosix;
 
 std::vector<std::string> many_names(int n) {
   std::vector<std::string> args = {"-C", "base.bgl"};
@@ -99,125 +89,126 @@ std::vector<std::string> many_names(int n) {
   return args;
 }
 
-TEST_F(FailureLinesTest, EachFailureSaysWhyOnceOnStandardError) {
-  const std::string trace = "NameList\n        City:      C\n          Airport: HAMBURG\n";
-  const Case cases[] = {
-      // 2: the input and the system's reason.
-      {{"-S", "missing.bgl"},
-       "cannot open:\"missing.bgl\"\nerror processing file:\"missing.bgl\"\n",
-       "quarnel: cannot open missing.bgl: no such file; check its name and folder\n", 2},
-      {{"-L", "folder"},
-       "cannot open:\"folder\"\nerror processing file:\"folder\"\n",
-       "quarnel: cannot open folder: it is a folder; name an AFD file\n", 2},
-      {{"-R", "missing.bgl", "nowhere.bgl", "out.bgl"},
-       "cannot open:\"missing.bgl\"\ncannot open:\"nowhere.bgl\"\n",
-       "quarnel: cannot open missing.bgl: no such file; check its name and folder\n"
-       "quarnel: cannot open nowhere.bgl: no such file; check its name and folder\n",
-       2},
-      // 3: which header test failed.
-      {{"-R", "notes.txt", "source.bgl", "out.bgl"}, "",
-       "quarnel: notes.txt is not an AFD file: its magic number is 0x78787878, not 0x87654321\n",
-       3},
-      {{"-V", "t100.bgl"}, "error processing file:\"t100.bgl\"\n",
-       "quarnel: t100.bgl is not an AFD file: it holds 100 bytes, fewer than the 168 of the "
-       "headers\n",
-       3},
-      {{"-C", "tag.bgl", "HAMBURG"}, "",
-       "quarnel: tag.bgl is not an AFD file: its section tag is 2, not 1\n", 3},
-      {{"-S", "level.bgl"}, "error processing file:\"level.bgl\"\n",
-       "quarnel: level.bgl is not an AFD file the tool reads: its format level is 2, below 3\n",
-       3},
-      // 4: each name, then why none selects.
-      {{"-C", "base.bgl", "hamburg"}, "",
-       "quarnel: no airport named \"hamburg\" in base.bgl\n"
-       "quarnel: none of the names selects an airport; names are compared byte for byte and "
-       "case-sensitively, and \"quarnel -L base.bgl\" lists them\n",
-       4},
-      // A name that selects nothing beside one that does: the run succeeds.
-      {{"-C", "base.bgl", "HAMBURG", "NOWHERE", "NOWHERE"}, trace,
-       "quarnel: no airport named \"NOWHERE\" in base.bgl\n", 0},
-      // 5: the link has nothing to do.
-      {{"-R", "source.bgl", "other.bgl", "x.bgl"}, "",
-       "quarnel: no airport of other.bgl has the name of an airport in source.bgl, so there is "
-       "nothing to link; \"quarnel -P source.bgl other.bgl\" shows them\n",
-       5},
-      {{"-M", "base.bgl", "empty.bgl", "x.bgl"}, "",
-       "quarnel: empty.bgl holds no facility, so there is nothing to merge; \"quarnel -L "
-       "empty.bgl\" lists it\n",
-       5},
-      // 6 before writing: which check failed.
-      {{"-R", "base.bgl", "source.bgl", "nofolder/out.bgl"}, "",
-       "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
-       "another\n",
-       6},
-      {{"-R", "base.bgl", "source.bgl", "folder"}, "",
-       "quarnel: cannot write folder: it is a folder; name a file to write\n", 6},
-      {{"-R", "base.bgl", "source.bgl", "/dev/null"}, "",
-       "quarnel: cannot write /dev/null: it is not a regular file (a device or a pipe); name a "
-       "file\n",
-       6, true},
-      // For a user whom permissions stop (the tests run as root).
-      {{"-R", "base.bgl", "source.bgl", "folder/read-only.bgl"}, "",
-       "quarnel: cannot write folder/read-only.bgl: the file is read-only; make it writable or "
-       "name another\n",
-       6, true, kAsNobody},
-      {{"-R", "base.bgl", "source.bgl", "folder/out.bgl"}, "",
-       "quarnel: cannot write folder/out.bgl: the folder folder may not be written; name "
-       "another\n",
-       6, true, kAsNobody},
-      // 6 while writing says why on standard output already.
-      {{"-R", "base.bgl", "source.bgl", "out.bgl"}, "cannot write:\"out.bgl\"\n", "", 6, true,
-       "ulimit -f 0; "},
-      // 7 and 8 say why on standard output.
-      {many_names(65), "too many names: 65 (at most 64)\n", "", 7},
-      {{"-V", "damaged.bgl"},
-       "0x0000E8: a record of the object list declares 58 bytes, past the end of its data at "
-       "0x0000F4: cut off\n"
-       "0x000132: the name-list chain goes on beyond the end of its data at 0x0000F4\n"
-       "0x00019E: the trailer's offset points at no trailer: the file ends at 0x0000F4\n"
-       "3 problems found\n",
-       "", 8},
-      // 15: the name list nests too deep.
-      {{"-C", "deep.bgl", "DEEP"},
-       "NameList\n  Region:          R\n    Country:       C\n      State:       S\n"
-       "        City:      T\n          Airport: DEEP\n          VOR:     V\n",
-       "quarnel: a name list of deep.bgl nests deeper than the 7 levels extract follows; nothing "
-       "written\n",
-       15},
-      // Damaged inputs: the same outcome, and the warning.
-      {{"-R", "damaged.bgl", "source.bgl", "out.bgl"}, "",
-       "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
-       "what could be read is used\n"
-       "quarnel: 1 of 1 airport of source.bgl replaced an airport of damaged.bgl\n",
-       0},
-      {{"-M", "base.bgl", "damaged_source.bgl", "out.bgl"},
-       "replaced: HAMBURG\n1 replaced, 0 added, 0 left out\n",
-       "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
-       "lists; only what could be read is used\n",
-       0},
-      {{"-C", "damaged.bgl", "HAMBURG"}, "",
-       "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
-       "what could be read is used\n",
-       0},
-      {{"-P", "base.bgl", "damaged_source.bgl"},
-       "replaced: HAMBURG\n1 of 1 source airport replaces a base airport\n",
-       "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
-       "lists; only what could be read is used\n",
-       0},
-      // A command without its arguments still does nothing, and says what it needs.
-      {{"-r", "base.bgl"}, "", "quarnel: too few arguments for -r; usage: quarnel -R base "
-                               "source [output]\n", 0},
-  };
-  const bool posix = !clitest::under_runner();
-  for (const Case& c : cases) {
-    if (c.posix_only && !posix) continue;
-    const Result r = run(c.args, c.prefix);
-    const std::string what = c.prefix + c.args[0] + " " + c.args[1];
-    EXPECT_EQ(r.out, kBanner + c.out) << what;
-    EXPECT_EQ(r.err, c.err) << what;
-    EXPECT_EQ(r.rc, c.rc) << what;
-  }
+const std::string trace = "NameList\n        City:      C\n          Airport: HAMBURG\n";
+
+const Case kCases[] = {
+    // 2: the input and the system's reason.
+    {{"-S", "missing.bgl"},
+     "cannot open:\"missing.bgl\"\nerror processing file:\"missing.bgl\"\n",
+     "quarnel: cannot open missing.bgl: no such file; check its name and folder\n", 2},
+    {{"-L", "folder"},
+     "cannot open:\"folder\"\nerror processing file:\"folder\"\n",
+     "quarnel: cannot open folder: it is a folder; name an AFD file\n", 2},
+    {{"-R", "missing.bgl", "nowhere.bgl", "out.bgl"},
+     "cannot open:\"missing.bgl\"\ncannot open:\"nowhere.bgl\"\n",
+     "quarnel: cannot open missing.bgl: no such file; check its name and folder\n"
+     "quarnel: cannot open nowhere.bgl: no such file; check its name and folder\n",
+     2},
+    // 3: which header test failed.
+    {{"-R", "notes.txt", "source.bgl", "out.bgl"}, "",
+     "quarnel: notes.txt is not an AFD file: its magic number is 0x78787878, not 0x87654321\n",
+     3},
+    {{"-V", "t100.bgl"}, "error processing file:\"t100.bgl\"\n",
+     "quarnel: t100.bgl is not an AFD file: it holds 100 bytes, fewer than the 168 of the "
+     "headers\n",
+     3},
+    {{"-C", "tag.bgl", "HAMBURG"}, "",
+     "quarnel: tag.bgl is not an AFD file: its section tag is 2, not 1\n", 3},
+    {{"-S", "level.bgl"}, "error processing file:\"level.bgl\"\n",
+     "quarnel: level.bgl is not an AFD file the tool reads: its format level is 2, below 3\n",
+     3},
+    // 4: each name, then why none selects.
+    {{"-C", "base.bgl", "hamburg"}, "",
+     "quarnel: no airport named \"hamburg\" in base.bgl\n"
+     "quarnel: none of the names selects an airport; names are compared byte for byte and "
+     "case-sensitively, and \"quarnel -L base.bgl\" lists them\n",
+     4},
+    // A name that selects nothing beside one that does: the run succeeds.
+    {{"-C", "base.bgl", "HAMBURG", "NOWHERE", "NOWHERE"}, trace,
+     "quarnel: no airport named \"NOWHERE\" in base.bgl\n", 0},
+    // 5: the link has nothing to do.
+    {{"-R", "source.bgl", "other.bgl", "x.bgl"}, "",
+     "quarnel: no airport of other.bgl has the name of an airport in source.bgl, so there is "
+     "nothing to link; \"quarnel -P source.bgl other.bgl\" shows them\n",
+     5},
+    {{"-M", "base.bgl", "empty.bgl", "x.bgl"}, "",
+     "quarnel: empty.bgl holds no facility, so there is nothing to merge; \"quarnel -L "
+     "empty.bgl\" lists it\n",
+     5},
+    // 6 before writing: which check failed.
+    {{"-R", "base.bgl", "source.bgl", "nofolder/out.bgl"}, "",
+     "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
+     "another\n",
+     6},
+    {{"-R", "base.bgl", "source.bgl", "folder"}, "",
+     "quarnel: cannot write folder: it is a folder; name a file to write\n", 6},
+    {{"-R", "base.bgl", "source.bgl", "/dev/null"}, "",
+     "quarnel: cannot write /dev/null: it is not a regular file (a device or a pipe); name a "
+     "file\n",
+     6, kPosix},
+    // For a user whom permissions stop (the tests run as root).
+    {{"-R", "base.bgl", "source.bgl", "folder/read-only.bgl"}, "",
+     "quarnel: cannot write folder/read-only.bgl: the file is read-only; make it writable or "
+     "name another\n",
+     6, kPosix, kAsNobody},
+    {{"-R", "base.bgl", "source.bgl", "folder/out.bgl"}, "",
+     "quarnel: cannot write folder/out.bgl: the folder folder may not be written; name "
+     "another\n",
+     6, kPosix, kAsNobody},
+    // 6 while writing says why on standard output already.
+    {{"-R", "base.bgl", "source.bgl", "out.bgl"}, "cannot write:\"out.bgl\"\n", "", 6, kPosix,
+     "ulimit -f 0; "},
+    // 7 and 8 say why on standard output.
+    {many_names(65), "too many names: 65 (at most 64)\n", "", 7},
+    {{"-V", "damaged.bgl"},
+     "0x0000E8: a record of the object list declares 58 bytes, past the end of its data at "
+     "0x0000F4: cut off\n"
+     "0x000132: the name-list chain goes on beyond the end of its data at 0x0000F4\n"
+     "0x00019E: the trailer's offset points at no trailer: the file ends at 0x0000F4\n"
+     "3 problems found\n",
+     "", 8},
+    // 15: the name list nests too deep.
+    {{"-C", "deep.bgl", "DEEP"},
+     "NameList\n  Region:          R\n    Country:       C\n      State:       S\n"
+     "        City:      T\n          Airport: DEEP\n          VOR:     V\n",
+     "quarnel: a name list of deep.bgl nests deeper than the 7 levels extract follows; nothing "
+     "written\n",
+     15},
+    // Damaged inputs: the same outcome, and the warning.
+    {{"-R", "damaged.bgl", "source.bgl", "out.bgl"}, "",
+     "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
+     "what could be read is used\n"
+     "quarnel: 1 of 1 airport of source.bgl replaced an airport of damaged.bgl\n",
+     0},
+    {{"-M", "base.bgl", "damaged_source.bgl", "out.bgl"},
+     "replaced: HAMBURG\n1 replaced, 0 added, 0 left out\n",
+     "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
+     "lists; only what could be read is used\n",
+     0},
+    {{"-C", "damaged.bgl", "HAMBURG"}, "",
+     "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
+     "what could be read is used\n",
+     0},
+    {{"-P", "base.bgl", "damaged_source.bgl"},
+     "replaced: HAMBURG\n1 of 1 source airport replaces a base airport\n",
+     "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
+     "lists; only what could be read is used\n",
+     0},
+    // A command without its arguments still does nothing, and says what it needs.
+    {{"-r", "base.bgl"}, "", "quarnel: too few arguments for -r; usage: quarnel -R base "
+                             "source [output]\n", 0},
+};
+
+class EachFailure : public FailureLinesTest, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(EachFailure, SaysWhyOnceOnStandardError) {
+  if (!expect_as_printed(GetParam())) GTEST_SKIP() << "a POSIX-only case";
 }
+
+INSTANTIATE_TEST_SUITE_P(FailureLines, EachFailure, ::testing::ValuesIn(kCases),
+                         [](const auto& row) {
+                           return clitest::case_name(row.param.args, row.index);
+                         });
 
 TEST_F(FailureLinesTest, HelpAndVersionAnswerAsGnuToolsDo) {
   const Result help = run({"--help"});
