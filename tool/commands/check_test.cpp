@@ -18,11 +18,7 @@ using namespace afdtest::levels;
 class CheckTest : public ToolTest {
  protected:
   int check(const Bytes& bytes, std::string* out) {
-    const std::string path = put("c.bgl", bytes);
-    afdtest::CapturedStdout captured;
-    const int rc = run_check(rs, path);
-    *out = captured.text();
-    return rc;
+    return run_command({"-V", put("c.bgl", bytes)}, out);
   }
 };
 
