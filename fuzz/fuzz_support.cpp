@@ -39,17 +39,6 @@ const afdtest::ScratchDir& folder() {
 
 const std::string& scratch() { return folder().path(); }
 
-InScratch::InScratch() : previous_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-  require(previous_ >= 0, "cannot open the current directory");
-  require(chdir(scratch().c_str()) == 0, "cannot enter the scratch folder");
-}
-
-InScratch::~InScratch() {
-  const int rc = fchdir(previous_);
-  close(previous_);
-  require(rc == 0, "cannot return from the scratch folder");
-}
-
 void put_file(const std::string& name, const uint8_t* data, std::size_t n) {
   folder().put(name, Bytes(data, data + n));
 }

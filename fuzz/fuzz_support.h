@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scan/run_state.h"
+#include "test_support.h"
 
 namespace quarnel::fuzz {
 
@@ -22,15 +23,8 @@ const std::string& scratch();
 // Makes the scratch folder the current directory for one input, so relative
 // names (and the extract's fixed output name) land there; the fuzzer's own
 // relative paths work again once it is gone.
-class InScratch {
- public:
-  InScratch();
-  ~InScratch();
-  InScratch(const InScratch&) = delete;
-  InScratch& operator=(const InScratch&) = delete;
-
- private:
-  int previous_;
+struct InScratch : afdtest::InFolder {
+  InScratch() : afdtest::InFolder(scratch()) {}
 };
 
 // Writes `n` bytes to `name` in the scratch folder.

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -101,8 +100,7 @@ struct Sweep {
         {{"-M", b, s, dir.file("out.bgl")}, "out.bgl", kAllowed},
         {{"-M", s, b, dir.file("out.bgl")}, "out.bgl", kAllowed},
     };
-    const std::string old_cwd = std::filesystem::current_path().string();
-    std::filesystem::current_path(dir.path());
+    const afdtest::InFolder here(dir.path());
     for (const Command& c : commands) {
       quarnel::RunState rs;
       const int rc = run(c.args, rs);
@@ -121,7 +119,6 @@ struct Sweep {
       if (c.output != nullptr) std::remove(dir.file(c.output).c_str());
     }
     json_listing(b, what);
-    std::filesystem::current_path(old_cwd);
   }
 };
 

@@ -45,6 +45,19 @@ class SilencedStdout {
   int saved_fd_ = -1;
 };
 
+// Makes `folder` the current directory while it lives, for the runs that
+// write into the current folder, and the previous one current again after.
+class InFolder {
+ public:
+  explicit InFolder(const std::string& folder);
+  ~InFolder();
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  int previous_;
+};
+
 // Runs a command line through the shell in `dir`; returns its exit status and
 // fills `out` with its standard output.
 int run_in(const std::string& dir, const std::string& command, std::string* out);

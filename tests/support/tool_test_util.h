@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -62,16 +61,8 @@ class ToolTest : public ::testing::Test {
 // For tests that run the extract command, which writes into the current
 // folder: the scratch folder is current while the test runs.
 class InScratchFolderTest : public ToolTest {
- protected:
-  void SetUp() override {
-    ToolTest::SetUp();
-    saved_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-  }
-  void TearDown() override { std::filesystem::current_path(saved_cwd_); }
-
  private:
-  std::filesystem::path saved_cwd_;
+  afdtest::InFolder in_scratch_{dir.path()};
 };
 
 }  // namespace quarnel::testing

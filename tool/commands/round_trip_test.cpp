@@ -217,12 +217,11 @@ TEST_F(DocumentRoundTripTest, FilesTheToolWritesComeBackByteForByte) {
       {"-C", samples + "/base.bgl", "HAMBURG", "BREMEN"},
   };
   std::vector<std::string> outputs = {dir.file("linked.bgl"), dir.file("afdtmp.bgl")};
-  const std::string cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  for (const auto& args : commands) {
-    EXPECT_EQ(afdtest::run_in_process(args).rc, kExitOk) << args[0];
+  {
+    const afdtest::InFolder here(dir.path());
+    for (const auto& args : commands)
+      EXPECT_EQ(afdtest::run_in_process(args).rc, kExitOk) << args[0];
   }
-  std::filesystem::current_path(cwd);
   // And one that -B wrote from a short hand-written document.
   const std::string hand =
       R"({"facilities": [{"offset": 1, "kind": "airport", "name": "ONE", "lat": 1, "lon": 2}],
