@@ -206,9 +206,7 @@ TEST_P(EachFailure, SaysWhyOnceOnStandardError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FailureLines, EachFailure, ::testing::ValuesIn(kCases),
-                         [](const auto& row) {
-                           return clitest::case_name(row.param.args, row.index);
-                         });
+                         clitest::CaseName());
 
 TEST_F(FailureLinesTest, HelpAndVersionAnswerAsGnuToolsDo) {
   const Result help = run({"--help"});

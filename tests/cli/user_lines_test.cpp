@@ -214,9 +214,7 @@ TEST_P(EachLineForPeople, AsItPrints) {
 }
 
 INSTANTIATE_TEST_SUITE_P(UserLines, EachLineForPeople, ::testing::ValuesIn(kCases),
-                         [](const auto& row) {
-                           return clitest::case_name(row.param.args, row.index);
-                         });
+                         clitest::CaseName());
 
 // -B and -M draw each output's file id from the time in microseconds, the
 // process id and a count, so runs within one second differ.

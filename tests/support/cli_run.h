@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,6 +77,12 @@ struct LineCase {
   std::string prefix;  // a shell command before the run
 };
 
+// How a failing row is shown: its command line.
+inline void PrintTo(const LineCase& c, std::ostream* os) {
+  *os << c.prefix << "quarnel";
+  for (const std::string& a : c.args) *os << ' ' << a;
+}
+
 // A name for a parameterised test's case: its place in the table and its
 // arguments' letters and digits ("3_R_base_bgl").
 inline std::string case_name(const std::vector<std::string>& args, std::size_t index) {
@@ -89,6 +96,14 @@ inline std::string case_name(const std::vector<std::string>& args, std::size_t i
   }
   return name.substr(0, 60);
 }
+
+// The same for INSTANTIATE_TEST_SUITE_P over a table of LineCase.
+struct CaseName {
+  template <typename Info>
+  std::string operator()(const Info& row) const {
+    return case_name(row.param.args, row.index);
+  }
+};
 
 class CliRun : public ::testing::Test {
  protected:

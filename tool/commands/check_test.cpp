@@ -2,6 +2,7 @@
 // the defect at its offset, and ExitCode 8; a sound file passes with 0.
 #include <cstdio>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "commands/commands.h"
@@ -207,6 +208,8 @@ const Defect kDefects[] = {
        return at(l.facility_offsets[1], "the trailer's offset points into the object list");
      }},
 };
+
+void PrintTo(const Defect& d, std::ostream* os) { *os << d.name; }
 
 class PlantedDefect : public CheckTest, public ::testing::WithParamInterface<Defect> {};
 
