@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   limits.headroom = hash % (std::size_t{12} << 20);
   limits.failing = (hash >> 24) % 2 == 0 ? static_cast<long>(hash >> 12) % 256 + 1 : 0;
   RunState rs;
-  const int rc = run_tool(rs, {"quarnel", "-B", "doc.json", "out.bgl"}, &limits);
+  const int rc = run_tool(rs, {"-B", "doc.json", "out.bgl"}, &limits);
   require(rc == kExitOk || rc == kExitOutOfMemory || rc == kExitCannotOpen ||
               rc == kExitCannotWrite || rc == kExitInvalidDescription,
           "-B ended with an unexpected ExitCode", std::to_string(rc));
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     put_file("again.json", reinterpret_cast<const uint8_t*>(listed_doc.data()), listed_doc.size());
     RunState again;
     const int again_rc =
-        listed_rc == kExitOk ? run_tool(again, {"quarnel", "-B", "again.json", "again.bgl"}) : 1;
+        listed_rc == kExitOk ? run_tool(again, {"-B", "again.json", "again.bgl"}) : 1;
     require(again_rc == kExitOk || again_rc == kExitOutOfMemory,
             "-B refused the document of a file it wrote");
     RunState relisted;

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   split(data, size, &names, &file_at);
   put_file("in.bgl", data + file_at, size - file_at);
 
-  std::vector<std::string> args = {"quarnel", "-C", "in.bgl"};
+  std::vector<std::string> args = {"-C", "in.bgl"};
   args.insert(args.end(), names.begin(), names.end());
   RunState rs;
   const int rc = run_tool(rs, args);

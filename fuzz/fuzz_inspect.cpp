@@ -60,18 +60,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
 
   RunState check_rs;
-  const int checked = run_tool(check_rs, {"quarnel", "-V", "in.bgl"});
+  const int checked = run_tool(check_rs, {"-V", "in.bgl"});
   require(checked == kExitOk || checked == kExitBadHeader || checked == kExitProblemsFound,
           "-V ended with an unexpected ExitCode", std::to_string(checked));
   require((checked == kExitBadHeader) == (rc == kExitBadHeader),
           "-V and -J disagree on the headers");
 
   RunState list_rs;
-  const int listed = run_tool(list_rs, {"quarnel", "-L", "in.bgl"});
+  const int listed = run_tool(list_rs, {"-L", "in.bgl"});
   require(listed == rc, "-L and -J disagree", std::to_string(listed));
 
   RunState preview_rs;
-  const int previewed = run_tool(preview_rs, {"quarnel", "-P", "in.bgl", "in.bgl"});
+  const int previewed = run_tool(preview_rs, {"-P", "in.bgl", "in.bgl"});
   require(previewed == kExitOk || previewed == kExitBadHeader || previewed == kExitNoMatch,
           "-P ended with an unexpected ExitCode", std::to_string(previewed));
 

@@ -70,7 +70,7 @@ void run_case(const Case& c, const char* option) {
   if (older) put_file(output, kOlder.data(), kOlder.size());
 
   RunState rs;
-  const int rc = run_tool(rs, {"quarnel", option, "base.bgl", "source.bgl", output});
+  const int rc = run_tool(rs, {option, "base.bgl", "source.bgl", output});
   require(rc == kExitOk || rc == kExitBadHeader || rc == kExitNoMatch ||
               (merge && rc == kExitTooManyRecords),
           "link or merge ended with an unexpected ExitCode", option + std::to_string(rc));

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   put_file("doc.json", reinterpret_cast<const uint8_t*>(doc.data()), doc.size());
   RunState built;
-  const int rc = run_tool(built, {"quarnel", "-B", "doc.json", "out.bgl"});
+  const int rc = run_tool(built, {"-B", "doc.json", "out.bgl"});
   require(rc == kExitOk, "-B refused a document that -J wrote", std::to_string(rc) + "\n" + doc);
   RunState again;
   std::string rebuilt;

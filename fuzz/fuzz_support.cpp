@@ -1,7 +1,6 @@
 // What the fuzz targets share: a scratch folder, running a command, checking what it left.
 #include "fuzz_support.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -9,20 +8,22 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "scan/lookup.h"
 #include "scan/scan.h"
+#include "in_process.h"
 #include "scratch_dir.h"
 
 namespace quarnel::fuzz {
 
-const std::string& scratch() {
+namespace {
+
+const afdtest::ScratchDir& folder() {
   // Memory-backed when the machine has it: the runs write a file per input.
-  static const afdtest::ScratchDir folder(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : nullptr);
+  static const afdtest::ScratchDir dir(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : nullptr);
   static const bool quiet = [] {
     const char* show = std::getenv("QUARNEL_FUZZ_STDOUT");
     if (show == nullptr || show[0] != '1') {
@@ -31,55 +32,27 @@ const std::string& scratch() {
     return true;
   }();
   (void)quiet;
-  return folder.path();
+  return dir;
 }
 
-InScratch::InScratch() : previous_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-  require(previous_ >= 0, "cannot open the current directory");
-  require(chdir(scratch().c_str()) == 0, "cannot enter the scratch folder");
-}
+}  // namespace
 
-InScratch::~InScratch() {
-  const int rc = fchdir(previous_);
-  close(previous_);
-  require(rc == 0, "cannot return from the scratch folder");
-}
+const std::string& scratch() { return folder().path(); }
 
 void put_file(const std::string& name, const uint8_t* data, std::size_t n) {
-  scratch();
-  std::FILE* f = std::fopen(name.c_str(), "wb");
-  require(f != nullptr, "cannot create a scratch file", name);
-  require(n == 0 || std::fwrite(data, 1, n, f) == n, "cannot write a scratch file", name);
-  require(std::fclose(f) == 0, "cannot close a scratch file", name);
+  folder().put(name, Bytes(data, data + n));
 }
 
 Bytes get_file(const std::string& name, bool* exists) {
-  Bytes out;
-  std::FILE* f = std::fopen(name.c_str(), "rb");
-  if (exists != nullptr) *exists = f != nullptr;
-  if (f == nullptr) return out;
-  uint8_t buf[1 << 14];
-  std::size_t got;
-  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + got);
-  std::fclose(f);
-  return out;
+  const bool there = folder().exists(name);
+  if (exists != nullptr) *exists = there;
+  return there ? folder().get(name) : Bytes{};
 }
 
-std::vector<std::string> folder_listing() {
-  std::vector<std::string> names;
-  DIR* d = opendir(scratch().c_str());
-  require(d != nullptr, "cannot list the scratch folder");
-  while (const dirent* ent = readdir(d)) {
-    if (std::strcmp(ent->d_name, ".") == 0 || std::strcmp(ent->d_name, "..") == 0) continue;
-    names.emplace_back(ent->d_name);
-  }
-  closedir(d);
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> folder_listing() { return folder().entries(); }
 
 void clear_folder() {
-  for (const std::string& name : folder_listing()) unlink(name.c_str());
+  for (const std::string& name : folder_listing()) unlink(folder().file(name).c_str());
 }
 
 // Allocations through operator new that may still succeed; 0: any number.
@@ -135,18 +108,8 @@ class Limited {
 
 int run_tool(RunState& rs, const std::vector<std::string>& args, const RunLimits* limits) {
   scratch();
-  std::vector<const char*> argv;
-  argv.reserve(args.size() + 1);
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  argv.push_back(nullptr);
-  int rc = kExitOutOfMemory;
-  {
-    const Limited limited(limits);
-    // As main ends a run whose work buffers cannot be had.
-    if (rs.allocate()) rc = run(rs, static_cast<int>(args.size()), argv.data());
-  }
-  std::fflush(stdout);
-  return rc;
+  const Limited limited(limits);
+  return afdtest::run_in_process(rs, args);
 }
 
 int json_listing(RunState& rs, const std::string& name, std::string* json) {
@@ -168,7 +131,7 @@ int json_listing(RunState& rs, const std::string& name, std::string* json) {
 }
 
 int scan_file(RunState& rs, const std::string& name) {
-  return run_tool(rs, {"quarnel", "-S", name});
+  return run_tool(rs, {"-S", name});
 }
 
 void require(bool holds, const char* what, const std::string& detail) {

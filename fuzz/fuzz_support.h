@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scan/run_state.h"
+#include "test_support.h"
 
 namespace quarnel::fuzz {
 
@@ -22,15 +23,8 @@ const std::string& scratch();
 // Makes the scratch folder the current directory for one input, so relative
 // names (and the extract's fixed output name) land there; the fuzzer's own
 // relative paths work again once it is gone.
-class InScratch {
- public:
-  InScratch();
-  ~InScratch();
-  InScratch(const InScratch&) = delete;
-  InScratch& operator=(const InScratch&) = delete;
-
- private:
-  int previous_;
+struct InScratch : afdtest::InFolder {
+  InScratch() : afdtest::InFolder(scratch()) {}
 };
 
 // Writes `n` bytes to `name` in the scratch folder.
@@ -53,9 +47,9 @@ struct RunLimits {
   long failing = 0;
 };
 
-// Runs the program's command line on the fresh RunState `rs` (its buffers
-// allocated here, as main does, which ends with 1 when it cannot), which the
-// caller can inspect afterwards.
+// Runs the arguments after the program's name on the fresh RunState `rs`
+// (tests/support's in-process run, which allocates its buffers as main does),
+// which the caller can inspect afterwards.
 int run_tool(RunState& rs, const std::vector<std::string>& args, const RunLimits* limits = nullptr);
 
 // The JSON listing (-J) of `name`, written to memory; its ExitCode, 1 when it

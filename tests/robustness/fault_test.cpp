@@ -13,6 +13,7 @@
 
 #include "afd_builder.h"
 #include "scratch_dir.h"
+#include "test_support.h"
 #include "tool_process.h"
 
 namespace robustness {
@@ -23,7 +24,7 @@ using afdtest::Bytes;
 using afdtest::Facility;
 
 using namespace afdtest::levels;
-const std::string kBanner = "QUARNEL 1.2\n";
+using afdtest::kBanner;
 
 // A base whose airports carry `payload` bytes each, so that its output is
 // larger than any buffer on the way to the disk, and a source that replaces

@@ -14,6 +14,7 @@
 
 #include "afd_builder.h"
 #include "scratch_dir.h"
+#include "test_support.h"
 #include "tool_process.h"
 
 namespace robustness {
@@ -25,7 +26,7 @@ using afdtest::AfdBuilder;
 using afdtest::Bytes;
 using afdtest::Facility;
 
-const std::string kBanner = "QUARNEL 1.2\n";
+using afdtest::kBanner;
 const Bytes kEarlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
 
 Bytes base_file() {

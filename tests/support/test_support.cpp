@@ -58,6 +58,18 @@ SilencedStdout::~SilencedStdout() {
   close(saved_fd_);
 }
 
+InFolder::InFolder(const std::string& folder)
+    : previous_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+  if (previous_ < 0 || chdir(folder.c_str()) != 0)
+    throw std::runtime_error("cannot enter " + folder);
+}
+
+InFolder::~InFolder() {
+  // A test cannot go on from a folder it did not mean to be in.
+  if (fchdir(previous_) != 0) std::abort();
+  close(previous_);
+}
+
 int run_in(const std::string& dir, const std::string& command, std::string* out) {
   const std::string line = "cd '" + dir + "' && " + command;
   FILE* pipe = popen(line.c_str(), "r");

@@ -9,6 +9,9 @@
 
 namespace afdtest {
 
+// The first line of everything the program prints on standard output.
+inline const std::string kBanner = "QUARNEL 1.2\n";
+
 // Redirects the process's standard output (file descriptor 1), or another
 // descriptor (2: standard error), into a buffer between construction and
 // text().
@@ -40,6 +43,19 @@ class SilencedStdout {
 
  private:
   int saved_fd_ = -1;
+};
+
+// Makes `folder` the current directory while it lives, for the runs that
+// write into the current folder, and the previous one current again after.
+class InFolder {
+ public:
+  explicit InFolder(const std::string& folder);
+  ~InFolder();
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  int previous_;
 };
 
 // Runs a command line through the shell in `dir`; returns its exit status and

@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "afd_builder.h"
+#include "in_process.h"
 #include "scan/lookup.h"
 #include "scan/run_state.h"
 #include "scan/scan.h"
@@ -44,6 +45,15 @@ class ToolTest : public ::testing::Test {
 
   const CatalogueEntry& entry(std::size_t i) const { return rs.catalogue[i]; }
 
+  // Runs the command line `args` in-process on a fresh state; `report`, when
+  // given, gets what it printed on standard output after the banner.
+  static int run_command(const std::vector<std::string>& args, std::string* report = nullptr) {
+    const afdtest::InProcessRun r = afdtest::run_in_process(args);
+    const bool banner = r.out.rfind(afdtest::kBanner, 0) == 0;
+    if (report != nullptr) *report = r.out.substr(banner ? afdtest::kBanner.size() : 0);
+    return r.rc;
+  }
+
   afdtest::ScratchDir dir;
   RunState rs;
 };
@@ -51,16 +61,8 @@ class ToolTest : public ::testing::Test {
 // For tests that run the extract command, which writes into the current
 // folder: the scratch folder is current while the test runs.
 class InScratchFolderTest : public ToolTest {
- protected:
-  void SetUp() override {
-    ToolTest::SetUp();
-    saved_cwd_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-  }
-  void TearDown() override { std::filesystem::current_path(saved_cwd_); }
-
  private:
-  std::filesystem::path saved_cwd_;
+  afdtest::InFolder in_scratch_{dir.path()};
 };
 
 }  // namespace quarnel::testing

@@ -89,7 +89,7 @@ FAKE
 chmod +x "$WORK/fake-wine"
 mkdir -p "$WORK/build/tool" "$WORK/cli"
 ln -s "$ROOT/build/dev/tool/quarnel" "$WORK/build/tool/quarnel.exe"
-CLI_TESTS="${QUARNEL_CLI_TESTS:-$ROOT/build/dev/tool/quarnel_cli_tests}"
+CLI_TESTS="${QUARNEL_CLI_TESTS:-$ROOT/build/dev/tests/cli/quarnel_cli_tests}"
 BUILD_DIR="$WORK/build" WINE="$WORK/fake-wine" ARTIFACTS="$WORK/cli"
 export GTEST_FILTER='CliTest.Statistics*'
 

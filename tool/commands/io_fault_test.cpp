@@ -140,7 +140,6 @@ class IoFaultTest : public InScratchFolderTest {
       ASSERT_GE(r.calls.size(), k);
       ASSERT_EQ(r.calls[k - 1], failing) << "the runs must make the same calls";
       ++(*outcomes)[r.code];
-      const std::string banner = "QUARNEL 1.2\n";
       if (is_input_call(failing)) {
         EXPECT_EQ(r.code, kExitCannotOpen) << r.out;
         const char* line = failing == Call::kRead ? "cannot read:\"" : "cannot open:\"";
@@ -153,7 +152,7 @@ class IoFaultTest : public InScratchFolderTest {
                     r.out.compare(r.out.size() - tail.size(), tail.size(), tail) == 0)
             << r.out;
       }
-      EXPECT_EQ(r.out.rfind(banner, 0), 0u);
+      EXPECT_EQ(r.out.rfind(afdtest::kBanner, 0), 0u);
       // One line on standard error where standard output gives no reason:
       // an input that could not be opened, an output refused before writing.
       const bool unexplained = failing == Call::kOpenInput || failing == Call::kInputSize ||

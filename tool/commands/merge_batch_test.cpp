@@ -65,27 +65,16 @@ SourceSet make_set(PairMaker& m) {
 
 class MergeBatchTest : public ToolTest {
  protected:
-  int merge_one(const std::string& base, const std::string& source, const std::string& out,
-                std::string* report) {
-    rs.reset();
-    rs.first_input_path = base;
-    rs.second_input_path = source;
-    rs.output_path = out;
-    afdtest::CapturedStdout captured;
-    const int rc = run_merge(rs);
-    *report = captured.text();
-    return rc;
+  static int merge_one(const std::string& base, const std::string& source, const std::string& out,
+                       std::string* report) {
+    return run_command({"-M", base, source, out}, report);
   }
 
-  int merge_all(const std::string& base, const std::vector<std::string>& sources,
-                const std::string& out, std::string* report) {
-    rs.reset();
-    rs.first_input_path = base;
-    rs.output_path = out;
-    afdtest::CapturedStdout captured;
-    const int rc = run_merge_batch(rs, sources);
-    *report = captured.text();
-    return rc;
+  static int merge_all(const std::string& base, std::vector<std::string> sources,
+                       const std::string& out, std::string* report) {
+    sources.insert(sources.begin(), {"-M", base});
+    sources.push_back(out);
+    return run_command(sources, report);
   }
 };
 

@@ -258,33 +258,18 @@ class MergePropertyTest : public ToolTest {
  protected:
   int merge(const std::string& base, const std::string& source, const std::string& out,
             std::string* report) {
-    rs.reset();
-    rs.first_input_path = base;
-    rs.second_input_path = source;
-    rs.output_path = out;
-    afdtest::CapturedStdout captured;
-    const int rc = run_merge(rs);
-    *report = captured.text();
-    return rc;
+    return run_command({"-M", base, source, out}, report);
   }
 
   static std::string check(const std::string& path) {
-    RunState fresh;
-    EXPECT_TRUE(fresh.allocate());
-    afdtest::CapturedStdout captured;
-    run_check(fresh, path);
-    return captured.text();
+    std::string report;
+    run_command({"-V", path}, &report);
+    return report;
   }
 
   static afdtest::Json listing(const std::string& path) {
-    RunState fresh;
-    EXPECT_TRUE(fresh.allocate());
-    std::FILE* out = std::tmpfile();
-    EXPECT_EQ(run_list_json(fresh, path, out), kExitOk);
-    std::string text(static_cast<std::size_t>(std::ftell(out)), '\0');
-    std::rewind(out);
-    EXPECT_EQ(std::fread(text.data(), 1, text.size(), out), text.size());
-    std::fclose(out);
+    std::string text;
+    EXPECT_EQ(run_command({"-J", path}, &text), kExitOk);
     afdtest::Json doc;
     std::string error;
     EXPECT_TRUE(afdtest::parse_json(text, &doc, &error)) << error;

@@ -82,25 +82,16 @@ class MergeTest : public ToolTest {
   // Runs the merge in-process; fills `report` with what it printed.
   int merge(const std::string& base, const std::string& source, const std::string& out,
             std::string* report = nullptr) {
-    rs.reset();
-    rs.first_input_path = base;
-    rs.second_input_path = source;
-    rs.output_path = out;
-    afdtest::CapturedStdout captured;
-    const int rc = run_merge(rs);
-    if (report != nullptr) *report = captured.text();
-    return rc;
+    return run_command({"-M", base, source, out}, report);
   }
 
   // The -L listing of `path`: the facilities on one line, then the name
   // lists, each link shown as the name of its facility where that differs
   // from the entry's.
   static std::string tree(const std::string& path) {
-    RunState fresh;
-    EXPECT_TRUE(fresh.allocate());
-    afdtest::CapturedStdout captured;
-    EXPECT_EQ(run_list(fresh, path), kExitOk);
-    std::istringstream lines(captured.text());
+    std::string listed;
+    EXPECT_EQ(run_command({"-L", path}, &listed), kExitOk);
+    std::istringstream lines(listed);
     constexpr std::size_t kNameColumn = 48;
     std::map<std::string, std::string> at;  // "0x0000A8" -> name
     std::string line;

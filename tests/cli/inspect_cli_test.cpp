@@ -18,8 +18,8 @@ using afdtest::Facility;
 using afdtest::NameRef;
 
 using namespace afdtest::levels;
-constexpr const char* kBanner = "QUARNEL 1.2\n";
 
+using clitest::kBanner;
 using clitest::Result;
 using InspectCliTest = clitest::CliRun;
 

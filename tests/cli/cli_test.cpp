@@ -20,8 +20,8 @@ using afdtest::Facility;
 using afdtest::NameRef;
 
 using namespace afdtest::levels;
-constexpr const char* kBanner = "QUARNEL 1.2\n";
 
+using clitest::kBanner;
 using clitest::Result;
 using clitest::under_runner;
 

@@ -4,15 +4,14 @@
 //      byte for byte.
 //   2. Every file that -J lists builds, and -J of the result is its document
 //      again, apart from what a build computes anew.
-#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "document_compare.h"
+#include "in_process.h"
 #include "format/afd_format.h"
 #include "tool_test_util.h"
 
@@ -24,28 +23,16 @@ using afdtest::NameList;
 class DocumentRoundTripTest : public ToolTest {
  protected:
   std::string listing(const std::string& path) {
-    RunState fresh;
-    EXPECT_TRUE(fresh.allocate());
-    std::FILE* out = std::tmpfile();
-    const int rc = run_list_json(fresh, path, out);
-    std::string text(static_cast<std::size_t>(std::ftell(out)), '\0');
-    std::rewind(out);
-    EXPECT_EQ(std::fread(text.data(), 1, text.size(), out), text.size());
-    std::fclose(out);
-    return rc == kExitOk ? text : std::string();
+    const afdtest::InProcessRun r = afdtest::run_in_process({"-J", path});
+    return r.rc == kExitOk ? r.out : std::string();
   }
 
   int build(const std::string& doc, const std::string& out, std::string* printed = nullptr) {
     const std::string doc_path = dir.file("doc.json");
     afdtest::write_file(doc_path, Bytes(doc.begin(), doc.end()));
-    RunState fresh;
-    EXPECT_TRUE(fresh.allocate());
-    fresh.output_path = out;
-    afdtest::CapturedStdout captured;
-    const int rc = run_build(fresh, doc_path);
-    const std::string text = captured.text();
-    if (printed != nullptr) *printed = text;
-    return rc;
+    const afdtest::InProcessRun r = afdtest::run_in_process({"-B", doc_path, out});
+    if (printed != nullptr) *printed = r.out;
+    return r.rc;
   }
 
   // Both promises for one file; false when -J does not list it at all.
@@ -226,21 +213,15 @@ TEST_F(DocumentRoundTripTest, DamagedFilesBuildAsTheirListingSays) {
 TEST_F(DocumentRoundTripTest, FilesTheToolWritesComeBackByteForByte) {
   const std::string samples = QUARNEL_SAMPLES_DIR;
   std::vector<std::vector<std::string>> commands = {
-      {"quarnel", "-R", samples + "/base.bgl", samples + "/source.bgl", dir.file("linked.bgl")},
-      {"quarnel", "-C", samples + "/base.bgl", "HAMBURG", "BREMEN"},
+      {"-R", samples + "/base.bgl", samples + "/source.bgl", dir.file("linked.bgl")},
+      {"-C", samples + "/base.bgl", "HAMBURG", "BREMEN"},
   };
   std::vector<std::string> outputs = {dir.file("linked.bgl"), dir.file("afdtmp.bgl")};
-  const std::string cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  for (const auto& args : commands) {
-    RunState fresh;
-    ASSERT_TRUE(fresh.allocate());
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    afdtest::SilencedStdout quiet;
-    EXPECT_EQ(run(fresh, static_cast<int>(argv.size()), argv.data()), kExitOk) << args[1];
+  {
+    const afdtest::InFolder here(dir.path());
+    for (const auto& args : commands)
+      EXPECT_EQ(afdtest::run_in_process(args).rc, kExitOk) << args[0];
   }
-  std::filesystem::current_path(cwd);
   // And one that -B wrote from a short hand-written document.
   const std::string hand =
       R"({"facilities": [{"offset": 1, "kind": "airport", "name": "ONE", "lat": 1, "lon": 2}],

@@ -10,40 +10,15 @@
 #include <vector>
 
 #include "afd_builder.h"
-#include "test_support.h"
+#include "cli_run.h"
 
 namespace {
 
-constexpr const char* kBanner = "QUARNEL 1.2\n";
+using clitest::kBanner;
+using clitest::Result;
 
-struct Result {
-  int rc;
-  std::string out;
-};
-
-class BuildCliTest : public ::testing::Test {
+class BuildCliTest : public clitest::CliRun {
  protected:
-  // Runs a shell script in the scratch folder, in which $Q runs the program.
-  Result sh(const std::string& script) {
-    const char* exe = std::getenv("QUARNEL_EXE");
-    if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
-    const char* runner = std::getenv("QUARNEL_RUNNER");
-    std::string q = runner != nullptr && *runner != '\0' ? std::string(runner) + " " : "";
-    q += exe != nullptr ? exe : "quarnel";
-    Result r;
-    r.rc = afdtest::run_in(dir.path(), "Q=" + quoted(q) + "; " + script, &r.out);
-    std::string plain;
-    for (char c : r.out) {
-      if (c != '\r') plain += c;
-    }
-    r.out = plain;
-    return r;
-  }
-  static std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  }
   void put(const std::string& name, const std::string& text) {
     afdtest::write_file(dir.file(name), afdtest::Bytes(text.begin(), text.end()));
   }
@@ -51,8 +26,6 @@ class BuildCliTest : public ::testing::Test {
     const afdtest::Bytes b = afdtest::read_file(dir.file(name));
     return std::string(b.begin(), b.end());
   }
-
-  afdtest::ScratchDir dir;
 };
 
 std::string facility(const std::string& more) {

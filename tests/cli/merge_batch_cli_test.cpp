@@ -16,10 +16,9 @@ namespace {
 using afdtest::AfdBuilder;
 using afdtest::Bytes;
 using afdtest::Facility;
+using clitest::kBanner;
 using clitest::Result;
 using namespace afdtest::levels;
-
-constexpr const char* kBanner = "QUARNEL 1.2\n";
 
 // a.bgl replaces the sample base's HAMBURG and adds KASSEL; b.bgl replaces
 // KASSEL again and adds SYLT with a VOR.
