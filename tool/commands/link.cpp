@@ -34,8 +34,8 @@ constexpr std::size_t kNamePeek = 1024;
 uint64_t source_object_list(InputFile& source, bool* damaged) {
   uint8_t image[kHeaderImageSize] = {};
   source.read_at(0, image, kHeaderImageSize);
-  if (trailer_points_nowhere(get_u32(image + kFhTrailerOffset), source.size())) *damaged = true;
-  return get_u32(image + kFileHeaderSize + kShObjectListOffset);
+  if (trailer_points_nowhere(trailer_offset(image), source.size())) *damaged = true;
+  return object_list_offset(image);
 }
 
 void write_name_lists(RunState& rs, std::size_t first, uint64_t* total) {
@@ -166,8 +166,8 @@ int mark_source_airports(RunState& rs, InputFile& source, Origin origin, LinkTal
 int open_and_catalogue_base(RunState& rs, uint8_t* base_image) {
   const int result = link_open_inputs(rs, base_image);
   if (result != kExitOk) return result;
-  const uint32_t trailer_offset = get_u32(base_image + kFhTrailerOffset);
-  if (trailer_offset != 0) read_trailer(rs, rs.first_input, trailer_offset, rs.ai_airport_box);
+  const uint32_t trailer_at = trailer_offset(base_image);
+  if (trailer_at != 0) read_trailer(rs, rs.first_input, trailer_at, rs.ai_airport_box);
   build_catalogue(rs, base_image, nullptr, ScanMode::kTakeAll);
   return kExitOk;
 }

@@ -144,8 +144,8 @@ class BatchMerge {
   // The base, open as the first input with its headers in `image`, is read.
   void read_base(uint8_t* image) {
     image_ = image;
-    const uint32_t trailer_offset = get_u32(image + kFhTrailerOffset);
-    if (trailer_offset != 0) read_trailer(rs_, rs_.first_input, trailer_offset, rs_.ai_airport_box);
+    const uint32_t trailer_at = trailer_offset(image);
+    if (trailer_at != 0) read_trailer(rs_, rs_.first_input, trailer_at, rs_.ai_airport_box);
     rs_.airport_positions = plan_.positions;
     build_catalogue(rs_, image, nullptr, ScanMode::kTakeAll);
     rs_.airport_positions = nullptr;

@@ -99,7 +99,7 @@ class PlaceCollector {
     InputFile& in = rs_.second_input;
     uint8_t image[kHeaderImageSize] = {};
     in.read_at(0, image, kHeaderImageSize);
-    uint64_t pos = get_u32(image + kFileHeaderSize + kShNameListOffset);
+    uint64_t pos = name_list_offset(image);
     // The chain ends where the scan's chain ends.
     while (head_room(pos, in.size()) == WalkEnd::kEndRecord) {
       uint8_t head[kNameListHeadSize];

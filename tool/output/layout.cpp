@@ -37,7 +37,7 @@ int write_bounds(RunState& rs, BoundsPlace place, int32_t margin) {
   if (place == BoundsPlace::kHeader) {
     store_box(rs.header_image.data() + kFhBounds, widen_box(rs.airport_box, margin));
   } else if (place == BoundsPlace::kTrailer) {
-    set_header_u32(rs, kFhTrailerOffset, static_cast<uint32_t>(rs.output.tell()));
+    set_trailer_offset(rs.header_image.data(), static_cast<uint32_t>(rs.output.tell()));
     write_trailer(rs, widen_box(rs.ai_airport_box, margin));
   }
   return 0;
@@ -100,10 +100,6 @@ void set_file_id(RunState& rs, uint32_t seed) {
   uint8_t* sh = rs.header_image.data() + kFileHeaderSize;
   FileIdGenerator ids(seed);
   for (std::size_t i = 0; i < 3; ++i) put_u16(sh + kShFileId + 2 * i, ids.next());
-}
-
-void set_header_u32(RunState& rs, std::size_t offset, uint32_t value) {
-  put_u32(rs.header_image.data() + offset, value);
 }
 
 std::size_t write_header_image(RunState& rs) {

@@ -51,7 +51,6 @@ void init_header(RunState& rs, std::time_t now);
 uint32_t fresh_file_id_seed();
 // Sets the header image's file id to the one FileIdGenerator draws from `seed`.
 void set_file_id(RunState& rs, uint32_t seed);
-void set_header_u32(RunState& rs, std::size_t offset, uint32_t value);
 std::size_t write_header_image(RunState& rs);
 void rewrite_header(RunState& rs);
 

@@ -284,10 +284,6 @@ void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest f
   }
 }
 
-bool trailer_points_nowhere(uint32_t trailer_offset, uint64_t size) {
-  return trailer_offset != 0 && (trailer_offset > size || size - trailer_offset < kTrailerSize);
-}
-
 void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode,
                   uint64_t limit) {
   scan_list(rs, offset, table, mode, limit, WalkKind::kObjectList);
@@ -302,12 +298,11 @@ int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why) {
 
 void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
                      ScanMode mode) {
-  const uint8_t* section = header_image + kFileHeaderSize;
   rs.catalogue.count = 0;
   rs.first_input_damaged =
-      trailer_points_nowhere(get_u32(header_image + kFhTrailerOffset), rs.first_input.size());
-  scan_objects(rs, get_u32(section + kShObjectListOffset), table, mode, rs.first_input.size());
-  const uint64_t start = get_u32(section + kShNameListOffset);
+      trailer_points_nowhere(trailer_offset(header_image), rs.first_input.size());
+  scan_objects(rs, object_list_offset(header_image), table, mode, rs.first_input.size());
+  const uint64_t start = name_list_offset(header_image);
   uint64_t offset = start;
   WalkEnd why = WalkEnd::kEndRecord;
   for (;;) {

@@ -36,10 +36,6 @@ void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest f
 // not 0x87654321"; empty when they passed.
 std::string bad_headers_reason(const InputFile& in, const uint8_t* image, HeaderTest failed);
 
-// Whether `trailer_offset` (0: no trailer) points at no whole trailer in a
-// file of `size` bytes.
-bool trailer_points_nowhere(uint32_t trailer_offset, uint64_t size);
-
 // Catalogues the records of one list of the first input, from `offset` up to
 // `limit` (exclusive). See record_walk.h for how a damaged list ends.
 void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode,
