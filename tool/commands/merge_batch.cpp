@@ -20,6 +20,7 @@
 #include "io/folders.h"
 #include "output/layout.h"
 #include "scan/scan.h"
+#include "scan/source_walk.h"
 
 namespace quarnel {
 
@@ -145,11 +146,13 @@ class BatchMerge {
   void read_base(uint8_t* image) {
     image_ = image;
     const uint32_t trailer_at = trailer_offset(image);
-    if (trailer_at != 0) read_trailer(rs_, rs_.first_input, trailer_at, rs_.ai_airport_box);
+    if (trailer_at != 0) {
+      plan_.trailer_word = read_trailer(rs_.first_input, trailer_at, rs_.ai_airport_box);
+    }
     rs_.airport_positions = plan_.positions;
     build_catalogue(rs_, image, nullptr, ScanMode::kTakeAll);
     rs_.airport_positions = nullptr;
-    if (rs_.first_input_damaged && !rs_.first_input.read_failed()) {
+    if (rs_.first_input.damaged() && !rs_.first_input.read_failed()) {
       warn_damaged_input(rs_.first_input.path());
     }
   }
@@ -168,7 +171,6 @@ class BatchMerge {
       out.text(path);
       out.text(":\n");
       InputFile& in = rs_.second_input;
-      rs_.second_input_damaged = false;
       if (!in.open(path)) {
         out.flush();
         std::printf("cannot open:\"%s\"\n", path.c_str());
@@ -186,7 +188,7 @@ class BatchMerge {
         rs_.unreadable_input = &path;
         return kExitOk;
       }
-      if (rs_.second_input_damaged) warn_damaged_input(path);
+      if (in.damaged()) warn_damaged_input(path);
       if (result == kExitTooManyRecords) return result;
       if (result == kExitNoMatch)
         explain("%s holds no facility; nothing is taken from it", path.c_str());

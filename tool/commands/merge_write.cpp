@@ -49,7 +49,7 @@ class MergedFileWriter {
       if (head != tree[kTreeRoot].first_child) total_ += write_end_mark(rs_);
       write_list(head, tree[head].next_sibling == kNoNode);
     }
-    write_file_end(rs_, &total_);
+    write_file_end(rs_, &total_, plan_.trailer_word);
   }
 
  private:

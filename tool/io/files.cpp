@@ -61,6 +61,7 @@ void InputFile::close() {
   file_ = nullptr;
   size_ = 0;
   read_failed_ = false;
+  damaged_ = false;
   whole_ = false;
   window_ = lent_window_;
   window_size_ = lent_window_size_;

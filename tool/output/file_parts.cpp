@@ -49,11 +49,11 @@ std::size_t write_object_list(RunState& rs, uint64_t* total, FacilityBoxes boxes
   return i;
 }
 
-void write_file_end(RunState& rs, uint64_t* total) {
+void write_file_end(RunState& rs, uint64_t* total, int32_t trailer_word) {
   *total += write_end_mark(rs);
   *total += write_end_mark(rs);
   set_trailer_offset(rs.header_image.data(), static_cast<uint32_t>(*total));
-  write_trailer(rs, rs.ai_airport_box);
+  write_trailer(rs, rs.ai_airport_box, trailer_word);
   rewrite_header(rs);
 }
 

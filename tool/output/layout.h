@@ -8,6 +8,7 @@
 
 #include "format/coverage.h"
 #include "io/files.h"
+#include "scan/source_walk.h"
 #include "scan/run_state.h"
 
 namespace quarnel {
@@ -37,10 +38,14 @@ class FileIdGenerator {
 // that grows toward the poles, and wrapping as 32-bit values do.
 CoverageBox widen_box(const CoverageBox& box, int32_t margin);
 
+// Puts the airport box, widened by `margin`, into the header image, or
+// writes the AI-airport box, widened, as the trailer at the output's position
+// (with the trailer word a new file gets) and points the header image at it.
+// Returns 0.
 int write_bounds(RunState& rs, BoundsPlace place, int32_t margin);
-std::size_t read_trailer(RunState& rs, InputFile& in, uint64_t offset, CoverageBox& box);
-// Writes the trailer word (0x2000033F when none is known) and `box` as they are.
-std::size_t write_trailer(RunState& rs, const CoverageBox& box);
+// Writes a trailer of `word` (0x2000033F for kNoTrailerWord or -1) and `box`
+// as they are at the output's position. Returns the bytes written.
+std::size_t write_trailer(RunState& rs, const CoverageBox& box, int32_t word);
 
 // The header image of a new file written at `now`, its file id drawn from
 // `now` as the link and the extract draw it.

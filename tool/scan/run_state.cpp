@@ -77,10 +77,7 @@ void RunState::reset() {
   catalogue.stats = ScanStatistics{};
   airport_box = kEmptyBox;
   ai_airport_box = kEmptyBox;
-  trailer_word = -1;
   unreadable_input = nullptr;
-  first_input_damaged = false;
-  second_input_damaged = false;
   scan_observer = nullptr;
   airport_positions = nullptr;
   header_image.fill(0);

@@ -49,14 +49,8 @@ struct RunState {
 
   CoverageBox airport_box = kEmptyBox;
   CoverageBox ai_airport_box = kEmptyBox;
-  int32_t trailer_word = -1;
   // The input that no longer held a record the scan had found, if any.
   const std::string* unreadable_input = nullptr;
-  // Whether a walk over an input's records stopped short of its end or its
-  // trailer offset points nowhere: set by build_catalogue for the first input
-  // and by the link's source walk for the second (see warn_damaged_inputs).
-  bool first_input_damaged = false;
-  bool second_input_damaged = false;
   // Told about every record and walk end of the scans when set (see
   // scan_observer.h); the scan's own lines are then left to it.
   ScanObserver* scan_observer = nullptr;

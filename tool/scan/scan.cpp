@@ -128,7 +128,7 @@ void note_walk_end(RunState& rs, uint64_t pos, WalkEnd why) {
       return;
     }
   }
-  rs.first_input_damaged = true;
+  rs.first_input.note_damage();
 }
 
 void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode, uint64_t limit,
@@ -299,8 +299,9 @@ int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why) {
 void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
                      ScanMode mode) {
   rs.catalogue.count = 0;
-  rs.first_input_damaged =
-      trailer_points_nowhere(trailer_offset(header_image), rs.first_input.size());
+  if (trailer_points_nowhere(trailer_offset(header_image), rs.first_input.size())) {
+    rs.first_input.note_damage();
+  }
   scan_objects(rs, object_list_offset(header_image), table, mode, rs.first_input.size());
   const uint64_t start = name_list_offset(header_image);
   uint64_t offset = start;

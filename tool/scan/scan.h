@@ -46,9 +46,9 @@ void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMod
 int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why = nullptr);
 
 // The common first step of every command once the headers passed: empty the
-// Catalogue, scan the object list, then follow the name-list chain. Sets
-// first_input_damaged when a walk ended early (is_damage) or the trailer
-// offset points nowhere.
+// Catalogue, scan the object list, then follow the name-list chain. Notes
+// damage on the first input when a walk ended early (is_damage) or the
+// trailer offset points nowhere.
 void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
                      ScanMode mode);
 
