@@ -45,13 +45,24 @@ enum class InputFailureRule {
 };
 InputFailureRule input_failure_rule(Command command);
 
-// The input that could not be read whole, or null.
-const std::string* failed_input(const RunState& rs);
+// An input outside the run's two slots that a command could not read whole
+// (a source of a merge of several), and when (InputFile::unreadable); an order
+// of 0 stands behind every input noted unreadable.
+struct OtherFailedInput {
+  const std::string* path = nullptr;
+  uint64_t order = 0;
+};
+
+// The input that could not be read whole, or null: the last noted unreadable,
+// else the first input and then the second when a read of it failed, else
+// `other`.
+const std::string* failed_input(const RunState& rs, const OtherFailedInput& other = {});
 
 // The ExitCode of `command`, which reached `result` from what it read, under
 // its rule. For a command that writes, kExitOk means its output is complete:
 // it is committed here, unless an input failed (2), and a commit that fails
-// ends with 6 after `cannot write:"<path>"`. A result of 2 stands.
-int end_command(RunState& rs, Command command, int result);
+// ends with 6 after `cannot write:"<path>"`. A result of 2 stands. `other`
+// names a failed input that the run's slots do not hold.
+int end_command(RunState& rs, Command command, int result, const OtherFailedInput& other = {});
 
 }  // namespace quarnel

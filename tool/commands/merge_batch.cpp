@@ -68,7 +68,8 @@ class SourcePool : public SourceInputs {
     release(*slot);
     const std::string& path = paths_[number - 1u];
     if (!slot->file.open(path)) {
-      rs_.unreadable_input = &path;
+      slot->file.note_unreadable();
+      failed_ = OtherFailedInput{&path, slot->file.unreadable()};
       return nullptr;
     }
     slot->number = number;
@@ -82,6 +83,9 @@ class SourcePool : public SourceInputs {
     for (Slot& s : slots_) release(s);
   }
 
+  // The source that could not be read whole, once its file is closed.
+  const OtherFailedInput& failed() const { return failed_; }
+
  private:
   struct Slot {
     InputFile file;
@@ -92,11 +96,23 @@ class SourcePool : public SourceInputs {
   void release(Slot& s) {
     if (s.number == 0) return;
     const std::string* path = &paths_[s.number - 1u];
-    if (rs_.unreadable_input == &s.file.path()) rs_.unreadable_input = path;
-    if (s.file.read_failed() && rs_.unreadable_input == nullptr) rs_.unreadable_input = path;
+    if (s.file.unreadable() > failed_.order) failed_ = OtherFailedInput{path, s.file.unreadable()};
+    if (s.file.read_failed() && !any_unreadable()) failed_ = OtherFailedInput{path, 0};
     s.file.close();
     s.number = 0;
     s.used = 0;
+  }
+
+  // Whether any input of the run so far was found unreadable.
+  bool any_unreadable() const {
+    if (failed_.path != nullptr || rs_.first_input.unreadable() != 0 ||
+        rs_.second_input.unreadable() != 0) {
+      return true;
+    }
+    for (const Slot& s : slots_) {
+      if (s.file.unreadable() != 0) return true;
+    }
+    return false;
   }
 
   RunState& rs_;
@@ -104,6 +120,7 @@ class SourcePool : public SourceInputs {
   std::unique_ptr<uint8_t[]> room_;
   std::array<Slot, kOpenSources> slots_;
   uint64_t clock_ = 0;
+  OtherFailedInput failed_;
 };
 
 // The output of a run of several may not be one of its inputs, which a later
@@ -185,7 +202,7 @@ class BatchMerge {
       }
       out.flush();
       if (in.read_failed()) {
-        rs_.unreadable_input = &path;
+        in.note_unreadable();
         return kExitOk;
       }
       if (in.damaged()) warn_damaged_input(path);
@@ -245,9 +262,11 @@ int run_merge_batch(RunState& rs, const std::vector<std::string>& given) {
   BatchMerge merge(rs, sources);
   merge.read_base(image);
   result = merge.merge_sources();
-  if (result == kExitOk && failed_input(rs) == nullptr) result = merge.write(*pool);
+  if (result == kExitOk && failed_input(rs, pool->failed()) == nullptr) {
+    result = merge.write(*pool);
+  }
   if (result != kExitOk) rs.output.abandon();
-  result = end_command(rs, Command::kMerge, result);
+  result = end_command(rs, Command::kMerge, result, pool->failed());
   if (result == kExitTooManyRecords) explain_merge_limit(merge.plan());
   if (result == kExitNoMatch) {
     explain("no source holds a facility, so there is nothing to merge");

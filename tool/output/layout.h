@@ -13,6 +13,7 @@
 
 namespace quarnel {
 
+// What a new file's bounds are widened by, beyond its airports.
 constexpr int32_t kBoundsMargin = 5000;
 
 // Where write_bounds puts a box.
@@ -56,7 +57,11 @@ void init_header(RunState& rs, std::time_t now);
 uint32_t fresh_file_id_seed();
 // Sets the header image's file id to the one FileIdGenerator draws from `seed`.
 void set_file_id(RunState& rs, uint32_t seed);
+// Writes the header image at the output's position, the file header first.
+// Returns the bytes written.
 std::size_t write_header_image(RunState& rs);
+// Writes the header image again over the output's first bytes, as it stands
+// once the trailer's place is known; the output then stands behind it.
 void rewrite_header(RunState& rs);
 
 }  // namespace quarnel

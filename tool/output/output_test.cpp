@@ -193,7 +193,7 @@ TEST_F(WriterTest, RecordsLargerThanTheBufferAreCopiedWhole) {
   e.origin = Origin::kFirstInput;
   const afdtest::Bytes record = afdtest::facility_record(big);
   EXPECT_EQ(copy_object(rs, e, e.origin), record.size());
-  EXPECT_EQ(rs.unreadable_input, nullptr);
+  EXPECT_EQ(rs.first_input.unreadable(), 0u);
   ASSERT_TRUE(rs.output.commit());
   EXPECT_EQ(afdtest::read_file(dir.file("out.bin")), record);
 }
@@ -233,7 +233,7 @@ TEST_F(WriterTest, RecordsOfAKnownSizeAreCopiedOrReportedChanged) {
     afdtest::write_file(dir.file("scan.bgl"), changed);
     ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
     const uint64_t n = copy_object(rs, rs.catalogue[0], rs.catalogue[0].origin);
-    EXPECT_EQ(rs.unreadable_input != nullptr, !c.copied);
+    EXPECT_EQ(rs.first_input.unreadable() != 0, !c.copied);
     if (c.copied) {
       EXPECT_EQ(n, record.size());
       ASSERT_TRUE(rs.output.commit());

@@ -13,6 +13,7 @@
 #include "io/arena.h"
 #include "io/files.h"
 #include "scan/catalogue.h"
+#include "scan/scan.h"
 
 namespace quarnel {
 
@@ -49,8 +50,6 @@ struct RunState {
 
   CoverageBox airport_box = kEmptyBox;
   CoverageBox ai_airport_box = kEmptyBox;
-  // The input that no longer held a record the scan had found, if any.
-  const std::string* unreadable_input = nullptr;
   // Told about every record and walk end of the scans when set (see
   // scan_observer.h); the scan's own lines are then left to it.
   ScanObserver* scan_observer = nullptr;
@@ -68,5 +67,15 @@ struct RunState {
   std::string output_path;
   NameTable name_table;
 };
+
+// The scan of the run's first input into its Catalogue and boxes, with the
+// run's watcher and positions.
+ScanTarget first_input_scan(RunState& rs);
+
+// build_catalogue of the run's first input.
+inline void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
+                            ScanMode mode) {
+  build_catalogue(first_input_scan(rs), header_image, table, mode);
+}
 
 }  // namespace quarnel

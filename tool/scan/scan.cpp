@@ -57,15 +57,15 @@ class NameFilter {
   std::array<uint8_t, kSlots> slots_{};
 };
 
-void catalogue_facility(RunState& rs, const uint8_t* rec, const WalkRecord& head, std::size_t len,
-                        const NameFilter& filter, ScanMode mode) {
-  Catalogue& catalogue = rs.catalogue;
+void catalogue_facility(const ScanTarget& target, const uint8_t* rec, const WalkRecord& head,
+                        std::size_t len, const NameFilter& filter, ScanMode mode) {
+  Catalogue& catalogue = target.catalogue;
   ScanStatistics& stats = catalogue.stats;
   const uint64_t pos = head.pos;
   CatalogueEntry& slot = catalogue[catalogue.count];
   const int32_t subtype = field_i32(rec, len, kContSubtype);
   if (!is_facility_subtype(subtype)) {
-    if (rs.scan_observer == nullptr) {
+    if (target.observer == nullptr) {
       std::printf("unknown object %d at 0x%06lX\n", subtype, static_cast<unsigned long>(pos));
     }
     return;
@@ -77,10 +77,10 @@ void catalogue_facility(RunState& rs, const uint8_t* rec, const WalkRecord& head
     stats.airports++;
     AirportPosition at = kNoPosition;
     const bool positioned = find_position(rec, len, &at.latitude, &at.longitude);
-    if (positioned) log_bounds0(rs.airport_box, at.latitude, at.longitude);
-    if (rs.airport_positions != nullptr) rs.airport_positions[catalogue.count] = at;
+    if (positioned) log_bounds0(target.airport_box, at.latitude, at.longitude);
+    if (target.positions != nullptr) target.positions[catalogue.count] = at;
     if (has_ai_marker(rec, len)) {
-      if (positioned) log_bounds0(rs.ai_airport_box, at.latitude, at.longitude);
+      if (positioned) log_bounds0(target.ai_airport_box, at.latitude, at.longitude);
       stats.ai_airports++;
       slot.flags = kFlagAiAirport;
     }
@@ -119,25 +119,25 @@ void catalogue_name_entry(Catalogue& catalogue, const uint8_t* rec, uint64_t pos
 
 // Marks the first input damaged when a walk of it ended at `pos` for `why`.
 // A full Catalogue that stops a walk right at its end record drops nothing.
-void note_walk_end(RunState& rs, uint64_t pos, WalkEnd why) {
+void note_walk_end(const ScanTarget& target, uint64_t pos, WalkEnd why) {
   if (!is_damage(why)) return;
   if (why == WalkEnd::kCatalogueFull) {
     uint8_t head[kRecordHeadSize];
-    if (rs.first_input.read_at(pos, head, kRecordHeadSize) == kRecordHeadSize &&
+    if (target.in.read_at(pos, head, kRecordHeadSize) == kRecordHeadSize &&
         get_u32(head + kRecType) == kTypeEnd) {
       return;
     }
   }
-  rs.first_input.note_damage();
+  target.in.note_damage();
 }
 
-void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode, uint64_t limit,
-               WalkKind walk_kind) {
-  if (limit > rs.first_input.size()) limit = rs.first_input.size();
-  Catalogue& catalogue = rs.catalogue;
+void scan_list(const ScanTarget& target, uint64_t offset, const NameTable* table, ScanMode mode,
+               uint64_t limit, WalkKind walk_kind) {
+  if (limit > target.in.size()) limit = target.in.size();
+  Catalogue& catalogue = target.catalogue;
   invalidate_lookups(catalogue);
   const NameFilter filter(table);
-  RecordWalk walk(rs.first_input, rs.object_buffer.get(), offset, limit);
+  RecordWalk walk(target.in, target.scratch, offset, limit);
   WalkRecord head;
   WalkEnd why = WalkEnd::kEndRecord;
   for (;;) {
@@ -156,55 +156,45 @@ void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode m
       why = walk.end();
       break;
     }
-    if (rs.scan_observer != nullptr) {
-      rs.scan_observer->on_record(walk_kind, head.pos, rec, len, head.size);
+    if (target.observer != nullptr) {
+      target.observer->on_record(walk_kind, head.pos, rec, len, head.size);
     }
     if (head.type == kTypeContainer) {
-      catalogue_facility(rs, rec, head, len, filter, mode);
+      catalogue_facility(target, rec, head, len, filter, mode);
     } else if (head.type == kTypeNameEntry) {
       catalogue_name_entry(catalogue, rec, head.pos, len, mode);
-    } else if (rs.scan_observer == nullptr) {
+    } else if (target.observer == nullptr) {
       std::printf("unknown object: 0x%06lX\n", static_cast<unsigned long>(head.type));
     }
     walk.step(head);
   }
-  note_walk_end(rs, walk.position(), why);
-  if (rs.scan_observer != nullptr) {
-    rs.scan_observer->on_walk_end(walk_kind, offset, walk.position(), limit, why);
+  note_walk_end(target, walk.position(), why);
+  if (target.observer != nullptr) {
+    target.observer->on_walk_end(walk_kind, offset, walk.position(), limit, why);
   }
 }
 
-// One record of the name-list chain; see read_name_list.
-int64_t chain_step(RunState& rs, uint64_t offset, WalkEnd* why) {
-  Catalogue& catalogue = rs.catalogue;
+// One record of the name-list chain, at the chain's position: a head is
+// catalogued with its entries. False when the chain ends there, and `why`.
+bool chain_step(const ScanTarget& target, NameListChain& chain, WalkEnd* why) {
+  Catalogue& catalogue = target.catalogue;
   if (catalogue.count >= kCatalogueCapacity) {
-    if (rs.scan_observer == nullptr) {
+    if (target.observer == nullptr) {
       std::printf("overflow %d\n", static_cast<int>(catalogue.count));
     }
     *why = WalkEnd::kCatalogueFull;
-    return 0;
+    return false;
   }
-  const uint64_t file_size = rs.first_input.size();
-  *why = head_room(offset, file_size);
-  if (*why != WalkEnd::kEndRecord) return 0;
-  uint8_t head[kNameListHeadSize];
-  if (rs.first_input.read_at(offset, head, kRecordHeadSize) < kRecordHeadSize) {
-    *why = WalkEnd::kHeadCut;
-    return 0;
+  ChainRecord record;
+  if (!chain.next(&record)) {
+    *why = chain.end();
+    return false;
   }
-  const uint32_t type = get_u32(head + kRecType);
-  const int32_t size = get_i32(head + kRecSize);
-  if (type == kTypeNameListHead) {
-    // A head cut short by the end of the file would be copied cut short: the
-    // chain ends before it instead.
-    if (rs.first_input.read_at(offset + kRecordHeadSize, head + kRecordHeadSize,
-                               kNameListHeadSize - kRecordHeadSize) <
-        kNameListHeadSize - kRecordHeadSize) {
-      *why = WalkEnd::kHeadCut;
-      return 0;
+  const uint64_t offset = record.pos;
+  if (record.is_head) {
+    if (target.observer != nullptr) {
+      target.observer->on_chain_record(offset, record.bytes, kNameListHeadSize);
     }
-    if (rs.scan_observer != nullptr)
-      rs.scan_observer->on_chain_record(offset, head, kNameListHeadSize);
     invalidate_lookups(catalogue);
     CatalogueEntry& slot = catalogue[catalogue.count];
     slot = CatalogueEntry{};
@@ -213,20 +203,16 @@ int64_t chain_step(RunState& rs, uint64_t offset, WalkEnd* why) {
     slot.name = add_name(catalogue, "", false);
     catalogue.count++;
     catalogue.stats.name_lists++;
-    const uint64_t extent =
-        size > 0 ? offset + kRecordHeadSize + static_cast<uint64_t>(size) : file_size;
-    scan_list(rs, offset + kNameListHeadSize, nullptr, ScanMode::kSelectByName, extent,
+    scan_list(target, record.entries, nullptr, ScanMode::kSelectByName, record.entries_limit,
               WalkKind::kNameEntries);
-  } else if (rs.scan_observer != nullptr) {
-    rs.scan_observer->on_chain_record(offset, head, kRecordHeadSize);
+  } else if (target.observer != nullptr) {
+    target.observer->on_chain_record(offset, record.bytes, kRecordHeadSize);
   }
-  if (size <= 0) {
-    *why = size < 0           ? WalkEnd::kNegativeSize
-           : type == kTypeEnd ? WalkEnd::kEndRecord
-                              : WalkEnd::kSizeZero;
-    return 0;
+  if (!chain.step(record)) {
+    *why = chain.end();
+    return false;
   }
-  return static_cast<int64_t>(size) + static_cast<int64_t>(kRecordHeadSize);
+  return true;
 }
 
 }  // namespace
@@ -284,36 +270,35 @@ void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest f
   }
 }
 
-void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode,
+void scan_objects(const ScanTarget& target, uint64_t offset, const NameTable* table, ScanMode mode,
                   uint64_t limit) {
-  scan_list(rs, offset, table, mode, limit, WalkKind::kObjectList);
+  scan_list(target, offset, table, mode, limit, WalkKind::kObjectList);
 }
 
-int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why) {
+int64_t read_name_list(const ScanTarget& target, uint64_t offset, WalkEnd* why) {
+  NameListChain chain(target.in, offset);
   WalkEnd end = WalkEnd::kEndRecord;
-  const int64_t d = chain_step(rs, offset, &end);
+  const bool goes_on = chain_step(target, chain, &end);
   if (why != nullptr) *why = end;
-  return d;
+  return goes_on ? static_cast<int64_t>(chain.position() - offset) : 0;
 }
 
-void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
+void build_catalogue(const ScanTarget& target, const uint8_t* header_image, const NameTable* table,
                      ScanMode mode) {
-  rs.catalogue.count = 0;
-  if (trailer_points_nowhere(trailer_offset(header_image), rs.first_input.size())) {
-    rs.first_input.note_damage();
+  target.catalogue.count = 0;
+  if (trailer_points_nowhere(trailer_offset(header_image), target.in.size())) {
+    target.in.note_damage();
   }
-  scan_objects(rs, object_list_offset(header_image), table, mode, rs.first_input.size());
+  scan_objects(target, object_list_offset(header_image), table, mode, target.in.size());
   const uint64_t start = name_list_offset(header_image);
-  uint64_t offset = start;
+  NameListChain chain(target.in, start);
   WalkEnd why = WalkEnd::kEndRecord;
-  for (;;) {
-    const int64_t d = read_name_list(rs, offset, &why);
-    if (d <= 0) break;
-    offset += static_cast<uint64_t>(d);
+  while (chain_step(target, chain, &why)) {
   }
-  note_walk_end(rs, offset, why);
-  if (rs.scan_observer != nullptr) {
-    rs.scan_observer->on_walk_end(WalkKind::kChain, start, offset, rs.first_input.size(), why);
+  const uint64_t offset = chain.position();
+  note_walk_end(target, offset, why);
+  if (target.observer != nullptr) {
+    target.observer->on_walk_end(WalkKind::kChain, start, offset, target.in.size(), why);
   }
 }
 
