@@ -26,18 +26,6 @@ namespace {
 
 const char* plural(long n, const char* one, const char* many) { return n == 1 ? one : many; }
 
-const char* walk_word(WalkKind walk) {
-  switch (walk) {
-    case WalkKind::kObjectList:
-      return "the object list";
-    case WalkKind::kNameEntries:
-      return "the name list";
-    case WalkKind::kChain:
-      return "the name-list chain";
-  }
-  return "";
-}
-
 bool covers(const CoverageBox& outer, const CoverageBox& inner) {
   return outer.lat_max >= inner.lat_max && outer.lat_min <= inner.lat_min &&
          outer.lon_max >= inner.lon_max && outer.lon_min <= inner.lon_min;
@@ -55,11 +43,11 @@ class Checker : public ListingSink {
 
   void begin(const uint8_t* image) override {
     image_ = image;
-    trailer_ = get_u32(image + kFhTrailerOffset);
+    trailer_ = trailer_offset(image);
     const uint64_t size = rs_.first_input.size();
     if (trailer_ == 0) {
       note(kFhTrailerOffset, "the trailer's offset is 0: the file has no trailer");
-    } else if (trailer_ > size || size - trailer_ < kTrailerSize) {
+    } else if (trailer_points_nowhere(trailer_, size)) {
       problem(trailer_, "the trailer's offset points at no trailer: the file ends at 0x%06llX",
               static_cast<unsigned long long>(size));
       trailer_ = 0;

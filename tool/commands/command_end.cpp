@@ -108,9 +108,9 @@ int commit_output(RunState& rs) {
 }
 
 // The result under the rule for an input that could not be read whole.
-int settle(RunState& rs, InputFailureRule rule, int result) {
+int settle(RunState& rs, InputFailureRule rule, int result, const OtherFailedInput& other) {
   if (result == kExitCannotOpen) return result;
-  const std::string* failed = failed_input(rs);
+  const std::string* failed = failed_input(rs, other);
   switch (rule) {
     case InputFailureRule::kDropOutput:
       // The scan saw complete records; an input that could not be read since,
@@ -147,16 +147,28 @@ int settle(RunState& rs, InputFailureRule rule, int result) {
 
 InputFailureRule input_failure_rule(Command command) { return rule_of(command).unread; }
 
-const std::string* failed_input(const RunState& rs) {
-  if (rs.unreadable_input != nullptr) return rs.unreadable_input;
+const std::string* failed_input(const RunState& rs, const OtherFailedInput& other) {
+  const std::string* latest = nullptr;
+  uint64_t when = 0;
+  const auto consider = [&](const std::string* path, uint64_t order) {
+    if (order > when) {
+      latest = path;
+      when = order;
+    }
+  };
+  consider(&rs.first_input.path(), rs.first_input.unreadable());
+  consider(&rs.second_input.path(), rs.second_input.unreadable());
+  consider(other.path, other.order);
+  if (latest != nullptr) return latest;
+  if (other.path != nullptr) return other.path;
   if (rs.first_input.read_failed()) return &rs.first_input.path();
   if (rs.second_input.read_failed()) return &rs.second_input.path();
   return nullptr;
 }
 
-int end_command(RunState& rs, Command command, int result) {
+int end_command(RunState& rs, Command command, int result, const OtherFailedInput& other) {
   const EndRule& rule = rule_of(command);
-  result = settle(rs, rule.unread, result);
+  result = settle(rs, rule.unread, result, other);
   tell_failures(rs, rule);
   rs.failures.clear();
   if (error_line_due(rule.error_line, result)) {

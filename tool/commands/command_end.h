@@ -5,6 +5,7 @@
 // read whole does to the result.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "commands/commands.h"
@@ -26,8 +27,18 @@ enum class InputFailureRule {
 };
 InputFailureRule input_failure_rule(Command command);
 
-// The input that could not be read whole, or null.
-const std::string* failed_input(const RunState& rs);
+// An input outside the run's two slots that a command could not read whole
+// (a source of a merge of several), and when (InputFile::unreadable); an order
+// of 0 stands behind every input noted unreadable.
+struct OtherFailedInput {
+  const std::string* path = nullptr;
+  uint64_t order = 0;
+};
+
+// The input that could not be read whole, or null: the last noted unreadable,
+// else the first input and then the second when a read of it failed, else
+// `other`.
+const std::string* failed_input(const RunState& rs, const OtherFailedInput& other = {});
 
 // The ExitCode of `command`, which reached `result` from what it read, under
 // its rule. For a command that writes, kExitOk means its output is complete:
@@ -36,8 +47,9 @@ const std::string* failed_input(const RunState& rs);
 // are told: for each a line such as `cannot open:"<path>"` and the reason on
 // standard error, and after them, for the commands that look at one file,
 // `error processing file:"<path>"` with rs.first_input_path when the result
-// says the file could not be used.
-int end_command(RunState& rs, Command command, int result);
+// says the file could not be used. `other` names a failed input that the
+// run's slots do not hold.
+int end_command(RunState& rs, Command command, int result, const OtherFailedInput& other = {});
 
 // The warning for an input with structural damage: records cut off, a walk
 // over its records that stopped early, or a trailer offset pointing nowhere.

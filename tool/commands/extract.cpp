@@ -20,10 +20,9 @@ namespace quarnel {
 namespace {
 
 int write_extracted_file(RunState& rs) {
-  // The boxes and the trailer word are the copied airports' own.
+  // The boxes are the copied airports' own; the trailer word is the usual one.
   init_bounds(rs.airport_box);
   init_bounds(rs.ai_airport_box);
-  rs.trailer_word = -1;
   uint64_t total = 0;
   std::size_t i = write_object_list(rs, &total, FacilityBoxes::kRegrown);
   write_bounds(rs, BoundsPlace::kHeader, kBoundsMargin);

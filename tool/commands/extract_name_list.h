@@ -11,7 +11,7 @@
 
 namespace quarnel {
 
-// The deepest level stack of a list: the head and six levels below it.
+// The deepest a list nests: six levels below its head.
 constexpr int kMaxDepth = 6;
 
 struct LevelSlot {

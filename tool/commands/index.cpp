@@ -11,11 +11,11 @@
 #include "commands/command_end.h"
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
-#include "commands/link.h"
 #include "commands/merge_plan.h"
 #include "commands/merge_report.h"
 #include "commands/source_list.h"
 #include "io/explain.h"
+#include "scan/source_walk.h"
 
 namespace quarnel {
 
@@ -107,14 +107,13 @@ int run_index(RunState& rs, const std::string& folder) {
   for (std::size_t k = 0; k < list.files.size(); ++k) {
     const std::string& path = list.files[k];
     InputFile& in = rs.second_input;
-    rs.second_input_damaged = false;
     if (!in.open(path)) {
       out.flush();
       rs.failures.note(FileFailure::kCannotOpen, path, in.open_error());
       return end_command(rs, Command::kIndex, kExitCannotOpen);
     }
     Counts counts;
-    for_each_source_facility(rs, in, [&](const SourceFacility& f) {
+    for_each_source_facility(in, rs.object_buffer.get(), [&](const SourceFacility& f) {
       if (f.subtype == kSubtypeVor) ++counts.vors;
       if (f.subtype == kSubtypeNdb) ++counts.ndbs;
       if (f.subtype != kSubtypeAirport) return;
@@ -128,7 +127,7 @@ int run_index(RunState& rs, const std::string& folder) {
           "warning: cannot read %s whole (a read error, or it changed while it was read); "
           "what is shown is what could be read",
           path.c_str());
-    } else if (rs.second_input_damaged) {
+    } else if (in.damaged()) {
       warn_damaged_input(path);
     }
     in.close();

@@ -38,8 +38,8 @@ int link_open_inputs(RunState& rs, uint8_t* base_image) {
 void warn_damaged_inputs(const RunState& rs) {
   // A walk that a failing read stopped says nothing of the file: the line
   // about the failed read stands for it.
-  const bool first = rs.first_input_damaged && !rs.first_input.read_failed();
-  const bool second = rs.second_input_damaged && !rs.second_input.read_failed();
+  const bool first = rs.first_input.damaged() && !rs.first_input.read_failed();
+  const bool second = rs.second_input.damaged() && !rs.second_input.read_failed();
   if (first) warn_damaged_input(rs.first_input.path());
   if (second && !(first && rs.first_input.path() == rs.second_input.path())) {
     warn_damaged_input(rs.second_input.path());

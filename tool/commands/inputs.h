@@ -24,9 +24,8 @@ int open_first_input(RunState& rs, const std::string& path, uint8_t* image);
 int link_open_inputs(RunState& rs, uint8_t* base_image);
 
 // The damaged-input warning on standard error for each input of the run that
-// build_catalogue or the source walk found damaged (first_input_damaged,
-// second_input_damaged); once for an input given twice. The command goes on
-// with what it could read.
+// build_catalogue or the source walk found damaged (InputFile::damaged);
+// once for an input given twice. The command goes on with what it could read.
 void warn_damaged_inputs(const RunState& rs);
 
 }  // namespace quarnel

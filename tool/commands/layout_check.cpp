@@ -12,19 +12,14 @@ namespace quarnel {
 
 namespace {
 
-const char* walk_word(WalkKind walk) {
-  return walk == WalkKind::kObjectList ? "the object list" : "a name list";
-}
-
 class LayoutCheck : public ListingSink {
  public:
   LayoutCheck(RunState& rs, FindingSink& findings) : rs_(rs), findings_(findings) {}
 
   void begin(const uint8_t* image) override {
     image_ = image;
-    trailer_ = get_u32(image + kFhTrailerOffset);
-    const uint64_t size = rs_.first_input.size();
-    if (trailer_ > size || size - trailer_ < kTrailerSize) trailer_ = 0;
+    trailer_ = trailer_offset(image);
+    if (trailer_points_nowhere(trailer_, rs_.first_input.size())) trailer_ = 0;
   }
   void on_record(WalkKind walk, uint64_t pos, const uint8_t* rec, std::size_t len,
                  int32_t size) override {
@@ -66,7 +61,7 @@ class LayoutCheck : public ListingSink {
     if (walk == WalkKind::kChain) chain_whole_end_ = whole ? pos + kRecordHeadSize : 0;
     if (walk == WalkKind::kChain || !whole || get_i32(head + kRecSize) == 0) return;
     note(pos, "an end record of size %d ends %s: a build writes it with size 0",
-         get_i32(head + kRecSize), walk_word(walk));
+         get_i32(head + kRecSize), walk_word(walk, ListArticle::kA));
   }
 
   void check_name_end(uint64_t pos, const uint8_t* rec, std::size_t len, int32_t size) {
@@ -77,9 +72,8 @@ class LayoutCheck : public ListingSink {
   }
 
   void check_layout() {
-    const uint8_t* section = image_ + kFileHeaderSize;
-    const uint32_t objects_at = get_u32(section + kShObjectListOffset);
-    const uint32_t lists_at = get_u32(section + kShNameListOffset);
+    const uint32_t objects_at = object_list_offset(image_);
+    const uint32_t lists_at = name_list_offset(image_);
     if (objects_at != kHeaderImageSize) {
       note(objects_at,
            "the object list starts at 0x%06X, not behind the headers: a build puts it there",

@@ -1,42 +1,24 @@
 // The link command: the base file with every airport that the source file also
 // holds (by exact name) replaced by the source's record.
-#include "commands/link.h"
-
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <string>
-#include <string_view>
-#include <unordered_set>
+
+#include "commands/pairing.h"
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
-#include "format/records.h"
 #include "io/explain.h"
 #include "output/file_parts.h"
 #include "output/layout.h"
 #include "output/record_copy.h"
-#include "scan/lookup.h"
-#include "scan/record_walk.h"
-#include "scan/scan.h"
+#include "scan/source_walk.h"
 
 namespace quarnel {
 
 namespace {
-
-// How much of a source record is looked at first for its name. An airport's
-// name comes early in its record, so the rest of a large record (runways,
-// taxiways) is not read for it.
-constexpr std::size_t kNamePeek = 1024;
-
-// The source's own headers are not tested; only its object list is walked.
-// Sets `damaged` when its trailer offset points nowhere.
-uint64_t source_object_list(InputFile& source, bool* damaged) {
-  uint8_t image[kHeaderImageSize] = {};
-  source.read_at(0, image, kHeaderImageSize);
-  if (trailer_points_nowhere(get_u32(image + kFhTrailerOffset), source.size())) *damaged = true;
-  return get_u32(image + kFileHeaderSize + kShObjectListOffset);
-}
 
 void write_name_lists(RunState& rs, std::size_t first, uint64_t* total) {
   const CatalogueEntry* head = nullptr;
@@ -60,14 +42,14 @@ void write_name_lists(RunState& rs, std::size_t first, uint64_t* total) {
   if (head != nullptr) fit_name_list_head(rs, *head, entry_bytes);
 }
 
-int write_linked_file(RunState& rs, const uint8_t* base_image) {
+int write_linked_file(RunState& rs, const uint8_t* base_image, int32_t trailer_word) {
   init_header(rs, std::time(nullptr));
   std::copy(base_image + kFhBounds, base_image + kFhBounds + kBoxSize,
             rs.header_image.begin() + kFhBounds);
   uint64_t total = 0;
   const std::size_t first_list = write_object_list(rs, &total, FacilityBoxes::kAsScanned);
   write_name_lists(rs, first_list, &total);
-  write_file_end(rs, &total);
+  write_file_end(rs, &total, trailer_word);
   return kExitOk;
 }
 
@@ -96,85 +78,10 @@ void explain_link(const RunState& rs, const LinkTally& t) {
 
 }  // namespace
 
-void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacilityVisit& visit,
-                              bool names) {
-  bool damaged = false;
-  RecordWalk walk(source, rs.object_buffer.get(), source_object_list(source, &damaged),
-                  source.size());
-  WalkRecord record;
-  while (walk.next(&record)) {
-    std::size_t got = 0;
-    const std::size_t peek = names ? kNamePeek : kContSubtype + 4;
-    const uint8_t* rec = walk.view(record, std::min(record.whole, peek), &got);
-    if (rec == nullptr) break;
-    if (record.type == kTypeContainer) {
-      const int32_t subtype = field_i32(rec, got, kContSubtype);
-      // A name sub-record found whole in the first bytes is the one a walk of
-      // the whole record finds; otherwise the whole record is looked at.
-      std::string_view name;
-      if (names && !find_facility_name(rec, got, &name) && got < record.whole &&
-          is_facility_subtype(subtype)) {
-        rec = walk.view(record, record.whole, &got);
-        name = rec != nullptr ? facility_name(rec, got) : std::string_view();
-      }
-      visit(SourceFacility{record.pos, record.next - record.pos, record.whole, subtype, name, rec,
-                           got});
-    }
-    walk.step(record);
-  }
-  if (damaged || is_damage(walk.end())) rs.second_input_damaged = true;
-}
-
-void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit) {
-  for_each_source_facility(rs, source, [&](const SourceFacility& f) {
-    if (f.subtype != kSubtypeAirport) return;
-    visit(f.offset, f.size, f.name, find_airport_by_name(rs.catalogue, kSubtypeAirport, f.name));
-  });
-}
-
-int mark_source_airports(RunState& rs, InputFile& source, Origin origin, LinkTally* tally) {
-  int matches = 0;
-  LinkTally counts;
-  // Only the names the base lacks are kept: a link's sources are mostly replacements.
-  std::unordered_set<std::string> new_names;
-  // One index over all the leading facilities answers both lookups below; built
-  // for the airports first, it would be built twice.
-  if (tally != nullptr) index_facility_names(rs.catalogue);
-  for_each_source_airport(
-      rs, source, [&](uint64_t pos, uint64_t size, std::string_view name, CatalogueEntry* base) {
-        ++counts.airports;
-        if (base == nullptr) {
-          // An airport of the name behind the base's first VOR or NDB is one
-          // that no command may add a second of.
-          if (tally != nullptr &&
-              find_facility_by_name(rs.catalogue, kSubtypeAirport, name) == nullptr) {
-            new_names.emplace(name);
-          }
-          return;
-        }
-        ++matches;
-        if (base->origin != origin) ++counts.replaced;
-        base->origin = origin;
-        base->source_offset = static_cast<uint32_t>(pos);
-        base->record_size = static_cast<uint32_t>(size);
-      });
-  counts.new_names = static_cast<int>(new_names.size());
-  if (tally != nullptr) *tally = counts;
-  return matches;
-}
-
-int open_and_catalogue_base(RunState& rs, uint8_t* base_image) {
-  const int result = link_open_inputs(rs, base_image);
-  if (result != kExitOk) return result;
-  const uint32_t trailer_offset = get_u32(base_image + kFhTrailerOffset);
-  if (trailer_offset != 0) read_trailer(rs, rs.first_input, trailer_offset, rs.ai_airport_box);
-  build_catalogue(rs, base_image, nullptr, ScanMode::kTakeAll);
-  return kExitOk;
-}
-
 int run_link(RunState& rs) {
   uint8_t base_image[kHeaderImageSize];
-  int result = open_and_catalogue_base(rs, base_image);
+  int32_t trailer_word = kNoTrailerWord;
+  int result = open_and_catalogue_base(rs, base_image, &trailer_word);
   LinkTally tally;
   if (result == kExitOk) {
     const int matches = mark_source_airports(rs, rs.second_input, Origin::kSecondInput, &tally);
@@ -185,7 +92,7 @@ int run_link(RunState& rs) {
       result = kExitCannotWrite;
       rs.failures.note(FileFailure::kOutputRefused, rs.output_path);
     } else {
-      result = write_linked_file(rs, base_image);
+      result = write_linked_file(rs, base_image, trailer_word);
     }
   }
   result = end_command(rs, Command::kLink, result);

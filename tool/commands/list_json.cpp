@@ -322,7 +322,7 @@ class JsonListing : public ListingSink, public FindingSink {
   void append_trailer(std::string& s) {
     uint8_t image[kHeaderImageSize] = {};
     rs_.first_input.read_at(0, image, sizeof image);
-    const uint32_t at = get_u32(image + kFhTrailerOffset);
+    const uint32_t at = trailer_offset(image);
     uint8_t trailer[kTrailerSize];
     if (at == 0 || rs_.first_input.read_at(at, trailer, kTrailerSize) < kTrailerSize) {
       s += "null";

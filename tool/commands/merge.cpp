@@ -7,7 +7,7 @@
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
-#include "commands/link.h"
+#include "commands/pairing.h"
 #include "commands/merge_plan.h"
 #include "commands/merge_report.h"
 #include "commands/merge_write.h"
@@ -47,7 +47,7 @@ int run_merge(RunState& rs) {
   uint8_t base_image[kHeaderImageSize];
   MergePlan plan(rs);
   rs.airport_positions = plan.positions;
-  int result = open_and_catalogue_base(rs, base_image);
+  int result = open_and_catalogue_base(rs, base_image, &plan.trailer_word);
   rs.airport_positions = nullptr;
   if (result == kExitOk) {
     result = plan_merge(rs, base_image, &plan);

@@ -21,6 +21,7 @@
 #include "io/folders.h"
 #include "output/layout.h"
 #include "scan/scan.h"
+#include "scan/source_walk.h"
 
 namespace quarnel {
 
@@ -68,7 +69,8 @@ class SourcePool : public SourceInputs {
     release(*slot);
     const std::string& path = paths_[number - 1u];
     if (!slot->file.open(path)) {
-      rs_.unreadable_input = &path;
+      slot->file.note_unreadable();
+      failed_ = OtherFailedInput{&path, slot->file.unreadable()};
       return nullptr;
     }
     slot->number = number;
@@ -82,6 +84,9 @@ class SourcePool : public SourceInputs {
     for (Slot& s : slots_) release(s);
   }
 
+  // The source that could not be read whole, once its file is closed.
+  const OtherFailedInput& failed() const { return failed_; }
+
  private:
   struct Slot {
     InputFile file;
@@ -92,11 +97,23 @@ class SourcePool : public SourceInputs {
   void release(Slot& s) {
     if (s.number == 0) return;
     const std::string* path = &paths_[s.number - 1u];
-    if (rs_.unreadable_input == &s.file.path()) rs_.unreadable_input = path;
-    if (s.file.read_failed() && rs_.unreadable_input == nullptr) rs_.unreadable_input = path;
+    if (s.file.unreadable() > failed_.order) failed_ = OtherFailedInput{path, s.file.unreadable()};
+    if (s.file.read_failed() && !any_unreadable()) failed_ = OtherFailedInput{path, 0};
     s.file.close();
     s.number = 0;
     s.used = 0;
+  }
+
+  // Whether any input of the run so far was found unreadable.
+  bool any_unreadable() const {
+    if (failed_.path != nullptr || rs_.first_input.unreadable() != 0 ||
+        rs_.second_input.unreadable() != 0) {
+      return true;
+    }
+    for (const Slot& s : slots_) {
+      if (s.file.unreadable() != 0) return true;
+    }
+    return false;
   }
 
   RunState& rs_;
@@ -104,6 +121,7 @@ class SourcePool : public SourceInputs {
   std::unique_ptr<uint8_t[]> room_;
   std::array<Slot, kOpenSources> slots_;
   uint64_t clock_ = 0;
+  OtherFailedInput failed_;
 };
 
 // The output of a run of several may not be one of its inputs, which a later
@@ -145,12 +163,14 @@ class BatchMerge {
   // The base, open as the first input with its headers in `image`, is read.
   void read_base(uint8_t* image) {
     image_ = image;
-    const uint32_t trailer_offset = get_u32(image + kFhTrailerOffset);
-    if (trailer_offset != 0) read_trailer(rs_, rs_.first_input, trailer_offset, rs_.ai_airport_box);
+    const uint32_t trailer_at = trailer_offset(image);
+    if (trailer_at != 0) {
+      plan_.trailer_word = read_trailer(rs_.first_input, trailer_at, rs_.ai_airport_box);
+    }
     rs_.airport_positions = plan_.positions;
     build_catalogue(rs_, image, nullptr, ScanMode::kTakeAll);
     rs_.airport_positions = nullptr;
-    if (rs_.first_input_damaged && !rs_.first_input.read_failed()) {
+    if (rs_.first_input.damaged() && !rs_.first_input.read_failed()) {
       warn_damaged_input(rs_.first_input.path());
     }
   }
@@ -169,7 +189,6 @@ class BatchMerge {
       out.text(path);
       out.text(":\n");
       InputFile& in = rs_.second_input;
-      rs_.second_input_damaged = false;
       if (!in.open(path)) {
         out.flush();
         rs_.failures.note(FileFailure::kCannotOpen, path, in.open_error());
@@ -183,10 +202,10 @@ class BatchMerge {
       }
       out.flush();
       if (in.read_failed()) {
-        rs_.unreadable_input = &path;
+        in.note_unreadable();
         return kExitOk;
       }
-      if (rs_.second_input_damaged) warn_damaged_input(path);
+      if (in.damaged()) warn_damaged_input(path);
       if (result == kExitTooManyRecords) return result;
       if (result == kExitNoMatch)
         explain("%s holds no facility; nothing is taken from it", path.c_str());
@@ -243,9 +262,11 @@ int run_merge_batch(RunState& rs, const std::vector<std::string>& given) {
   BatchMerge merge(rs, sources);
   merge.read_base(image);
   result = merge.merge_sources();
-  if (result == kExitOk && failed_input(rs) == nullptr) result = merge.write(*pool);
+  if (result == kExitOk && failed_input(rs, pool->failed()) == nullptr) {
+    result = merge.write(*pool);
+  }
   if (result != kExitOk) rs.output.abandon();
-  result = end_command(rs, Command::kMerge, result);
+  result = end_command(rs, Command::kMerge, result, pool->failed());
   if (result == kExitTooManyRecords) explain_merge_limit(merge.plan());
   if (result == kExitNoMatch) {
     explain("no source holds a facility, so there is nothing to merge");

@@ -8,6 +8,7 @@
 #include "commands/merge_filing.h"
 #include "commands/merge_plan.h"
 #include "format/records.h"
+#include "scan/filing.h"
 #include "scan/record_walk.h"
 
 namespace quarnel {
@@ -99,24 +100,15 @@ class PlaceCollector {
     InputFile& in = rs_.second_input;
     uint8_t image[kHeaderImageSize] = {};
     in.read_at(0, image, kHeaderImageSize);
-    uint64_t pos = get_u32(image + kFileHeaderSize + kShNameListOffset);
     // The chain ends where the scan's chain ends.
-    while (head_room(pos, in.size()) == WalkEnd::kEndRecord) {
-      uint8_t head[kNameListHeadSize];
-      if (in.read_at(pos, head, kRecordHeadSize) < kRecordHeadSize) break;
-      const int32_t size = get_i32(head + kRecSize);
-      if (get_u32(head + kRecType) == kTypeNameListHead) {
-        if (in.read_at(pos + kRecordHeadSize, head + kRecordHeadSize,
-                       kNameListHeadSize - kRecordHeadSize) < kNameListHeadSize - kRecordHeadSize) {
-          break;
-        }
-        const uint64_t extent =
-            size > 0 ? pos + kRecordHeadSize + static_cast<uint64_t>(size) : in.size();
-        const Limit limit = collect_list(pos + kNameListHeadSize, std::min(extent, in.size()));
+    NameListChain chain(in, name_list_offset(image));
+    ChainRecord record;
+    while (chain.next(&record)) {
+      if (record.is_head) {
+        const Limit limit = collect_list(record.entries, record.entries_limit);
         if (limit != Limit::kNone) return limit;
       }
-      if (size <= 0) break;
-      pos += kRecordHeadSize + static_cast<uint64_t>(size);
+      if (!chain.step(record)) break;
     }
     return Limit::kNone;
   }
@@ -128,7 +120,7 @@ class PlaceCollector {
   Limit collect_list(uint64_t start, uint64_t limit) {
     RecordWalk walk(rs_.second_input, rs_.object_buffer.get(), start, limit);
     WalkRecord record;
-    int depth = 0;
+    stack_.clear();
     while (walk.next(&record)) {
       if (record.type == kTypeNameEntry) {
         std::size_t got = 0;
@@ -137,7 +129,7 @@ class PlaceCollector {
         const int32_t level = field_i32(rec, got, kNeNameKind);
         const uint32_t link = field_u32(rec, got, kNeFacilityOffset);
         const auto offset = static_cast<uint32_t>(record.pos);
-        while (depth > 0 && stack_[depth - 1].level >= level) --depth;
+        const int depth = stack_.settle(level);
         PathIndex node = kNoPath;
         if (link != 0) {
           const Limit outgrown = take_entry(offset, link, depth, &node);
@@ -145,8 +137,7 @@ class PlaceCollector {
         }
         if (is_place_level(level)) {
           // More places than the stack holds: the rest of the list is not followed.
-          if (depth == kMaxPlaces) break;
-          stack_[depth++] = StackSlot{offset, level, node};
+          if (!stack_.push(StackSlot{offset, level, node})) break;
         }
       }
       walk.step(record);
@@ -192,7 +183,7 @@ class PlaceCollector {
 
   RunState& rs_;
   MergePlan* plan_;
-  StackSlot stack_[kMaxPlaces];
+  FilingStack<StackSlot, kMaxPlaces> stack_;
 };
 
 // --- step 4: filing the added facilities -----------------------------------

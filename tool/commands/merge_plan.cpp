@@ -21,9 +21,9 @@
 #include <cstring>
 
 #include "commands/exit_codes.h"
-#include "commands/link.h"
 #include "format/records.h"
 #include "scan/lookup.h"
+#include "scan/source_walk.h"
 
 namespace quarnel {
 
@@ -243,7 +243,7 @@ int take_source_facilities(RunState& rs, MergePlan* plan) {
     index_facility_names(catalogue);
   }
   int facilities = 0;
-  for_each_source_facility(rs, rs.second_input, [&](const SourceFacility& f) {
+  for_each_source_facility(rs.second_input, rs.object_buffer.get(), [&](const SourceFacility& f) {
     if (!is_facility_subtype(f.subtype)) return;
     ++facilities;
     if (plan->limit != Limit::kNone) return;
@@ -549,7 +549,7 @@ void for_each_fate(RunState& rs, const MergePlan& plan,
                    const std::function<void(const FacilityFate&)>& visit) {
   FateFinder finder(rs, plan);
   for_each_source_facility(
-      rs, rs.second_input,
+      rs.second_input, rs.object_buffer.get(),
       [&](const SourceFacility& f) {
         if (is_facility_subtype(f.subtype)) visit(finder.fate_of(f));
       },

@@ -19,6 +19,7 @@
 #include "format/coverage.h"
 #include "scan/name_tree.h"
 #include "scan/run_state.h"
+#include "scan/source_walk.h"
 
 namespace quarnel {
 
@@ -165,6 +166,8 @@ struct MergePlan {
   TreeIndex loose_list = kNoNode;
   // The base's header bounds, widened to cover every airport of the result.
   CoverageBox header_bounds = kEmptyBox;
+  // The base's trailer word, which the result keeps.
+  int32_t trailer_word = kNoTrailerWord;
   Limit limit = Limit::kNone;
 
   bool is_added(std::size_t index) const {

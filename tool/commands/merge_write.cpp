@@ -23,7 +23,7 @@ class MergedFileWriter {
   // object list holds behind its first entry of another kind.
   void write_facilities() {
     total_ += write_header_image(rs_);
-    set_header_u32(rs_, kFileHeaderSize + kShObjectListOffset, static_cast<uint32_t>(total_));
+    set_object_list_offset(rs_.header_image.data(), static_cast<uint32_t>(total_));
     const std::size_t end = catalogue_.count;
     for (std::size_t i = 0; i < plan_.base_leading; ++i) copy_facility(i);
     for (std::size_t i = plan_.base_count; i < end; ++i) {
@@ -37,7 +37,7 @@ class MergedFileWriter {
       if (is_selected(catalogue_[i])) copy_facility(i);
     }
     total_ += write_end_mark(rs_);
-    set_header_u32(rs_, kFileHeaderSize + kShNameListOffset, static_cast<uint32_t>(total_));
+    set_name_list_offset(rs_.header_image.data(), static_cast<uint32_t>(total_));
   }
 
   // An end mark closes each list, and one more the chain; without lists the
@@ -49,7 +49,7 @@ class MergedFileWriter {
       if (head != tree[kTreeRoot].first_child) total_ += write_end_mark(rs_);
       write_list(head, tree[head].next_sibling == kNoNode);
     }
-    write_file_end(rs_, &total_);
+    write_file_end(rs_, &total_, plan_.trailer_word);
   }
 
  private:

@@ -12,14 +12,14 @@ namespace quarnel {
 class SourceInputs {
  public:
   virtual ~SourceInputs() = default;
-  // The open file of source `number` (1 for the first), or null, with the
-  // run's unreadable_input set, when it can no longer be opened.
+  // The open file of source `number` (1 for the first), or null, noted as
+  // unreadable, when it can no longer be opened.
   virtual InputFile* open(InputNumber number) = 0;
 };
 
 // Writes the result of every source planned and settled into the output,
-// created already. Returns kExitOk; a record that could not be read sets the
-// run's unreadable_input, and end_command then drops the output.
+// created already. Returns kExitOk; a record that could not be read notes its
+// input unreadable, and end_command then drops the output.
 int write_merged_file(RunState& rs, const MergePlan& plan, SourceInputs& sources);
 
 }  // namespace quarnel

@@ -7,7 +7,7 @@
 #include "commands/display_name.h"
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
-#include "commands/link.h"
+#include "commands/pairing.h"
 #include "scan/scan.h"
 
 namespace quarnel {

@@ -19,7 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "document/description.h"
+#include "document/described.h"
 #include "document/spool.h"
 #include "format/afd_format.h"
 #include "scan/run_state.h"

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "document/description.h"
+#include "document/described.h"
 #include "document/hex_decoder.h"
 #include "document/json_input.h"
 

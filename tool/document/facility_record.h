@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "document/description.h"
+#include "document/described.h"
 #include "document/spool.h"
 
 namespace quarnel {

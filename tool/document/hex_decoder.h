@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "document/description.h"
+#include "document/described.h"
 #include "document/spool.h"
 
 namespace quarnel {

@@ -139,6 +139,31 @@ inline void put_u16(uint8_t* p, uint16_t v) {
   p[1] = static_cast<uint8_t>(v >> 8);
 }
 
+// Where a header image (kHeaderImageSize bytes) says the object list, the
+// name-list chain and the trailer start, and the setters a writer uses.
+inline uint32_t object_list_offset(const uint8_t* image) {
+  return get_u32(image + kFileHeaderSize + kShObjectListOffset);
+}
+inline uint32_t name_list_offset(const uint8_t* image) {
+  return get_u32(image + kFileHeaderSize + kShNameListOffset);
+}
+inline uint32_t trailer_offset(const uint8_t* image) { return get_u32(image + kFhTrailerOffset); }
+inline void set_object_list_offset(uint8_t* image, uint32_t offset) {
+  put_u32(image + kFileHeaderSize + kShObjectListOffset, offset);
+}
+inline void set_name_list_offset(uint8_t* image, uint32_t offset) {
+  put_u32(image + kFileHeaderSize + kShNameListOffset, offset);
+}
+inline void set_trailer_offset(uint8_t* image, uint32_t offset) {
+  put_u32(image + kFhTrailerOffset, offset);
+}
+
+// Whether `trailer_offset` (0: no trailer) points at no whole trailer in a
+// file of `size` bytes.
+constexpr bool trailer_points_nowhere(uint32_t trailer_offset, uint64_t size) {
+  return trailer_offset != 0 && (trailer_offset > size || size - trailer_offset < kTrailerSize);
+}
+
 // A 32-bit field of a record of which only `len` bytes are known; bytes that
 // were never read count as zero rather than as stale buffer contents.
 inline uint32_t field_u32(const uint8_t* rec, std::size_t len, std::size_t off) {

@@ -56,11 +56,18 @@ bool InputFile::open(const std::string& path) {
   return true;
 }
 
+void InputFile::note_unreadable() {
+  static uint64_t noted = 0;
+  unreadable_ = ++noted;
+}
+
 void InputFile::close() {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
   size_ = 0;
   read_failed_ = false;
+  damaged_ = false;
+  unreadable_ = 0;
   whole_ = false;
   window_ = lent_window_;
   window_size_ = lent_window_size_;

@@ -46,6 +46,17 @@ class InputFile {
   // Whether a read since open() found fewer bytes than the file held then: a
   // read error, or a file cut short meanwhile.
   bool read_failed() const { return read_failed_; }
+  // Whether a walk over the file's records found them damaged since open():
+  // a walk that stopped short of its list's end, or a trailer offset that
+  // points nowhere. The walks say so; the commands warn of it.
+  bool damaged() const { return damaged_; }
+  void note_damage() { damaged_ = true; }
+  // Whether a record that a command needed of the file could not be read
+  // whole: it no longer held what a scan had seen (it changed since), or it
+  // could not be opened again. Nonzero, it counts when, among every input of
+  // the run: where several were, the latest is the one named.
+  uint64_t unreadable() const { return unreadable_; }
+  void note_unreadable();
 
   // Reads up to `n` bytes at `offset`; returns how many were read.
   std::size_t read_at(uint64_t offset, uint8_t* dst, std::size_t n) {
@@ -117,6 +128,8 @@ class InputFile {
   std::string path_;
   uint64_t size_ = 0;
   bool read_failed_ = false;
+  bool damaged_ = false;
+  uint64_t unreadable_ = 0;
   int open_error_ = 0;
 
   // What the file was lent, and what it uses: a file kept whole uses the

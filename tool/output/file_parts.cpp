@@ -30,7 +30,7 @@ void edit_copied_head(RunState& rs, const CatalogueEntry& head, Edit edit) {
 
 std::size_t write_object_list(RunState& rs, uint64_t* total, FacilityBoxes boxes) {
   *total += write_header_image(rs);
-  set_header_u32(rs, kFileHeaderSize + kShObjectListOffset, static_cast<uint32_t>(*total));
+  set_object_list_offset(rs.header_image.data(), static_cast<uint32_t>(*total));
   Catalogue& catalogue = rs.catalogue;
   std::size_t i = 0;
   for (; i < catalogue.count; ++i) {
@@ -45,15 +45,15 @@ std::size_t write_object_list(RunState& rs, uint64_t* total, FacilityBoxes boxes
     *total += copy_object(rs, e, e.origin);
   }
   *total += write_end_mark(rs);
-  set_header_u32(rs, kFileHeaderSize + kShNameListOffset, static_cast<uint32_t>(*total));
+  set_name_list_offset(rs.header_image.data(), static_cast<uint32_t>(*total));
   return i;
 }
 
-void write_file_end(RunState& rs, uint64_t* total) {
+void write_file_end(RunState& rs, uint64_t* total, int32_t trailer_word) {
   *total += write_end_mark(rs);
   *total += write_end_mark(rs);
-  set_header_u32(rs, kFhTrailerOffset, static_cast<uint32_t>(*total));
-  write_trailer(rs, rs.ai_airport_box);
+  set_trailer_offset(rs.header_image.data(), static_cast<uint32_t>(*total));
+  write_trailer(rs, rs.ai_airport_box, trailer_word);
   rewrite_header(rs);
 }
 

@@ -25,8 +25,9 @@ std::size_t write_object_list(RunState& rs, uint64_t* total, FacilityBoxes boxes
 
 // Ends a new file behind its last name list: that list's end mark and the
 // chain's, the trailer with the AI airports' box, and the header image written
-// again with the trailer's offset. Adds the bytes written to `total`.
-void write_file_end(RunState& rs, uint64_t* total);
+// again with the trailer's offset. The trailer's word is `trailer_word`, the
+// base's (kNoTrailerWord: the usual one). Adds the bytes written to `total`.
+void write_file_end(RunState& rs, uint64_t* total, int32_t trailer_word);
 
 // Sets a copied head's size field to `bytes` and its entry_count to `names`.
 // Nothing changes when the head was not written (output_offset 0) or the

@@ -37,28 +37,17 @@ int write_bounds(RunState& rs, BoundsPlace place, int32_t margin) {
   if (place == BoundsPlace::kHeader) {
     store_box(rs.header_image.data() + kFhBounds, widen_box(rs.airport_box, margin));
   } else if (place == BoundsPlace::kTrailer) {
-    set_header_u32(rs, kFhTrailerOffset, static_cast<uint32_t>(rs.output.tell()));
-    write_trailer(rs, widen_box(rs.ai_airport_box, margin));
+    set_trailer_offset(rs.header_image.data(), static_cast<uint32_t>(rs.output.tell()));
+    write_trailer(rs, widen_box(rs.ai_airport_box, margin), kNoTrailerWord);
   }
   return 0;
 }
 
-std::size_t read_trailer(RunState& rs, InputFile& in, uint64_t offset, CoverageBox& box) {
+std::size_t write_trailer(RunState& rs, const CoverageBox& box, int32_t word) {
+  // A base whose word is -1 gives none: its file gets the usual one.
+  if (word == kNoTrailerWord) word = static_cast<int32_t>(kDefaultTrailerWord);
   uint8_t bytes[kTrailerSize];
-  const std::size_t got = in.read_at(offset, bytes, kTrailerSize);
-  // A short read keeps whatever was not overwritten.
-  if (got >= 4) rs.trailer_word = get_i32(bytes);
-  int32_t* fields[] = {&box.lat_max, &box.lat_min, &box.lon_max, &box.lon_min};
-  for (std::size_t i = 0; i < 4; ++i) {
-    if (got >= kTrailerBox + 4 * (i + 1)) *fields[i] = get_i32(bytes + kTrailerBox + 4 * i);
-  }
-  return got;
-}
-
-std::size_t write_trailer(RunState& rs, const CoverageBox& box) {
-  if (rs.trailer_word == -1) rs.trailer_word = static_cast<int32_t>(kDefaultTrailerWord);
-  uint8_t bytes[kTrailerSize];
-  put_i32(bytes, rs.trailer_word);
+  put_i32(bytes, word);
   store_box(bytes + kTrailerBox, box);
   return rs.output.write(bytes, kTrailerSize);
 }
@@ -100,10 +89,6 @@ void set_file_id(RunState& rs, uint32_t seed) {
   uint8_t* sh = rs.header_image.data() + kFileHeaderSize;
   FileIdGenerator ids(seed);
   for (std::size_t i = 0; i < 3; ++i) put_u16(sh + kShFileId + 2 * i, ids.next());
-}
-
-void set_header_u32(RunState& rs, std::size_t offset, uint32_t value) {
-  put_u32(rs.header_image.data() + offset, value);
 }
 
 std::size_t write_header_image(RunState& rs) {

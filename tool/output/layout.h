@@ -8,10 +8,12 @@
 
 #include "format/coverage.h"
 #include "io/files.h"
+#include "scan/source_walk.h"
 #include "scan/run_state.h"
 
 namespace quarnel {
 
+// What a new file's bounds are widened by, beyond its airports.
 constexpr int32_t kBoundsMargin = 5000;
 
 // Where write_bounds puts a box.
@@ -37,10 +39,14 @@ class FileIdGenerator {
 // that grows toward the poles, and wrapping as 32-bit values do.
 CoverageBox widen_box(const CoverageBox& box, int32_t margin);
 
+// Puts the airport box, widened by `margin`, into the header image, or
+// writes the AI-airport box, widened, as the trailer at the output's position
+// (with the trailer word a new file gets) and points the header image at it.
+// Returns 0.
 int write_bounds(RunState& rs, BoundsPlace place, int32_t margin);
-std::size_t read_trailer(RunState& rs, InputFile& in, uint64_t offset, CoverageBox& box);
-// Writes the trailer word (0x2000033F when none is known) and `box` as they are.
-std::size_t write_trailer(RunState& rs, const CoverageBox& box);
+// Writes a trailer of `word` (0x2000033F for kNoTrailerWord or -1) and `box`
+// as they are at the output's position. Returns the bytes written.
+std::size_t write_trailer(RunState& rs, const CoverageBox& box, int32_t word);
 
 // The header image of a new file written at `now`, its file id drawn from
 // `now` as the link and the extract draw it.
@@ -51,8 +57,11 @@ void init_header(RunState& rs, std::time_t now);
 uint32_t fresh_file_id_seed();
 // Sets the header image's file id to the one FileIdGenerator draws from `seed`.
 void set_file_id(RunState& rs, uint32_t seed);
-void set_header_u32(RunState& rs, std::size_t offset, uint32_t value);
+// Writes the header image at the output's position, the file header first.
+// Returns the bytes written.
 std::size_t write_header_image(RunState& rs);
+// Writes the header image again over the output's first bytes, as it stands
+// once the trailer's place is known; the output then stands behind it.
 void rewrite_header(RunState& rs);
 
 }  // namespace quarnel

@@ -79,7 +79,7 @@ uint64_t copy_in_parts(RunState& rs, CatalogueEntry& entry, InputFile& in, uint6
   const std::size_t got = in.read_at(offset, front, kRecordHeadSize);
   const int32_t size = got == kRecordHeadSize ? get_i32(front + kRecSize) : -1;
   if (size < 0) {
-    rs.unreadable_input = &in.path();
+    in.note_unreadable();
     return 0;
   }
   const uint64_t whole = kRecordHeadSize + static_cast<uint64_t>(size);
@@ -88,7 +88,7 @@ uint64_t copy_in_parts(RunState& rs, CatalogueEntry& entry, InputFile& in, uint6
     head = sizeof front;
     if (in.read_at(offset + kRecordHeadSize, front + kRecordHeadSize, head - kRecordHeadSize) <
         head - kRecordHeadSize) {
-      rs.unreadable_input = &in.path();
+      in.note_unreadable();
       return 0;
     }
     put_u32(front + kNeFacilityOffset, *link);
@@ -98,7 +98,7 @@ uint64_t copy_in_parts(RunState& rs, CatalogueEntry& entry, InputFile& in, uint6
   const uint64_t copied = rs.output.copy_from(in, offset + head, whole - head);
   // The scan saw the whole record; an input that no longer holds it changed
   // since, and the output is dropped.
-  if (copied < whole - head) rs.unreadable_input = &in.path();
+  if (copied < whole - head) in.note_unreadable();
   return written + copied;
 }
 
@@ -115,7 +115,7 @@ uint64_t copy_record(RunState& rs, CatalogueEntry& entry, InputFile& in, uint64_
   entry.output_offset = static_cast<uint32_t>(rs.output.tell());
   const uint64_t copied = rs.output.copy_from(in, offset, size_seen, head);
   if (copied < size_seen || get_u32(head + kRecSize) != size_seen - kRecordHeadSize) {
-    rs.unreadable_input = &in.path();
+    in.note_unreadable();
   }
   return copied;
 }
@@ -123,7 +123,7 @@ uint64_t copy_record(RunState& rs, CatalogueEntry& entry, InputFile& in, uint64_
 uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from) {
   InputFile& in = input_for(rs, from);
   if (!names_input(from)) {
-    rs.unreadable_input = &in.path();
+    in.note_unreadable();
     return 0;
   }
   const uint64_t offset = offset_for(entry, from);
@@ -139,7 +139,7 @@ uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from) {
 uint64_t copy_name_entry(RunState& rs, CatalogueEntry& entry, Origin from, uint32_t link) {
   InputFile& in = input_for(rs, from);
   if (!names_input(from)) {
-    rs.unreadable_input = &in.path();
+    in.note_unreadable();
     return 0;
   }
   return copy_record(rs, entry, in, offset_for(entry, from), 0, &link);

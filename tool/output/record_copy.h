@@ -12,17 +12,30 @@ namespace quarnel {
 
 // Reads the record of `entry` from the input `from` names into ObjectBuffer,
 // at most as much of it as the buffer holds; nothing for Origin::kNone.
+// Returns the bytes read: fewer than the head's 8 when not even it was there.
 std::size_t read_object(RunState& rs, const CatalogueEntry& entry, Origin from);
+// Writes the first `n` bytes of ObjectBuffer at the output's position and
+// sets the entry's output_offset there; nothing, leaving it, when `n` is 0.
+// Returns the bytes written.
 std::size_t write_object(RunState& rs, CatalogueEntry& entry, std::size_t n);
+// Reads the NameListHead of `entry` from the first input into ObjectBuffer:
+// its 24 bytes, or its first 8 when they are no head's. Returns the bytes read.
 std::size_t read_name_list_head(RunState& rs, const CatalogueEntry& entry);
+// Writes the 24 bytes of a head that read_name_list_head read. Returns the
+// bytes written.
 std::size_t write_name_list_head(RunState& rs);
+// Writes an end record of size 0. Returns the bytes written.
 std::size_t write_end_mark(RunState& rs);
 
 // Copies the whole record of `entry` from the input `from` names to the
 // output, in pieces when it is larger than ObjectBuffer. A NameEntry's facility
 // link is moved to the facility's offset in the new file. Returns the bytes
-// written; sets `unreadable_input` when the input no longer holds the record.
+// written; notes the input unreadable (InputFile::unreadable) when it no
+// longer holds the record.
 uint64_t copy_object(RunState& rs, CatalogueEntry& entry, Origin from);
+// Copies a head or a NameEntry of the first input's name lists, as
+// copy_object does, and sets its output_offset; anything else is not copied.
+// Returns the bytes written.
 uint64_t copy_name_list_object(RunState& rs, CatalogueEntry& entry);
 // Copies the NameEntry of `entry` from the input `from` names, with its
 // facility link set to `link`: for an entry whose link names a facility of

@@ -1,9 +1,16 @@
 // Tests of the header test, the scan and the name-list chain over builder-made files.
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
+#include <utility>
 #include <string>
 #include <vector>
 
+#include "scan/filing.h"
 #include "scan/lookup.h"
+#include "scan/name_tree.h"
+#include "scan/record_walk.h"
 #include "scan/scan.h"
 #include "tool_test_util.h"
 
@@ -333,6 +340,120 @@ TEST_F(CatalogueTest, EntriesAreSearchedOnlyInsideTheirList) {
   EXPECT_EQ(rs.catalogue.stats.names, 2);
   EXPECT_STREQ(entry(1).name, "ONE");
   EXPECT_STREQ(entry(3).name, "TWO");
+}
+
+namespace chain_test {
+
+// Raw chain records, each its type, declared size and as many payload bytes.
+Bytes chain_bytes(std::initializer_list<std::pair<uint32_t, int32_t>> records, std::size_t cut) {
+  Bytes b;
+  for (const auto& [type, size] : records) {
+    afdtest::put32(b, type);
+    afdtest::put32(b, static_cast<uint32_t>(size));
+    b.resize(b.size() + static_cast<std::size_t>(std::max(size, 0)), 0);
+  }
+  b.resize(b.size() - cut);
+  return b;
+}
+
+}  // namespace chain_test
+
+TEST_F(CatalogueTest, NameListChainEndsForEachReasonWhereItsRecordStands) {
+  constexpr uint32_t kHead = kTypeNameListHead;
+  struct Case {
+    const char* what;
+    Bytes bytes;
+    uint64_t start;
+    int heads;
+    WalkEnd end;
+    uint64_t position;
+    uint64_t last_entries_limit;  // of the last head seen
+  };
+  const Case cases[] = {
+      {"head then end record", chain_test::chain_bytes({{kHead, 24}, {0, 0}}, 0), 0, 1,
+       WalkEnd::kEndRecord, 32, 32},
+      {"end record of a size is stepped over", chain_test::chain_bytes({{0, 4}, {0, 0}}, 0), 0, 0,
+       WalkEnd::kEndRecord, 12, 0},
+      {"other record of size 0", chain_test::chain_bytes({{kHead, 16}, {5, 0}}, 0), 0, 1,
+       WalkEnd::kSizeZero, 24, 24},
+      {"negative size", chain_test::chain_bytes({{5, -8}}, 0), 0, 0, WalkEnd::kNegativeSize, 0, 0},
+      {"head cut by the file's end", chain_test::chain_bytes({{kHead, 16}}, 1), 0, 0,
+       WalkEnd::kHeadCut, 0, 0},
+      {"record head cut", chain_test::chain_bytes({{kHead, 16}, {0, 0}}, 3), 0, 1,
+       WalkEnd::kHeadCut, 24, 24},
+      {"start beyond the data", chain_test::chain_bytes({{0, 0}}, 0), 8, 0, WalkEnd::kEndOfData, 8,
+       0},
+      // The second record stands for the head's last 16 bytes.
+      {"head of size 0 spans the file", chain_test::chain_bytes({{kHead, 0}, {0, 8}}, 0), 0, 1,
+       WalkEnd::kSizeZero, 0, 24},
+      {"head past the file's end", chain_test::chain_bytes({{kHead, 100}}, 84), 0, 1,
+       WalkEnd::kEndOfData, 108, 24},
+  };
+  for (const Case& c : cases) {
+    InputFile in;
+    ASSERT_TRUE(in.open(put("chain.bin", c.bytes)));
+    NameListChain chain(in, c.start);
+    ChainRecord record;
+    int heads = 0;
+    uint64_t limit = 0;
+    while (chain.next(&record)) {
+      if (record.is_head) {
+        ++heads;
+        limit = record.entries_limit;
+        EXPECT_EQ(record.entries, record.pos + kNameListHeadSize) << c.what;
+      }
+      if (!chain.step(record)) break;
+    }
+    EXPECT_EQ(heads, c.heads) << c.what;
+    EXPECT_EQ(chain.end(), c.end) << c.what;
+    EXPECT_EQ(chain.position(), c.position) << c.what;
+    EXPECT_EQ(limit, c.last_entries_limit) << c.what;
+  }
+}
+
+// The extract's and the merge's stack and the name-list tree file by one rule:
+// over lists of random levels, the stack's parent of every entry is the tree's.
+TEST_F(CatalogueTest, FilingStackAndNameTreeFileEveryEntryAlike) {
+  const int32_t levels[] = {kRegion, kCountry, kState, kCity, kAirport, kVor, kNdb, 0, -1, 7};
+  uint32_t seed = 12345;
+  const auto draw = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  std::vector<TreeNode> tree(kTreeNodes);
+  for (int round = 0; round < 50; ++round) {
+    Catalogue& catalogue = rs.catalogue;
+    catalogue.count = 0;
+    std::vector<TreeIndex> expected(64, kNoNode);
+    struct Slot {
+      int32_t level;
+      TreeIndex node;
+    };
+    FilingStack<Slot, 64> filing;
+    TreeIndex head = kNoNode;
+    for (std::size_t i = 0; i < 60; ++i) {
+      CatalogueEntry& e = catalogue[catalogue.count];
+      e = CatalogueEntry{};
+      const auto node = static_cast<TreeIndex>(catalogue.count++);
+      if (i == 0 || draw(12) == 0) {
+        e.kind = static_cast<int32_t>(kTypeNameListHead);
+        head = node;
+        filing.clear();
+        continue;
+      }
+      e.kind = static_cast<int32_t>(kTypeNameEntry);
+      e.name_kind = levels[draw(std::size(levels))];
+      const int depth = filing.settle(e.name_kind);
+      expected[node] = depth > 0 ? filing[depth - 1].node : head;
+      ASSERT_TRUE(filing.push(Slot{e.name_kind, node}));
+    }
+    build_name_tree(catalogue, 0, tree.data());
+    for (std::size_t i = 0; i < catalogue.count; ++i) {
+      if (expected[i] != kNoNode) {
+        EXPECT_EQ(tree[i].parent, expected[i]) << round << " " << i;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "scan/filing.h"
+
 namespace quarnel {
 
 void build_name_tree(const Catalogue& catalogue, std::size_t first, TreeNode* nodes) {
@@ -25,7 +27,7 @@ void build_name_tree(const Catalogue& catalogue, std::size_t first, TreeNode* no
     if (head == kNoNode || !is_name_entry(e)) continue;
     // The head counts as lower than every level, whatever the entries say.
     TreeIndex above = last;
-    while (above != head && catalogue[above].name_kind >= e.name_kind) {
+    while (above != head && !files_under(catalogue[above].name_kind, e.name_kind)) {
       above = nodes[above].parent;
     }
     append_child(nodes, above, node);

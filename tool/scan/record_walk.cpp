@@ -52,4 +52,41 @@ const uint8_t* RecordWalk::view(const WalkRecord& record, std::size_t n, std::si
   return nullptr;
 }
 
+bool NameListChain::next(ChainRecord* record) {
+  const uint64_t size = in_.size();
+  end_ = head_room(pos_, size);
+  if (end_ != WalkEnd::kEndRecord) return false;
+  uint8_t* bytes = record->bytes;
+  if (in_.read_at(pos_, bytes, kRecordHeadSize) < kRecordHeadSize) {
+    end_ = WalkEnd::kHeadCut;
+    return false;
+  }
+  record->pos = pos_;
+  record->type = get_u32(bytes + kRecType);
+  record->size = get_i32(bytes + kRecSize);
+  record->is_head = record->type == kTypeNameListHead;
+  if (!record->is_head) return true;
+  if (in_.read_at(pos_ + kRecordHeadSize, bytes + kRecordHeadSize,
+                  kNameListHeadSize - kRecordHeadSize) < kNameListHeadSize - kRecordHeadSize) {
+    end_ = WalkEnd::kHeadCut;
+    return false;
+  }
+  const uint64_t extent =
+      record->size > 0 ? pos_ + kRecordHeadSize + static_cast<uint64_t>(record->size) : size;
+  record->entries = pos_ + kNameListHeadSize;
+  record->entries_limit = extent < size ? extent : size;
+  return true;
+}
+
+bool NameListChain::step(const ChainRecord& record) {
+  if (record.size <= 0) {
+    end_ = record.size < 0             ? WalkEnd::kNegativeSize
+           : record.type == kTypeEnd ? WalkEnd::kEndRecord
+                                     : WalkEnd::kSizeZero;
+    return false;
+  }
+  pos_ = record.pos + kRecordHeadSize + static_cast<uint64_t>(record.size);
+  return true;
+}
+
 }  // namespace quarnel

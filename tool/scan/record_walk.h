@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "format/afd_format.h"
 #include "io/files.h"
 #include "scan/scan_observer.h"
 
@@ -65,6 +66,44 @@ class RecordWalk {
   uint8_t* scratch_;
   uint64_t pos_;
   uint64_t limit_;
+  WalkEnd end_ = WalkEnd::kEndRecord;
+};
+
+// A record of the name-list chain, as NameListChain finds it.
+struct ChainRecord {
+  uint64_t pos = 0;
+  uint32_t type = 0;
+  int32_t size = 0;
+  // A NameListHead, read whole: its 24 bytes in `bytes`, and the span of its
+  // entries, from `entries` up to `entries_limit` (the end of the span its
+  // size declares, or of the file when it declares none).
+  bool is_head = false;
+  uint8_t bytes[kNameListHeadSize] = {};
+  uint64_t entries = 0;
+  uint64_t entries_limit = 0;
+};
+
+// The walk over the chain of name lists: from record to record by their
+// sizes. A record of size 0 (an end record or not) or below ends the chain
+// behind it; so does a NameListHead cut short by the end of the file, which
+// would be copied cut short. Every command that follows the chain of an
+// input goes this way.
+class NameListChain {
+ public:
+  NameListChain(InputFile& in, uint64_t start) : in_(in), pos_(start) {}
+
+  // The record at the chain's position; false when the chain ends there.
+  bool next(ChainRecord* record);
+  // Moves on behind `record`; false when its size ends the chain there.
+  bool step(const ChainRecord& record);
+
+  // Where the chain stands: at its end, the record that ended it.
+  uint64_t position() const { return pos_; }
+  WalkEnd end() const { return end_; }
+
+ private:
+  InputFile& in_;
+  uint64_t pos_;
   WalkEnd end_ = WalkEnd::kEndRecord;
 };
 

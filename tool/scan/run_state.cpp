@@ -71,16 +71,18 @@ bool RunState::allocate() {
   return true;
 }
 
+ScanTarget first_input_scan(RunState& rs) {
+  return ScanTarget{rs.first_input,    rs.object_buffer.get(), rs.catalogue,
+                    rs.airport_box,    rs.ai_airport_box,      rs.airport_positions,
+                    rs.scan_observer};
+}
+
 void RunState::reset() {
   catalogue.count = 0;
   catalogue.name_pool_fill = 0;
   catalogue.stats = ScanStatistics{};
   airport_box = kEmptyBox;
   ai_airport_box = kEmptyBox;
-  trailer_word = -1;
-  unreadable_input = nullptr;
-  first_input_damaged = false;
-  second_input_damaged = false;
   scan_observer = nullptr;
   airport_positions = nullptr;
   header_image.fill(0);

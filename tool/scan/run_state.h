@@ -14,6 +14,7 @@
 #include "io/failures.h"
 #include "io/files.h"
 #include "scan/catalogue.h"
+#include "scan/scan.h"
 
 namespace quarnel {
 
@@ -50,14 +51,6 @@ struct RunState {
 
   CoverageBox airport_box = kEmptyBox;
   CoverageBox ai_airport_box = kEmptyBox;
-  int32_t trailer_word = -1;
-  // The input that no longer held a record the scan had found, if any.
-  const std::string* unreadable_input = nullptr;
-  // Whether a walk over an input's records stopped short of its end or its
-  // trailer offset points nowhere: set by build_catalogue for the first input
-  // and by the link's source walk for the second (see warn_damaged_inputs).
-  bool first_input_damaged = false;
-  bool second_input_damaged = false;
   // Told about every record and walk end of the scans when set (see
   // scan_observer.h); the scan's own lines are then left to it.
   ScanObserver* scan_observer = nullptr;
@@ -77,5 +70,15 @@ struct RunState {
   std::string output_path;
   NameTable name_table;
 };
+
+// The scan of the run's first input into its Catalogue and boxes, with the
+// run's watcher and positions.
+ScanTarget first_input_scan(RunState& rs);
+
+// build_catalogue of the run's first input.
+inline void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
+                            ScanMode mode) {
+  build_catalogue(first_input_scan(rs), header_image, table, mode);
+}
 
 }  // namespace quarnel

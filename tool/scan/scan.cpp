@@ -20,8 +20,8 @@ namespace quarnel {
 
 namespace {
 
-ScanObserver& watcher(const RunState& rs) {
-  return rs.scan_observer != nullptr ? *rs.scan_observer : scan_lines();
+ScanObserver& watcher(const ScanTarget& target) {
+  return target.observer != nullptr ? *target.observer : scan_lines();
 }
 
 // The extract command's names in a small hash table. Every airport of a scan
@@ -61,15 +61,15 @@ class NameFilter {
   std::array<uint8_t, kSlots> slots_{};
 };
 
-void catalogue_facility(RunState& rs, const uint8_t* rec, const WalkRecord& head, std::size_t len,
-                        const NameFilter& filter, ScanMode mode) {
-  Catalogue& catalogue = rs.catalogue;
+void catalogue_facility(const ScanTarget& target, const uint8_t* rec, const WalkRecord& head,
+                        std::size_t len, const NameFilter& filter, ScanMode mode) {
+  Catalogue& catalogue = target.catalogue;
   ScanStatistics& stats = catalogue.stats;
   const uint64_t pos = head.pos;
   CatalogueEntry& slot = catalogue[catalogue.count];
   const int32_t subtype = field_i32(rec, len, kContSubtype);
   if (!is_facility_subtype(subtype)) {
-    watcher(rs).on_unknown_object(pos, subtype);
+    watcher(target).on_unknown_object(pos, subtype);
     return;
   }
   const char* name = add_name(catalogue, facility_name(rec, len), true);
@@ -79,10 +79,10 @@ void catalogue_facility(RunState& rs, const uint8_t* rec, const WalkRecord& head
     stats.airports++;
     AirportPosition at = kNoPosition;
     const bool positioned = find_position(rec, len, &at.latitude, &at.longitude);
-    if (positioned) log_bounds0(rs.airport_box, at.latitude, at.longitude);
-    if (rs.airport_positions != nullptr) rs.airport_positions[catalogue.count] = at;
+    if (positioned) log_bounds0(target.airport_box, at.latitude, at.longitude);
+    if (target.positions != nullptr) target.positions[catalogue.count] = at;
     if (has_ai_marker(rec, len)) {
-      if (positioned) log_bounds0(rs.ai_airport_box, at.latitude, at.longitude);
+      if (positioned) log_bounds0(target.ai_airport_box, at.latitude, at.longitude);
       stats.ai_airports++;
       slot.flags = kFlagAiAirport;
     }
@@ -121,25 +121,25 @@ void catalogue_name_entry(Catalogue& catalogue, const uint8_t* rec, uint64_t pos
 
 // Marks the first input damaged when a walk of it ended at `pos` for `why`.
 // A full Catalogue that stops a walk right at its end record drops nothing.
-void note_walk_end(RunState& rs, uint64_t pos, WalkEnd why) {
+void note_walk_end(const ScanTarget& target, uint64_t pos, WalkEnd why) {
   if (!is_damage(why)) return;
   if (why == WalkEnd::kCatalogueFull) {
     uint8_t head[kRecordHeadSize];
-    if (rs.first_input.read_at(pos, head, kRecordHeadSize) == kRecordHeadSize &&
+    if (target.in.read_at(pos, head, kRecordHeadSize) == kRecordHeadSize &&
         get_u32(head + kRecType) == kTypeEnd) {
       return;
     }
   }
-  rs.first_input_damaged = true;
+  target.in.note_damage();
 }
 
-void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode, uint64_t limit,
-               WalkKind walk_kind) {
-  if (limit > rs.first_input.size()) limit = rs.first_input.size();
-  Catalogue& catalogue = rs.catalogue;
+void scan_list(const ScanTarget& target, uint64_t offset, const NameTable* table, ScanMode mode,
+               uint64_t limit, WalkKind walk_kind) {
+  if (limit > target.in.size()) limit = target.in.size();
+  Catalogue& catalogue = target.catalogue;
   invalidate_lookups(catalogue);
   const NameFilter filter(table);
-  RecordWalk walk(rs.first_input, rs.object_buffer.get(), offset, limit);
+  RecordWalk walk(target.in, target.scratch, offset, limit);
   WalkRecord head;
   WalkEnd why = WalkEnd::kEndRecord;
   for (;;) {
@@ -158,53 +158,43 @@ void scan_list(RunState& rs, uint64_t offset, const NameTable* table, ScanMode m
       why = walk.end();
       break;
     }
-    if (rs.scan_observer != nullptr) {
-      rs.scan_observer->on_record(walk_kind, head.pos, rec, len, head.size);
+    if (target.observer != nullptr) {
+      target.observer->on_record(walk_kind, head.pos, rec, len, head.size);
     }
     if (head.type == kTypeContainer) {
-      catalogue_facility(rs, rec, head, len, filter, mode);
+      catalogue_facility(target, rec, head, len, filter, mode);
     } else if (head.type == kTypeNameEntry) {
       catalogue_name_entry(catalogue, rec, head.pos, len, mode);
     } else {
-      watcher(rs).on_unknown_record(head.type);
+      watcher(target).on_unknown_record(head.type);
     }
     walk.step(head);
   }
-  note_walk_end(rs, walk.position(), why);
-  if (rs.scan_observer != nullptr) {
-    rs.scan_observer->on_walk_end(walk_kind, offset, walk.position(), limit, why);
+  note_walk_end(target, walk.position(), why);
+  if (target.observer != nullptr) {
+    target.observer->on_walk_end(walk_kind, offset, walk.position(), limit, why);
   }
 }
 
-// One record of the name-list chain; see read_name_list.
-int64_t chain_step(RunState& rs, uint64_t offset, WalkEnd* why) {
-  Catalogue& catalogue = rs.catalogue;
+// One record of the name-list chain, at the chain's position: a head is
+// catalogued with its entries. False when the chain ends there, and `why`.
+bool chain_step(const ScanTarget& target, NameListChain& chain, WalkEnd* why) {
+  Catalogue& catalogue = target.catalogue;
   if (catalogue.count >= kCatalogueCapacity) {
-    watcher(rs).on_chain_overflow(catalogue.count);
+    watcher(target).on_chain_overflow(catalogue.count);
     *why = WalkEnd::kCatalogueFull;
-    return 0;
+    return false;
   }
-  const uint64_t file_size = rs.first_input.size();
-  *why = head_room(offset, file_size);
-  if (*why != WalkEnd::kEndRecord) return 0;
-  uint8_t head[kNameListHeadSize];
-  if (rs.first_input.read_at(offset, head, kRecordHeadSize) < kRecordHeadSize) {
-    *why = WalkEnd::kHeadCut;
-    return 0;
+  ChainRecord record;
+  if (!chain.next(&record)) {
+    *why = chain.end();
+    return false;
   }
-  const uint32_t type = get_u32(head + kRecType);
-  const int32_t size = get_i32(head + kRecSize);
-  if (type == kTypeNameListHead) {
-    // A head cut short by the end of the file would be copied cut short: the
-    // chain ends before it instead.
-    if (rs.first_input.read_at(offset + kRecordHeadSize, head + kRecordHeadSize,
-                               kNameListHeadSize - kRecordHeadSize) <
-        kNameListHeadSize - kRecordHeadSize) {
-      *why = WalkEnd::kHeadCut;
-      return 0;
+  const uint64_t offset = record.pos;
+  if (record.is_head) {
+    if (target.observer != nullptr) {
+      target.observer->on_chain_record(offset, record.bytes, kNameListHeadSize);
     }
-    if (rs.scan_observer != nullptr)
-      rs.scan_observer->on_chain_record(offset, head, kNameListHeadSize);
     invalidate_lookups(catalogue);
     CatalogueEntry& slot = catalogue[catalogue.count];
     slot = CatalogueEntry{};
@@ -213,20 +203,16 @@ int64_t chain_step(RunState& rs, uint64_t offset, WalkEnd* why) {
     slot.name = add_name(catalogue, "", false);
     catalogue.count++;
     catalogue.stats.name_lists++;
-    const uint64_t extent =
-        size > 0 ? offset + kRecordHeadSize + static_cast<uint64_t>(size) : file_size;
-    scan_list(rs, offset + kNameListHeadSize, nullptr, ScanMode::kSelectByName, extent,
+    scan_list(target, record.entries, nullptr, ScanMode::kSelectByName, record.entries_limit,
               WalkKind::kNameEntries);
-  } else if (rs.scan_observer != nullptr) {
-    rs.scan_observer->on_chain_record(offset, head, kRecordHeadSize);
+  } else if (target.observer != nullptr) {
+    target.observer->on_chain_record(offset, record.bytes, kRecordHeadSize);
   }
-  if (size <= 0) {
-    *why = size < 0           ? WalkEnd::kNegativeSize
-           : type == kTypeEnd ? WalkEnd::kEndRecord
-                              : WalkEnd::kSizeZero;
-    return 0;
+  if (!chain.step(record)) {
+    *why = chain.end();
+    return false;
   }
-  return static_cast<int64_t>(size) + static_cast<int64_t>(kRecordHeadSize);
+  return true;
 }
 
 }  // namespace
@@ -284,40 +270,35 @@ void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest f
   }
 }
 
-bool trailer_points_nowhere(uint32_t trailer_offset, uint64_t size) {
-  return trailer_offset != 0 && (trailer_offset > size || size - trailer_offset < kTrailerSize);
-}
-
-void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode,
+void scan_objects(const ScanTarget& target, uint64_t offset, const NameTable* table, ScanMode mode,
                   uint64_t limit) {
-  scan_list(rs, offset, table, mode, limit, WalkKind::kObjectList);
+  scan_list(target, offset, table, mode, limit, WalkKind::kObjectList);
 }
 
-int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why) {
+int64_t read_name_list(const ScanTarget& target, uint64_t offset, WalkEnd* why) {
+  NameListChain chain(target.in, offset);
   WalkEnd end = WalkEnd::kEndRecord;
-  const int64_t d = chain_step(rs, offset, &end);
+  const bool goes_on = chain_step(target, chain, &end);
   if (why != nullptr) *why = end;
-  return d;
+  return goes_on ? static_cast<int64_t>(chain.position() - offset) : 0;
 }
 
-void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
+void build_catalogue(const ScanTarget& target, const uint8_t* header_image, const NameTable* table,
                      ScanMode mode) {
-  const uint8_t* section = header_image + kFileHeaderSize;
-  rs.catalogue.count = 0;
-  rs.first_input_damaged =
-      trailer_points_nowhere(get_u32(header_image + kFhTrailerOffset), rs.first_input.size());
-  scan_objects(rs, get_u32(section + kShObjectListOffset), table, mode, rs.first_input.size());
-  const uint64_t start = get_u32(section + kShNameListOffset);
-  uint64_t offset = start;
-  WalkEnd why = WalkEnd::kEndRecord;
-  for (;;) {
-    const int64_t d = read_name_list(rs, offset, &why);
-    if (d <= 0) break;
-    offset += static_cast<uint64_t>(d);
+  target.catalogue.count = 0;
+  if (trailer_points_nowhere(trailer_offset(header_image), target.in.size())) {
+    target.in.note_damage();
   }
-  note_walk_end(rs, offset, why);
-  if (rs.scan_observer != nullptr) {
-    rs.scan_observer->on_walk_end(WalkKind::kChain, start, offset, rs.first_input.size(), why);
+  scan_objects(target, object_list_offset(header_image), table, mode, target.in.size());
+  const uint64_t start = name_list_offset(header_image);
+  NameListChain chain(target.in, start);
+  WalkEnd why = WalkEnd::kEndRecord;
+  while (chain_step(target, chain, &why)) {
+  }
+  const uint64_t offset = chain.position();
+  note_walk_end(target, offset, why);
+  if (target.observer != nullptr) {
+    target.observer->on_walk_end(WalkKind::kChain, start, offset, target.in.size(), why);
   }
 }
 

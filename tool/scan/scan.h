@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "format/coverage.h"
 #include "io/files.h"
 #include "scan/catalogue.h"
-#include "scan/run_state.h"
 #include "scan/scan_observer.h"
 
 namespace quarnel {
@@ -36,24 +36,36 @@ void explain_bad_headers(const InputFile& in, const uint8_t* image, HeaderTest f
 // not 0x87654321"; empty when they passed.
 std::string bad_headers_reason(const InputFile& in, const uint8_t* image, HeaderTest failed);
 
-// Whether `trailer_offset` (0: no trailer) points at no whole trailer in a
-// file of `size` bytes.
-bool trailer_points_nowhere(uint32_t trailer_offset, uint64_t size);
+// What a scan works on: the input it reads, with `scratch` (ObjectBuffer) for
+// records the input's window cannot show in place, and what it fills: the
+// Catalogue and the coverage boxes of the airports it reads; with
+// `positions`, each airport's position at its Catalogue index (kNoPosition
+// for one without); with `observer`, every record and walk end, and then the
+// scan prints nothing of its own.
+struct ScanTarget {
+  InputFile& in;
+  uint8_t* scratch;
+  Catalogue& catalogue;
+  CoverageBox& airport_box;
+  CoverageBox& ai_airport_box;
+  AirportPosition* positions = nullptr;
+  ScanObserver* observer = nullptr;
+};
 
-// Catalogues the records of one list of the first input, from `offset` up to
+// Catalogues the records of one list of the input, from `offset` up to
 // `limit` (exclusive). See record_walk.h for how a damaged list ends.
-void scan_objects(RunState& rs, uint64_t offset, const NameTable* table, ScanMode mode,
-                  uint64_t limit);
+void scan_objects(const ScanTarget& target, uint64_t offset, const NameTable* table,
+                  ScanMode mode, uint64_t limit);
 
 // Catalogues the name list whose head is at `offset`. Returns the distance to
 // the next record of the chain, or 0 when the chain ends here, and then `why`.
-int64_t read_name_list(RunState& rs, uint64_t offset, WalkEnd* why = nullptr);
+int64_t read_name_list(const ScanTarget& target, uint64_t offset, WalkEnd* why = nullptr);
 
 // The common first step of every command once the headers passed: empty the
-// Catalogue, scan the object list, then follow the name-list chain. Sets
-// first_input_damaged when a walk ended early (is_damage) or the trailer
+// Catalogue, scan the object list, then follow the name-list chain. Notes
+// damage on the input when a walk ended early (is_damage) or the trailer
 // offset points nowhere.
-void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
-                     ScanMode mode);
+void build_catalogue(const ScanTarget& target, const uint8_t* header_image,
+                     const NameTable* table, ScanMode mode);
 
 }  // namespace quarnel

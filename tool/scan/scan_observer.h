@@ -27,6 +27,21 @@ enum class WalkEnd {
   kCatalogueFull,  // the Catalogue is full; the record at the position is not read
 };
 
+// How a line names the list that a walk went over. One name list among many
+// is "a name list" where the line does not point at it by its offset.
+enum class ListArticle { kThe, kA };
+constexpr const char* walk_word(WalkKind walk, ListArticle article = ListArticle::kThe) {
+  switch (walk) {
+    case WalkKind::kObjectList:
+      return "the object list";
+    case WalkKind::kNameEntries:
+      return article == ListArticle::kA ? "a name list" : "the name list";
+    case WalkKind::kChain:
+      return "the name-list chain";
+  }
+  return "";
+}
+
 class ScanObserver {
  public:
   virtual ~ScanObserver() = default;

@@ -1,9 +1,8 @@
-// What the link command shares with its preview and the merge: the walk over
-// the source's facilities, and the pairing of each source airport with the
+// What the link shares with its preview and the merge: the start that opens
+// and catalogues the base, and the pairing of each source airport with the
 // base airport it replaces.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -14,39 +13,20 @@
 
 namespace quarnel {
 
-// A facility record of the source's object list, as a source walk finds it.
-struct SourceFacility {
-  uint64_t offset = 0;
-  uint64_t size = 0;      // the whole record, head included
-  std::size_t seen = 0;   // of which the head and the payload a scan looks at
-  int32_t subtype = 0;    // 1 airport, 2 VOR, 3 NDB, or any other value
-  std::string_view name;  // valid only until the source is read again
-  // The record's first bytes that the walk read for its name, head included;
-  // valid as the name is.
-  const uint8_t* bytes = nullptr;
-  std::size_t bytes_read = 0;
-};
-
-// Calls `visit` for every facility record (Container) of the source's object
-// list, in source order, with its name when `names` says so. The source's
-// headers are not tested.
-using SourceFacilityVisit = std::function<void(const SourceFacility&)>;
-void for_each_source_facility(RunState& rs, InputFile& source, const SourceFacilityVisit& visit,
-                              bool names = true);
-
 // Calls `visit` for every airport of the source's object list, in source
 // order, with its offset, its whole size, its name and the base airport of
 // that name that a link would replace (null when there is none). The name
-// stays valid only while `visit` runs. Sets second_input_damaged when the walk
+// stays valid only while `visit` runs. Notes damage on `source` when the walk
 // ends before the list's end record or the trailer offset points nowhere.
 using SourceAirportVisit =
     std::function<void(uint64_t, uint64_t, std::string_view, CatalogueEntry*)>;
 void for_each_source_airport(RunState& rs, InputFile& source, const SourceAirportVisit& visit);
 
 // The start of a link and a merge: base and source opened and tested (into
-// `base_image`, kHeaderImageSize bytes), the base's trailer read and the whole
-// base catalogued. Returns kExitOk or the ExitCode of the failure.
-int open_and_catalogue_base(RunState& rs, uint8_t* base_image);
+// `base_image`, kHeaderImageSize bytes), the base's trailer read (its word
+// into `trailer_word`, kNoTrailerWord when it has none) and the whole base
+// catalogued. Returns kExitOk or the ExitCode of the failure.
+int open_and_catalogue_base(RunState& rs, uint8_t* base_image, int32_t* trailer_word);
 
 // What a link made of the source's airports, for its summary line.
 struct LinkTally {
