@@ -145,8 +145,6 @@ int settle(RunState& rs, InputFailureRule rule, int result, const OtherFailedInp
 
 }  // namespace
 
-InputFailureRule input_failure_rule(Command command) { return rule_of(command).unread; }
-
 const std::string* failed_input(const RunState& rs, const OtherFailedInput& other) {
   const std::string* latest = nullptr;
   uint64_t when = 0;

@@ -25,7 +25,6 @@ enum class InputFailureRule {
   // warning on standard error says that the input was not read whole.
   kShowWhatWasRead,
 };
-InputFailureRule input_failure_rule(Command command);
 
 // An input outside the run's two slots that a command could not read whole
 // (a source of a merge of several), and when (InputFile::unreadable); an order

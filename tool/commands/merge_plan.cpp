@@ -87,28 +87,30 @@ void index_added(MergePlan* plan, const Catalogue& catalogue, std::size_t index)
   plan->added_slots[s] = static_cast<uint16_t>(index + 1);
 }
 
+// What `find` answers of the base alone, the added entries hidden.
+template <typename Find>
+CatalogueEntry* in_base(Catalogue& catalogue, const MergePlan& plan, Find find) {
+  const BaseView view(catalogue, plan);
+  return find();
+}
+
 }  // namespace
 
 // The base's come first in both: its leading airports stand before the added
 // ones, and its VORs and NDBs before those added.
 CatalogueEntry* replaced_facility(Catalogue& catalogue, const MergePlan& plan, int32_t kind,
                                   std::string_view name) {
-  CatalogueEntry* base = nullptr;
-  {
-    const BaseView view(catalogue, plan);
-    base = kind == kSubtypeAirport ? find_airport_by_name(catalogue, kind, name)
+  CatalogueEntry* base = in_base(catalogue, plan, [&] {
+    return kind == kSubtypeAirport ? find_airport_by_name(catalogue, kind, name)
                                    : find_facility_by_name(catalogue, kind, name);
-  }
+  });
   return base != nullptr ? base : find_added(catalogue, plan, kind, name);
 }
 
 CatalogueEntry* held_facility(Catalogue& catalogue, const MergePlan& plan, int32_t kind,
                               std::string_view name) {
-  CatalogueEntry* base = nullptr;
-  {
-    const BaseView view(catalogue, plan);
-    base = find_facility_by_name(catalogue, kind, name);
-  }
+  CatalogueEntry* base =
+      in_base(catalogue, plan, [&] { return find_facility_by_name(catalogue, kind, name); });
   return base != nullptr ? base : find_added(catalogue, plan, kind, name);
 }
 
@@ -117,11 +119,8 @@ CatalogueEntry* held_facility(Catalogue& catalogue, const MergePlan& plan, int32
 // or NDB.
 CatalogueEntry* alike_facility(Catalogue& catalogue, const MergePlan& plan, int32_t kind,
                                std::string_view name) {
-  CatalogueEntry* base = nullptr;
-  {
-    const BaseView view(catalogue, plan);
-    base = find_facility_alike(catalogue, kind, name);
-  }
+  CatalogueEntry* base =
+      in_base(catalogue, plan, [&] { return find_facility_alike(catalogue, kind, name); });
   CatalogueEntry* added = find_added_alike(catalogue, plan, kind, name);
   if (base == nullptr || added == nullptr) return base != nullptr ? base : added;
   const auto index = [&](const CatalogueEntry* e) {
