@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/run_state.h"
+#include "commands/run_state.h"
 #include "test_support.h"
 
 namespace quarnel::fuzz {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "afd_builder.h"
+#include "commands/run_state.h"
 #include "in_process.h"
 #include "scan/lookup.h"
-#include "scan/run_state.h"
 #include "scan/scan.h"
 #include "test_support.h"
 

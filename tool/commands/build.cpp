@@ -28,10 +28,10 @@ int cannot_write(RunState& rs, FileFailure what) {
 // The result of the build, for end_command to settle.
 int build_from(RunState& rs, std::FILE* in, const std::string& description) {
   if (!rs.output.create(rs.output_path)) return cannot_write(rs, FileFailure::kOutputRefused);
-  FileBuilder builder(rs, std::time(nullptr));
+  FileBuilder builder(write_target(rs), rs.output_path, std::time(nullptr));
   if (!builder.begin()) return cannot_write(rs, FileFailure::kCannotWrite);
   // Each build its own file id, unless the document gives one.
-  set_file_id(rs, fresh_file_id_seed());
+  set_file_id(rs.header_image, fresh_file_id_seed());
   std::string message;
   switch (read_description(in, builder, &message)) {
     case ReadOutcome::kUnreadable:

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "commands/commands.h"
-#include "scan/run_state.h"
+#include "commands/run_state.h"
 
 namespace quarnel {
 

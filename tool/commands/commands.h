@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/run_state.h"
+#include "commands/run_state.h"
 
 namespace quarnel {
 

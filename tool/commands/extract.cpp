@@ -24,20 +24,20 @@ int write_extracted_file(RunState& rs) {
   init_bounds(rs.airport_box);
   init_bounds(rs.ai_airport_box);
   uint64_t total = 0;
-  std::size_t i = write_object_list(rs, &total, FacilityBoxes::kRegrown);
-  write_bounds(rs, BoundsPlace::kHeader, kBoundsMargin);
+  std::size_t i = write_object_list(write_target(rs), &total, FacilityBoxes::kRegrown);
+  write_bounds(write_target(rs), BoundsPlace::kHeader, kBoundsMargin);
   while (i < rs.catalogue.count) {
     const NameListResult r = write_name_list(rs, i);
     if (r.overflow) {
       rs.output.abandon();
       return kExitNestingOverflow;
     }
-    patch_name_list_head(rs, rs.catalogue[i], r.names_written, r.bytes_written);
+    patch_name_list_head(rs.output, rs.catalogue[i], r.names_written, r.bytes_written);
     i = static_cast<std::size_t>(r.next_index);
   }
-  write_end_mark(rs);
-  write_bounds(rs, BoundsPlace::kTrailer, kBoundsMargin);
-  rewrite_header(rs);
+  write_end_mark(rs.output);
+  write_bounds(write_target(rs), BoundsPlace::kTrailer, kBoundsMargin);
+  rewrite_header(rs.output, rs.header_image);
   return kExitOk;
 }
 
@@ -53,7 +53,7 @@ int run_extract(RunState& rs, const std::string& path, const NameTable& table) {
     if (count_selected(rs.catalogue) == 0) {
       result = kExitNothingFound;
     } else {
-      init_header(rs, std::time(nullptr));
+      init_header(rs.header_image, std::time(nullptr));
       if (rs.output.create(rs.output_path)) {
         result = write_extracted_file(rs);
       } else {

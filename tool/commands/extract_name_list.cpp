@@ -36,7 +36,7 @@ void write_ancestry(RunState& rs, LevelSlot& head, LevelStack& stack, NameListRe
     if (slot.written) continue;
     slot.written = true;
     if (!print_trace(slot.level, slot.entry->name)) continue;
-    r.bytes_written += static_cast<int64_t>(copy_name_list_object(rs, *slot.entry));
+    r.bytes_written += static_cast<int64_t>(copy_name_list_object(write_target(rs), *slot.entry));
     if (is_name_entry(*slot.entry)) r.names_written++;
   }
 }
@@ -65,7 +65,7 @@ NameListResult write_name_list(RunState& rs, std::size_t start) {
   r.next_index = static_cast<int32_t>(i);
   // A list that leads to no selected airport leaves no trace in the output, so
   // the lists behind it stay reachable.
-  if (head.written && !r.overflow) write_end_mark(rs);
+  if (head.written && !r.overflow) write_end_mark(rs.output);
   return r;
 }
 

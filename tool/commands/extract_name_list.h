@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "commands/run_state.h"
 #include "scan/catalogue.h"
-#include "scan/run_state.h"
 
 namespace quarnel {
 

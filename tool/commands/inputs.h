@@ -7,7 +7,7 @@
 
 #include "commands/command_end.h"
 #include "commands/commands.h"
-#include "scan/run_state.h"
+#include "commands/run_state.h"
 
 namespace quarnel {
 

@@ -5,11 +5,10 @@
 #include <ctime>
 #include <string>
 
-#include "commands/pairing.h"
-
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "commands/inputs.h"
+#include "commands/pairing.h"
 #include "io/explain.h"
 #include "output/file_parts.h"
 #include "output/layout.h"
@@ -25,7 +24,7 @@ void write_name_lists(RunState& rs, std::size_t first, uint64_t* total) {
   uint64_t entry_bytes = 0;
   for (std::size_t i = first; i < rs.catalogue.count; ++i) {
     CatalogueEntry& e = rs.catalogue[i];
-    const uint64_t n = copy_name_list_object(rs, e);
+    const uint64_t n = copy_name_list_object(write_target(rs), e);
     *total += n;
     if (is_list_head(e)) {
       head = &e;
@@ -35,21 +34,22 @@ void write_name_lists(RunState& rs, std::size_t first, uint64_t* total) {
     }
     const bool list_ends = i + 1 < rs.catalogue.count && is_list_head(rs.catalogue[i + 1]);
     if (list_ends) {
-      if (head != nullptr) fit_name_list_head(rs, *head, entry_bytes);
-      *total += write_end_mark(rs);
+      if (head != nullptr) fit_name_list_head(rs.output, *head, entry_bytes);
+      *total += write_end_mark(rs.output);
     }
   }
-  if (head != nullptr) fit_name_list_head(rs, *head, entry_bytes);
+  if (head != nullptr) fit_name_list_head(rs.output, *head, entry_bytes);
 }
 
 int write_linked_file(RunState& rs, const uint8_t* base_image, int32_t trailer_word) {
-  init_header(rs, std::time(nullptr));
+  init_header(rs.header_image, std::time(nullptr));
   std::copy(base_image + kFhBounds, base_image + kFhBounds + kBoxSize,
             rs.header_image.begin() + kFhBounds);
   uint64_t total = 0;
-  const std::size_t first_list = write_object_list(rs, &total, FacilityBoxes::kAsScanned);
+  const std::size_t first_list =
+      write_object_list(write_target(rs), &total, FacilityBoxes::kAsScanned);
   write_name_lists(rs, first_list, &total);
-  write_file_end(rs, &total, trailer_word);
+  write_file_end(write_target(rs), &total, trailer_word);
   return kExitOk;
 }
 

@@ -75,7 +75,7 @@ ListView view_list(RunState& rs, const CatalogueEntry& head) {
 // A name that did not fit NamePool is read again from its record.
 std::string_view entry_name(RunState& rs, const CatalogueEntry& e) {
   if (e.name != nullptr) return e.name;
-  const std::size_t len = read_object(rs, e, Origin::kFirstInput);
+  const std::size_t len = read_object(write_target(rs), e, Origin::kFirstInput);
   if (len <= kNeName) return {};
   return bounded_text({rs.object_buffer.get() + kNeName, len - kNeName});
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "commands/run_state.h"
 #include "format/positions.h"
-#include "scan/run_state.h"
 #include "scan/scan_observer.h"
 
 namespace quarnel {

@@ -16,9 +16,9 @@
 #include <string_view>
 #include <utility>
 
+#include "commands/run_state.h"
 #include "format/coverage.h"
 #include "scan/name_tree.h"
-#include "scan/run_state.h"
 #include "scan/source_walk.h"
 
 namespace quarnel {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "commands/merge_plan.h"
-#include "scan/run_state.h"
+#include "commands/run_state.h"
 
 namespace quarnel {
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "commands/merge_plan.h"
+#include "commands/run_state.h"
 #include "io/files.h"
-#include "scan/run_state.h"
 
 namespace quarnel {
 

@@ -7,9 +7,9 @@
 #include <functional>
 #include <string_view>
 
+#include "commands/run_state.h"
 #include "io/files.h"
 #include "scan/catalogue.h"
-#include "scan/run_state.h"
 
 namespace quarnel {
 

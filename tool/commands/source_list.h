@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "commands/commands.h"
-#include "scan/run_state.h"
+#include "commands/run_state.h"
 
 namespace quarnel {
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "document/facility_record.h"
 #include "document/patched_record.h"
@@ -42,7 +43,8 @@ bool FileBuilder::Scratch::get(uint8_t* bytes, std::size_t n) {
   return !failed;
 }
 
-FileBuilder::FileBuilder(RunState& rs, std::time_t now) : rs_(rs), now_(now) {}
+FileBuilder::FileBuilder(const WriteTarget& target, std::string output_path, std::time_t now)
+    : target_(target), output_path_(std::move(output_path)), now_(now) {}
 
 FileBuilder::~FileBuilder() {
   for (Scratch* s : {&objects_, &others_, &entries_}) {
@@ -52,16 +54,16 @@ FileBuilder::~FileBuilder() {
 
 bool FileBuilder::begin() {
   for (Scratch* s : {&objects_, &others_, &entries_}) {
-    s->file = platform::create_scratch_beside(rs_.output_path);
+    s->file = platform::create_scratch_beside(output_path_);
     if (s->file == nullptr) return false;
     std::setvbuf(s->file, nullptr, _IOFBF, kScratchBuffer);
   }
-  if (!spool_.open_beside(rs_.output_path)) return false;
+  if (!spool_.open_beside(output_path_)) return false;
   block_.resize(kCopyBlockSize);
-  init_header(rs_, now_);
-  init_bounds(rs_.airport_box);
-  init_bounds(rs_.ai_airport_box);
-  return write_header_image(rs_) == kHeaderImageSize;
+  init_header(target_.header_image, now_);
+  init_bounds(target_.airport_box);
+  init_bounds(target_.ai_airport_box);
+  return write_header_image(target_.output, target_.header_image) == kHeaderImageSize;
 }
 
 bool FileBuilder::count_record(bool catalogued, Fault* fault) {
@@ -107,18 +109,18 @@ bool FileBuilder::facility(const DescribedFacility& desc, std::size_t, Fault* fa
   object_bytes_ += f.size;
   if (!count_record(catalogued, fault)) return false;
   const uint8_t* seen = f.seen.data();
-  log_bounds(rs_.airport_box, seen, f.seen.size());
-  if (has_ai_marker(seen, f.seen.size())) log_bounds(rs_.ai_airport_box, seen, f.seen.size());
+  log_bounds(target_.airport_box, seen, f.seen.size());
+  if (has_ai_marker(seen, f.seen.size())) log_bounds(target_.ai_airport_box, seen, f.seen.size());
   const int32_t pool_name =
       catalogued ? static_cast<int32_t>(facility_name(seen, f.seen.size()).size()) : -1;
   facilities_.push_back({static_cast<uint32_t>(f.size),
                          static_cast<uint32_t>(kHeaderImageSize + facility_bytes_), pool_name});
   facility_bytes_ += f.size;
   last_subtype_ = f.subtype;
-  rs_.output.write(f.front.data(), f.front.size());
-  spool_.copy_to(rs_.output, f.tail_at, f.tail_size);
-  rs_.output.write(f.end.held.data(), f.end.held.size());
-  spool_.copy_to(rs_.output, f.end.spool_at, f.end.spilled);
+  target_.output.write(f.front.data(), f.front.size());
+  spool_.copy_to(target_.output, f.tail_at, f.tail_size);
+  target_.output.write(f.end.held.data(), f.end.held.size());
+  spool_.copy_to(target_.output, f.end.spool_at, f.end.spilled);
   return true;
 }
 
@@ -152,9 +154,9 @@ bool FileBuilder::other_record(const DescribedOtherRecord& desc, std::size_t ind
   if (entry) {
     // The name the scan keeps of a name entry in the object list.
     const std::size_t seen = std::min(b.held.size(), kSeenRecord);
-    place.pool_name = seen > kNeName ? static_cast<int32_t>(
-                                           bounded_text({head + kNeName, seen - kNeName}).size())
-                                     : 0;
+    place.pool_name =
+        seen > kNeName ? static_cast<int32_t>(bounded_text({head + kNeName, seen - kNeName}).size())
+                       : 0;
   }
   other_places_.push_back(place);
   others_.put(b.held.data(), b.held.size());

@@ -22,7 +22,8 @@
 #include "document/described.h"
 #include "document/spool.h"
 #include "format/afd_format.h"
-#include "scan/run_state.h"
+#include "io/files.h"
+#include "output/write_target.h"
 
 namespace quarnel {
 
@@ -32,13 +33,14 @@ constexpr std::size_t kMaxBuiltObjectRecords = 100000;
 
 class FileBuilder : public DescriptionSink {
  public:
-  FileBuilder(RunState& rs, std::time_t now);
+  // Writes into `target`, whose output the caller created at `output_path`.
+  FileBuilder(const WriteTarget& target, std::string output_path, std::time_t now);
   ~FileBuilder() override;
   FileBuilder(const FileBuilder&) = delete;
   FileBuilder& operator=(const FileBuilder&) = delete;
 
-  // Opens the scratch files beside rs.output_path and writes the headers'
-  // place into rs.output, created by the caller; false when it cannot.
+  // Opens the scratch files beside the output and writes the headers'
+  // place into it; false when it cannot.
   bool begin();
 
   Spool& spool() override { return spool_; }
@@ -51,7 +53,7 @@ class FileBuilder : public DescriptionSink {
   bool list_end(const DescribedList&, std::size_t index, Fault*) override;
 
   enum class Outcome { kBuilt, kInvalid, kCannotWrite };
-  // Writes the rest of the file into rs.output, up to the header's rewrite;
+  // Writes the rest of the file into the output, up to the header's rewrite;
   // the caller commits it. kInvalid fills `message` ("PLACE: WHAT")
   // for what only the whole document shows: a link to a facility that is not
   // there, more records than the tool reads back, or names beyond its pool.
@@ -76,8 +78,8 @@ class FileBuilder : public DescriptionSink {
     int32_t pool_name = -1;  // the name length the scan keeps; -1: it catalogues none
   };
   struct OtherPlace {
-    uint32_t index = 0;         // in other_records
-    uint32_t after = 0;         // the identity of the facility it follows
+    uint32_t index = 0;          // in other_records
+    uint32_t after = 0;          // the identity of the facility it follows
     int32_t after_ordinal = -1;  // -1: at the start of the object list
     bool anchored = false;
     int32_t pool_name = -1;
@@ -110,7 +112,8 @@ class FileBuilder : public DescriptionSink {
   bool write_lists(std::string* message, uint64_t* total, PoolFill& pool);
   void write_trailer_and_header(uint64_t total);
 
-  RunState& rs_;
+  WriteTarget target_;
+  std::string output_path_;
   std::time_t now_;
   Scratch objects_;
   Scratch others_;

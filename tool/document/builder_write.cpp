@@ -35,7 +35,7 @@ CoverageBox covering(CoverageBox given, const CoverageBox& seen) {
 bool FileBuilder::copy_from(Scratch& from, uint64_t n) {
   while (n > 0) {
     const std::size_t k = static_cast<std::size_t>(std::min<uint64_t>(n, block_.size()));
-    if (!from.get(block_.data(), k) || rs_.output.write(block_.data(), k) < k) return false;
+    if (!from.get(block_.data(), k) || target_.output.write(block_.data(), k) < k) return false;
     n -= k;
   }
   return true;
@@ -59,7 +59,7 @@ bool FileBuilder::write_objects(std::string* message, uint64_t* total, PoolFill&
       return false;
     }
   }
-  *total += write_end_mark(rs_);
+  *total += write_end_mark(target_.output);
   return true;
 }
 
@@ -78,16 +78,16 @@ bool FileBuilder::interleave_others(std::string* message, uint64_t* total, PoolF
   std::stable_sort(
       other_places_.begin(), other_places_.end(),
       [](const OtherPlace& a, const OtherPlace& b) { return a.after_ordinal < b.after_ordinal; });
-  if (!rs_.output.seek(kHeaderImageSize)) return false;
+  if (!target_.output.seek(kHeaderImageSize)) return false;
   for (uint64_t left = facility_bytes_; left > 0;) {
     const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(left, block_.size()));
-    if (rs_.output.read(block_.data(), n) < n) return false;
+    if (target_.output.read(block_.data(), n) < n) return false;
     objects_.put(block_.data(), n);
     left -= n;
   }
   if (std::fflush(objects_.file) != 0 || std::fflush(others_.file) != 0) return false;
   std::rewind(objects_.file);
-  rs_.output.seek(kHeaderImageSize);
+  target_.output.seek(kHeaderImageSize);
   *total = kHeaderImageSize;
   std::size_t next_other = 0;
   bool last_catalogued = true;
@@ -138,7 +138,7 @@ bool FileBuilder::write_lists(std::string* message, uint64_t* total, PoolFill& p
     put_i32(head + kRecSize, static_cast<int32_t>(list.entry_bytes + kNameListOverhead));
     std::memcpy(head + kRecordHeadSize, list.reserved.data(), list.reserved.size());
     put_u32(head + kNlhEntryCount, list.entries);
-    *total += rs_.output.write(head, sizeof head);
+    *total += target_.output.write(head, sizeof head);
     pool.add(0);  // the head's empty name; the scan minds no failure of it
     for (uint32_t j = 0; j < list.entries; ++j) {
       uint8_t prefix[9];
@@ -159,13 +159,13 @@ bool FileBuilder::write_lists(std::string* message, uint64_t* total, PoolFill& p
         put_u32(entry_head + kNeFacilityOffset, facilities_[it->second].output_offset);
       }
       const uint64_t size = kRecordHeadSize + uint64_t{get_u32(entry_head + kRecSize)};
-      *total += rs_.output.write(entry_head, sizeof entry_head);
+      *total += target_.output.write(entry_head, sizeof entry_head);
       if (!copy_from(entries_, size - kNeName)) return false;
       *total += size - kNeName;
     }
-    *total += write_end_mark(rs_);
+    *total += write_end_mark(target_.output);
   }
-  *total += write_end_mark(rs_);
+  *total += write_end_mark(target_.output);
   return true;
 }
 
@@ -173,28 +173,28 @@ void FileBuilder::write_trailer_and_header(uint64_t total) {
   // Bounds the document gives are kept, widened to cover what the file holds;
   // without them the file gets the margins a new file gets, saturating where
   // they would wrap.
-  uint8_t* image = rs_.header_image.data();
+  uint8_t* image = target_.header_image.data();
   store_box(image + kFhBounds, header_.bounds.has()
-                                   ? covering(header_.bounds.value, rs_.airport_box)
-                                   : widen_box_saturating(rs_.airport_box, kBoundsMargin));
+                                   ? covering(header_.bounds.value, target_.airport_box)
+                                   : widen_box_saturating(target_.airport_box, kBoundsMargin));
   if (trailer_given_ && !trailer_.present) {
-    set_trailer_offset(rs_.header_image.data(), 0);
+    set_trailer_offset(target_.header_image.data(), 0);
   } else {
     // Written here, not by write_trailer: any word the document gives stands,
     // the one that means "none known" to the link included.
     uint8_t bytes[kTrailerSize];
     put_u32(bytes, trailer_.word.has() ? trailer_.word.value : kDefaultTrailerWord);
     store_box(bytes + kTrailerBox,
-              trailer_.bounds.has() ? covering(trailer_.bounds.value, rs_.ai_airport_box)
-                                    : widen_box_saturating(rs_.ai_airport_box, kBoundsMargin));
-    set_trailer_offset(rs_.header_image.data(), static_cast<uint32_t>(total));
-    rs_.output.write(bytes, kTrailerSize);
+              trailer_.bounds.has() ? covering(trailer_.bounds.value, target_.ai_airport_box)
+                                    : widen_box_saturating(target_.ai_airport_box, kBoundsMargin));
+    set_trailer_offset(target_.header_image.data(), static_cast<uint32_t>(total));
+    target_.output.write(bytes, kTrailerSize);
   }
-  rewrite_header(rs_);
+  rewrite_header(target_.output, target_.header_image);
 }
 
 FileBuilder::Outcome FileBuilder::write(std::string* message) {
-  uint8_t* image = rs_.header_image.data();
+  uint8_t* image = target_.header_image.data();
   uint8_t* section = image + kFileHeaderSize;
   const DescribedHeader& h = header_;
   if (h.file_id.has()) {
@@ -208,13 +208,13 @@ FileBuilder::Outcome FileBuilder::write(std::string* message) {
   for (const HeaderBytes& run : h.other_bytes) {
     std::memcpy(image + run.at, run.bytes.data(), run.bytes.size());
   }
-  set_object_list_offset(rs_.header_image.data(), kHeaderImageSize);
+  set_object_list_offset(target_.header_image.data(), kHeaderImageSize);
   uint64_t total = 0;
   PoolFill pool;
   if (!write_objects(message, &total, pool)) {
     return message->empty() ? Outcome::kCannotWrite : Outcome::kInvalid;
   }
-  set_name_list_offset(rs_.header_image.data(), static_cast<uint32_t>(total));
+  set_name_list_offset(target_.header_image.data(), static_cast<uint32_t>(total));
   if (!write_lists(message, &total, pool)) {
     return message->empty() ? Outcome::kCannotWrite : Outcome::kInvalid;
   }

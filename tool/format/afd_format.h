@@ -3,6 +3,7 @@
 // code is independent of host byte order and alignment.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -39,6 +40,8 @@ constexpr uint32_t kSectionTag = 1;
 constexpr int32_t kMinFormatLevel = 3;
 
 constexpr std::size_t kHeaderImageSize = kFileHeaderSize + kSectionHeaderSize;
+// The file header and the section header of a file, as one block.
+using HeaderImage = std::array<uint8_t, kHeaderImageSize>;
 
 // The header bytes that the tool neither reads nor computes, as [begin, end)
 // offsets from the start of the file. It writes 0 there, but 1 into the first

@@ -14,7 +14,7 @@
 
 namespace quarnel {
 
-// Sizes of the blocks that RunState lends to its files: large enough that a
+// Sizes of the blocks that a run lends to its files: large enough that a
 // stream of records costs one system call per block, small enough to stay in
 // a core's cache.
 constexpr std::size_t kInputWindowSize = std::size_t{1} << 17;
@@ -86,7 +86,8 @@ class InputFile {
   // window and the blocks as they are: a view into the window stays valid.
   std::size_t read_through(uint64_t offset, uint8_t* dst, std::size_t n) {
     if (file_ == nullptr || offset >= size_) return 0;
-    return read_direct(offset, dst, static_cast<std::size_t>(std::min<uint64_t>(n, size_ - offset)));
+    return read_direct(offset, dst,
+                       static_cast<std::size_t>(std::min<uint64_t>(n, size_ - offset)));
   }
 
   // Lends the file `size` bytes in which it keeps a window of its contents, so

@@ -33,32 +33,32 @@ CoverageBox widen_box(const CoverageBox& box, int32_t margin) {
   return out;
 }
 
-int write_bounds(RunState& rs, BoundsPlace place, int32_t margin) {
+int write_bounds(const WriteTarget& target, BoundsPlace place, int32_t margin) {
   if (place == BoundsPlace::kHeader) {
-    store_box(rs.header_image.data() + kFhBounds, widen_box(rs.airport_box, margin));
+    store_box(target.header_image.data() + kFhBounds, widen_box(target.airport_box, margin));
   } else if (place == BoundsPlace::kTrailer) {
-    set_trailer_offset(rs.header_image.data(), static_cast<uint32_t>(rs.output.tell()));
-    write_trailer(rs, widen_box(rs.ai_airport_box, margin), kNoTrailerWord);
+    set_trailer_offset(target.header_image.data(), static_cast<uint32_t>(target.output.tell()));
+    write_trailer(target.output, widen_box(target.ai_airport_box, margin), kNoTrailerWord);
   }
   return 0;
 }
 
-std::size_t write_trailer(RunState& rs, const CoverageBox& box, int32_t word) {
+std::size_t write_trailer(OutputFile& out, const CoverageBox& box, int32_t word) {
   // A base whose word is -1 gives none: its file gets the usual one.
   if (word == kNoTrailerWord) word = static_cast<int32_t>(kDefaultTrailerWord);
   uint8_t bytes[kTrailerSize];
   put_i32(bytes, word);
   store_box(bytes + kTrailerBox, box);
-  return rs.output.write(bytes, kTrailerSize);
+  return out.write(bytes, kTrailerSize);
 }
 
-void init_header(RunState& rs, std::time_t now) {
-  uint8_t* fh = rs.header_image.data();
+void init_header(HeaderImage& image, std::time_t now) {
+  uint8_t* fh = image.data();
   uint8_t* sh = fh + kFileHeaderSize;
-  rs.header_image.fill(0);
+  image.fill(0);
   put_u16(fh + kFhVersionWord, 1);
   put_u32(fh + kFhMagic, kMagic);
-  set_file_id(rs, static_cast<uint32_t>(now));
+  set_file_id(image, static_cast<uint32_t>(now));
   if (const std::tm* local = std::localtime(&now)) {
     put_i32(sh + kShCreatedYear, local->tm_year + 1900);
     sh[kShCreatedDay] = static_cast<uint8_t>(local->tm_mday);
@@ -85,20 +85,19 @@ uint32_t fresh_file_id_seed() {
   return static_cast<uint32_t>(x ^ (x >> 32));
 }
 
-void set_file_id(RunState& rs, uint32_t seed) {
-  uint8_t* sh = rs.header_image.data() + kFileHeaderSize;
+void set_file_id(HeaderImage& image, uint32_t seed) {
+  uint8_t* sh = image.data() + kFileHeaderSize;
   FileIdGenerator ids(seed);
   for (std::size_t i = 0; i < 3; ++i) put_u16(sh + kShFileId + 2 * i, ids.next());
 }
 
-std::size_t write_header_image(RunState& rs) {
-  const uint8_t* image = rs.header_image.data();
-  return rs.output.write(image, kFileHeaderSize) +
-         rs.output.write(image + kFileHeaderSize, kSectionHeaderSize);
+std::size_t write_header_image(OutputFile& out, const HeaderImage& image) {
+  return out.write(image.data(), kFileHeaderSize) +
+         out.write(image.data() + kFileHeaderSize, kSectionHeaderSize);
 }
 
-void rewrite_header(RunState& rs) {
-  if (rs.output.seek(0)) rs.output.write(rs.header_image.data(), kHeaderImageSize);
+void rewrite_header(OutputFile& out, const HeaderImage& image) {
+  if (out.seek(0)) out.write(image.data(), kHeaderImageSize);
 }
 
 }  // namespace quarnel

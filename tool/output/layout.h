@@ -8,8 +8,8 @@
 
 #include "format/coverage.h"
 #include "io/files.h"
+#include "output/write_target.h"
 #include "scan/source_walk.h"
-#include "scan/run_state.h"
 
 namespace quarnel {
 
@@ -43,25 +43,25 @@ CoverageBox widen_box(const CoverageBox& box, int32_t margin);
 // writes the AI-airport box, widened, as the trailer at the output's position
 // (with the trailer word a new file gets) and points the header image at it.
 // Returns 0.
-int write_bounds(RunState& rs, BoundsPlace place, int32_t margin);
+int write_bounds(const WriteTarget& target, BoundsPlace place, int32_t margin);
 // Writes a trailer of `word` (0x2000033F for kNoTrailerWord or -1) and `box`
 // as they are at the output's position. Returns the bytes written.
-std::size_t write_trailer(RunState& rs, const CoverageBox& box, int32_t word);
+std::size_t write_trailer(OutputFile& out, const CoverageBox& box, int32_t word);
 
 // The header image of a new file written at `now`, its file id drawn from
 // `now` as the link and the extract draw it.
-void init_header(RunState& rs, std::time_t now);
+void init_header(HeaderImage& image, std::time_t now);
 // A seed for a file id of its own: the time in microseconds, the process id
 // and a count of the seeds drawn, mixed. The seconds alone gave every file
 // written within one second the same id.
 uint32_t fresh_file_id_seed();
 // Sets the header image's file id to the one FileIdGenerator draws from `seed`.
-void set_file_id(RunState& rs, uint32_t seed);
+void set_file_id(HeaderImage& image, uint32_t seed);
 // Writes the header image at the output's position, the file header first.
 // Returns the bytes written.
-std::size_t write_header_image(RunState& rs);
+std::size_t write_header_image(OutputFile& out, const HeaderImage& image);
 // Writes the header image again over the output's first bytes, as it stands
 // once the trailer's place is known; the output then stands behind it.
-void rewrite_header(RunState& rs);
+void rewrite_header(OutputFile& out, const HeaderImage& image);
 
 }  // namespace quarnel

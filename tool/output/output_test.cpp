@@ -74,9 +74,21 @@ TEST(WidenBoxTest, LongitudeMarginAsWithTheLibraryCosine) {
 // leave an airport out, and always covering every position they were made
 // from, up to the 32-bit limits themselves.
 TEST(WidenBoxTest, TheSaturatingBoxCoversItsPositionsAndElseWidensAsANewFilesDoes) {
-  const int32_t values[] = {INT32_MIN, INT32_MIN + 3, -2147478647, -kLatitudeLimit - 1,
-                            -kLatitudeLimit, -5000000, -1, 0, 1, 5000000, kLatitudeLimit,
-                            kLatitudeLimit + 1, 2147478648, INT32_MAX - 3, INT32_MAX};
+  const int32_t values[] = {INT32_MIN,
+                            INT32_MIN + 3,
+                            -2147478647,
+                            -kLatitudeLimit - 1,
+                            -kLatitudeLimit,
+                            -5000000,
+                            -1,
+                            0,
+                            1,
+                            5000000,
+                            kLatitudeLimit,
+                            kLatitudeLimit + 1,
+                            2147478648,
+                            INT32_MAX - 3,
+                            INT32_MAX};
   int same = 0;
   for (const int32_t lat : values) {
     for (const int32_t lon : values) {
@@ -87,8 +99,9 @@ TEST(WidenBoxTest, TheSaturatingBoxCoversItsPositionsAndElseWidensAsANewFilesDoe
                   wide.lon_min <= lon);
       const int64_t lat_margin = int64_t{lat} + kBoundsMargin;
       const int64_t lon_margin = int64_t{lon} + 50000;  // the widest longitude margin
-      if (lat_margin <= kLatitudeLimit && -lat_margin <= kLatitudeLimit && lon_margin <= INT32_MAX &&
-          int64_t{lon} - 50000 >= INT32_MIN && lat > -kLatitudeLimit + kBoundsMargin) {
+      if (lat_margin <= kLatitudeLimit && -lat_margin <= kLatitudeLimit &&
+          lon_margin <= INT32_MAX && int64_t{lon} - 50000 >= INT32_MIN &&
+          lat > -kLatitudeLimit + kBoundsMargin) {
         EXPECT_EQ(wide, widen_box(box, kBoundsMargin));
         ++same;
       }
@@ -118,7 +131,7 @@ TEST_F(WriterTest, InitHeaderFillsTheNewFilesValues) {
   setenv("TZ", "UTC", 1);
   tzset();
   rs.header_image.fill(0xEE);
-  init_header(rs, 1700000000);
+  init_header(rs.header_image, 1700000000);
   const uint8_t* fh = rs.header_image.data();
   const uint8_t* sh = fh + kFileHeaderSize;
   EXPECT_EQ(get_u16(fh), 1);
@@ -157,8 +170,8 @@ TEST_F(WriterTest, ReadTrailerKeepsWhatAShortReadDidNotReach) {
 
 TEST_F(WriterTest, TrailerWordMinusOneIsNeverWritten) {
   ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
-  EXPECT_EQ(write_trailer(rs, kEmptyBox, -1), 20u);
-  write_trailer(rs, CoverageBox{1, 2, 3, 4}, 0x12345678);
+  EXPECT_EQ(write_trailer(rs.output, kEmptyBox, -1), 20u);
+  write_trailer(rs.output, CoverageBox{1, 2, 3, 4}, 0x12345678);
   ASSERT_TRUE(rs.output.commit());
   const afdtest::Bytes out = afdtest::read_file(dir.file("out.bin"));
   ASSERT_EQ(out.size(), 40u);
@@ -172,7 +185,7 @@ TEST_F(WriterTest, WriteObjectOfNothingKeepsTheEarlierOffset) {
   ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
   CatalogueEntry e;
   e.output_offset = 1234;
-  EXPECT_EQ(write_object(rs, e, 0), 0u);
+  EXPECT_EQ(write_object(write_target(rs), e, 0), 0u);
   EXPECT_EQ(e.output_offset, 1234u);
   EXPECT_EQ(rs.output.size(), 0u);
 }
@@ -192,7 +205,7 @@ TEST_F(WriterTest, RecordsLargerThanTheBufferAreCopiedWhole) {
   e.base_offset = at.facility_offsets[0];
   e.origin = Origin::kFirstInput;
   const afdtest::Bytes record = afdtest::facility_record(big);
-  EXPECT_EQ(copy_object(rs, e, e.origin), record.size());
+  EXPECT_EQ(copy_object(write_target(rs), e, e.origin), record.size());
   EXPECT_EQ(rs.first_input.unreadable(), 0u);
   ASSERT_TRUE(rs.output.commit());
   EXPECT_EQ(afdtest::read_file(dir.file("out.bin")), record);
@@ -232,7 +245,7 @@ TEST_F(WriterTest, RecordsOfAKnownSizeAreCopiedOrReportedChanged) {
     if (c.truncate) changed.resize(at.facility_offsets[0] + record.size() / 2);
     afdtest::write_file(dir.file("scan.bgl"), changed);
     ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
-    const uint64_t n = copy_object(rs, rs.catalogue[0], rs.catalogue[0].origin);
+    const uint64_t n = copy_object(write_target(rs), rs.catalogue[0], rs.catalogue[0].origin);
     EXPECT_EQ(rs.first_input.unreadable() != 0, !c.copied);
     if (c.copied) {
       EXPECT_EQ(n, record.size());

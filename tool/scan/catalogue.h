@@ -39,7 +39,7 @@ struct CatalogueEntry {
 };
 
 // 40 bytes on 64-bit systems keep the Catalogue and the lookup indexes on one
-// huge page (see RunState::allocate).
+// huge page (the run allocates them together, once).
 static_assert(sizeof(CatalogueEntry) <= 40, "a Catalogue entry stays within 40 bytes");
 
 constexpr uint16_t kFlagAiAirport = 1;

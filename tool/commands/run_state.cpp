@@ -1,5 +1,5 @@
 // The run's fixed blocks: allocated once, in one arena, before any work starts.
-#include "scan/run_state.h"
+#include "commands/run_state.h"
 
 #include <memory>
 #include <new>
@@ -72,9 +72,13 @@ bool RunState::allocate() {
 }
 
 ScanTarget first_input_scan(RunState& rs) {
-  return ScanTarget{rs.first_input,    rs.object_buffer.get(), rs.catalogue,
-                    rs.airport_box,    rs.ai_airport_box,      rs.airport_positions,
-                    rs.scan_observer};
+  return ScanTarget{rs.first_input,    rs.object_buffer.get(), rs.catalogue,    rs.airport_box,
+                    rs.ai_airport_box, rs.airport_positions,   rs.scan_observer};
+}
+
+WriteTarget write_target(RunState& rs) {
+  return WriteTarget{rs.output,    rs.header_image, rs.airport_box,  rs.ai_airport_box,
+                     rs.catalogue, rs.first_input,  rs.second_input, rs.object_buffer.get()};
 }
 
 void RunState::reset() {

@@ -1,6 +1,7 @@
-// Everything one run of the tool works on. `main` creates one RunState; every
-// procedure receives it. The big blocks are allocated once, at start, and
-// nothing is allocated while a command runs.
+// Everything one run of the tool works on. `main` creates one RunState and
+// every command receives it; the scan and the writers below take only the
+// parts they use (a ScanTarget, a WriteTarget). The big blocks are allocated
+// once, at start, and nothing is allocated while a command runs.
 #pragma once
 
 #include <array>
@@ -13,6 +14,7 @@
 #include "io/arena.h"
 #include "io/failures.h"
 #include "io/files.h"
+#include "output/write_target.h"
 #include "scan/catalogue.h"
 #include "scan/scan.h"
 
@@ -57,7 +59,7 @@ struct RunState {
   // When set, the scan keeps each airport's position here, at its Catalogue
   // index (kNoPosition for one without).
   AirportPosition* airport_positions = nullptr;
-  std::array<uint8_t, kHeaderImageSize> header_image{};
+  HeaderImage header_image{};
 
   InputFile first_input;
   InputFile second_input;
@@ -74,6 +76,10 @@ struct RunState {
 // The scan of the run's first input into its Catalogue and boxes, with the
 // run's watcher and positions.
 ScanTarget first_input_scan(RunState& rs);
+
+// The run's output, header image and boxes, and the inputs and Catalogue its
+// records are copied from.
+WriteTarget write_target(RunState& rs);
 
 // build_catalogue of the run's first input.
 inline void build_catalogue(RunState& rs, const uint8_t* header_image, const NameTable* table,
