@@ -291,11 +291,11 @@ void build_catalogue(const ScanTarget& target, const uint8_t* header_image, cons
   }
   scan_objects(target, object_list_offset(header_image), table, mode, target.in.size());
   const uint64_t start = name_list_offset(header_image);
-  NameListChain chain(target.in, start);
+  uint64_t offset = start;
   WalkEnd why = WalkEnd::kEndRecord;
-  while (chain_step(target, chain, &why)) {
+  for (int64_t step; (step = read_name_list(target, offset, &why)) > 0;) {
+    offset += static_cast<uint64_t>(step);
   }
-  const uint64_t offset = chain.position();
   note_walk_end(target, offset, why);
   if (target.observer != nullptr) {
     target.observer->on_walk_end(WalkKind::kChain, start, offset, target.in.size(), why);
