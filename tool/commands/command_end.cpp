@@ -133,10 +133,7 @@ int settle(RunState& rs, InputFailureRule rule, int result, const OtherFailedInp
       if (result == kExitBadHeader) {
         explain_unread(*failed);
       } else {
-        explain(
-            "warning: cannot read %s whole (a read error, or it changed while it was read); "
-            "what is shown is what could be read",
-            failed->c_str());
+        warn_partly_read(*failed);
       }
       return result;
   }
@@ -174,6 +171,13 @@ int end_command(RunState& rs, Command command, int result, const OtherFailedInpu
                  rs.first_input_path.c_str());
   }
   return result;
+}
+
+void warn_partly_read(const std::string& path) {
+  explain(
+      "warning: cannot read %s whole (a read error, or it changed while it was read); "
+      "what is shown is what could be read",
+      path.c_str());
 }
 
 void warn_damaged_input(const std::string& path) {

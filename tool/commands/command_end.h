@@ -50,6 +50,10 @@ const std::string* failed_input(const RunState& rs, const OtherFailedInput& othe
 // run's slots do not hold.
 int end_command(RunState& rs, Command command, int result, const OtherFailedInput& other = {});
 
+// The warning for an input that could not be read whole, of a command that
+// shows what it read.
+void warn_partly_read(const std::string& path);
+
 // The warning for an input with structural damage: records cut off, a walk
 // over its records that stopped early, or a trailer offset pointing nowhere.
 // The command goes on with what it could read and keeps its exit code.

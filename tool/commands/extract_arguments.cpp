@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "commands/command_end.h"
 #include "commands/command_table.h"
 #include "commands/exit_codes.h"
 #include "commands/typed_names.h"
@@ -33,7 +34,7 @@ int extract_command(RunState& rs, int argc, const char* const* argv) {
   // command that cannot do all it was asked is refused instead.
   if (names > static_cast<int>(kNameTableSlots)) {
     std::printf("too many names: %d (at most %d)\n", names, static_cast<int>(kNameTableSlots));
-    return kExitTooManyNames;
+    return end_command(rs, Command::kExtract, kExitTooManyNames);
   }
   rs.output_path = kDefaultOutput;
   for (int k = 0; k < names; ++k) {

@@ -123,10 +123,7 @@ int run_index(RunState& rs, const std::string& folder) {
     count_line(out, path, counts);
     out.flush();
     if (in.read_failed()) {
-      explain(
-          "warning: cannot read %s whole (a read error, or it changed while it was read); "
-          "what is shown is what could be read",
-          path.c_str());
+      warn_partly_read(path);
     } else if (in.damaged()) {
       warn_damaged_input(path);
     }
@@ -138,7 +135,7 @@ int run_index(RunState& rs, const std::string& folder) {
         "too many records: the airports of the files would take more than the tool can "
         "compare (%u records, %u bytes of names)\n",
         static_cast<unsigned>(kCatalogueCapacity), static_cast<unsigned>(kNamePoolSize));
-    return kExitTooManyRecords;
+    return end_command(rs, Command::kIndex, kExitTooManyRecords);
   }
   const int shared = names.print_shared(out, list.files);
   const std::size_t files = list.files.size();
@@ -146,7 +143,7 @@ int run_index(RunState& rs, const std::string& folder) {
   std::snprintf(line, sizeof line, "%zu file%s, %d airport name%s held by more than one\n", files,
                 files == 1 ? "" : "s", shared, shared == 1 ? "" : "s");
   out.text(line);
-  return kExitOk;
+  return end_command(rs, Command::kIndex, kExitOk);
 }
 
 }  // namespace quarnel

@@ -243,9 +243,11 @@ int run_merge_batch(RunState& rs, const std::vector<std::string>& given) {
   if (result != kExitOk) return end_gathering(rs, Command::kMerge, result, sources);
   if (sources.files.empty()) {
     explain("no AFD file among the sources, so there is nothing to merge");
-    return kExitNoMatch;
+    return end_command(rs, Command::kMerge, kExitNoMatch);
   }
-  if (!output_is_allowed(rs.output_path, rs.first_input_path, sources)) return kExitCannotWrite;
+  if (!output_is_allowed(rs.output_path, rs.first_input_path, sources)) {
+    return end_command(rs, Command::kMerge, kExitCannotWrite);
+  }
   uint8_t image[kHeaderImageSize];
   result = open_first_input(rs, rs.first_input_path, image);
   if (result != kExitOk) return end_command(rs, Command::kMerge, result);
@@ -253,7 +255,7 @@ int run_merge_batch(RunState& rs, const std::vector<std::string>& given) {
   const std::unique_ptr<SourcePool> pool(new (std::nothrow) SourcePool(rs, sources.files));
   if (!pool || !pool->allocate()) {
     explain("not enough memory for the work buffers");
-    return kExitOutOfMemory;
+    return end_command(rs, Command::kMerge, kExitOutOfMemory);
   }
   if (!rs.output.create(rs.output_path)) {
     rs.failures.note(FileFailure::kOutputRefused, rs.output_path);
