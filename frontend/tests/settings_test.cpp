@@ -69,17 +69,6 @@ TEST(LoadSettingTest, NeverOffersMoreThanTheBufferHolds) {
   EXPECT_EQ(LoadSetting(platform, kKeyOutputDir, small, 0), "");
 }
 
-TEST(SaveSettingTest, WritesOneKeyOfTheQuarnelSection) {
-  FakePlatform platform;
-  platform.StoreSetting("SOURCEDIR", "OLD");
-  SaveSetting(platform, kKeySourceDir, "C:\\MYSCENERY");
-  SaveSetting(platform, kKeyOutputDir, "");
-  EXPECT_EQ(platform.Setting("SOURCEDIR"), "C:\\MYSCENERY");
-  EXPECT_EQ(platform.Setting("OPATH"), "");
-  EXPECT_EQ(platform.Setting("TARGETDIR"), std::nullopt);
-  EXPECT_EQ(platform.profile_writes, 2);
-}
-
 // ---- the per-user copy, for a shared file that cannot be written ----
 
 constexpr char kUserFolder[] = "C:\\USERS\\ANNA\\APPDATA\\ROAMING\\Quarnel";
@@ -117,11 +106,15 @@ TEST(UserSettingsTest, LoadPrefersThePerUserCopyKeyByKey) {
   }
 }
 
-TEST(UserSettingsTest, SaveGoesToTheSharedFileWhileThatCanBeWritten) {
+TEST(UserSettingsTest, SaveWritesOneKeyOfTheSharedFileWhileThatCanBeWritten) {
   FakePlatform platform = WithUserFolder();
+  platform.StoreSetting("SOURCEDIR", "OLD");
   SaveSetting(platform, kKeySourceDir, "C:\\SCENERY");
+  SaveSetting(platform, kKeyOutputDir, "");
   EXPECT_EQ(platform.Setting("SOURCEDIR"), "C:\\SCENERY");
-  EXPECT_EQ(platform.profile_write_files, (std::vector<std::string>{"MVT.INI"}));
+  EXPECT_EQ(platform.Setting("OPATH"), "");
+  EXPECT_EQ(platform.Setting("TARGETDIR"), std::nullopt);
+  EXPECT_EQ(platform.profile_write_files, (std::vector<std::string>{"MVT.INI", "MVT.INI"}));
   EXPECT_EQ(platform.user_folder_creates, 0);
 }
 
