@@ -74,9 +74,10 @@ TEST(WidenBoxTest, LongitudeMarginAsWithTheLibraryCosine) {
 // leave an airport out, and always covering every position they were made
 // from, up to the 32-bit limits themselves.
 TEST(WidenBoxTest, TheSaturatingBoxCoversItsPositionsAndElseWidensAsANewFilesDoes) {
-  const int32_t values[] = {INT32_MIN, INT32_MIN + 3, -2147478647, -kLatitudeLimit - 1,
-                            -kLatitudeLimit, -5000000, -1, 0, 1, 5000000, kLatitudeLimit,
-                            kLatitudeLimit + 1, 2147478648, INT32_MAX - 3, INT32_MAX};
+  const int32_t values[] = {
+      INT32_MIN,           INT32_MIN + 3,   -2147478647,  // about the 32-bit limit
+      -kLatitudeLimit - 1, -kLatitudeLimit, -5000000,      -1,       0, 1, 5000000, kLatitudeLimit,
+      kLatitudeLimit + 1,  2147478648,      INT32_MAX - 3, INT32_MAX};
   int same = 0;
   for (const int32_t lat : values) {
     for (const int32_t lon : values) {
@@ -87,8 +88,9 @@ TEST(WidenBoxTest, TheSaturatingBoxCoversItsPositionsAndElseWidensAsANewFilesDoe
                   wide.lon_min <= lon);
       const int64_t lat_margin = int64_t{lat} + kBoundsMargin;
       const int64_t lon_margin = int64_t{lon} + 50000;  // the widest longitude margin
-      if (lat_margin <= kLatitudeLimit && -lat_margin <= kLatitudeLimit && lon_margin <= INT32_MAX &&
-          int64_t{lon} - 50000 >= INT32_MIN && lat > -kLatitudeLimit + kBoundsMargin) {
+      if (lat_margin <= kLatitudeLimit && -lat_margin <= kLatitudeLimit &&
+          lon_margin <= INT32_MAX && int64_t{lon} - 50000 >= INT32_MIN &&
+          lat > -kLatitudeLimit + kBoundsMargin) {
         EXPECT_EQ(wide, widen_box(box, kBoundsMargin));
         ++same;
       }
@@ -105,13 +107,6 @@ TEST(WidenBoxTest, TheSaturatingBoxCoversItsPositionsAndElseWidensAsANewFilesDoe
       << "the wrapping box that -C keeps writing";
 }
 
-TEST(FileIdGeneratorTest, DrawsBits16To30OfEachState) {
-  FileIdGenerator ids(1700000000u);
-  EXPECT_EQ(ids.next(), 18382);
-  EXPECT_EQ(ids.next(), 27381);
-  EXPECT_EQ(ids.next(), 8621);
-}
-
 class WriterTest : public ToolTest {};
 
 TEST_F(WriterTest, InitHeaderFillsTheNewFilesValues) {
@@ -123,6 +118,7 @@ TEST_F(WriterTest, InitHeaderFillsTheNewFilesValues) {
   const uint8_t* sh = fh + kFileHeaderSize;
   EXPECT_EQ(get_u16(fh), 1);
   EXPECT_EQ(get_u32(fh + 118), 0x87654321u);
+  // The file ids: bits 16 to 30 of each state the time starts.
   EXPECT_EQ(get_u16(sh), 18382);
   EXPECT_EQ(get_u16(sh + 2), 27381);
   EXPECT_EQ(get_u16(sh + 4), 8621);
