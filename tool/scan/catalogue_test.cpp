@@ -89,29 +89,11 @@ TEST_F(CatalogueTest, CataloguesFacilitiesThenListsInFileOrder) {
   EXPECT_EQ(rs.ai_airport_box, (CoverageBox{100, 100, 200, 200}));
 }
 
-TEST_F(CatalogueTest, ReportsAndSkipsUnknownSubtypesAndTypes) {
-  AfdBuilder b;
-  Facility odd = Facility::vor("ODD");
-  odd.subtype = 5;
-  b.add(Facility::airport("A"));
-  b.add(odd);
-  b.add(Facility::raw(7, Bytes(12, 0)));
-  b.add(Facility::airport("B"));
-  afdtest::Layout at;
-  const Bytes file = b.build(&at);
-  char expected[128];
-  std::snprintf(expected, sizeof expected, "unknown object 5 at 0x%06X\nunknown object: 0x000007\n",
-                at.facility_offsets[1]);
-  EXPECT_EQ(scan(file), expected);
-  ASSERT_EQ(rs.catalogue.count, 2u);
-  EXPECT_STREQ(entry(1).name, "B");
-  EXPECT_EQ(rs.catalogue.stats.containers, 2);
-}
-
-// Names the scan cannot reach: behind filler past what it looks at, in a
-// navaid record too short to hold one, or in a sub-record that claims more than
-// its record holds. Each record is still stepped over whole.
-TEST_F(CatalogueTest, NameIsTakenOnlyWhereTheScanLooksAndTheRecordHoldsIt) {
+// Odd records are stepped over whole: names the scan cannot reach (behind
+// filler past what it looks at, in a navaid record too short to hold one, in a
+// sub-record that claims more than its record holds) are catalogued empty, and
+// unknown subtypes and record types are reported and skipped.
+TEST_F(CatalogueTest, OddRecordsAreSteppedOverWhole) {
   Facility big = Facility::airport("", 1, 1);
   big.name.reset();
   big.position.reset();
@@ -134,13 +116,22 @@ TEST_F(CatalogueTest, NameIsTakenOnlyWhereTheScanLooksAndTheRecordHoldsIt) {
   sub.insert(sub.end(), {'N', 'A', 'M', 'E', 0});
   overlong.payload_override = {1, 0, 0, 0, 0, 0, 0, 0};
   overlong.payload_override.insert(overlong.payload_override.end(), sub.begin(), sub.end());
+  Facility odd = Facility::vor("ODD");
+  odd.subtype = 5;
   AfdBuilder b;
-  for (const Facility& f : {big, shortnav, unterminated, overlong}) b.add(f);
+  for (const Facility& f : {big, shortnav, unterminated, overlong, odd}) b.add(f);
+  b.add(Facility::raw(7, Bytes(12, 0)));
   b.add(Facility::airport("NEXT"));
-  scan(b.build());
+  afdtest::Layout at;
+  const Bytes file = b.build(&at);
+  char printed[128];
+  std::snprintf(printed, sizeof printed, "unknown object 5 at 0x%06X\nunknown object: 0x000007\n",
+                at.facility_offsets[4]);
+  EXPECT_EQ(scan(file), printed);
   ASSERT_EQ(rs.catalogue.count, 5u);
   const char* const names[] = {"", "", "NDB", "", "NEXT"};
   for (std::size_t i = 0; i < 5; ++i) EXPECT_STREQ(entry(i).name, names[i]) << i;
+  EXPECT_EQ(rs.catalogue.stats.containers, 5);
   EXPECT_EQ(rs.catalogue.stats.max_cont_size, 8 + 8 + 8 + 64000 + 8 + 5 + 8);
 }
 
