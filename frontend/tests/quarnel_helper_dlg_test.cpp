@@ -68,7 +68,7 @@ TEST_F(DialogTest, StartsWithToolFolderRememberedFoldersAndDefaultName) {
   EXPECT_EQ(platform_.log, (Log{"read SOURCEDIR", "read TARGETDIR", "read OPATH", "read MERGE"}));
   EXPECT_EQ(platform_.profile_read_sizes, (std::vector<unsigned>{260, 260, 260, 260}));
   // Loading never writes.
-  EXPECT_EQ(platform_.profile_writes, 0);
+  EXPECT_TRUE(platform_.profile_write_files.empty());
   platform_.log.clear();
   dialog.OnInitDialog();
   EXPECT_EQ(platform_.log, Shows("C:\\MY SCENERY", "C:\\FS\\AFD", "D:\\OUT"));
@@ -148,12 +148,12 @@ TEST_F(DialogTest, PickerStartsInTheRememberedFolderAndStoresTheUpperCasedChoice
 
     // Cancelled, it changes nothing.
     const std::string before = dialog.*c.field;
-    const int writes = platform_.profile_writes;
+    const std::size_t writes = platform_.profile_write_files.size();
     platform_.pick_answers.push_back(std::nullopt);
     (dialog.*c.handler)();
     EXPECT_EQ(dialog.*c.field, before);
     EXPECT_EQ(Box(c.control), before);
-    EXPECT_EQ(platform_.profile_writes, writes);
+    EXPECT_EQ(platform_.profile_write_files.size(), writes);
   }
 }
 
@@ -227,7 +227,7 @@ TEST_F(DialogTest, MergeBoxStartsTickedOnlyWhenTheKeyHoldsOne) {
     const std::string name = c.shared.value_or("-") + "/" + c.per_user.value_or("-");
     EXPECT_EQ(dialog.m_bMerge, c.ticked) << name;
     EXPECT_EQ(platform_.checks[IDC_MERGE], c.ticked) << name;
-    EXPECT_EQ(platform_.profile_writes, 0) << name;
+    EXPECT_TRUE(platform_.profile_write_files.empty()) << name;
   }
 }
 
@@ -410,7 +410,7 @@ TEST_F(StartProcessTest, StatusBoxTellsHowTheRunEnded) {
     EXPECT_EQ(platform_.boxes[1].text, c.text);
     EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation);
     EXPECT_EQ(platform_.releases, platform_.start_succeeds ? 1 : 0);
-    EXPECT_EQ(platform_.profile_writes, 0);
+    EXPECT_TRUE(platform_.profile_write_files.empty());
     EXPECT_EQ(platform_.end_dialog_calls, 1);
     EXPECT_EQ(platform_.end_dialog_result, kIdOk);
     EXPECT_EQ(platform_.wait_cursor_depth, 0);
