@@ -332,15 +332,6 @@ TEST_F(StartProcessTest, OutputNamingAnInputIsRefusedInAnyLetterCase) {
   }
 }
 
-TEST_F(StartProcessTest, RememberedFolderInAnInputBoxIsPassedUnchanged) {
-  platform_.StoreSetting("SOURCEDIR", "c:\\only\\a\\folder");
-  CQuarnelHelperDlg& dialog = Open();
-  dialog.OnOK();
-  ASSERT_EQ(platform_.command_lines.size(), 1u);
-  EXPECT_EQ(platform_.command_lines[0],
-            "C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\NEWAFD.BGL\"");
-}
-
 // Whether the box is ticked chooses the option, whether the output is read and
 // the texts of success, 5 and 10; how the run ended chooses the text. Either
 // way the run stores nothing (only a click on the box does) and the dialog closes.
@@ -418,17 +409,19 @@ TEST_F(StartProcessTest, StatusBoxTellsHowTheRunEnded) {
 }
 
 TEST_F(StartProcessTest, CommandLineLongerThanItsBufferIsRefusedAndRunsNothing) {
-  // Nothing chosen: empty quotes, and the output goes to the drive's root.
-  const std::string fixed = "C:\\QUARNEL\\Quarnel -r \"\" \"\" \"\\\"";
+  // Nothing chosen but the remembered source folder, which is passed as it is:
+  // empty quotes for the base, and the output goes to the drive's root.
+  const std::string fixed = "C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\\"";
   for (const std::size_t total : {std::size_t{1023}, std::size_t{1024}, std::size_t{40000}}) {
     platform_ = FakePlatform();
+    platform_.StoreSetting("SOURCEDIR", "c:\\only\\a\\folder");
     CQuarnelHelperDlg& dialog = Open();
     const std::string name(total - fixed.size(), 'N');
     Box(IDC_OUTPUT_NAME) = name;
     dialog.OnOK();
     if (total <= 1023) {
       EXPECT_EQ(platform_.command_lines,
-                (Log{"C:\\QUARNEL\\Quarnel -r \"\" \"\" \"\\" + name + "\""}));
+                (Log{"C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\" + name + "\""}));
       continue;
     }
     EXPECT_FALSE(ToolRan()) << total;
