@@ -97,7 +97,6 @@ unsigned FakePlatform::ProfileRead(const char* section, const char* key, const c
 bool FakePlatform::ProfileWrite(const char* section, const char* key, const char* value,
                                 const char* file) {
   log.push_back(std::string("write ") + key + "=" + value);
-  ++profile_writes;
   profile_write_files.push_back(file);
   const std::string path = file;
   if (unwritable_files.count(path) != 0) return false;

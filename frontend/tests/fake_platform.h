@@ -47,7 +47,6 @@ class FakePlatform : public DialogPlatform {
 
   std::map<ProfileKey, std::string> profile;
   std::vector<unsigned> profile_read_sizes;
-  int profile_writes = 0;
   std::vector<std::string> profile_write_files;  // the file of every write, in order
   std::set<std::string> unwritable_files;        // writes to these fail and store nothing
 

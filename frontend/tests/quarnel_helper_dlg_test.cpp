@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <stdexcept>
 
 #include "fake_platform.h"
@@ -13,9 +14,28 @@ namespace quarnel_helper {
 namespace {
 
 using Log = std::vector<std::string>;
+using Fields = std::vector<std::string>;
 
 const std::string kBgl = std::string("*.bgl\0*.bgl\0", 13);  // ends in two zeros
 const std::string kAll = std::string("*.*\0*.*\0", 9);
+
+// What UpdateData logs, in exchange order: reading the controls, or showing the fields.
+Log Reads() { return {"get 1697", "get 1699", "get 1702", "get 1703", "is checked 1704"}; }
+Log Shows(const std::string& source, const std::string& base, const std::string& dir,
+          const std::string& name = "NEWAFD.BGL") {
+  return {"set 1697=" + source, "set 1699=" + base, "set 1702=" + dir, "set 1703=" + name,
+          "check 1704=0"};
+}
+Log Joined(std::initializer_list<Log> parts) {
+  Log all;
+  for (const Log& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// Source, base, output folder and output name.
+Fields FieldsOf(const CQuarnelHelperDlg& d) {
+  return {d.m_strSourceFile, d.m_strBaseFile, d.m_strOutputDir, d.m_strOutputName};
+}
 
 class DialogTest : public ::testing::Test {
  protected:
@@ -43,24 +63,15 @@ TEST_F(DialogTest, StartsWithToolFolderRememberedFoldersAndDefaultName) {
   CQuarnelHelperDlg dialog(platform_);
   // The tool folder is taken as it is; only paths the user chose are upper-cased.
   EXPECT_EQ(dialog.m_strToolDir, "C:\\Apps\\Quarnel");
-  EXPECT_EQ(dialog.m_strSourceFile, "C:\\MY SCENERY");
-  EXPECT_EQ(dialog.m_strBaseFile, "C:\\FS\\AFD");
-  EXPECT_EQ(dialog.m_strOutputDir, "D:\\OUT");
-  EXPECT_EQ(dialog.m_strOutputName, "NEWAFD.BGL");
+  EXPECT_EQ(FieldsOf(dialog), (Fields{"C:\\MY SCENERY", "C:\\FS\\AFD", "D:\\OUT", "NEWAFD.BGL"}));
   EXPECT_EQ(platform_.current_dir_size_offered, 1000u);
   EXPECT_EQ(platform_.log, (Log{"read SOURCEDIR", "read TARGETDIR", "read OPATH", "read MERGE"}));
   EXPECT_EQ(platform_.profile_read_sizes, (std::vector<unsigned>{260, 260, 260, 260}));
   // Loading never writes.
-  EXPECT_EQ(platform_.profile_writes, 0);
-}
-
-TEST_F(DialogTest, StartsEmptyWithoutSettingsFile) {
-  CQuarnelHelperDlg& dialog = Open();
-  EXPECT_EQ(dialog.m_strSourceFile, "");
-  EXPECT_EQ(dialog.m_strBaseFile, "");
-  EXPECT_EQ(dialog.m_strOutputDir, "");
-  EXPECT_EQ(dialog.m_strOutputName, "NEWAFD.BGL");
-  EXPECT_EQ(Box(IDC_OUTPUT_NAME), "NEWAFD.BGL");
+  EXPECT_TRUE(platform_.profile_write_files.empty());
+  platform_.log.clear();
+  dialog.OnInitDialog();
+  EXPECT_EQ(platform_.log, Shows("C:\\MY SCENERY", "C:\\FS\\AFD", "D:\\OUT"));
 }
 
 TEST_F(DialogTest, ToolFolderTooLongForItsBufferIsLeftEmpty) {
@@ -72,17 +83,6 @@ TEST_F(DialogTest, ToolFolderTooLongForItsBufferIsLeftEmpty) {
   EXPECT_EQ(fitting.m_strToolDir, platform_.current_dir);
 }
 
-TEST_F(DialogTest, InitDialogShowsTheFieldsInExchangeOrder) {
-  platform_.StoreSetting("SOURCEDIR", "s");
-  platform_.StoreSetting("TARGETDIR", "b");
-  platform_.StoreSetting("OPATH", "o");
-  dialog_.emplace(platform_);
-  platform_.log.clear();
-  dialog_->OnInitDialog();
-  EXPECT_EQ(platform_.log,
-            (Log{"set 1697=S", "set 1699=B", "set 1702=O", "set 1703=NEWAFD.BGL", "check 1704=0"}));
-}
-
 TEST_F(DialogTest, UpdateDataTrueReadsTheControlsInExchangeOrder) {
   CQuarnelHelperDlg& dialog = Open();
   Box(IDC_SOURCE_FILE) = "src";
@@ -91,13 +91,9 @@ TEST_F(DialogTest, UpdateDataTrueReadsTheControlsInExchangeOrder) {
   Box(IDC_OUTPUT_NAME) = "name";
   platform_.checks[IDC_MERGE] = true;
   dialog.UpdateData(true);
-  EXPECT_EQ(platform_.log,
-            (Log{"get 1697", "get 1699", "get 1702", "get 1703", "is checked 1704"}));
+  EXPECT_EQ(platform_.log, Reads());
   EXPECT_TRUE(dialog.m_bMerge);
-  EXPECT_EQ(dialog.m_strSourceFile, "src");
-  EXPECT_EQ(dialog.m_strBaseFile, "base");
-  EXPECT_EQ(dialog.m_strOutputDir, "dir");
-  EXPECT_EQ(dialog.m_strOutputName, "name");
+  EXPECT_EQ(FieldsOf(dialog), (Fields{"src", "base", "dir", "name"}));
 }
 
 // ---- pickers ----
@@ -108,37 +104,56 @@ struct PickerCase {
   std::string CQuarnelHelperDlg::*field;
   int control;
   const char* key;
+  const std::string& filter;
+  const char* answer;  // the file the user picks
+  const char* chosen;  // what the field then holds
+  const char* folder;  // what is remembered
 };
 
-const PickerCase kInputPickers[] = {
+const PickerCase kPickers[] = {
     {"source", &CQuarnelHelperDlg::OnBrowseSource, &CQuarnelHelperDlg::m_strSourceFile,
-     IDC_SOURCE_FILE, "SOURCEDIR"},
+     IDC_SOURCE_FILE, "SOURCEDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS"},
     {"base", &CQuarnelHelperDlg::OnBrowseBase, &CQuarnelHelperDlg::m_strBaseFile, IDC_BASE_FILE,
-     "TARGETDIR"},
+     "TARGETDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS"},
+    // Any file of the wanted folder: only its folder is kept.
+    {"output", &CQuarnelHelperDlg::OnBrowseOutput, &CQuarnelHelperDlg::m_strOutputDir,
+     IDC_OUTPUT_DIR, "OPATH", kAll, "d:\\out\\x.txt", "D:\\OUT", "D:\\OUT"},
 };
 
-TEST_F(DialogTest, InputPickerStartsInTheRememberedFolderAndStoresTheUpperCasedPath) {
-  for (const PickerCase& c : kInputPickers) {
-    FakePlatform platform;
-    platform.StoreSetting(c.key, "c:\\fs");
-    CQuarnelHelperDlg dialog(platform);
-    dialog.OnInitDialog();
-    platform.pick_answers.push_back("c:\\fs\\myafd.bgl");
+TEST_F(DialogTest, PickerStartsInTheRememberedFolderAndStoresTheUpperCasedChoice) {
+  for (const PickerCase& c : kPickers) {
+    SCOPED_TRACE(c.name);
+    platform_ = FakePlatform();
+    platform_.StoreSetting(c.key, "c:\\fs");
+    CQuarnelHelperDlg& dialog = Open();
+    Box(IDC_OUTPUT_NAME) = "mine.bgl";  // a typed name survives every picker
+    platform_.pick_answers.push_back(c.answer);
     (dialog.*c.handler)();
-    ASSERT_EQ(platform.picks.size(), 1u) << c.name;
-    EXPECT_EQ(platform.picks[0].initial_dir, "C:\\FS") << c.name;
-    EXPECT_EQ(platform.picks[0].filter, kBgl) << c.name;
-    EXPECT_EQ(platform.picks[0].flags, 6u) << c.name;
-    EXPECT_EQ(dialog.*c.field, "C:\\FS\\MYAFD.BGL") << c.name;
-    EXPECT_EQ(platform.controls[c.control], "C:\\FS\\MYAFD.BGL") << c.name;
-    EXPECT_EQ(platform.Setting(c.key), "C:\\FS") << c.name;
+    ASSERT_EQ(platform_.picks.size(), 1u);
+    EXPECT_EQ(platform_.picks[0].initial_dir, "C:\\FS");
+    EXPECT_EQ(platform_.picks[0].filter, c.filter);
+    EXPECT_EQ(platform_.picks[0].flags, 6u);
+    EXPECT_EQ(dialog.*c.field, c.chosen);
+    EXPECT_EQ(Box(c.control), c.chosen);
+    EXPECT_EQ(platform_.Setting(c.key), c.folder);
+    EXPECT_EQ(dialog.m_strOutputName, "mine.bgl");
+    EXPECT_EQ(Box(IDC_OUTPUT_NAME), "mine.bgl");
 
-    // Opened again, the picker starts at the whole path chosen before.
-    platform.pick_answers.push_back("E:\\x.bgl");
+    // Opened again, the picker starts at what was chosen before.
+    platform_.pick_answers.push_back("E:\\x.bgl");
     (dialog.*c.handler)();
-    EXPECT_EQ(platform.picks[1].initial_dir, "C:\\FS\\MYAFD.BGL") << c.name;
+    EXPECT_EQ(platform_.picks[1].initial_dir, c.chosen);
     // A file in a drive's root is remembered as the bare drive.
-    EXPECT_EQ(platform.Setting(c.key), "E:") << c.name;
+    EXPECT_EQ(platform_.Setting(c.key), "E:");
+
+    // Cancelled, it changes nothing.
+    const std::string before = dialog.*c.field;
+    const std::size_t writes = platform_.profile_write_files.size();
+    platform_.pick_answers.push_back(std::nullopt);
+    (dialog.*c.handler)();
+    EXPECT_EQ(dialog.*c.field, before);
+    EXPECT_EQ(Box(c.control), before);
+    EXPECT_EQ(platform_.profile_write_files.size(), writes);
   }
 }
 
@@ -153,73 +168,28 @@ TEST_F(DialogTest, PicksSurviveASharedSettingsFileThatCannotBeWritten) {
   EXPECT_EQ(platform_.Setting("SOURCEDIR"), std::nullopt);
 
   CQuarnelHelperDlg next_start(platform_);
-  EXPECT_EQ(next_start.m_strSourceFile, "C:\\SRC");
-  EXPECT_EQ(next_start.m_strBaseFile, "C:\\BASE");
-  EXPECT_EQ(next_start.m_strOutputDir, "D:\\OUT");
+  EXPECT_EQ(FieldsOf(next_start), (Fields{"C:\\SRC", "C:\\BASE", "D:\\OUT", "NEWAFD.BGL"}));
 }
 
+// Without a settings file every field starts empty but the name.
 TEST_F(DialogTest, InputPickerFollowsTheDataExchangeOrder) {
   CQuarnelHelperDlg& dialog = Open();
   platform_.pick_answers.push_back("c:\\a\\b.bgl");
   dialog.OnBrowseBase();
-  EXPECT_EQ(platform_.log, (Log{"get 1697", "get 1699", "get 1702", "get 1703", "is checked 1704",
-                                "pick ", "set 1697=", "set 1699=C:\\A\\B.BGL", "set 1702=",
-                                "set 1703=NEWAFD.BGL", "check 1704=0", "write TARGETDIR=C:\\A"}));
+  EXPECT_EQ(platform_.log,
+            Joined({Reads(), {"pick "}, Shows("", "C:\\A\\B.BGL", ""), {"write TARGETDIR=C:\\A"}}));
 }
 
-TEST_F(DialogTest, CancelledPickerChangesNothing) {
-  for (const PickerCase& c : kInputPickers) {
-    FakePlatform platform;
-    platform.StoreSetting(c.key, "C:\\KEEP");
-    CQuarnelHelperDlg dialog(platform);
-    dialog.OnInitDialog();
-    platform.pick_answers.push_back(std::nullopt);
-    (dialog.*c.handler)();
-    EXPECT_EQ(dialog.*c.field, "C:\\KEEP") << c.name;
-    EXPECT_EQ(platform.controls[c.control], "C:\\KEEP") << c.name;
-    EXPECT_EQ(platform.profile_writes, 0) << c.name;
-  }
-  CQuarnelHelperDlg& dialog = Open();
-  platform_.pick_answers.push_back(std::nullopt);
-  dialog.OnBrowseOutput();
-  EXPECT_EQ(dialog.m_strOutputDir, "");
-  EXPECT_EQ(platform_.profile_writes, 0);
-}
-
-TEST_F(DialogTest, TypedOutputNameSurvivesEveryPicker) {
-  void (CQuarnelHelperDlg::*const handlers[])() = {&CQuarnelHelperDlg::OnBrowseSource,
-                                                   &CQuarnelHelperDlg::OnBrowseBase,
-                                                   &CQuarnelHelperDlg::OnBrowseOutput};
-  for (const auto handler : handlers) {
-    FakePlatform platform;
-    CQuarnelHelperDlg dialog(platform);
-    dialog.OnInitDialog();
-    platform.controls[IDC_OUTPUT_NAME] = "mine.bgl";
-    platform.pick_answers.push_back("c:\\p\\q.bgl");
-    (dialog.*handler)();
-    EXPECT_EQ(dialog.m_strOutputName, "mine.bgl");
-    EXPECT_EQ(platform.controls[IDC_OUTPUT_NAME], "mine.bgl");
-  }
-}
-
-TEST_F(DialogTest, OutputPickerKeepsOnlyTheFolderOfThePickedFile) {
+TEST_F(DialogTest, OutputPickerShowsTheOldFolderBeforeTheNewOne) {
   platform_.StoreSetting("OPATH", "d:\\old");
   CQuarnelHelperDlg& dialog = Open();
   platform_.pick_answers.push_back("d:\\out\\x.txt");
   dialog.OnBrowseOutput();
-  ASSERT_EQ(platform_.picks.size(), 1u);
-  EXPECT_EQ(platform_.picks[0].initial_dir, "D:\\OLD");
-  EXPECT_EQ(platform_.picks[0].filter, kAll);
-  EXPECT_EQ(platform_.picks[0].flags, 6u);
-  EXPECT_EQ(dialog.m_strOutputDir, "D:\\OUT");
-  EXPECT_EQ(dialog.m_strOutputName, "NEWAFD.BGL");
-  EXPECT_EQ(Box(IDC_OUTPUT_DIR), "D:\\OUT");
-  EXPECT_EQ(platform_.Setting("OPATH"), "D:\\OUT");
-  EXPECT_EQ(platform_.log, (Log{"get 1697", "get 1699", "get 1702", "get 1703", "is checked 1704",
-                                "pick D:\\OLD", "set 1697=", "set 1699=", "set 1702=D:\\OLD",
-                                "set 1703=NEWAFD.BGL", "check 1704=0", "write OPATH=D:\\OUT",
-                                "set 1697=", "set 1699=", "set 1702=D:\\OUT", "set 1703=NEWAFD.BGL",
-                                "check 1704=0"}));
+  EXPECT_EQ(platform_.log, Joined({Reads(),
+                                   {"pick D:\\OLD"},
+                                   Shows("", "", "D:\\OLD"),
+                                   {"write OPATH=D:\\OUT"},
+                                   Shows("", "", "D:\\OUT")}));
 }
 
 TEST_F(DialogTest, OverlongFieldIsCutToThePickersInitialDirectoryBuffer) {
@@ -257,7 +227,7 @@ TEST_F(DialogTest, MergeBoxStartsTickedOnlyWhenTheKeyHoldsOne) {
     const std::string name = c.shared.value_or("-") + "/" + c.per_user.value_or("-");
     EXPECT_EQ(dialog.m_bMerge, c.ticked) << name;
     EXPECT_EQ(platform_.checks[IDC_MERGE], c.ticked) << name;
-    EXPECT_EQ(platform_.profile_writes, 0) << name;
+    EXPECT_TRUE(platform_.profile_write_files.empty()) << name;
   }
 }
 
@@ -292,39 +262,23 @@ class StartProcessTest : public DialogTest {
 };
 
 TEST_F(StartProcessTest, RunsTheToolThenReportsAndCloses) {
-  OpenWithFiles().OnOK();
-  EXPECT_EQ(platform_.log,
-            (Log{"get 1697",
-                 "get 1699",
-                 "get 1702",
-                 "get 1703",
-                 "is checked 1704",
-                 "set 1697=C:\\FS\\MY.BGL",
-                 "set 1699=C:\\FS\\EURNWAFD.BGL",
-                 "set 1702=D:\\OUT",
-                 "set 1703=NEW.BGL",
-                 "check 1704=0",
-                 "box  Did you select the right files ?",
-                 "cursor on",
-                 "start C:\\QUARNEL\\Quarnel -r \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" "
-                 "\"D:\\OUT\\NEW.BGL\"",
-                 "wait 10000",
-                 "exitcode",
-                 "release",
-                 "box End of process ! Status : Sucess ! ",
-                 "get 1697",
-                 "get 1699",
-                 "get 1702",
-                 "get 1703",
-                 "is checked 1704",
-                 "end 1",
-                 "cursor off"}));
+  CQuarnelHelperDlg& dialog = OpenWithFiles();
+  // Where a picker may have moved it: the tool is still the one of the start's folder.
+  platform_.current_dir = "C:\\FS";
+  dialog.OnOK();
+  EXPECT_EQ(
+      platform_.log,
+      Joined({Reads(),
+              Shows("C:\\FS\\MY.BGL", "C:\\FS\\EURNWAFD.BGL", "D:\\OUT", "NEW.BGL"),
+              {"box  Did you select the right files ?", "cursor on",
+               "start C:\\QUARNEL\\Quarnel -r \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" "
+               "\"D:\\OUT\\NEW.BGL\"",
+               "wait 10000", "exitcode", "release", "box End of process ! Status : Sucess ! "},
+              Reads(),
+              {"end 1", "cursor off"}}));
   ASSERT_EQ(platform_.boxes.size(), 2u);
   EXPECT_EQ(platform_.boxes[0].type, kMbOkCancel | kMbIconQuestion);
   EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation);
-  EXPECT_EQ(platform_.releases, 1);
-  EXPECT_EQ(platform_.wait_cursor_depth, 0);
-  EXPECT_EQ(platform_.profile_writes, 0);
 }
 
 TEST_F(StartProcessTest, CancelledConfirmationRunsNothingButNameIsUpperCased) {
@@ -344,137 +298,130 @@ TEST_F(StartProcessTest, CancelledConfirmationRunsNothingButNameIsUpperCased) {
 
 TEST_F(StartProcessTest, OutputNamingAnInputIsRefusedInAnyLetterCase) {
   const struct {
-    const char* dir;
-    const char* name;
-  } clashes[] = {
-      {"C:\\FS", "MY.BGL"},       {"C:\\FS", "my.bgl"},       {"C:\\FS", "My.Bgl"},
-      {"C:\\FS", "EURNWAFD.BGL"}, {"C:\\FS", "eurnwafd.bgl"},
+    const char* name;  // in the source's folder, C:\FS
+    bool clash;
+  } cases[] = {
+      {"MY.BGL", true},
+      {"my.bgl", true},
+      {"My.Bgl", true},
+      {"EURNWAFD.BGL", true},
+      {"eurnwafd.bgl", true},
+      // Alike, but other paths.
+      {"MY.BGL ", false},
+      {"MY.BG", false},
+      {"MY.BGL.BAK", false},
+      {"\\MY.BGL", false},
   };
-  for (const auto& c : clashes) {
+  for (const auto& c : cases) {
     for (const int clash_answer : {kIdOk, 0}) {
+      SCOPED_TRACE(::testing::Message() << c.name << ", answer " << clash_answer);
       platform_ = FakePlatform();
       CQuarnelHelperDlg& dialog = OpenWithFiles();
-      Box(IDC_OUTPUT_DIR) = c.dir;
+      Box(IDC_OUTPUT_DIR) = "C:\\FS";
       Box(IDC_OUTPUT_NAME) = c.name;
       platform_.box_answers = {kIdOk, clash_answer};
       dialog.OnOK();
-      ASSERT_EQ(platform_.boxes.size(), 2u) << c.name;
+      EXPECT_EQ(ToolRan(), !c.clash);
+      if (!c.clash) continue;
+      ASSERT_EQ(platform_.boxes.size(), 2u);
       EXPECT_EQ(platform_.boxes[1].text, " Target and/or source must have different names !!!");
       EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconHand);
-      EXPECT_FALSE(ToolRan()) << c.name << " answer " << clash_answer;
-      EXPECT_EQ(platform_.end_dialog_calls, 0) << c.name;
-      EXPECT_EQ(platform_.wait_cursor_begins, 0) << c.name;
+      EXPECT_EQ(platform_.end_dialog_calls, 0);
+      EXPECT_EQ(platform_.wait_cursor_begins, 0);
     }
   }
 }
 
-TEST_F(StartProcessTest, SimilarButDifferentPathsAreNotAClash) {
-  const char* names[] = {"MY.BGL ", "MY.BG", "MY.BGL.BAK", "\\MY.BGL"};
-  for (const char* name : names) {
-    platform_ = FakePlatform();
-    CQuarnelHelperDlg& dialog = OpenWithFiles();
-    Box(IDC_OUTPUT_DIR) = "C:\\FS";
-    Box(IDC_OUTPUT_NAME) = name;
-    dialog.OnOK();
-    EXPECT_TRUE(ToolRan()) << name;
-  }
-}
-
-TEST_F(StartProcessTest, EmptyFieldsArePassedAsEmptyQuotesAndOutputGoesToTheRoot) {
-  CQuarnelHelperDlg& dialog = Open();
-  dialog.OnOK();
-  ASSERT_EQ(platform_.command_lines.size(), 1u);
-  EXPECT_EQ(platform_.command_lines[0], "C:\\QUARNEL\\Quarnel -r \"\" \"\" \"\\NEWAFD.BGL\"");
-}
-
-TEST_F(StartProcessTest, RememberedFolderInAnInputBoxIsPassedUnchanged) {
-  platform_.StoreSetting("SOURCEDIR", "c:\\only\\a\\folder");
-  CQuarnelHelperDlg& dialog = Open();
-  dialog.OnOK();
-  ASSERT_EQ(platform_.command_lines.size(), 1u);
-  EXPECT_EQ(platform_.command_lines[0],
-            "C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\NEWAFD.BGL\"");
-}
-
-TEST_F(StartProcessTest, ToolFolderIsTheOneOfTheStartNotTheCurrentOne) {
-  CQuarnelHelperDlg& dialog = OpenWithFiles();
-  platform_.current_dir = "C:\\FS";  // where a picker may have moved it
-  dialog.OnOK();
-  ASSERT_EQ(platform_.command_lines.size(), 1u);
-  EXPECT_EQ(platform_.command_lines[0].rfind("C:\\QUARNEL\\Quarnel -r ", 0), 0u);
-}
-
-TEST_F(StartProcessTest, ExitStatusIsShownByItsText) {
+// Whether the box is ticked chooses the option, whether the output is read and
+// the texts of success, 5 and 10; how the run ended chooses the text. Either
+// way the run stores nothing (only a click on the box does) and the dialog closes.
+TEST_F(StartProcessTest, StatusBoxTellsHowTheRunEnded) {
+  const std::string kCommand[] = {
+      "C:\\QUARNEL\\Quarnel -r \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" \"D:\\OUT\\NEW.BGL\"",
+      "C:\\QUARNEL\\Quarnel -m \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" \"D:\\OUT\\NEW.BGL\""};
+  const std::string kSuccess = "End of process ! Status : Sucess ! ";
+  const std::string kNotFound = "End of process ! Status : Quarnel not found ! ";
+  const std::string kSendEmail = " ! \nSend email with the code to support@quarnel.example";
+  const std::string kReport =
+      "QUARNEL 1.2\r\nreplaced: HAMBURG\r\nadded: KASSEL\r\n"
+      "3 replaced, 1 added, 0 left out\r\n";
   const struct {
-    std::optional<std::uint32_t> code;
-    const char* text;
+    const char* name;
+    bool ticked;
+    std::optional<std::uint32_t> code;  // nullopt: it cannot be read
+    std::string output;
+    std::string text;
+    void (*arrange)(FakePlatform&) = nullptr;
+    std::vector<unsigned> waits = {10000};
   } cases[] = {
-      {0, "End of process ! Status : Sucess ! "},
-      {1, "End of process ! Status : Out of memory ! "},
-      {2, "End of process ! Status : File open error ! "},
-      {3, "End of process ! Status : Wrong BGL header ! "},
-      {4, "End of process ! Status : Nothing found ! "},
-      {5, "End of process ! Status : No vaild data in input file ! "},
-      {6, "End of process ! Status : Can\xB4t open output file ! "},
-      {15,
-       "End of process ! Status : Internal error code: F ! \n"
-       "Send email with the code to support@quarnel.example"},
-      {0xFFFFFFFFu, "End of process ! Status : Quarnel not found ! "},
-      // The exit code could not be read: the status keeps its -1.
-      {std::nullopt, "End of process ! Status : Quarnel not found ! "},
+      // The text of every code: status_message_test.
+      {"linked", false, 0, kReport, kSuccess},
+      {"link 15", false, 15, "", "End of process ! Status : Internal error code: F" + kSendEmail},
+      {"link -1", false, 0xFFFFFFFFu, "", kNotFound},
+      {"code not read: the status keeps its -1", false, std::nullopt, "", kNotFound},
+      {"tool not started", false, 0, "", kNotFound,
+       [](FakePlatform& p) { p.start_succeeds = false; }},
+      {"long run: waited for in ten-second slices", false, 5, "",
+       "End of process ! Status : No vaild data in input file ! ",
+       [](FakePlatform& p) { p.timeouts_before_end = 4; }, std::vector<unsigned>(5, 10000)},
+      // A process that is still running reports 259.
+      {"failed wait still reads the code", false, 259, "",
+       "End of process ! Status : Internal error code: 103" + kSendEmail,
+       [](FakePlatform& p) { p.wait_fails = true; }},
+      {"link 10", false, 10, "", "End of process ! Status : Internal error code: A" + kSendEmail},
+      {"merged", true, 0, kReport, kSuccess + "\n3 replaced, 1 added, 0 left out"},
+      {"long report", true, 0,
+       "QUARNEL 1.2\n" + std::string(20000, 'x') + "\n20000 replaced, 0 added, 0 left out\n",
+       kSuccess + "\n20000 replaced, 0 added, 0 left out"},
+      {"nothing captured", true, 0, "", kSuccess},
+      {"output cannot be captured", true, 0, "3 replaced, 1 added, 0 left out\r\n", kSuccess,
+       [](FakePlatform& p) { p.capture_fails = true; }},
+      {"tool without -m", true, 0, "QUARNEL 1.2\r\nunknown command\r\n", kToolCannotMergeText},
+      {"no facility", true, 5, "QUARNEL 1.2\r\n", "The source file holds no airport, VOR or NDB."},
+      {"too many", true, 10, "QUARNEL 1.2\r\ntoo many records: 20001\r\n",
+       "The result would hold more records than the tool can take."},
+      {"merge: open error", true, 2, kReport, "End of process ! Status : File open error ! "},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     platform_ = FakePlatform();
     platform_.exit_code = c.code;
-    OpenWithFiles().OnOK();
+    platform_.tool_output = c.output;
+    if (c.arrange != nullptr) c.arrange(platform_);
+    CQuarnelHelperDlg& dialog = OpenWithFiles();
+    platform_.checks[IDC_MERGE] = c.ticked;
+    dialog.OnOK();
+    EXPECT_EQ(platform_.command_lines, (Log{kCommand[c.ticked]}));
+    EXPECT_EQ(platform_.captures, (std::vector<bool>{c.ticked}));
+    EXPECT_EQ(platform_.output_reads,
+              c.ticked ? std::vector<std::size_t>{kReportTailBytes} : std::vector<std::size_t>{});
+    EXPECT_EQ(platform_.wait_slices, c.waits);
     ASSERT_EQ(platform_.boxes.size(), 2u);
-    EXPECT_EQ(platform_.boxes[1].text, c.text) << c.code.value_or(0xDEAD);
+    EXPECT_EQ(platform_.boxes[0].text, " Did you select the right files ?");
+    EXPECT_EQ(platform_.boxes[1].text, c.text);
+    EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation);
+    EXPECT_EQ(platform_.releases, platform_.start_succeeds ? 1 : 0);
+    EXPECT_TRUE(platform_.profile_write_files.empty());
     EXPECT_EQ(platform_.end_dialog_calls, 1);
     EXPECT_EQ(platform_.end_dialog_result, kIdOk);
+    EXPECT_EQ(platform_.wait_cursor_depth, 0);
   }
-}
-
-TEST_F(StartProcessTest, ToolThatDidNotStartReportsNotFoundAndCloses) {
-  platform_.start_succeeds = false;
-  OpenWithFiles().OnOK();
-  ASSERT_EQ(platform_.boxes.size(), 2u);
-  EXPECT_EQ(platform_.boxes[1].text, "End of process ! Status : Quarnel not found ! ");
-  EXPECT_EQ(platform_.wait_slices, (std::vector<unsigned>{10000}));
-  EXPECT_EQ(platform_.releases, 0);
-  EXPECT_EQ(platform_.end_dialog_calls, 1);
-  EXPECT_EQ(platform_.wait_cursor_depth, 0);
-}
-
-TEST_F(StartProcessTest, LongRunIsWaitedForInTenSecondSlices) {
-  platform_.timeouts_before_end = 4;
-  platform_.exit_code = 5;
-  OpenWithFiles().OnOK();
-  EXPECT_EQ(platform_.wait_slices, (std::vector<unsigned>(5, 10000)));
-  EXPECT_EQ(platform_.boxes.back().text,
-            "End of process ! Status : No vaild data in input file ! ");
-}
-
-TEST_F(StartProcessTest, FailedWaitStillReadsTheExitCode) {
-  platform_.wait_fails = true;
-  platform_.exit_code = 259;  // a process that is still running reports this
-  OpenWithFiles().OnOK();
-  EXPECT_EQ(platform_.wait_slices.size(), 1u);
-  EXPECT_EQ(platform_.boxes.back().text,
-            "End of process ! Status : Internal error code: 103 ! \n"
-            "Send email with the code to support@quarnel.example");
 }
 
 TEST_F(StartProcessTest, CommandLineLongerThanItsBufferIsRefusedAndRunsNothing) {
-  // 29 fixed characters with these values: "C:\QUARNEL\Quarnel -r "" "" "\<name>"".
-  const std::size_t fixed = std::string("C:\\QUARNEL\\Quarnel -r \"\" \"\" \"\\\"").size();
+  // Nothing chosen but the remembered source folder, which is passed as it is:
+  // empty quotes for the base, and the output goes to the drive's root.
+  const std::string fixed = "C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\\"";
   for (const std::size_t total : {std::size_t{1023}, std::size_t{1024}, std::size_t{40000}}) {
     platform_ = FakePlatform();
+    platform_.StoreSetting("SOURCEDIR", "c:\\only\\a\\folder");
     CQuarnelHelperDlg& dialog = Open();
-    Box(IDC_OUTPUT_NAME) = std::string(total - fixed, 'N');
+    const std::string name(total - fixed.size(), 'N');
+    Box(IDC_OUTPUT_NAME) = name;
     dialog.OnOK();
     if (total <= 1023) {
-      ASSERT_EQ(platform_.command_lines.size(), 1u) << total;
-      EXPECT_EQ(platform_.command_lines[0].size(), total);
+      EXPECT_EQ(platform_.command_lines,
+                (Log{"C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\" + name + "\""}));
       continue;
     }
     EXPECT_FALSE(ToolRan()) << total;
@@ -492,89 +439,6 @@ TEST_F(StartProcessTest, WaitCursorEndsEvenWhenTheStatusBoxThrows) {
   EXPECT_TRUE(ToolRan());
   EXPECT_EQ(platform_.wait_cursor_begins, 1);
   EXPECT_EQ(platform_.wait_cursor_depth, 0);
-}
-
-// ---- Start Process with the merge box ----
-
-TEST_F(StartProcessTest, TheBoxChoosesTheOptionAndWhetherTheOutputIsRead) {
-  const struct {
-    bool ticked;
-    const char* command;
-  } cases[] = {
-      {false,
-       "C:\\QUARNEL\\Quarnel -r \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" \"D:\\OUT\\NEW.BGL\""},
-      {true,
-       "C:\\QUARNEL\\Quarnel -m \"C:\\FS\\EURNWAFD.BGL\" \"C:\\FS\\MY.BGL\" \"D:\\OUT\\NEW.BGL\""},
-  };
-  for (const auto& c : cases) {
-    platform_ = FakePlatform();
-    CQuarnelHelperDlg& dialog = OpenWithFiles();
-    platform_.checks[IDC_MERGE] = c.ticked;
-    dialog.OnOK();
-    EXPECT_EQ(platform_.command_lines, (std::vector<std::string>{c.command}));
-    EXPECT_EQ(platform_.captures, (std::vector<bool>{c.ticked}));
-    EXPECT_EQ(platform_.output_reads,
-              c.ticked ? std::vector<std::size_t>{kReportTailBytes} : std::vector<std::size_t>{});
-    ASSERT_EQ(platform_.boxes.size(), 2u);
-    EXPECT_EQ(platform_.boxes[0].text, " Did you select the right files ?");
-    EXPECT_EQ(platform_.releases, 1);
-    // Running stores nothing; only a click on the box does.
-    EXPECT_EQ(platform_.profile_writes, 0);
-    EXPECT_EQ(platform_.end_dialog_calls, 1);
-  }
-}
-
-TEST_F(StartProcessTest, MergeHasItsOwnTextsAndTheLinkKeepsItsOwn) {
-  const std::string kSuccess = "End of process ! Status : Sucess ! ";
-  const std::string kReport =
-      "QUARNEL 1.2\r\nreplaced: HAMBURG\r\nadded: KASSEL\r\n"
-      "3 replaced, 1 added, 0 left out\r\n";
-  const struct {
-    const char* name;
-    bool ticked;
-    std::optional<std::uint32_t> code;
-    std::string output;
-    std::string text;
-  } cases[] = {
-      {"merged", true, 0, kReport, kSuccess + "\n3 replaced, 1 added, 0 left out"},
-      {"long report", true, 0,
-       "QUARNEL 1.2\n" + std::string(20000, 'x') + "\n20000 replaced, 0 added, 0 left out\n",
-       kSuccess + "\n20000 replaced, 0 added, 0 left out"},
-      {"nothing captured", true, 0, "", kSuccess},
-      {"tool without -m", true, 0, "QUARNEL 1.2\r\nunknown command\r\n", kToolCannotMergeText},
-      {"no facility", true, 5, "QUARNEL 1.2\r\n", "The source file holds no airport, VOR or NDB."},
-      {"too many", true, 10, "QUARNEL 1.2\r\ntoo many records: 20001\r\n",
-       "The result would hold more records than the tool can take."},
-      // Other codes keep the link's texts (all of them: status_message_test).
-      {"open error", true, 2, kReport, "End of process ! Status : File open error ! "},
-      // Unticked, the output is never read and 5 and 10 keep the link's texts.
-      {"linked", false, 0, kReport, kSuccess},
-      {"link 5", false, 5, "", "End of process ! Status : No vaild data in input file ! "},
-      {"link 10", false, 10, "",
-       "End of process ! Status : Internal error code: A ! \n"
-       "Send email with the code to support@quarnel.example"},
-  };
-  for (const auto& c : cases) {
-    platform_ = FakePlatform();
-    platform_.exit_code = c.code;
-    platform_.tool_output = c.output;
-    CQuarnelHelperDlg& dialog = OpenWithFiles();
-    platform_.checks[IDC_MERGE] = c.ticked;
-    dialog.OnOK();
-    ASSERT_EQ(platform_.boxes.size(), 2u) << c.name;
-    EXPECT_EQ(platform_.boxes[1].text, c.text) << c.name;
-    EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation) << c.name;
-  }
-}
-
-TEST_F(StartProcessTest, MergeRunsEvenWhenItsOutputCannotBeCaptured) {
-  platform_.capture_fails = true;
-  platform_.tool_output = "3 replaced, 1 added, 0 left out\r\n";
-  CQuarnelHelperDlg& dialog = OpenWithFiles();
-  platform_.checks[IDC_MERGE] = true;
-  dialog.OnOK();
-  ASSERT_EQ(platform_.command_lines.size(), 1u);
-  EXPECT_EQ(platform_.boxes.back().text, "End of process ! Status : Sucess ! ");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 #include "res_file.h"
 
@@ -42,27 +43,26 @@ const ResEntry* Find(const std::vector<ResEntry>& entries, std::uint16_t type, s
 
 class HelperResourceTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    const ResEntry* entry = Find(entries_, kRtDialog, IDD_QUARNELHELPER_DIALOG);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->language, kGermanGermany);
+    dialog = ParseDialogEx(entry->data);
+    ASSERT_TRUE(dialog.has_value());
+  }
+
   std::vector<ResEntry> entries_ = Load(QUARNEL_HELPER_RES);
+  std::optional<DialogTemplate> dialog;
 };
 
 TEST_F(HelperResourceTest, DialogTemplateIsExactlyAsDesigned) {
-  const ResEntry* entry = Find(entries_, kRtDialog, IDD_QUARNELHELPER_DIALOG);
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry->language, kGermanGermany);
-  const auto dialog = ParseDialogEx(entry->data);
-  ASSERT_TRUE(dialog.has_value());
-  EXPECT_EQ(dialog->style, 0x90C800C0u);
-  EXPECT_EQ(dialog->ex_style, 0x00040000u);
-  EXPECT_EQ(dialog->x, 0);
-  EXPECT_EQ(dialog->y, 0);
-  EXPECT_EQ(dialog->cx, 320);
-  EXPECT_EQ(dialog->cy, 306);  // grown by the merge box's row
+  EXPECT_EQ(
+      std::tuple(dialog->style, dialog->ex_style, dialog->x, dialog->y, dialog->cx, dialog->cy),
+      std::tuple(0x90C800C0u, 0x00040000u, 0, 0, 320, 306));  // grown by the merge box's row
   EXPECT_EQ(dialog->caption, "QuarnelHelper V1.5");
-  EXPECT_EQ(dialog->point_size, 8);
-  EXPECT_EQ(dialog->typeface, "MS Sans Serif");
-  EXPECT_EQ(dialog->weight, 0);
-  EXPECT_EQ(dialog->italic, 0);
-  EXPECT_EQ(dialog->charset, 1);
+  EXPECT_EQ(std::tuple(dialog->point_size, dialog->typeface, dialog->weight, dialog->italic,
+                       dialog->charset),
+            std::tuple(8, "MS Sans Serif", 0, 0, 1));
 
   struct Expected {
     std::int32_t id;
@@ -99,14 +99,9 @@ TEST_F(HelperResourceTest, DialogTemplateIsExactlyAsDesigned) {
     const DialogItem& item = dialog->items[i];
     const Expected& want = expected[i];
     SCOPED_TRACE("control #" + std::to_string(i + 1));
-    EXPECT_EQ(item.id, want.id);
-    EXPECT_EQ(item.class_atom, want.kind);
-    EXPECT_EQ(item.style, want.style);
-    EXPECT_EQ(item.ex_style, 0u);
-    EXPECT_EQ(item.x, want.x);
-    EXPECT_EQ(item.y, want.y);
-    EXPECT_EQ(item.cx, want.cx);
-    EXPECT_EQ(item.cy, want.cy);
+    EXPECT_EQ(std::tuple(item.id, item.class_atom, item.style, item.ex_style, item.x, item.y,
+                         item.cx, item.cy),
+              std::tuple(want.id, want.kind, want.style, 0u, want.x, want.y, want.cx, want.cy));
     if (want.text != nullptr) {
       EXPECT_EQ(item.text, want.text);
     }
@@ -118,10 +113,6 @@ TEST_F(HelperResourceTest, DialogTemplateIsExactlyAsDesigned) {
 }
 
 TEST_F(HelperResourceTest, ControlsFitTheDialogAndNoneCoversAnother) {
-  const ResEntry* entry = Find(entries_, kRtDialog, IDD_QUARNELHELPER_DIALOG);
-  ASSERT_NE(entry, nullptr);
-  const auto dialog = ParseDialogEx(entry->data);
-  ASSERT_TRUE(dialog.has_value());
   const std::vector<DialogItem>& items = dialog->items;
   for (std::size_t i = 0; i < items.size(); ++i) {
     const DialogItem& a = items[i];
@@ -139,31 +130,43 @@ TEST_F(HelperResourceTest, ControlsFitTheDialogAndNoneCoversAnother) {
   }
 }
 
-TEST_F(HelperResourceTest, IconGroupHoldsA32And16PixelSixteenColourImage) {
-  const ResEntry* group = Find(entries_, kRtGroupIcon, IDI_APPICON);
-  ASSERT_NE(group, nullptr);
-  const std::vector<std::uint8_t>& g = group->data;
-  ASSERT_EQ(g.size(), 6u + 2 * 14);
-  EXPECT_EQ(g[2], 1);  // icons, not cursors
-  EXPECT_EQ(g[4], 2);  // two images
-  const int sizes[] = {32, 16};
-  for (int i = 0; i < 2; ++i) {
-    const std::uint8_t* e = &g[6 + 14 * i];
-    SCOPED_TRACE(sizes[i]);
-    EXPECT_EQ(e[0], sizes[i]);
-    EXPECT_EQ(e[1], sizes[i]);
-    EXPECT_EQ(e[2], 16);             // colours
-    EXPECT_EQ(e[6] | e[7] << 8, 4);  // bits per pixel
-    const std::uint16_t image_id = static_cast<std::uint16_t>(e[12] | e[13] << 8);
-    const ResEntry* image = Find(entries_, kRtIcon, image_id);
-    ASSERT_NE(image, nullptr);
-    const std::vector<std::uint8_t>& b = image->data;
-    const std::size_t row = static_cast<std::size_t>(sizes[i]) / 2;
-    const std::size_t mask_row = 4;
-    ASSERT_EQ(b.size(), 40 + 64 + sizes[i] * row + sizes[i] * mask_row);
-    EXPECT_EQ(b[4] | b[5] << 8, sizes[i]);      // width
-    EXPECT_EQ(b[8] | b[9] << 8, 2 * sizes[i]);  // height of colours and mask
-    EXPECT_EQ(b[14], 4);                        // bits per pixel
+// The helper's icon has a 32 and a 16 pixel image, the tool's only the 32; all of sixteen colours.
+TEST(IconTest, EachProgramHasOneIconGroupOfSixteenColourImages) {
+  const struct {
+    const char* res;
+    std::vector<int> sizes;
+  } programs[] = {{QUARNEL_HELPER_RES, {32, 16}}, {QUARNEL_TOOL_RES, {32}}};
+  for (const auto& program : programs) {
+    SCOPED_TRACE(program.res);
+    const std::vector<ResEntry> entries = Load(program.res);
+    const ResEntry* group = Find(entries, kRtGroupIcon, IDI_APPICON);
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                            [](const ResEntry& e) { return e.type == kRtGroupIcon; }),
+              1);
+    const std::vector<std::uint8_t>& g = group->data;
+    ASSERT_EQ(g.size(), 6u + program.sizes.size() * 14);
+    EXPECT_EQ(g[2], 1);                     // icons, not cursors
+    EXPECT_EQ(g[4], program.sizes.size());  // images
+    for (std::size_t i = 0; i < program.sizes.size(); ++i) {
+      const int size = program.sizes[i];
+      const std::uint8_t* e = &g[6 + 14 * i];
+      SCOPED_TRACE(size);
+      EXPECT_EQ(e[0], size);
+      EXPECT_EQ(e[1], size);
+      EXPECT_EQ(e[2], 16);             // colours
+      EXPECT_EQ(e[6] | e[7] << 8, 4);  // bits per pixel
+      const std::uint16_t image_id = static_cast<std::uint16_t>(e[12] | e[13] << 8);
+      const ResEntry* image = Find(entries, kRtIcon, image_id);
+      ASSERT_NE(image, nullptr);
+      const std::vector<std::uint8_t>& b = image->data;
+      const std::size_t row = static_cast<std::size_t>(size) / 2;
+      const std::size_t mask_row = 4;
+      ASSERT_EQ(b.size(), 40 + 64 + size * row + size * mask_row);
+      EXPECT_EQ(b[4] | b[5] << 8, size);      // width
+      EXPECT_EQ(b[8] | b[9] << 8, 2 * size);  // height of colours and mask
+      EXPECT_EQ(b[14], 4);                    // bits per pixel
+    }
   }
 }
 
@@ -199,19 +202,6 @@ TEST_F(HelperResourceTest, VersionRecordNamesTheProgram) {
     EXPECT_FALSE(it->second.empty()) << ours;
   }
   EXPECT_EQ(version->translation, (std::vector<std::uint8_t>{0x07, 0x04, 0xB0, 0x04}));
-}
-
-TEST(ToolResourceTest, OneIconGroupWithOne32PixelImage) {
-  const std::vector<ResEntry> entries = Load(QUARNEL_TOOL_RES);
-  const ResEntry* group = Find(entries, kRtGroupIcon, IDI_APPICON);
-  ASSERT_NE(group, nullptr);
-  ASSERT_EQ(group->data.size(), 6u + 14);
-  EXPECT_EQ(group->data[4], 1);
-  EXPECT_EQ(group->data[6], 32);
-  EXPECT_EQ(group->data[7], 32);
-  int groups = 0;
-  for (const ResEntry& e : entries) groups += e.type == kRtGroupIcon;
-  EXPECT_EQ(groups, 1);
 }
 
 // ---- application manifests ----

@@ -18,28 +18,6 @@ std::string Load(FakePlatform& platform, const char* key) {
   return LoadSetting(platform, key, buffer, sizeof buffer);
 }
 
-TEST(LoadSettingTest, UpperCasesAndDropsTheSentinel) {
-  const struct {
-    std::optional<std::string> stored;
-    std::string loaded;
-  } cases[] = {
-      {std::nullopt, ""},
-      {"", ""},
-      {"c:\\scenery", "C:\\SCENERY"},
-      {"C:", "C:"},
-      {"SECTION NOT FOUND", ""},
-      {"section not found", ""},
-      {"Section Not Found", ""},
-      {"SECTION NOT FOUND ", "SECTION NOT FOUND "},
-      {"SECTION NOT FOUNDX", "SECTION NOT FOUNDX"},
-  };
-  for (const auto& c : cases) {
-    FakePlatform platform;
-    if (c.stored) platform.StoreSetting("SOURCEDIR", *c.stored);
-    EXPECT_EQ(Load(platform, kKeySourceDir), c.loaded) << c.stored.value_or("(missing)");
-  }
-}
-
 TEST(LoadSettingTest, ReadsFromTheQuarnelSectionOfMvtIni) {
   FakePlatform platform;
   platform.profile[{"MVT.INI", "QUARNEL", "TARGETDIR"}] = "c:\\right";
@@ -69,17 +47,6 @@ TEST(LoadSettingTest, NeverOffersMoreThanTheBufferHolds) {
   EXPECT_EQ(LoadSetting(platform, kKeyOutputDir, small, 0), "");
 }
 
-TEST(SaveSettingTest, WritesOneKeyOfTheQuarnelSection) {
-  FakePlatform platform;
-  platform.StoreSetting("SOURCEDIR", "OLD");
-  SaveSetting(platform, kKeySourceDir, "C:\\MYSCENERY");
-  SaveSetting(platform, kKeyOutputDir, "");
-  EXPECT_EQ(platform.Setting("SOURCEDIR"), "C:\\MYSCENERY");
-  EXPECT_EQ(platform.Setting("OPATH"), "");
-  EXPECT_EQ(platform.Setting("TARGETDIR"), std::nullopt);
-  EXPECT_EQ(platform.profile_writes, 2);
-}
-
 // ---- the per-user copy, for a shared file that cannot be written ----
 
 constexpr char kUserFolder[] = "C:\\USERS\\ANNA\\APPDATA\\ROAMING\\Quarnel";
@@ -91,37 +58,48 @@ FakePlatform WithUserFolder() {
   return platform;
 }
 
-TEST(UserSettingsTest, LoadPrefersThePerUserCopyKeyByKey) {
+TEST(UserSettingsTest, LoadPrefersThePerUserCopyUpperCasesAndDropsTheSentinel) {
   const struct {
-    const char* name;
     std::optional<std::string> user;
     std::optional<std::string> shared;
     std::string loaded;
   } cases[] = {
-      {"only shared", std::nullopt, "c:\\shared", "C:\\SHARED"},
-      {"only per-user", "c:\\mine", std::nullopt, "C:\\MINE"},
-      {"both: per-user wins", "c:\\mine", "c:\\shared", "C:\\MINE"},
-      {"per-user sentinel falls back", "Section Not Found", "c:\\shared", "C:\\SHARED"},
-      {"per-user empty value stands", "", "c:\\shared", ""},
-      {"neither", std::nullopt, std::nullopt, ""},
+      {std::nullopt, std::nullopt, ""},
+      {std::nullopt, "", ""},
+      {std::nullopt, "c:\\scenery", "C:\\SCENERY"},
+      {std::nullopt, "C:", "C:"},
+      {std::nullopt, "SECTION NOT FOUND", ""},
+      {std::nullopt, "section not found", ""},
+      {std::nullopt, "Section Not Found", ""},
+      {std::nullopt, "SECTION NOT FOUND ", "SECTION NOT FOUND "},
+      {std::nullopt, "SECTION NOT FOUNDX", "SECTION NOT FOUNDX"},
+      {"c:\\mine", std::nullopt, "C:\\MINE"},
+      {"c:\\mine", "c:\\shared", "C:\\MINE"},             // the per-user copy wins
+      {"Section Not Found", "c:\\shared", "C:\\SHARED"},  // its sentinel falls back
+      {"", "c:\\shared", ""},                             // its empty value stands
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.user.value_or("(none)") + " / " + c.shared.value_or("(none)"));
     FakePlatform platform = WithUserFolder();
     if (c.user) platform.StoreSetting("OPATH", *c.user, kUserFile);
     if (c.shared) platform.StoreSetting("OPATH", *c.shared);
-    EXPECT_EQ(Load(platform, kKeyOutputDir), c.loaded) << c.name;
+    EXPECT_EQ(Load(platform, kKeyOutputDir), c.loaded);
     // Every read offers the same 260 bytes; loading creates nothing.
-    for (const unsigned size : platform.profile_read_sizes) EXPECT_EQ(size, 260u) << c.name;
-    EXPECT_EQ(platform.user_folder_creates, 0) << c.name;
-    EXPECT_EQ(platform.profile_writes, 0) << c.name;
+    for (const unsigned size : platform.profile_read_sizes) EXPECT_EQ(size, 260u);
+    EXPECT_EQ(platform.user_folder_creates, 0);
+    EXPECT_TRUE(platform.profile_write_files.empty());
   }
 }
 
-TEST(UserSettingsTest, SaveGoesToTheSharedFileWhileThatCanBeWritten) {
+TEST(UserSettingsTest, SaveWritesOneKeyOfTheSharedFileWhileThatCanBeWritten) {
   FakePlatform platform = WithUserFolder();
+  platform.StoreSetting("SOURCEDIR", "OLD");
   SaveSetting(platform, kKeySourceDir, "C:\\SCENERY");
+  SaveSetting(platform, kKeyOutputDir, "");
   EXPECT_EQ(platform.Setting("SOURCEDIR"), "C:\\SCENERY");
-  EXPECT_EQ(platform.profile_write_files, (std::vector<std::string>{"MVT.INI"}));
+  EXPECT_EQ(platform.Setting("OPATH"), "");
+  EXPECT_EQ(platform.Setting("TARGETDIR"), std::nullopt);
+  EXPECT_EQ(platform.profile_write_files, (std::vector<std::string>{"MVT.INI", "MVT.INI"}));
   EXPECT_EQ(platform.user_folder_creates, 0);
 }
 

@@ -29,14 +29,6 @@ TEST(StatusMessageTest, EveryCodeOfTheToolHasItsText) {
   }
 }
 
-TEST(StatusMessageTest, CannotWriteUsesTheAcuteAccentByte) {
-  const std::string text = StatusMessage(quarnel::kExitCannotWrite);
-  const std::string::size_type can = text.find("Can");
-  ASSERT_NE(can, std::string::npos);
-  EXPECT_EQ(static_cast<unsigned char>(text[can + 3]), 0xB4u);
-  EXPECT_EQ(text.find('\''), std::string::npos);
-}
-
 TEST(StatusMessageTest, OtherCodesAreShownInUpperCaseHex) {
   const struct {
     std::uint32_t status;

@@ -35,7 +35,7 @@ TEST(TextFormsTest, TextTheCodePageLacksHasNoForm) {
   EXPECT_TRUE(windows_1252_from_utf8("STUTTG\xC3\x84RT \xE2\x82\xAC", &out));
   EXPECT_EQ(out, "STUTTG\xC4RT \x80");
   EXPECT_FALSE(windows_1252_from_utf8("\xE6\x9D\xB1\xE4\xBA\xAC", &out));  // 東京
-  EXPECT_FALSE(windows_1252_from_utf8("\xC4RT", &out));                     // not UTF-8
+  EXPECT_FALSE(windows_1252_from_utf8("\xC4RT", &out));                    // not UTF-8
 }
 
 // The terminal's form is -J's decoding, but for control characters, which
@@ -44,8 +44,8 @@ TEST(TextFormsTest, TheTerminalsFormIsTheJsonDecodingWithControlsEscaped) {
   for (int b = 0; b <= 0xFF; ++b) {
     const std::string byte(1, static_cast<char>(b));
     const std::string json = decoded(static_cast<char>(b));
-    const bool control = json.rfind("\\u", 0) == 0 || (json.size() == 2 && json[0] == '\\' &&
-                                                        json[1] != '"' && json[1] != '\\');
+    const bool control = json.rfind("\\u", 0) == 0 ||
+                         (json.size() == 2 && json[0] == '\\' && json[1] != '"' && json[1] != '\\');
     char escaped[8];
     std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(b));
     const std::string plain = b == '"' ? "\"" : b == '\\' ? "\\" : json;

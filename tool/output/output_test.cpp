@@ -74,21 +74,10 @@ TEST(WidenBoxTest, LongitudeMarginAsWithTheLibraryCosine) {
 // leave an airport out, and always covering every position they were made
 // from, up to the 32-bit limits themselves.
 TEST(WidenBoxTest, TheSaturatingBoxCoversItsPositionsAndElseWidensAsANewFilesDoes) {
-  const int32_t values[] = {INT32_MIN,
-                            INT32_MIN + 3,
-                            -2147478647,
-                            -kLatitudeLimit - 1,
-                            -kLatitudeLimit,
-                            -5000000,
-                            -1,
-                            0,
-                            1,
-                            5000000,
-                            kLatitudeLimit,
-                            kLatitudeLimit + 1,
-                            2147478648,
-                            INT32_MAX - 3,
-                            INT32_MAX};
+  const int32_t values[] = {
+      INT32_MIN,           INT32_MIN + 3,   -2147478647,  // about the 32-bit limit
+      -kLatitudeLimit - 1, -kLatitudeLimit, -5000000,      -1,       0, 1, 5000000, kLatitudeLimit,
+      kLatitudeLimit + 1,  2147478648,      INT32_MAX - 3, INT32_MAX};
   int same = 0;
   for (const int32_t lat : values) {
     for (const int32_t lon : values) {
@@ -118,13 +107,6 @@ TEST(WidenBoxTest, TheSaturatingBoxCoversItsPositionsAndElseWidensAsANewFilesDoe
       << "the wrapping box that -C keeps writing";
 }
 
-TEST(FileIdGeneratorTest, DrawsBits16To30OfEachState) {
-  FileIdGenerator ids(1700000000u);
-  EXPECT_EQ(ids.next(), 18382);
-  EXPECT_EQ(ids.next(), 27381);
-  EXPECT_EQ(ids.next(), 8621);
-}
-
 class WriterTest : public ToolTest {};
 
 TEST_F(WriterTest, InitHeaderFillsTheNewFilesValues) {
@@ -136,6 +118,7 @@ TEST_F(WriterTest, InitHeaderFillsTheNewFilesValues) {
   const uint8_t* sh = fh + kFileHeaderSize;
   EXPECT_EQ(get_u16(fh), 1);
   EXPECT_EQ(get_u32(fh + 118), 0x87654321u);
+  // The file ids: bits 16 to 30 of each state the time starts.
   EXPECT_EQ(get_u16(sh), 18382);
   EXPECT_EQ(get_u16(sh + 2), 27381);
   EXPECT_EQ(get_u16(sh + 4), 8621);
@@ -190,57 +173,43 @@ TEST_F(WriterTest, WriteObjectOfNothingKeepsTheEarlierOffset) {
   EXPECT_EQ(rs.output.size(), 0u);
 }
 
-TEST_F(WriterTest, RecordsLargerThanTheBufferAreCopiedWhole) {
-  afdtest::AfdBuilder b;
-  afdtest::Facility big = afdtest::Facility::airport("BIG", 1, 2);
-  afdtest::Bytes filler(150000);
-  for (std::size_t i = 0; i < filler.size(); ++i) filler[i] = static_cast<uint8_t>(i * 7);
-  big.extra.push_back({0x10099, filler});
-  b.add(big);
-  afdtest::Layout at;
-  const afdtest::Bytes file = b.build(&at);
-  ASSERT_TRUE(rs.first_input.open(put("in.bgl", file)));
-  ASSERT_TRUE(rs.output.create(dir.file("out.bin")));
-  CatalogueEntry e;
-  e.base_offset = at.facility_offsets[0];
-  e.origin = Origin::kFirstInput;
-  const afdtest::Bytes record = afdtest::facility_record(big);
-  EXPECT_EQ(copy_object(write_target(rs), e, e.origin), record.size());
-  EXPECT_EQ(rs.first_input.unreadable(), 0u);
-  ASSERT_TRUE(rs.output.commit());
-  EXPECT_EQ(afdtest::read_file(dir.file("out.bin")), record);
-}
-
 // A record the scan saw is copied in one piece by the size the scan saw; an
 // input whose record no longer says that size, or no longer holds all of it,
-// changed since the scan and is reported instead of copied.
-TEST_F(WriterTest, RecordsOfAKnownSizeAreCopiedOrReportedChanged) {
+// changed since the scan and is reported instead of copied. A record whose size
+// is not known is copied head first, whole however much larger than the buffer.
+TEST_F(WriterTest, RecordsAreCopiedWholeOrReportedChanged) {
   struct Case {
     const char* what;
-    std::size_t filler_after;  // the record's filler when it is copied
+    std::size_t filler;        // the record's filler when it is scanned
+    std::size_t filler_after;  // and when it is copied
     bool truncate;             // the file ends inside the record
     bool copied;
+    bool size_known = true;
   };
-  const Case cases[] = {{"unchanged", 30000, false, true},
-                        {"grown", 30004, false, false},
-                        {"shrunk", 29996, false, false},
-                        {"cut short", 30000, true, false}};
+  const Case cases[] = {{"unchanged", 30000, 30000, false, true},
+                        {"grown", 30000, 30004, false, false},
+                        {"shrunk", 30000, 29996, false, false},
+                        {"cut short", 30000, 30000, true, false},
+                        {"size not known", 150000, 150000, false, true, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     rs.reset();
-    const auto build = [](std::size_t filler, afdtest::Layout* at) {
+    const auto build = [](std::size_t n, afdtest::Layout* at) {
       afdtest::AfdBuilder b;
       afdtest::Facility f = afdtest::Facility::airport("BIG", 1, 2);
-      f.extra.push_back({0x10099, afdtest::Bytes(filler, 0x3C)});
+      afdtest::Bytes filler(n);
+      for (std::size_t i = 0; i < n; ++i) filler[i] = static_cast<uint8_t>(i * 7);
+      f.extra.push_back({0x10099, filler});
       b.add(f);
       b.add(afdtest::Facility::airport("NEXT", 3, 4));
       return std::pair{b.build(at), afdtest::facility_record(f)};
     };
     afdtest::Layout at;
-    const auto [file, record] = build(30000, &at);
+    const auto [file, record] = build(c.filler, &at);
     scan(file, nullptr, ScanMode::kTakeAll);
     ASSERT_EQ(rs.catalogue.count, 2u);
     ASSERT_EQ(entry(0).record_size, record.size());
+    if (!c.size_known) rs.catalogue[0].record_size = 0;
     afdtest::Bytes changed = build(c.filler_after, nullptr).first;
     if (c.truncate) changed.resize(at.facility_offsets[0] + record.size() / 2);
     afdtest::write_file(dir.file("scan.bgl"), changed);
