@@ -67,16 +67,6 @@ std::vector<int> places_of(const List& list, const std::vector<int>& parent, int
   return places;
 }
 
-// The same by level and name.
-Places named_places(const List& list, const std::vector<int>& parent, int i, int* depth) {
-  Places places;
-  for (const int p : places_of(list, parent, i, depth)) {
-    places.emplace_back(list[static_cast<std::size_t>(p)].level,
-                        list[static_cast<std::size_t>(p)].name);
-  }
-  return places;
-}
-
 // --- the model of the filing ------------------------------------------------
 
 struct Match {
@@ -141,7 +131,6 @@ bool insert_block(List& list, int place, const List& block) {
 struct Outcome {
   std::vector<List> lists;
   int replaced = 0, added = 0, left_out = 0, made = 0, kept_shallow = 0;
-  std::map<Key, Places> places;  // of each added facility filed
 };
 
 Key key_of(const Facility& f) { return {f.subtype, *f.name}; }
@@ -184,9 +173,13 @@ Outcome model(const AfdBuilder& base, const AfdBuilder& from) {
       if (f < 0 || winner.count(*list[e].files) == 0) continue;
       const std::size_t w = winner[*list[e].files];
       int depth = 0;
-      auto& first = static_cast<std::size_t>(f) == w ? own : overridden;
-      first.emplace(
-          w, std::make_pair(list[e], named_places(list, parent, static_cast<int>(e), &depth)));
+      Places places;
+      for (const int p : places_of(list, parent, static_cast<int>(e), &depth)) {
+        places.emplace_back(list[static_cast<std::size_t>(p)].level,
+                            list[static_cast<std::size_t>(p)].name);
+      }
+      (static_cast<std::size_t>(f) == w ? own : overridden)
+          .emplace(w, std::make_pair(list[e], places));
     }
   }
   for (std::size_t l = 0; l < base.list_count(); ++l) out.lists.push_back(list_of(base, l));
@@ -197,7 +190,6 @@ Outcome model(const AfdBuilder& base, const AfdBuilder& from) {
     const auto found = own.count(i) != 0 ? own.find(i) : overridden.find(i);
     if (found == overridden.end()) continue;
     const Places& places = found->second.second;
-    out.places[key] = places;
     Match match;
     for (int l = 0; l < static_cast<int>(out.lists.size()) && !places.empty(); ++l) {
       if (l == loose) continue;
