@@ -276,6 +276,7 @@ const Case kCases[] = {
      0},
     {"-m x.bgl", "", "quarnel: too few arguments for -m; usage: quarnel -M base source [output]\n",
      0},
+    {"-B", "", "quarnel: too few arguments for -B; usage: quarnel -B description [output]\n", 0},
     {"-V", "", "quarnel: too few arguments for -V; usage: quarnel -V file [file ...]\n", 0},
     {"-L", "", "quarnel: too few arguments for -L; usage: quarnel -L file [file ...]\n", 0},
     {"-p base.bgl", "", "quarnel: too few arguments for -p; usage: quarnel -P base source\n", 0},
