@@ -92,6 +92,8 @@ class FailureLines : public clitest::CliRun, public ::testing::WithParamInterfac
     put("folder/read-only.bgl", Bytes(10, 0));
     put("empty.bgl", AfdBuilder().build());
     put("doc.json", R"({"facilities": [{"kind": "airport", "name": "ONE"}]})");
+    // An earlier extract's output, which a failed one leaves alone.
+    put("afdtmp.bgl", "old");
   }
 };
 
