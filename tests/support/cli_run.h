@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -160,30 +161,45 @@ class CliRun : public ::testing::Test {
   // when the row does not hold on this system.
   bool expect_as_printed(const LineCase& c) {
     if (c.where == (under_runner() ? Where::kPosix : Where::kWindows)) return false;
-    std::map<std::string, afdtest::Bytes> before = files();
+    std::map<std::string, std::string> before = files();
     const Result r = run(c.args, c.prefix);
     EXPECT_EQ(r.out, (c.banner ? kBanner : std::string()) + c.out);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.rc, c.rc);
-    std::map<std::string, afdtest::Bytes> after = files();
+    std::map<std::string, std::string> after = files();
     if (!c.writes.empty()) {
-      EXPECT_EQ(after.erase(c.writes), 1u) << c.writes << " is not there";
+      EXPECT_TRUE(after.count(c.writes)) << c.writes << " is not there";
+      // A file replaced keeps its permissions.
+      if (before.count(c.writes) && after.count(c.writes) && !under_runner()) {
+        EXPECT_EQ(after[c.writes].substr(0, 4), before[c.writes].substr(0, 4)) << c.writes;
+      }
       before.erase(c.writes);
+      after.erase(c.writes);
     }
-    for (const auto& [name, bytes] : after) EXPECT_TRUE(before.count(name)) << name << " is new";
-    for (const auto& [name, bytes] : before) {
-      EXPECT_TRUE(after.count(name) && after[name] == bytes) << name << " changed";
+    for (const auto& [name, was] : after) EXPECT_TRUE(before.count(name)) << name << " is new";
+    for (const auto& [name, was] : before) {
+      EXPECT_TRUE(after.count(name) && after[name] == was) << name << " changed";
     }
     return true;
   }
 
-  // Every file and folder in the scratch folder, by its path there, with a
-  // file's bytes.
-  std::map<std::string, afdtest::Bytes> files() const {
-    std::map<std::string, afdtest::Bytes> all;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path())) {
-      all[e.path().lexically_relative(dir.path()).string()] =
-          e.is_regular_file() ? afdtest::read_file(e.path()) : afdtest::Bytes{'/'};
+  // Every file, folder and link in the scratch folder, by its path there: a
+  // file's permissions (four octal digits) and bytes, a link's text.
+  std::map<std::string, std::string> files() const {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> all;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
+      std::string& entry = all[e.path().lexically_relative(dir.path()).string()];
+      if (e.is_symlink()) {
+        entry = "-> " + fs::read_symlink(e.path()).string();
+      } else if (e.is_regular_file()) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o ", static_cast<unsigned>(e.status().permissions()));
+        const afdtest::Bytes bytes = afdtest::read_file(e.path());
+        entry = mode + std::string(bytes.begin(), bytes.end());
+      } else {
+        entry = "/";
+      }
     }
     return all;
   }
