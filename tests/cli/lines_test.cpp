@@ -436,10 +436,7 @@ using UserLinesTest = clitest::CliRun;
 // usage goes there, after what standard output always held.
 TEST_F(UserLinesTest, NoArgumentsOnATerminalShowTheHelp) {
   if (clitest::under_runner()) GTEST_SKIP() << "shows a message box";
-  std::string screen;
-  const std::string exe = clitest::quoted(clitest::exe());
-  afdtest::run_in(dir.path(), "script -qec " + clitest::quoted(exe) + " /dev/null", &screen);
-  EXPECT_EQ(clitest::without_cr(screen), kBanner + std::string("unknown command\n") + kHelp);
+  EXPECT_EQ(sh("script -qec \"$Q\" /dev/null").out, kBanner + "unknown command\n" + kHelp);
 }
 
 // -B and -M draw each output's file id from the time in microseconds, the

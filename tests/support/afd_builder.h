@@ -73,6 +73,8 @@ struct NameList {
   // depth-first order does: the levels that the list's last entries already
   // opened are not repeated.
   void file(const std::vector<NameRef>& path, NameRef entry);
+  // How many places of `path`, from the first, the list's last entries have open.
+  std::size_t open_places(const std::vector<NameRef>& path) const;
 };
 
 // Where the parts of a built file landed.
@@ -120,9 +122,7 @@ class AfdBuilder {
 
 // Encoders usable on their own.
 Bytes facility_record(const Facility& f);
-Bytes name_entry_record(const NameRef& e, uint32_t link);
 void put32(Bytes& b, uint32_t v);
-void put16(Bytes& b, uint16_t v);
 uint32_t get32(const Bytes& b, std::size_t off);
 void set32(Bytes& b, std::size_t off, uint32_t v);
 
