@@ -3,7 +3,6 @@
 // the README's edits of a listing with jq, each run as a user would run it.
 // QUARNEL_EXE and QUARNEL_RUNNER as in cli_test.cpp.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -250,18 +249,6 @@ TEST_F(BuildCliTest, StandardInputAndTheDefaultOutput) {
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"afdtmp.bgl", "doc.json", "from-stdin.bgl"}));
   EXPECT_EQ(afdtest::read_file(dir.file("afdtmp.bgl")).size(),
             afdtest::read_file(dir.file("from-stdin.bgl")).size());
-}
-
-TEST_F(BuildCliTest, AnOutputThatIsALinkStaysOne) {
-  if (clitest::under_runner())
-    GTEST_SKIP() << "a POSIX link; Windows links have tests of their own";
-  put("doc.json", R"({"facilities": []})");
-  put("real.bgl", "EARLIER");
-  ASSERT_EQ(symlink("real.bgl", dir.file("link.bgl").c_str()), 0);
-  const Result r = sh("$Q -B doc.json link.bgl");
-  EXPECT_EQ(r.rc, 0) << r.out;
-  EXPECT_NE(text_of("real.bgl"), "EARLIER");
-  EXPECT_EQ(sh("test -L link.bgl && echo link").out, "link\n");
 }
 
 // The README's edits: each is a jq filter over the listing of the bundled

@@ -158,32 +158,13 @@ const FaultCase kFaults[] = {
     {"ExtractSigxfszNotIgnored",
      "",
      {"-C base.bgl AP0 AP3 AP11", kExtractFull, "", 6, Where::kPosix, "prlimit --fsize=30000 "}},
-    // Paths that cannot be written end with 6 before anything is written.
-    {"MissingFolder",
-     "",
-     {"-R base.bgl source.bgl no/such/folder/out.bgl", "",
-      "quarnel: cannot write no/such/folder/out.bgl: there is no folder no/such/folder; create it "
-      "or name another\n",
-      6}},
-    {"Directory",
-     "mkdir outdir",
-     {"-R base.bgl source.bgl outdir", "",
-      "quarnel: cannot write outdir: it is a folder; name a file to write\n", 6}},
+    // Outputs that cannot be written end with 6 before anything is written (the
+    // golden failure lines hold the missing and read-only folders and files).
     {"Fifo",
      "mkfifo pipe",
      {"-R base.bgl source.bgl pipe", "",
       "quarnel: cannot write pipe: it is not a regular file (a device or a pipe); name a file\n", 6,
       Where::kPosix}},
-    {"ReadOnlyFolder",
-     "mkdir -m 0555 ro",
-     {"-R base.bgl source.bgl ro/out.bgl", "",
-      "quarnel: cannot write ro/out.bgl: the folder ro may not be written; name another\n", 6,
-      Where::kPosix, kNobody}},
-    {"ReadOnlyFile",
-     "printf keep >ro.bgl && chmod 0444 ro.bgl",
-     {"-R base.bgl source.bgl ro.bgl", "",
-      "quarnel: cannot write ro.bgl: the file is read-only; make it writable or name another\n", 6,
-      Where::kPosix, kNobody}},
     {"ExtractOutputIsADirectory",
      "mkdir afdtmp.bgl",
      {"-C base.bgl AP1", "",
@@ -257,6 +238,9 @@ const FaultCase kFaults[] = {
      "mkdir far && ln -s far out.bgl",
      {kLink, "", "quarnel: cannot write out.bgl: it is a folder; name a file to write\n", 6,
       Where::kPosix}},
+    {"BuildThroughALink",
+     "printf '{\"facilities\": []}' >doc.json && echo earlier >real.bgl && ln -s real.bgl link.bgl",
+     {"-B doc.json link.bgl", "", "", 0, Where::kPosix, "", "real.bgl"}},
     {"HardLinkedOutput",
      "mkdir far && echo earlier >far/other.bgl && chmod 0640 far/other.bgl && ln far/other.bgl "
      "out.bgl",
@@ -269,23 +253,15 @@ INSTANTIATE_TEST_SUITE_P(Table, Fault, ::testing::ValuesIn(kFaults), CaseName())
 
 // --- An output that is one of the inputs -----------------------------------------
 
-TEST_F(FaultTest, LinkOverEitherInputGivesTheSameFileAsElsewhere) {
-  for (const std::string overwritten : {"base.bgl", "source.bgl"}) {
-    SCOPED_TRACE(overwritten);
-    SetUp();
-    const Bytes source = file("source.bgl");
-    ASSERT_EQ(run({"-R", "base.bgl", "source.bgl", "reference.bgl"}).rc, 0);
-    const Result r = run({"-R", "base.bgl", "source.bgl", overwritten});
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.out, kBanner);
-    EXPECT_EQ(without_run_stamp(file(overwritten)), without_run_stamp(file("reference.bgl")));
-    if (overwritten == "base.bgl") {
-      EXPECT_EQ(file("source.bgl"), source);
-    } else {
-      EXPECT_TRUE(file("base.bgl") == base());
-    }
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"base.bgl", "reference.bgl", "source.bgl"}));
-  }
+// Over its own base, the link is checked byte for byte among the golden tests.
+TEST_F(FaultTest, LinkOverItsSourceGivesTheSameFileAsElsewhere) {
+  ASSERT_EQ(run({"-R", "base.bgl", "source.bgl", "reference.bgl"}).rc, 0);
+  const Result r = run({"-R", "base.bgl", "source.bgl", "source.bgl"});
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_EQ(r.out, kBanner);
+  EXPECT_EQ(without_run_stamp(file("source.bgl")), without_run_stamp(file("reference.bgl")));
+  EXPECT_TRUE(file("base.bgl") == base());
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"base.bgl", "reference.bgl", "source.bgl"}));
 }
 
 TEST_F(FaultTest, ExtractFromAfdtmp) {

@@ -96,24 +96,14 @@ struct Args : std::vector<std::string> {
 // streams, the ExitCode it ends with, and the one file it may write; every
 // other file in the folder stays as it was.
 struct LineCase {
-  LineCase(Args a, std::string o, std::string e, int r, Where w = Where::kBoth, std::string p = "",
-           std::string wr = "", bool b = true)
-      : args(std::move(a)),
-        out(std::move(o)),
-        err(std::move(e)),
-        rc(r),
-        where(w),
-        prefix(std::move(p)),
-        writes(std::move(wr)),
-        banner(b) {}
-  std::vector<std::string> args;
+  Args args;
   std::string out;  // after the banner
   std::string err;
   int rc;
-  Where where;
-  std::string prefix;  // a shell command before the run
-  std::string writes;  // the file the run writes, if any
-  bool banner;         // false for the output meant for scripts: no banner before it
+  Where where = Where::kBoth;
+  std::string prefix = "";  // a shell command before the run
+  std::string writes = "";  // the file the run writes, if any
+  bool banner = true;       // false for the output meant for scripts: no banner before it
 };
 
 // How a failing row is shown: its command line.
