@@ -6,6 +6,8 @@
 
 #include <ctime>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "afd_builder.h"
@@ -431,53 +433,51 @@ LinkPair link_pair() {
   return p;
 }
 
-// To a new file, or over its own base.
-TEST_F(CliTest, LinkWritesTheBaseWithSourceAirportsReplaced) {
+// A golden row that writes a file, with its inputs and the file it must write
+// (compared but for the stamp).
+struct Written : Case {
+  Written(Case run, std::vector<std::pair<std::string, Bytes>> in, Bytes want)
+      : Case(std::move(run)), inputs(std::move(in)), expected(std::move(want)) {}
+  std::vector<std::pair<std::string, Bytes>> inputs;
+  Bytes expected;
+};
+void PrintTo(const Written& w, std::ostream* os) { clitest::PrintTo(w, os); }
+
+std::vector<Written> written_files() {
+  std::vector<Written> rows;
+  // The link, to a new file or over its own base.
   const LinkPair p = link_pair();
-  for (const std::string output : {"new.bgl", "base.bgl"}) {
-    SCOPED_TRACE(output);
-    put("base.bgl", p.base.build());
-    put("source.bgl", p.source.build());
-    const Result r = run({"-R", "base.bgl", "source.bgl", output, "ignored.bgl"});
-    EXPECT_EQ(r.out, kBanner);
-    EXPECT_EQ(r.rc, 0);
-    expect_written_file(file(output), p.expected.build());
-    if (output != "base.bgl") {
-      EXPECT_EQ(file("base.bgl"), p.base.build());
-    }
-  }
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"base.bgl", "new.bgl", "source.bgl"}));
-}
-
-TEST_F(CliTest, LinkTrailerWordDefaults) {
-  struct Trailer {
-    const char* what;
-    bool with_trailer;
-    int32_t word;
-    uint32_t expected_word;
-  };
-  for (const Trailer& c :
-       {Trailer{"no trailer", false, 0, 0x2000033F}, Trailer{"word -1", true, -1, 0x2000033F},
-        Trailer{"word kept", true, 0x7, 0x7}}) {
+  const std::vector<std::pair<std::string, Bytes>> pair = {{"base.bgl", p.base.build()},
+                                                           {"source.bgl", p.source.build()}};
+  const std::string replaced =
+      "quarnel: 2 of 5 airports of source.bgl replaced airports of base.bgl; 3 left out (\"quarnel "
+      "-M\" adds 1 of them)\n";
+  rows.push_back({{"-R base.bgl source.bgl new.bgl ignored.bgl", "",
+                   "quarnel: ignored: ignored.bgl\n" + replaced, 0, Where::kBoth, "", "new.bgl"},
+                  pair,
+                  p.expected.build()});
+  rows.push_back(
+      {{"-R base.bgl source.bgl base.bgl", "", replaced, 0, Where::kBoth, "", "base.bgl"},
+       pair,
+       p.expected.build()});
+  // The trailer's word: the default where the base has no trailer or -1 there.
+  for (const auto& [with_trailer, word, written_word] :
+       {std::tuple{false, 0, 0x2000033F}, {true, -1, 0x2000033F}, {true, 0x7, 0x7}}) {
     AfdBuilder base;
-    base.with_trailer = c.with_trailer;
-    base.trailer_word = c.word;
+    base.with_trailer = with_trailer;
+    base.trailer_word = word;
     base.add(Facility::airport("A", 1, 1));
-    AfdBuilder source;
-    source.add(Facility::airport("A", 2, 2));
-    put("b.bgl", base.build());
-    put("s.bgl", source.build());
-    ASSERT_EQ(run({"-r", "b.bgl", "s.bgl"}).rc, 0) << c.what;
-    AfdBuilder expected = source;
+    AfdBuilder expected = airports({Facility::airport("A", 2, 2)});
     expected.bounds = base.bounds;
-    expected.with_trailer = true;
-    expected.trailer_word = static_cast<int32_t>(c.expected_word);
-    expected.trailer_box = c.with_trailer ? base.trailer_box : afdtest::kEmptyBox;
-    expect_written_file(file("afdtmp.bgl"), with_empty_chain(expected.build()));
+    expected.trailer_word = written_word;
+    expected.trailer_box = with_trailer ? base.trailer_box : afdtest::kEmptyBox;
+    rows.push_back(
+        {{"-r b.bgl s.bgl", "", "quarnel: 1 of 1 airport of s.bgl replaced an airport of b.bgl\n",
+          0, Where::kBoth, "", "afdtmp.bgl"},
+         {{"b.bgl", base.build()}, {"s.bgl", airports({Facility::airport("A", 2, 2)}).build()}},
+         with_empty_chain(expected.build())});
   }
-}
-
-TEST_F(CliTest, LinkDropsLinksToFacilitiesThatAreNotCopied) {
+  // Links to facilities that are not copied are dropped.
   AfdBuilder base;
   base.add(Facility::airport("A", 1, 1));
   Facility odd = Facility::vor("ODD");
@@ -486,48 +486,26 @@ TEST_F(CliTest, LinkDropsLinksToFacilitiesThatAreNotCopied) {
   base.add_list().entries = {NameRef(kCity, "C"), NameRef(kVor, "ODD", o),
                              NameRef(kAirport, "A", 0)};
   base.list(0).entries[0].raw_link = 4;  // a link into the header: names no facility
-  AfdBuilder source;
-  source.add(Facility::airport("A", 2, 2));
   afdtest::Layout at;
-  put("b.bgl", base.build(&at));
-  put("s.bgl", source.build());
-  const Result r = run({"-R", "b.bgl", "s.bgl", "o.bgl"});
+  const Bytes base_bytes = base.build(&at);
   char line[64];
   std::snprintf(line, sizeof line, "unknown object 9 at 0x%06X\n", at.facility_offsets[1]);
-  EXPECT_EQ(r.out, kBanner + std::string(line));
-  ASSERT_EQ(r.rc, 0);
-  AfdBuilder expected;
+  AfdBuilder expected = airports({Facility::airport("A", 2, 2)});
   expected.bounds = base.bounds;
   expected.trailer_box = base.trailer_box;
-  expected.add(source.facilities()[0]);
   expected.add_list().entries = {NameRef(kCity, "C"), NameRef(kVor, "ODD"),
                                  NameRef(kAirport, "A", 0)};
-  expect_written_file(file("o.bgl"), expected.build());
-}
-
-// ---------------------------------------------------------------- extract
-
-TEST_F(CliTest, ExtractCopiesTheNamedAirportsWithTheirAncestry) {
+  rows.push_back(
+      {{"-R b.bgl s.bgl o.bgl", line,
+        "quarnel: 1 of 1 airport of s.bgl replaced an airport of b.bgl\n", 0, Where::kBoth, "",
+        "o.bgl"},
+       {{"b.bgl", base_bytes}, {"s.bgl", airports({Facility::airport("A", 2, 2)}).build()}},
+       expected.build()});
+  // The extract copies the named airports with their ancestry, and skips
+  // lists without them entirely.
   const AfdBuilder in = extract_input();
-  put("in.bgl", in.build());
-  const Result r = run({"-C", "in.bgl", "YANKEE", "XRAY", "Zulu", "XRAY"});
-  EXPECT_EQ(r.out, std::string(kBanner) +
-                       "NameList\n"
-                       "  Region:          EU\n"
-                       "    Country:       DE\n"
-                       "      State:       NORD\n"
-                       "        City:      KIEL\n"
-                       "          Airport: XRAY\n"
-                       "        City:      LUEBECK\n"
-                       "          Airport: YANKEE\n"
-                       "NameList\n"
-                       "  Region:          EU\n"
-                       "        City:      ANYWHERE\n"
-                       "          Airport: YANKEE\n");
-  ASSERT_EQ(r.rc, 0);
-  AfdBuilder expected;
+  expected = AfdBuilder();
   expected.bounds = {5605000, 5395000, 107697, -107697};
-  expected.trailer_word = 0x2000033F;
   expected.trailer_box = {5405000, 5395000, -92441, -107559};
   const int x = expected.add(in.facilities()[0]);
   const int y = expected.add(in.facilities()[1]);
@@ -537,28 +515,39 @@ TEST_F(CliTest, ExtractCopiesTheNamedAirportsWithTheirAncestry) {
                                  NameRef(kAirport, "YANKEE", y)};
   expected.add_list().entries = {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"),
                                  NameRef(kAirport, "YANKEE", y)};
-  expect_written_file(file("afdtmp.bgl"), expected.build());
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"afdtmp.bgl", "in.bgl"}));
-}
-
-TEST_F(CliTest, ExtractSkipsListsWithoutSelectedAirportsEntirely) {
-  AfdBuilder in;
-  const int a = in.add(Facility::airport("A", 0, 0));
-  const int b = in.add(Facility::airport("B", 0, 0));
-  in.add_list().entries = {NameRef(kCity, "ONLY B"), NameRef(kAirport, "B", b)};
-  in.add_list().entries = {NameRef(kCity, "HAS A"), NameRef(kAirport, "A", a)};
-  put("in.bgl", in.build());
-  const Result r = run({"-C", "in.bgl", "A"});
-  ASSERT_EQ(r.rc, 0);
-  EXPECT_EQ(r.out,
-            std::string(kBanner) + "NameList\n        City:      HAS A\n          Airport: A\n");
-  AfdBuilder expected;
+  rows.push_back(
+      {{"-C in.bgl YANKEE XRAY Zulu XRAY",
+        "NameList\n  Region:          EU\n    Country:       DE\n      State:       NORD\n"
+        "        City:      KIEL\n          Airport: XRAY\n        City:      LUEBECK\n"
+        "          Airport: YANKEE\nNameList\n  Region:          EU\n"
+        "        City:      ANYWHERE\n          Airport: YANKEE\n",
+        "quarnel: no airport named \"Zulu\" in in.bgl\n", 0, Where::kBoth, "", "afdtmp.bgl"},
+       {{"in.bgl", in.build()}},
+       expected.build()});
+  AfdBuilder two = airports({Facility::airport("A", 0, 0), Facility::airport("B", 0, 0)});
+  two.add_list().entries = {NameRef(kCity, "ONLY B"), NameRef(kAirport, "B", 1)};
+  two.add_list().entries = {NameRef(kCity, "HAS A"), NameRef(kAirport, "A", 0)};
+  expected = airports({two.facilities()[0]});
   expected.bounds = {5000, -5000, 5000, -5000};
-  expected.add(in.facilities()[0]);
   expected.add_list().entries = {NameRef(kCity, "HAS A"), NameRef(kAirport, "A", 0)};
   expected.trailer_box = {-2147478648, 2147478647, -2147478648, 2147478647};
-  expect_written_file(file("afdtmp.bgl"), expected.build());
+  rows.push_back({{"-C in.bgl A", "NameList\n        City:      HAS A\n          Airport: A\n", "",
+                   0, Where::kBoth, "", "afdtmp.bgl"},
+                  {{"in.bgl", two.build()}},
+                  expected.build()});
+  return rows;
 }
+
+class WrittenFiles : public CliTest, public ::testing::WithParamInterface<Written> {};
+
+TEST_P(WrittenFiles, AsComposed) {
+  for (const auto& [name, bytes] : GetParam().inputs) put(name, bytes);
+  ASSERT_TRUE(expect_as_printed(GetParam()));
+  expect_written_file(file(GetParam().writes), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WrittenFiles, ::testing::ValuesIn(written_files()),
+                         clitest::CaseName());
 
 // ------------------------------------------------------------------ merge
 
