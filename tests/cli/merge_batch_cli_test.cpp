@@ -88,50 +88,42 @@ std::string skipped() {
          ": not an AFD file (it holds 8 bytes, fewer than the 168 of the headers)\n";
 }
 
+// A golden row of -M, which writes `w` when it succeeds.
 struct Shape : Case {
-  Shape(Case run, bool notes) : Case(std::move(run)), notes_in_folder(notes) {}
+  Shape(clitest::Args a, std::string o, std::string e, int r, std::string w = "",
+        bool notes = false)
+      : Case{std::move(a), std::move(o), std::move(e), r, Where::kBoth, "", std::move(w)},
+        notes_in_folder(notes) {}
   bool notes_in_folder;  // addons/notes.txt, which is no AFD file
 };
 void PrintTo(const Shape& s, std::ostream* os) { clitest::PrintTo(s, os); }
 
 const Shape kShapes[] = {
-    {{"-M base.bgl a.bgl", kOneSource, "", 0, Where::kBoth, "", "afdtmp.bgl"}, false},
-    {{"-m base.bgl a.bgl out.bgl", kOneSource, "", 0, Where::kBoth, "", "out.bgl"}, false},
-    {{"-Merge base.bgl a.bgl b.bgl out.bgl", two_sources("a.bgl", "b.bgl"), "", 0, Where::kBoth, "",
-      "out.bgl"},
-     false},
-    {{"-M base.bgl addons out.bgl", two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", 0,
-      Where::kBoth, "", "out.bgl"},
-     false},
-    {{"-M base.bgl addons", two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", 0, Where::kBoth,
-      "", "afdtmp.bgl"},
-     false},
-    {{"-M base.bgl addons out.bgl", two_sources("addons/a.bgl", "addons/sub/b.bgl"), skipped(), 0,
-      Where::kBoth, "", "out.bgl"},
-     true},
-    {{"-M base.bgl a.bgl notes.txt out.bgl", "",
-      "quarnel: notes.txt is not an AFD file: it holds 8 bytes, fewer than the 168 of the "
-      "headers\n",
-      3},
-     false},
-    {{"-M base.bgl a.bgl gone.bgl out.bgl", "cannot open:\"gone.bgl\"\n",
-      "quarnel: cannot open gone.bgl: no such file; check its name and folder\n", 2},
-     false},
-    {{"-M base.bgl a.bgl b.bgl b.bgl", "",
-      "quarnel: cannot write b.bgl: it is the source b.bgl; a merge of several sources writes a "
-      "new file\n",
-      6},
-     false},
-    {{"-M base.bgl addons base.bgl", "",
-      "quarnel: cannot write base.bgl: it is the base; a merge of several sources writes a new "
-      "file\n",
-      6},
-     false},
-    {{"-M base.bgl addons addons/sub/out.bgl", "",
-      "quarnel: cannot write addons/sub/out.bgl: it lies in the source folder addons, where a "
-      "later run would take it for an add-on; name a file outside it\n",
-      6},
-     false},
+    {"-M base.bgl a.bgl", kOneSource, "", 0, "afdtmp.bgl"},
+    {"-m base.bgl a.bgl out.bgl", kOneSource, "", 0, "out.bgl"},
+    {"-Merge base.bgl a.bgl b.bgl out.bgl", two_sources("a.bgl", "b.bgl"), "", 0, "out.bgl"},
+    {"-M base.bgl addons out.bgl", two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", 0,
+     "out.bgl"},
+    {"-M base.bgl addons", two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", 0, "afdtmp.bgl"},
+    {"-M base.bgl addons out.bgl", two_sources("addons/a.bgl", "addons/sub/b.bgl"), skipped(), 0,
+     "out.bgl", true},
+    {"-M base.bgl a.bgl notes.txt out.bgl", "",
+     "quarnel: notes.txt is not an AFD file: it holds 8 bytes, fewer than the 168 of the headers\n",
+     3},
+    {"-M base.bgl a.bgl gone.bgl out.bgl", "cannot open:\"gone.bgl\"\n",
+     "quarnel: cannot open gone.bgl: no such file; check its name and folder\n", 2},
+    {"-M base.bgl a.bgl b.bgl b.bgl", "",
+     "quarnel: cannot write b.bgl: it is the source b.bgl; a merge of several sources writes a new "
+     "file\n",
+     6},
+    {"-M base.bgl addons base.bgl", "",
+     "quarnel: cannot write base.bgl: it is the base; a merge of several sources writes a new "
+     "file\n",
+     6},
+    {"-M base.bgl addons addons/sub/out.bgl", "",
+     "quarnel: cannot write addons/sub/out.bgl: it lies in the source folder addons, where a later "
+     "run would take it for an add-on; name a file outside it\n",
+     6},
 };
 
 class MergeShape : public MergeBatchCliTest, public ::testing::WithParamInterface<Shape> {};

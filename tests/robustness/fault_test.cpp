@@ -45,8 +45,8 @@ Bytes big_base(int airports, std::size_t payload) {
   return b.build();
 }
 
-// The scratch folder holds base.bgl, of 12 airports (about 240 KB), and
-// source.bgl, which replaces two of them.
+// The scratch folder holds base.bgl, of 12 airports (about 240 KB),
+// source.bgl, which replaces two of them, and an empty folder far.
 class FaultTest : public clitest::CliRun {
  protected:
   void SetUp() override {
@@ -55,6 +55,7 @@ class FaultTest : public clitest::CliRun {
     s.add(Facility::airport("AP0", 5, 5));
     s.add(Facility::airport("AP1", 6, 6, true));
     put("source.bgl", s.build());
+    std::filesystem::create_directory(dir.file("far"));
   }
   static const Bytes& base() {
     static const Bytes b = big_base(12, 20000);
@@ -85,8 +86,13 @@ struct CaseName {
 // links lead the output elsewhere, `plain` is the file the same run writes
 // where no link stands: the file written through the links must be the same.
 struct FaultCase : clitest::LineCase {
-  FaultCase(const char* n, const char* s, LineCase run, const char* p = nullptr)
-      : LineCase(std::move(run)), name(n), setup(s), plain(p) {}
+  FaultCase(const char* n, const char* s, clitest::Args a, std::string o, std::string e, int r,
+            std::string pre = "", std::string w = "", const char* p = nullptr)
+      : LineCase{std::move(a), std::move(o),   std::move(e), r,
+                 Where::kBoth, std::move(pre), std::move(w)},
+        name(n),
+        setup(s),
+        plain(p) {}
   const char* name;
   const char* setup;
   const char* plain;
@@ -110,8 +116,10 @@ TEST_P(Fault, EndsAsPrintedAndLeavesEveryOtherFileAlone) {
   }
 }
 
-// File-size limits, with SIGXFSZ ignored (the tool must not die of it either way).
-constexpr const char* kIgnoring = "trap '' XFSZ; prlimit --fsize=";
+// A file-size limit, with SIGXFSZ ignored or not (the tool must not die of it either way).
+std::string fsize(int bytes, bool ignoring = true) {
+  return (ignoring ? "trap '' XFSZ; " : "") + afdtest::numbered("prlimit --fsize=", bytes) + " ";
+}
 constexpr const char* kNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 const std::string kCannotWriteOut = "cannot write:\"out.bgl\"\n";
 const std::string kTrace =
@@ -132,121 +140,75 @@ std::string no_read(const char* name) {
 }
 
 const FaultCase kFaults[] = {
-    {"LinkNothingFits",
-     "",
-     {kLink, kCannotWriteOut, "", 6, Where::kPosix, kIgnoring + std::string("0 ")}},
-    {"LinkHeadersFit",
-     "",
-     {kLink, kCannotWriteOut, "", 6, Where::kPosix, kIgnoring + std::string("200 ")}},
-    {"LinkFailsAtFlush",
-     "echo old >out.bgl",
-     {kLink, kCannotWriteOut, "", 6, Where::kPosix, kIgnoring + std::string("4096 ")}},
-    {"LinkFailsMidway",
-     "echo old >out.bgl",
-     {kLink, kCannotWriteOut, "", 6, Where::kPosix, kIgnoring + std::string("150000 ")}},
-    {"LinkSigxfszNotIgnored",
-     "echo old >out.bgl",
-     {kLink, kCannotWriteOut, "", 6, Where::kPosix, "prlimit --fsize=150000 "}},
-    {"ExtractNothingFits",
-     "",
-     {"-C base.bgl AP0 AP3 AP11", kExtractFull, "", 6, Where::kPosix,
-      kIgnoring + std::string("0 ")}},
-    {"ExtractFailsMidway",
-     "echo old >afdtmp.bgl",
-     {"-C base.bgl AP0 AP3 AP11", kExtractFull, "", 6, Where::kPosix,
-      kIgnoring + std::string("30000 ")}},
-    {"ExtractSigxfszNotIgnored",
-     "",
-     {"-C base.bgl AP0 AP3 AP11", kExtractFull, "", 6, Where::kPosix, "prlimit --fsize=30000 "}},
+    {"LinkNothingFits", "", kLink, kCannotWriteOut, "", 6, fsize(0)},
+    {"LinkHeadersFit", "", kLink, kCannotWriteOut, "", 6, fsize(200)},
+    {"LinkFailsAtFlush", "echo old >out.bgl", kLink, kCannotWriteOut, "", 6, fsize(4096)},
+    {"LinkFailsMidway", "echo old >out.bgl", kLink, kCannotWriteOut, "", 6, fsize(150000)},
+    {"LinkSigxfszNotIgnored", "echo old >out.bgl", kLink, kCannotWriteOut, "", 6,
+     fsize(150000, false)},
+    {"ExtractNothingFits", "", "-C base.bgl AP0 AP3 AP11", kExtractFull, "", 6, fsize(0)},
+    {"ExtractFailsMidway", "echo old >afdtmp.bgl", "-C base.bgl AP0 AP3 AP11", kExtractFull, "", 6,
+     fsize(30000)},
+    {"ExtractSigxfszNotIgnored", "", "-C base.bgl AP0 AP3 AP11", kExtractFull, "", 6,
+     fsize(30000, false)},
     // Outputs that cannot be written end with 6 before anything is written (the
     // golden failure lines hold the missing and read-only folders and files).
-    {"Fifo",
-     "mkfifo pipe",
-     {"-R base.bgl source.bgl pipe", "",
-      "quarnel: cannot write pipe: it is not a regular file (a device or a pipe); name a file\n", 6,
-      Where::kPosix}},
-    {"ExtractOutputIsADirectory",
-     "mkdir afdtmp.bgl",
-     {"-C base.bgl AP1", "",
-      "quarnel: cannot write afdtmp.bgl: it is a folder; name a file to write\n", 6}},
-    {"ExtractInAReadOnlyFolder",
-     "chmod 0555 .",
-     {"-C base.bgl AP1", "",
-      "quarnel: cannot write afdtmp.bgl: the folder . may not be written; name another\n", 6,
-      Where::kPosix, kNobody}},
+    {"Fifo", "mkfifo pipe", "-R base.bgl source.bgl pipe", "",
+     "quarnel: cannot write pipe: it is not a regular file (a device or a pipe); name a file\n", 6},
+    {"ExtractOutputIsADirectory", "mkdir afdtmp.bgl", "-C base.bgl AP1", "",
+     "quarnel: cannot write afdtmp.bgl: it is a folder; name a file to write\n", 6},
+    {"ExtractInAReadOnlyFolder", "chmod 0555 .", "-C base.bgl AP1", "",
+     "quarnel: cannot write afdtmp.bgl: the folder . may not be written; name another\n", 6,
+     kNobody},
     // Inputs that cannot be read, for a user whom permissions stop (the tests
     // run as root); the folder may be written.
-    {"Statistics",
-     "chmod 0 base.bgl && chmod 0777 .",
-     {"-S base.bgl", kOpenBase + "error processing file:\"base.bgl\"\n", no_read("base.bgl"), 2,
-      Where::kPosix, kNobody}},
-    {"Extract",
-     "chmod 0 base.bgl && chmod 0777 .",
-     {"-C base.bgl AP1", kOpenBase, no_read("base.bgl"), 2, Where::kPosix, kNobody}},
-    {"LinkBase",
-     "chmod 0 base.bgl && chmod 0777 .",
-     {kLink, kOpenBase, no_read("base.bgl"), 2, Where::kPosix, kNobody}},
-    {"LinkSource",
-     "chmod 0 source.bgl && chmod 0777 .",
-     {kLink, kOpenSource, no_read("source.bgl"), 2, Where::kPosix, kNobody}},
-    {"LinkBoth",
-     "chmod 0 base.bgl source.bgl && chmod 0777 .",
-     {kLink, kOpenBase + kOpenSource, no_read("base.bgl") + no_read("source.bgl"), 2, Where::kPosix,
-      kNobody}},
-    {"ReadableButNotWritable",
-     "chmod 0777 .",
-     {kLink, "", kLinked, 0, Where::kPosix, kNobody, "out.bgl"}},
-    // Outputs reached through links: a symbolic link stays a link and its
-    // target gets the result (through chains, and created when the link
-    // dangles) with the permissions it had; a link that leads nowhere
-    // writable ends with 6 before anything is written; a hard-linked output
-    // becomes a new file, and its other name keeps the earlier one.
+    {"Statistics", "chmod 0 base.bgl && chmod 0777 .", "-S base.bgl",
+     kOpenBase + "error processing file:\"base.bgl\"\n", no_read("base.bgl"), 2, kNobody},
+    {"Extract", "chmod 0 base.bgl && chmod 0777 .", "-C base.bgl AP1", kOpenBase,
+     no_read("base.bgl"), 2, kNobody},
+    {"LinkBase", "chmod 0 base.bgl && chmod 0777 .", kLink, kOpenBase, no_read("base.bgl"), 2,
+     kNobody},
+    {"LinkSource", "chmod 0 source.bgl && chmod 0777 .", kLink, kOpenSource, no_read("source.bgl"),
+     2, kNobody},
+    {"LinkBoth", "chmod 0 base.bgl source.bgl && chmod 0777 .", kLink, kOpenBase + kOpenSource,
+     no_read("base.bgl") + no_read("source.bgl"), 2, kNobody},
+    {"ReadableButNotWritable", "chmod 0777 .", kLink, "", kLinked, 0, kNobody, "out.bgl"},
+    // Outputs reached through links (into the folder far): a symbolic link
+    // stays a link and its target gets the result (through chains, and
+    // created when the link dangles) with the permissions it had; a link that
+    // leads nowhere writable ends with 6 before anything is written; a
+    // hard-linked output becomes a new file, and its other name keeps the
+    // earlier one.
     {"RelativeLink",
-     "mkdir far && ln -s far/target.bgl out.bgl && echo earlier >far/target.bgl && chmod 0640 "
-     "far/target.bgl",
-     {kLink, "", kLinked, 0, Where::kPosix, "", "far/target.bgl"},
-     "out.bgl"},
+     "ln -s far/target.bgl out.bgl && echo earlier >far/target.bgl && chmod 0640 far/target.bgl",
+     kLink, "", kLinked, 0, "", "far/target.bgl", "out.bgl"},
     {"AbsoluteLink",
-     "mkdir far && ln -s \"$PWD/far/target.bgl\" out.bgl && echo earlier >far/target.bgl && chmod "
-     "0640 far/target.bgl",
-     {kLink, "", kLinked, 0, Where::kPosix, "", "far/target.bgl"},
-     "out.bgl"},
+     "ln -s \"$PWD/far/target.bgl\" out.bgl && echo earlier >far/target.bgl && chmod 0640 "
+     "far/target.bgl",
+     kLink, "", kLinked, 0, "", "far/target.bgl", "out.bgl"},
     {"ChainOfLinks",
-     "mkdir far && ln -s far/hop1 out.bgl && ln -s hop2 far/hop1 && ln -s ../far/final.bgl "
-     "far/hop2 && echo earlier >far/final.bgl && chmod 0640 far/final.bgl",
-     {kLink, "", kLinked, 0, Where::kPosix, "", "far/final.bgl"},
-     "out.bgl"},
-    {"DanglingLinkGetsItsTarget",
-     "mkdir far && ln -s far/new.bgl out.bgl",
-     {kLink, "", kLinked, 0, Where::kPosix, "", "far/new.bgl"},
-     "out.bgl"},
+     "ln -s far/hop1 out.bgl && ln -s hop2 far/hop1 && ln -s ../far/final.bgl far/hop2 && echo "
+     "earlier >far/final.bgl && chmod 0640 far/final.bgl",
+     kLink, "", kLinked, 0, "", "far/final.bgl", "out.bgl"},
+    {"DanglingLinkGetsItsTarget", "ln -s far/new.bgl out.bgl", kLink, "", kLinked, 0, "",
+     "far/new.bgl", "out.bgl"},
     {"ExtractThroughALink",
-     "mkdir far && ln -s far/x.bgl afdtmp.bgl && echo earlier >far/x.bgl && chmod 0640 far/x.bgl",
-     {"-C base.bgl AP1 AP2", kTwoAirports, "", 0, Where::kPosix, "", "far/x.bgl"},
-     "afdtmp.bgl"},
-    {"DanglingIntoAMissingFolder",
-     "mkdir far && ln -s far/none/new.bgl out.bgl",
-     {kLink, "", "quarnel: cannot write out.bgl: there is no folder .; create it or name another\n",
-      6, Where::kPosix}},
-    {"Loop",
-     "mkdir far && ln -s far/a out.bgl && ln -s b far/a && ln -s a far/b",
-     {kLink, "",
-      "quarnel: cannot write out.bgl: its symbolic links lead nowhere (a loop, or too long a "
-      "chain)\n",
-      6, Where::kPosix}},
-    {"LinkToAFolder",
-     "mkdir far && ln -s far out.bgl",
-     {kLink, "", "quarnel: cannot write out.bgl: it is a folder; name a file to write\n", 6,
-      Where::kPosix}},
+     "ln -s far/x.bgl afdtmp.bgl && echo earlier >far/x.bgl && chmod 0640 far/x.bgl",
+     "-C base.bgl AP1 AP2", kTwoAirports, "", 0, "", "far/x.bgl", "afdtmp.bgl"},
+    {"DanglingIntoAMissingFolder", "ln -s far/none/new.bgl out.bgl", kLink, "",
+     "quarnel: cannot write out.bgl: there is no folder .; create it or name another\n", 6},
+    {"Loop", "ln -s far/a out.bgl && ln -s b far/a && ln -s a far/b", kLink, "",
+     "quarnel: cannot write out.bgl: its symbolic links lead nowhere (a loop, or too long a "
+     "chain)\n",
+     6},
+    {"LinkToAFolder", "ln -s far out.bgl", kLink, "",
+     "quarnel: cannot write out.bgl: it is a folder; name a file to write\n", 6},
     {"BuildThroughALink",
      "printf '{\"facilities\": []}' >doc.json && echo earlier >real.bgl && ln -s real.bgl link.bgl",
-     {"-B doc.json link.bgl", "", "", 0, Where::kPosix, "", "real.bgl"}},
+     "-B doc.json link.bgl", "", "", 0, "", "real.bgl"},
     {"HardLinkedOutput",
-     "mkdir far && echo earlier >far/other.bgl && chmod 0640 far/other.bgl && ln far/other.bgl "
-     "out.bgl",
-     {kLink, "", kLinked, 0, Where::kPosix, "", "out.bgl"},
-     "out.bgl"},
-
+     "echo earlier >far/other.bgl && chmod 0640 far/other.bgl && ln far/other.bgl out.bgl", kLink,
+     "", kLinked, 0, "", "out.bgl", "out.bgl"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, Fault, ::testing::ValuesIn(kFaults), CaseName());
@@ -261,7 +223,8 @@ TEST_F(FaultTest, LinkOverItsSourceGivesTheSameFileAsElsewhere) {
   EXPECT_EQ(r.out, kBanner);
   EXPECT_EQ(without_run_stamp(file("source.bgl")), without_run_stamp(file("reference.bgl")));
   EXPECT_TRUE(file("base.bgl") == base());
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"base.bgl", "reference.bgl", "source.bgl"}));
+  EXPECT_EQ(dir.entries(),
+            (std::vector<std::string>{"base.bgl", "far", "reference.bgl", "source.bgl"}));
 }
 
 TEST_F(FaultTest, ExtractFromAfdtmp) {
@@ -275,7 +238,8 @@ TEST_F(FaultTest, ExtractFromAfdtmp) {
   EXPECT_EQ(r.out, first.out);
   EXPECT_EQ(without_run_stamp(file("afdtmp.bgl")), expected);
   EXPECT_TRUE(file("base.bgl") == base());
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"afdtmp.bgl", "base.bgl", "source.bgl"}));
+  EXPECT_EQ(dir.entries(),
+            (std::vector<std::string>{"afdtmp.bgl", "base.bgl", "far", "source.bgl"}));
 }
 
 // --- Interrupted runs -------------------------------------------------------------
