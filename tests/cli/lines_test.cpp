@@ -129,7 +129,7 @@ const Case kFailures[] = {
      4},
     // A name that selects nothing beside one that does: the run succeeds.
     {"-C base.bgl HAMBURG NOWHERE NOWHERE", trace,
-     "quarnel: no airport named \"NOWHERE\" in base.bgl\n", 0, Where::kBoth, "", "afdtmp.bgl"},
+     "quarnel: no airport named \"NOWHERE\" in base.bgl\n", 0, "afdtmp.bgl"},
     // 5: the link has nothing to do.
     {"-R source.bgl other.bgl x.bgl", "",
      "quarnel: no airport of other.bgl has the name of an airport in source.bgl, so there is "
@@ -149,16 +149,16 @@ const Case kFailures[] = {
     {"-R base.bgl source.bgl /dev/null", "",
      "quarnel: cannot write /dev/null: it is not a regular file (a device or a pipe); name a "
      "file\n",
-     6, Where::kPosix},
+     6, "", Where::kPosix},
     // For a user whom permissions stop (the tests run as root).
     {"-R base.bgl source.bgl folder/read-only.bgl", "",
      "quarnel: cannot write folder/read-only.bgl: the file is read-only; make it writable or "
      "name another\n",
-     6, Where::kPosix, kAsNobody},
+     6, "", Where::kPosix, kAsNobody},
     {"-R base.bgl source.bgl folder/out.bgl", "",
      "quarnel: cannot write folder/out.bgl: the folder folder may not be written; name "
      "another\n",
-     6, Where::kPosix, kAsNobody},
+     6, "", Where::kPosix, kAsNobody},
     // -B names the refused output on standard output too, and says why like the others.
     {"-B doc.json nofolder/out.bgl", "cannot write:\"nofolder/out.bgl\"\n",
      "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
@@ -167,7 +167,8 @@ const Case kFailures[] = {
     {"-B doc.json folder", "cannot write:\"folder\"\n",
      "quarnel: cannot write folder: it is a folder; name a file to write\n", 6},
     // 6 while writing says why on standard output already.
-    {"-B doc.json out.bgl", "cannot write:\"out.bgl\"\n", "", 6, Where::kPosix, "ulimit -f 0; "},
+    {"-B doc.json out.bgl", "cannot write:\"out.bgl\"\n", "", 6, "", Where::kPosix,
+     "ulimit -f 0; "},
     // 7 and 8 say why on standard output.
     {many_names(65), "too many names: 65 (at most 64)\n", "", 7},
     {"-V damaged.bgl",
@@ -189,16 +190,16 @@ const Case kFailures[] = {
      "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
      "what could be read is used\n"
      "quarnel: 1 of 1 airport of source.bgl replaced an airport of damaged.bgl\n",
-     0, Where::kBoth, "", "out.bgl"},
+     0, "out.bgl"},
     {"-M base.bgl damaged_source.bgl out.bgl",
      "replaced: HAMBURG\n1 replaced, 0 added, 0 left out\n",
      "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
      "lists; only what could be read is used\n",
-     0, Where::kBoth, "", "out.bgl"},
+     0, "out.bgl"},
     {"-C damaged.bgl HAMBURG", "",
      "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
      "what could be read is used\n",
-     0, Where::kBoth, "", "afdtmp.bgl"},
+     0, "afdtmp.bgl"},
     {"-P base.bgl damaged_source.bgl",
      "replaced: HAMBURG\n1 of 1 source airport replaces a base airport\n",
      "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
@@ -313,22 +314,22 @@ std::string report(const char* lists, const char* entries, const char* count) {
 
 const Case kForPeople[] = {
     // Names decoded into UTF-8 on POSIX, as they are on Windows.
-    {"-L base.bgl", base_listing(kUtf8, "O\\x81\\x01K"), "", 0, Where::kPosix},
-    {"-L base.bgl", base_listing(kInFile, "O\x81\\x01K"), "", 0, Where::kWindows},
+    {"-L base.bgl", base_listing(kUtf8, "O\\x81\\x01K"), "", 0, "", Where::kPosix},
+    {"-L base.bgl", base_listing(kInFile, "O\x81\\x01K"), "", 0, "", Where::kWindows},
     {"-P base.bgl source.bgl",
      "replaced: " + kUtf8 + "\nleft out: KASSEL\n1 of 2 source airports replaces a base airport\n",
-     "", 0, Where::kPosix},
+     "", 0, "", Where::kPosix},
     {"-M base.bgl source.bgl merged.bgl",
      "replaced: " + kUtf8 + "\nadded: KASSEL (no name entry; 0.000\xC2\xB0 from " + kUtf8 +
          ")\n1 replaced, 1 added, 0 left out\n",
-     "", 0, Where::kPosix, "", "merged.bgl"},
+     "", 0, "merged.bgl", Where::kPosix},
     {"-V twice.bgl source.bgl", kTwice + "\n==> source.bgl <==\nno problems found\n", "", 8},
     // A name typed in UTF-8 selects the airport the file holds in Windows-1252;
     // the trace shows the file's bytes.
     {"-C base.bgl " + kUtf8 + " NOWHERE",
      "NameList\n      State:       BAYERN\n        City:      " + kInFile +
          "\n          Airport: " + kInFile + "\n",
-     "quarnel: no airport named \"NOWHERE\" in base.bgl\n", 0, Where::kPosix, "", "afdtmp.bgl"},
+     "quarnel: no airport named \"NOWHERE\" in base.bgl\n", 0, "afdtmp.bgl", Where::kPosix},
     // -S on damaged files: the report as always, and the warning.
     {"-S cut.bgl", report("0", "0", "1"), warning("cut.bgl"), 0},
     {"-S flipped.bgl", report("1", "3", "5"), warning("flipped.bgl"), 0},
@@ -338,35 +339,34 @@ const Case kForPeople[] = {
      "quarnel: warning: p1.bgl has 1 problem: 0x0000FA: airport \"" + kUtf8 +
          "\" stands behind the vor at 0x0000A8: a link never replaces it; \"quarnel -V "
          "p1.bgl\" shows it\n",
-     0, Where::kPosix, "", "p1.bgl"},
+     0, "p1.bgl", Where::kPosix},
     {"-B two.json p2.bgl", "",
      "quarnel: warning: p2.bgl has 2 problems; the first: 0x0000FA: airport \"" + kUtf8 +
          "\" stands behind the vor at 0x0000A8: a link never replaces it; \"quarnel -V "
          "p2.bgl\" lists them\n",
-     0, Where::kPosix, "", "p2.bgl"},
+     0, "p2.bgl", Where::kPosix},
     {"-B one.json one.json", "",
      "quarnel: cannot write one.json: it is the description being read; name another output\n", 6},
     {"-B nosuch.json x.bgl", "cannot open:\"nosuch.json\"\n",
      "quarnel: cannot open nosuch.json: no such file; check its name and folder\n", 2},
     // The link's summary, by what became of the airports it left out.
     {"-R base.bgl one.bgl x.bgl", "",
-     "quarnel: 1 of 1 airport of one.bgl replaced an airport of base.bgl\n", 0, Where::kBoth, "",
-     "x.bgl"},
+     "quarnel: 1 of 1 airport of one.bgl replaced an airport of base.bgl\n", 0, "x.bgl"},
     {"-R base.bgl source.bgl x.bgl", "",
      "quarnel: 1 of 2 airports of source.bgl replaced an airport of base.bgl; 1 left out "
      "(\"quarnel -M\" adds it)\n",
-     0, Where::kPosix, "", "x.bgl"},
+     0, "x.bgl", Where::kPosix},
     {"-R base.bgl twice.bgl x.bgl", "",
      "quarnel: 1 of 2 airports of twice.bgl replaced an airport of base.bgl; 1 left out "
      "(\"quarnel -P base.bgl twice.bgl\" lists it)\n",
-     0, Where::kBoth, "", "x.bgl"},
+     0, "x.bgl"},
     {"-R base.bgl mixed.bgl x.bgl", "",
      "quarnel: 1 of 3 airports of mixed.bgl replaced an airport of base.bgl; 2 left out "
      "(\"quarnel -M\" adds 1 of them)\n",
-     0, Where::kBoth, "", "x.bgl"},
+     0, "x.bgl"},
     {"-R base.bgl cut.bgl x.bgl", "",
      warning("cut.bgl") + "quarnel: 1 of 1 airport of cut.bgl replaced an airport of base.bgl\n", 0,
-     Where::kBoth, "", "x.bgl"},
+     "x.bgl"},
     // Unknown commands point at the help; only the two exact words answer as GNU tools do.
     {"-h", "unknown command\n", kHelpHint, 0},
     {"--h", "unknown command\n", kHelpHint, 0},
@@ -374,10 +374,10 @@ const Case kForPeople[] = {
     {"--versions", "unknown command\n", kHelpHint, 0},
     {"-help", "unknown command\n", kHelpHint, 0},
     {"help base.bgl", "unknown command\n", kHelpHint, 0},
-    {"--help", kHelp, "", 0, Where::kBoth, "", "", false},
+    {"--help", kHelp, "", 0, "", Where::kBoth, "", false},
     {"--version ignored",
      "quarnel 1.2\nCopyright (c) 2026 The Quarnel developers. MIT licence; no warranty.\n", "", 0,
-     Where::kBoth, "", "", false},
+     "", Where::kBoth, "", false},
     // Several files: a block each, every file checked, the worst outcome.
     {"-V one.bgl missing.bgl twice.bgl",
      "==> one.bgl <==\nno problems found\n\n==> missing.bgl <==\ncannot open:\"missing.bgl\"\n"
@@ -396,7 +396,7 @@ const Case kForPeople[] = {
     {"-R base.bgl one.bgl x.bgl extra", "",
      "quarnel: ignored: extra\n"
      "quarnel: 1 of 1 airport of one.bgl replaced an airport of base.bgl\n",
-     0, Where::kBoth, "", "x.bgl"},
+     0, "x.bgl"},
 };
 
 TEST_P(UserLines, AsItPrints) {

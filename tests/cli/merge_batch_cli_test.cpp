@@ -18,7 +18,6 @@ using afdtest::Bytes;
 using afdtest::Facility;
 using clitest::kBanner;
 using clitest::Result;
-using clitest::Where;
 using Case = clitest::LineCase;
 using namespace afdtest::levels;
 
@@ -92,8 +91,7 @@ std::string skipped() {
 struct Shape : Case {
   Shape(clitest::Args a, std::string o, std::string e, int r, std::string w = "",
         bool notes = false)
-      : Case{std::move(a), std::move(o), std::move(e), r, Where::kBoth, "", std::move(w)},
-        notes_in_folder(notes) {}
+      : Case{std::move(a), std::move(o), std::move(e), r, std::move(w)}, notes_in_folder(notes) {}
   bool notes_in_folder;  // addons/notes.txt, which is no AFD file
 };
 void PrintTo(const Shape& s, std::ostream* os) { clitest::PrintTo(s, os); }

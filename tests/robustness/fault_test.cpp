@@ -88,8 +88,8 @@ struct CaseName {
 struct FaultCase : clitest::LineCase {
   FaultCase(const char* n, const char* s, clitest::Args a, std::string o, std::string e, int r,
             std::string pre = "", std::string w = "", const char* p = nullptr)
-      : LineCase{std::move(a), std::move(o),   std::move(e), r,
-                 Where::kBoth, std::move(pre), std::move(w)},
+      : LineCase{std::move(a), std::move(o), std::move(e),  r,
+                 std::move(w), Where::kBoth, std::move(pre)},
         name(n),
         setup(s),
         plain(p) {}

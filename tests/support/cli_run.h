@@ -100,12 +100,11 @@ struct LineCase {
   std::string out;  // after the banner
   std::string err;
   int rc;
+  std::string writes = "";  // the file the run writes, if any
   Where where = Where::kBoth;
   std::string prefix = "";  // a shell command before the run
-  std::string writes = "";  // the file the run writes, if any
   bool banner = true;       // false for the output meant for scripts: no banner before it
 };
-
 // How a failing row is shown: its command line.
 inline void PrintTo(const LineCase& c, std::ostream* os) {
   *os << c.prefix << "quarnel";
