@@ -260,9 +260,9 @@ TEST_F(BuildCliTest, TheReadmeEditsWithJq) {
   struct Case {
     std::string name;
     std::string filter;
-    std::vector<std::string> listed;      // lines of -L's output that must be there
-    std::vector<std::string> not_listed;  // texts that must not be
-    std::string checked;                  // -V's last line
+    std::string checked;                       // -V's last line
+    std::vector<std::string> listed;           // lines of -L's output that must be there
+    std::vector<std::string> not_listed = {};  // texts that must not be
   };
   const std::string sorted =
       R"(.facilities |= (map(select(.kind == "airport")) + map(select(.kind != "airport"))))";
@@ -271,45 +271,41 @@ TEST_F(BuildCliTest, TheReadmeEditsWithJq) {
        R"((.facilities[] | select(.kind == "airport" and .name == "HAMBURG") | .offset) as $a
           | ((.facilities[] | select(.offset == $a)),
              (.name_lists[].entries[] | select(.facility == $a))).name = "HAMBURG/FUHLSBUETTEL")",
+       "no problems found",
        {"0x0000A8  airport    53.630399    9.988200      HAMBURG/FUHLSBUETTEL",
         "      State:       HAMBURG", "        City:      HAMBURG",
         "          Airport: HAMBURG/FUHLSBUETTEL  -> airport at 0x0000A8",
         "          VOR:     HAMBURG VOR  -> vor at 0x000257"},
-       {"Airport: HAMBURG  "},
-       "no problems found"},
+       {"Airport: HAMBURG  "}},
       {"move by degrees",
        R"((.facilities[] | select(.name == "MUENCHEN")) |= (.lat += 0.25 | .lon -= 0.05 | del(.lat_raw, .lon_raw)))",
-       {"0x0001C7  airport    48.603806   11.736100      MUENCHEN"},
-       {},
-       "no problems found"},
+       "no problems found",
+       {"0x0001C7  airport    48.603806   11.736100      MUENCHEN"}},
       {"clear the AI mark",
        R"((.facilities[] | select(.name == "BREMEN")).ai = false)",
-       {"0x0000E8  airport    53.047499    8.786700      BREMEN"},
-       {},
-       "no problems found"},
+       "no problems found",
+       {"0x0000E8  airport    53.047499    8.786700      BREMEN"}},
       {"delete a VOR and its entries",
        R"((.facilities[] | select(.name == "HAMBURG VOR") | .offset) as $vor
           | del(.facilities[] | select(.offset == $vor))
           | del(.name_lists[].entries[] | select(.facility == $vor)))",
+       "no problems found",
        {"0x00024A  ndb                -           -      BREMEN NDB",
         "7 facilities, 2 name lists, 23 names"},
-       {"HAMBURG VOR"},
-       "no problems found"},
+       {"HAMBURG VOR"}},
       {"add an airport under an existing city",
        R"(.facilities += [{"offset": 1, "kind": "airport", "name": "FINKENWERDER", "lat": 53.54, "lon": 9.835}]
           | .name_lists[0].entries |= ((map(.level == "city" and .name == "HAMBURG") | index(true)) as $i
               | .[:$i + 1] + [{"level": "airport", "name": "FINKENWERDER", "facility": 1}] + .[$i + 1:]))",
+       "1 problem found",
        {"0x000301  airport    53.540000    9.835000      FINKENWERDER",
-        "          Airport: FINKENWERDER  -> airport at 0x000301"},
-       {},
-       "1 problem found"},
+        "          Airport: FINKENWERDER  -> airport at 0x000301"}},
       {"then move it ahead of the first VOR",
        R"(.facilities += [{"offset": 1, "kind": "airport", "name": "FINKENWERDER", "lat": 53.54, "lon": 9.835}]
           | )" +
            sorted,
-       {"0x00024A  airport    53.540000    9.835000      FINKENWERDER"},
-       {},
-       "no problems found"},
+       "no problems found",
+       {"0x00024A  airport    53.540000    9.835000      FINKENWERDER"}},
   };
   for (const Case& c : cases) {
     put("edit.jq", c.filter);

@@ -12,7 +12,6 @@
 
 #include "afd_builder.h"
 #include "cli_run.h"
-#include "json_value.h"
 
 namespace {
 
@@ -21,7 +20,6 @@ using afdtest::Bytes;
 using afdtest::Facility;
 using afdtest::NameRef;
 using clitest::kBanner;
-using clitest::Result;
 using clitest::Where;
 using Case = clitest::LineCase;
 using namespace afdtest::levels;
@@ -259,8 +257,6 @@ const std::string kVariedJson = R"({"file": "f.bgl",
 std::string no_file(const std::string& name) {
   return "quarnel: cannot open " + name + ": no such file; check its name and folder\n";
 }
-const std::string kOpenMissing =
-    "cannot open:\"missing.bgl\"\nerror processing file:\"missing.bgl\"\n";
 const std::string kBadHeader = "error processing file:\"bad.bgl\"\n";
 const std::string kBadMagic =
     "quarnel: bad.bgl is not an AFD file: its magic number is 0x00000000, not 0x87654321\n";
@@ -291,13 +287,9 @@ const Case kCases[] = {
      "cat count:         0\n\nmax strlen:        0\nmax cont size:     0\nairports:          0\n"
      "airports AI:       0\nvor's:             0\nndb's:             0\n",
      "", 0},
-    {"-S bad.bgl", kBadHeader, kBadMagic, 3},
     // The link's outcomes without an output.
-    {"-R nob.bgl nos.bgl o.bgl", "cannot open:\"nob.bgl\"\ncannot open:\"nos.bgl\"\n",
-     no_file("nob.bgl") + no_file("nos.bgl"), 2},
     {"-R base.bgl nos.bgl o.bgl", "cannot open:\"nos.bgl\"\n", no_file("nos.bgl"), 2},
     {"-R bad.bgl nos.bgl o.bgl", "cannot open:\"nos.bgl\"\n", no_file("nos.bgl"), 2},
-    {"-R bad.bgl base.bgl o.bgl", "", kBadMagic, 3},
     {"-R base.bgl other.bgl o.bgl", "",
      "quarnel: no airport of other.bgl has the name of an airport in base.bgl, so there is "
      "nothing to link; \"quarnel -P base.bgl other.bgl\" shows them\n",
@@ -356,9 +348,6 @@ const Case kCases[] = {
      "0x0003A2: name entry \"STRANGE\" has the unknown level 0x99999: extract leaves it out\n"
      "6 problems found, 2 notes\n",
      "", 8},
-    {"-V missing.bgl", kOpenMissing, no_file("missing.bgl"), 2},
-    {"-L missing.bgl", kOpenMissing, no_file("missing.bgl"), 2},
-    {"-V bad.bgl", kBadHeader, kBadMagic, 3},
     {"-L bad.bgl", kBadHeader, kBadMagic, 3},
     // The preview tells what a link would do, and ends as the link would.
     {"-P pbase.bgl psource.bgl ignored",
@@ -539,53 +528,5 @@ TEST_P(WrittenFiles, AsComposed) {
 
 INSTANTIATE_TEST_SUITE_P(Table, WrittenFiles, ::testing::ValuesIn(written_files()),
                          clitest::CaseName());
-
-// ------------------------------------------------------------------ merge
-
-TEST_F(CliTest, MergeAddsKasselUnderHessenAndSaysWhatItDid) {
-  put("base.bgl", afdtest::sample_base().build());
-  AfdBuilder source = afdtest::sample_source();
-  source.add_list().file(
-      {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
-      {kAirport, "KASSEL", 2});
-  put("source.bgl", source.build());
-  const Result r = run({"-m", "base.bgl", "source.bgl"});
-  EXPECT_EQ(r.rc, 0);
-  EXPECT_EQ(r.out, std::string(kBanner) +
-                       "replaced: HAMBURG\nreplaced: FRANKFURT MAIN\nadded: KASSEL\n"
-                       "replaced: HAMBURG VOR\n3 replaced, 1 added, 0 left out\n");
-  const Result listing = run({"-L", "afdtmp.bgl"});
-  EXPECT_NE(listing.out.find("      State:       HESSEN\n"
-                             "        City:      FRANKFURT\n"
-                             "          Airport: FRANKFURT MAIN  -> airport at 0x0001A4\n"
-                             "        City:      KASSEL\n"
-                             "          Airport: KASSEL  -> airport at 0x00027A\n"
-                             "      State:       BAYERN\n"),
-            std::string::npos)
-      << listing.out;
-  EXPECT_EQ(run({"-V", "afdtmp.bgl"}).out, std::string(kBanner) + "no problems found\n");
-}
-
-// ------------------------------------------------------------------ JSON
-
-TEST_F(CliTest, JsonCarriesAnyNameAsValidUtf8) {
-  AfdBuilder b;
-  const std::string hostile = "A\"B\\C\x01\x1F\x7F\x80\x81\x9F\xE9\xFF/";
-  const int a = b.add(Facility::airport(hostile, 1, 2));
-  b.add_list().entries = {NameRef(kCity, "\t\n\r"), NameRef(kAirport, hostile, a)};
-  put("f.bgl", b.build());
-  const Result r = run({"-J", "f.bgl"});
-  ASSERT_EQ(r.rc, 0);
-  const std::string escaped =
-      "\"A\\\"B\\\\C\\u0001\\u001F\\u007F\u20AC\\u0081\u0178\u00E9\u00FF/\"";
-  EXPECT_NE(r.out.find("\"name\": " + escaped + ", \"lat\""), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"name\": \"\\t\\n\\r\""), std::string::npos) << r.out;
-  afdtest::Json doc;
-  std::string error;
-  ASSERT_TRUE(afdtest::parse_json(r.out, &doc, &error)) << error;
-  const std::string decoded = "A\"B\\C\x01\x1F\x7F\u20AC\u0081\u0178\u00E9\u00FF/";
-  EXPECT_EQ(doc["facilities"].items.at(0)["name"].text, decoded);
-  EXPECT_EQ(doc["name_lists"].items.at(0)["entries"].items.at(1)["name"].text, decoded);
-}
 
 }  // namespace
