@@ -214,9 +214,6 @@ Bytes AfdBuilder::build(Layout* layout) const {
     put32(file, static_cast<uint32_t>(trailer_word));
     put_box(file, trailer_box);
   }
-  where.object_list_offset = object_start;
-  where.name_list_offset = lists_start;
-  where.trailer_offset = with_trailer ? trailer_at : 0;
   if (layout != nullptr) *layout = std::move(where);
   return file;
 }

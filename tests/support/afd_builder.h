@@ -82,9 +82,6 @@ struct Layout {
   std::vector<uint32_t> facility_offsets;  // per added object-list record
   std::vector<uint32_t> list_offsets;
   std::vector<std::vector<uint32_t>> entry_offsets;
-  uint32_t object_list_offset = 0;
-  uint32_t name_list_offset = 0;
-  uint32_t trailer_offset = 0;
 };
 
 class AfdBuilder {
