@@ -290,21 +290,11 @@ const Case kCases[] = {
     // The link's outcomes without an output.
     {"-R base.bgl nos.bgl o.bgl", "cannot open:\"nos.bgl\"\n", no_file("nos.bgl"), 2},
     {"-R bad.bgl nos.bgl o.bgl", "cannot open:\"nos.bgl\"\n", no_file("nos.bgl"), 2},
-    {"-R base.bgl other.bgl o.bgl", "",
-     "quarnel: no airport of other.bgl has the name of an airport in base.bgl, so there is "
-     "nothing to link; \"quarnel -P base.bgl other.bgl\" shows them\n",
-     5},
     {"-R base.bgl text.txt o.bgl", "",
      "quarnel: warning: text.txt has problems that \"quarnel -V text.txt\" lists; only what "
      "could be read is used\nquarnel: no airport of text.txt has the name of an airport in "
      "base.bgl, so there is nothing to link; \"quarnel -P base.bgl text.txt\" shows them\n",
      5},
-    {"-R base.bgl base.bgl no-such-folder/o.bgl", "",
-     "quarnel: cannot write no-such-folder/o.bgl: there is no folder no-such-folder; create it "
-     "or name another\n",
-     6},
-    {"-R base.bgl base.bgl .", "",
-     "quarnel: cannot write .: it is a folder; name a file to write\n", 6},
     // The extract: only airports are selected, and seven levels may nest.
     {"-C none.bgl XRAY", "cannot open:\"none.bgl\"\n", no_file("none.bgl"), 2},
     {"-C in.bgl xray NOWHERE EU", "",
@@ -360,7 +350,6 @@ const Case kCases[] = {
     {"-P bad.bgl base.bgl", "", kBadMagic, 3},
     {"-P base.bgl other.bgl", "left out: B\n0 of 1 source airport replaces a base airport\n", "",
      5},
-    {"-P base.bgl base.bgl", "replaced: A\n1 of 1 source airport replaces a base airport\n", "", 0},
 };
 
 TEST_P(CommandLines, AsPrinted) {
