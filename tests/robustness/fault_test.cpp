@@ -69,14 +69,6 @@ Bytes without_run_stamp(Bytes b) {
   return b;
 }
 
-// Names each instance of a table-driven test after its row.
-struct CaseName {
-  template <class Row>
-  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
-    return row.param.name;
-  }
-};
-
 // --- Disks that fill, outputs that cannot be written, inputs that cannot be read
 
 // A golden row run after `setup`, a shell script in the scratch folder. Where
@@ -211,7 +203,7 @@ const FaultCase kFaults[] = {
      "", kLinked, 0, "", "out.bgl", "out.bgl"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, Fault, ::testing::ValuesIn(kFaults), CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, Fault, ::testing::ValuesIn(kFaults), clitest::CaseName());
 
 // --- An output that is one of the inputs -----------------------------------------
 
@@ -281,6 +273,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 128 + SIGKILL, interrupted("KILL"), "", nullptr, false},
                       FaultCase{"Kill", "", kLink, "", "", 128 + SIGKILL, interrupted("KILL"), "",
                                 nullptr, false}),
-    CaseName());
+    clitest::CaseName());
 
 }  // namespace

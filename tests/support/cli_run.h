@@ -114,11 +114,12 @@ inline void PrintTo(const LineCase& c, std::ostream* os) {
   for (const std::string& a : c.args) *os << ' ' << a;
 }
 
-// A name for a parameterised test's case: its place in the table and its
-// arguments' letters and digits ("3_R_base_bgl").
+// A name for a parameterised test's case: the row's own name, or its place in
+// the table and its arguments' letters and digits ("3_R_base_bgl").
 struct CaseName {
   template <typename Info>
   std::string operator()(const Info& row) const {
+    if constexpr (requires { std::string(row.param.name); }) return row.param.name;
     std::string name = std::to_string(row.index);
     for (const std::string& a : row.param.args) {
       name += '_';
