@@ -1,11 +1,13 @@
 // Golden tests of the real program: each runs the built binary in a scratch
-// folder and compares its exit code, its standard output and the files it
+// folder and compares its exit code, both output streams and the files it
 // wrote, byte for byte.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <ctime>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "afd_builder.h"
@@ -14,24 +16,17 @@
 namespace {
 
 using afdtest::AfdBuilder;
-using afdtest::Box;
 using afdtest::Bytes;
 using afdtest::Facility;
 using afdtest::NameRef;
-
-using namespace afdtest::levels;
-
 using clitest::kBanner;
-using clitest::Result;
-using clitest::under_runner;
+using clitest::Where;
+using Case = clitest::LineCase;
+using namespace afdtest::levels;
 
 class CliTest : public clitest::CliRun {
  protected:
   Bytes file(const std::string& name) { return afdtest::read_file(dir.file(name)); }
-  bool exists(const std::string& name) {
-    struct stat st;
-    return stat(dir.file(name).c_str(), &st) == 0;
-  }
 };
 
 // The bytes of a written file that depend on the moment of writing.
@@ -71,40 +66,7 @@ Bytes with_empty_chain(Bytes file) {
   return file;
 }
 
-// ---------------------------------------------------------------- dispatch
-
-TEST_F(CliTest, CommandDispatchAndArgumentCounts) {
-  struct Case {
-    std::vector<std::string> args;
-    std::string out;
-  };
-  const Case cases[] = {
-      {{"S", "x.bgl"}, "unknown command\n"},
-      {{"-X", "x.bgl"}, "unknown command\n"},
-      {{"-", "x.bgl"}, "unknown command\n"},
-      {{""}, "unknown command\n"},
-      {{"-S"}, ""},
-      {{"-C", "x.bgl"}, ""},
-      {{"-r", "x.bgl"}, ""},
-      {{"-m", "x.bgl"}, ""},
-  };
-  for (const Case& c : cases) {
-    const Result r = run(c.args);
-    EXPECT_EQ(r.out, kBanner + c.out) << c.args[0];
-    EXPECT_EQ(r.rc, 0) << c.args[0];
-  }
-  EXPECT_EQ(dir.entries(), std::vector<std::string>{});
-}
-
-TEST_F(CliTest, NoArgumentsPrintsUnknownCommand) {
-  // Under the Windows runner this case raises a message box; the window tests cover it.
-  if (under_runner()) GTEST_SKIP() << "shows a message box";
-  const Result r = run({});
-  EXPECT_EQ(r.out, std::string(kBanner) + "unknown command\n");
-  EXPECT_EQ(r.rc, 0);
-}
-
-// ---------------------------------------------------------------- statistics
+// ------------------------------------------------------- the files of the table
 
 AfdBuilder small_file() {
   AfdBuilder b;
@@ -117,51 +79,284 @@ AfdBuilder small_file() {
   return b;
 }
 
-TEST_F(CliTest, StatisticsReport) {
-  put("f.bgl", small_file().build());
-  const std::string report =
-      "containers:        4\nname list:         1\nnames:             3\n--------------------\n"
-      "cat count:         8\n\nmax strlen:       16\nmax cont size:    90\n"
-      "airports:          2\nairports AI:       1\nvor's:             1\nndb's:             1\n";
-  for (const char* option : {"-S", "-s", "-Stat"}) {
-    const Result r = run({option, "f.bgl", "ignored"});
-    EXPECT_EQ(r.out, kBanner + report) << option;
-    EXPECT_EQ(r.rc, 0);
+AfdBuilder extract_input() {
+  AfdBuilder b;
+  b.bounds = {1, 2, 3, 4};
+  b.trailer_word = 0x55;
+  const int x = b.add(Facility::airport("XRAY", 5600000, 100000));
+  const int y = b.add(Facility::airport("YANKEE", 5400000, -100000, true));
+  const int z = b.add(Facility::airport("ZULU", 0, 0));
+  const int v = b.add(Facility::vor("XRAY"));
+  b.add_list().entries = {
+      NameRef(kRegion, "EU"),    NameRef(kCountry, "DE"),      NameRef(kState, "NORD"),
+      NameRef(kCity, "KIEL"),    NameRef(kAirport, "XRAY", x), NameRef(kVor, "XRAY", v),
+      NameRef(kCity, "LUEBECK"), NameRef(kAirport, "ZULU", z), NameRef(kAirport, "YANKEE", y)};
+  b.add_list().entries = {NameRef(kRegion, "AS"), NameRef(kCity, "NOWHERE"),
+                          NameRef(kAirport, "ZULU", z)};
+  b.add_list().entries = {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"),
+                          NameRef(kAirport, "YANKEE", y)};
+  return b;
+}
+
+// A file with a bit of everything the listing shows: an AI airport, an
+// airport without a position, a nameless one, navaids, a facility of an
+// unknown subtype, links resolved, dangling and absent, an unknown level.
+AfdBuilder varied_file() {
+  AfdBuilder b;
+  b.bounds = {5700000, 5000000, 110000000, 90000000};
+  b.trailer_box = {5600000, 5500000, 105000000, 100000000};
+  const int fra = b.add(Facility::airport("FRANKFURT MAIN", 5560232, 102250716, true));
+  Facility nowhere = Facility::airport("NOWHERE");
+  nowhere.position.reset();
+  const int now = b.add(nowhere);
+  const int vor = b.add(Facility::vor("FFM VOR"));
+  const int ndb = b.add(Facility::ndb("FFM NDB"));
+  Facility odd = Facility::airport("ODD");
+  odd.subtype = 9;
+  const int oddi = b.add(odd);
+  Facility nameless = Facility::airport("X", -100, -200);
+  nameless.name.reset();
+  b.add(nameless);
+  b.add_list().entries = {
+      NameRef(kRegion, "EUROPE"),        NameRef(kCountry, "GERMANY"),
+      NameRef(kCity, "FRANKFURT"),       NameRef(kAirport, "FRANKFURT MAIN", fra),
+      NameRef(kVor, "FFM VOR", vor),     NameRef(kNdb, "FFM NDB", ndb),
+      NameRef(kAirport, "NOWHERE", now), NameRef(kAirport, "ODD", oddi)};
+  NameRef dangling(kAirport, "DANGLING");
+  dangling.raw_link = 0x12345;
+  b.add_list().entries = {NameRef(kCity, "LOST"), dangling, NameRef(kAirport, "UNLINKED"),
+                          NameRef(0x99999, "STRANGE")};
+  return b;
+}
+
+AfdBuilder airports(const std::vector<Facility>& facilities) {
+  AfdBuilder b;
+  for (const Facility& f : facilities) b.add(f);
+  return b;
+}
+
+class CommandLines : public CliTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  void SetUp() override {
+    put("s.bgl", small_file().build());
+    chmod(dir.file("s.bgl").c_str(), 0444);
+    put("e.bgl", AfdBuilder().build());
+    AfdBuilder bad;
+    bad.magic = 0;
+    put("bad.bgl", bad.build());
+    put("base.bgl", airports({Facility::airport("A")}).build());
+    put("other.bgl", airports({Facility::airport("B")}).build());
+    put("text.txt", "hello");
+    put("in.bgl", extract_input().build());
+    // Nested seven deep, but an NDB may stand above a VOR.
+    AfdBuilder nest;
+    const int deep = nest.add(Facility::airport("DEEP", 1, 1));
+    nest.add_list().entries = {{kRegion, "R"},    {kCountry, "C"},          {kState, "S"},
+                               {kCity, "T"},      {kAirport, "DEEP", deep}, {kNdb, "N1", deep},
+                               {kVor, "N2", deep}};
+    put("nest.bgl", nest.build());
+    put("f.bgl", varied_file().build());
+    AfdBuilder single;
+    single.add_list().entries = {
+        NameRef(kAirport, "A", single.add(Facility::airport("A", 10, 10)))};
+    put("single.bgl", single.build());
+    AfdBuilder sound;
+    sound.bounds = {100, -100, 100, -100};
+    sound.trailer_box = {10, 10, 10, 10};
+    const int a = sound.add(Facility::airport("A", 10, 10, true));
+    const int v = sound.add(Facility::vor("V"));
+    sound.add_list().entries = {NameRef(kCity, "C"), NameRef(kAirport, "A", a),
+                                NameRef(kVor, "V", v)};
+    put("sound.bgl", sound.build());
+    // What a link of these would do: the later BRAVO wins, navaids, letter
+    // case and an airport after a VOR are left out.
+    put("pbase.bgl",
+        airports({Facility::airport("ALPHA"), Facility::airport("BRAVO"),
+                  Facility::airport("BRAVO"), Facility::vor("VICTOR"), Facility::airport("ECHO")})
+            .build());
+    put("psource.bgl", airports({Facility::vor("ALPHA"), Facility::airport("BRAVO", 1, 1),
+                                 Facility::airport("ALPHA"), Facility::airport("alpha"),
+                                 Facility::airport("ECHO"), Facility::airport("BRAVO", 2, 2)})
+                           .build());
   }
-  EXPECT_EQ(dir.entries(), std::vector<std::string>{"f.bgl"});
+};
+
+const std::string kSmallReport =
+    "containers:        4\nname list:         1\nnames:             3\n--------------------\n"
+    "cat count:         8\n\nmax strlen:       16\nmax cont size:    90\n"
+    "airports:          2\nairports AI:       1\nvor's:             1\nndb's:             1\n";
+
+const std::string kVariedListing =
+    "offset    kind        latitude   longitude  AI  name\n"
+    "0x0000A8  airport    50.033332    8.570556  AI  FRANKFURT MAIN\n"
+    "0x0000FB  airport            -           -      NOWHERE\n"
+    "0x000123  vor                -           -      FFM VOR\n"
+    "0x00017B  ndb                -           -      FFM NDB\n"
+    "0x0001D3  other              -           -      (no name)  (subtype 9)\n"
+    "0x000227  airport    -0.000900   -0.000017      (no name)\n"
+    "NameList at 0x00025F\n"
+    "  Region:          EUROPE\n"
+    "    Country:       GERMANY\n"
+    "        City:      FRANKFURT\n"
+    "          Airport: FRANKFURT MAIN  -> airport at 0x0000A8\n"
+    "          VOR:     FFM VOR  -> vor at 0x000123\n"
+    "          NDB:     FFM NDB  -> ndb at 0x00017B\n"
+    "          Airport: NOWHERE  -> airport at 0x0000FB\n"
+    "          Airport: ODD  -> other at 0x0001D3\n"
+    "NameList at 0x000343\n"
+    "        City:      LOST\n"
+    "          Airport: DANGLING  -> 0x012345: no facility there\n"
+    "          Airport: UNLINKED  (no link)\n"
+    "          Level 0x99999: STRANGE  (no link)\n"
+    "6 facilities, 2 name lists, 12 names\n";
+
+// The whole file: each facility's bytes beyond what the listing reads, the
+// trailer, and the findings of -V.
+const std::string kVariedJson = R"({"file": "f.bgl",
+ "header": {"bounds": {"lat_max": 5700000, "lat_min": 5000000, "lon_max": 110000000, "lon_min": 90000000}, "file_id": [0, 0, 0], "created": {"year": 0, "month": 0, "day": 0, "time": 0}, "format_level": 3, "other_bytes": []},
+ "facilities": [
+  {"offset": 168, "kind": "airport", "subtype": 1, "name": "FRANKFURT MAIN", "lat": 50.033332, "lon": 8.570556, "lat_raw": 5560232, "lon_raw": 102250716, "ai": true, "reserved": "00000000", "sub_records": ["010001001000000000000000a8d7540000000000dc381806", "060001000f0000004652414e4b46555254204d41494e00", "011001000400000001000000"]},
+  {"offset": 251, "kind": "airport", "subtype": 1, "name": "NOWHERE", "lat": null, "lon": null, "lat_raw": null, "lon_raw": null, "ai": false, "reserved": "00000000", "sub_records": ["06000100080000004e4f574845524500"]},
+  {"offset": 291, "kind": "vor", "subtype": 2, "name": "FFM VOR", "lat": null, "lon": null, "lat_raw": null, "lon_raw": null, "ai": false, "reserved": "00000000", "sub_records": ["040001003800000011111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111146464d20564f5200"]},
+  {"offset": 379, "kind": "ndb", "subtype": 3, "name": "FFM NDB", "lat": null, "lon": null, "lat_raw": null, "lon_raw": null, "ai": false, "reserved": "00000000", "sub_records": ["040001003800000011111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111146464d204e444200"]},
+  {"offset": 467, "kind": "other", "subtype": 9, "name": null, "lat": null, "lon": null, "lat_raw": null, "lon_raw": null, "ai": false, "reserved": "00000000", "sub_records": ["04000100340000001111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111111114f444400"]},
+  {"offset": 551, "kind": "airport", "subtype": 1, "name": null, "lat": -0.000900, "lon": -0.000017, "lat_raw": -100, "lon_raw": -200, "ai": false, "reserved": "00000000", "sub_records": ["0100010010000000000000009cffffff0000000038ffffff"]}
+ ],
+ "other_records": [],
+ "name_lists": [
+  {"offset": 607, "entries": [
+   {"offset": 631, "level": "region", "name": "EUROPE", "link": 0, "facility": null},
+   {"offset": 654, "level": "country", "name": "GERMANY", "link": 0, "facility": null},
+   {"offset": 678, "level": "city", "name": "FRANKFURT", "link": 0, "facility": null},
+   {"offset": 704, "level": "airport", "name": "FRANKFURT MAIN", "link": 168, "facility": 168},
+   {"offset": 735, "level": "vor", "name": "FFM VOR", "link": 291, "facility": 291},
+   {"offset": 759, "level": "ndb", "name": "FFM NDB", "link": 379, "facility": 379},
+   {"offset": 783, "level": "airport", "name": "NOWHERE", "link": 251, "facility": 251},
+   {"offset": 807, "level": "airport", "name": "ODD", "link": 467, "facility": 467}
+  ]},
+  {"offset": 835, "entries": [
+   {"offset": 859, "level": "city", "name": "LOST", "link": 0, "facility": null},
+   {"offset": 880, "level": "airport", "name": "DANGLING", "link": 74565, "facility": null},
+   {"offset": 905, "level": "airport", "name": "UNLINKED", "link": 0, "facility": null},
+   {"offset": 930, "level": 629145, "name": "STRANGE", "link": 0, "facility": null}
+  ]}
+ ],
+ "trailer": {"word": 536871743, "bounds": {"lat_max": 5600000, "lat_min": 5500000, "lon_max": 105000000, "lon_min": 100000000}},
+ "problems": [
+  {"offset": 467, "note": false, "text": "a facility of unknown subtype 9: link and extract leave it out"},
+  {"offset": 551, "note": true, "text": "a facility without a name"},
+  {"offset": 807, "note": false, "text": "airport entry \"ODD\" links a facility of kind other (subtype 9) at 0x0001D3"},
+  {"offset": 880, "note": false, "text": "name entry \"DANGLING\" links 0x012345, where no facility is"},
+  {"offset": 905, "note": false, "text": "airport entry \"UNLINKED\" links no facility"},
+  {"offset": 930, "note": false, "text": "name entry \"STRANGE\" has the unknown level 0x99999: extract leaves it out"},
+  {"offset": 551, "note": false, "text": "airport \"\" stands behind the vor at 0x000123: a link never replaces it"},
+  {"offset": 2, "note": true, "text": "the header's bounds do not cover all airports"}
+ ]}
+)";
+
+std::string no_file(const std::string& name) {
+  return "quarnel: cannot open " + name + ": no such file; check its name and folder\n";
+}
+const std::string kBadHeader = "error processing file:\"bad.bgl\"\n";
+const std::string kBadMagic =
+    "quarnel: bad.bgl is not an AFD file: its magic number is 0x00000000, not 0x87654321\n";
+const std::string kHelpHint = "quarnel: \"quarnel --help\" lists the commands\n";
+const std::string kIgnored = "quarnel: ignored: ignored\n";
+
+const Case kCases[] = {
+    // Dispatch: an unknown letter, or a command without its arguments, does nothing
+    // (which letters name a command is checked where the command line is read).
+    {"-X x.bgl", "unknown command\n", kHelpHint, 0},
+    {"-S", "", "quarnel: too few arguments for -S; usage: quarnel -S file\n", 0},
+    {"-C x.bgl", "", "quarnel: too few arguments for -C; usage: quarnel -C file name [name ...]\n",
+     0},
+    {"-r x.bgl", "", "quarnel: too few arguments for -r; usage: quarnel -R base source [output]\n",
+     0},
+    {"-m x.bgl", "", "quarnel: too few arguments for -m; usage: quarnel -M base source [output]\n",
+     0},
+    {"-B", "", "quarnel: too few arguments for -B; usage: quarnel -B description [output]\n", 0},
+    {"-V", "", "quarnel: too few arguments for -V; usage: quarnel -V file [file ...]\n", 0},
+    {"-L", "", "quarnel: too few arguments for -L; usage: quarnel -L file [file ...]\n", 0},
+    {"-p base.bgl", "", "quarnel: too few arguments for -p; usage: quarnel -P base source\n", 0},
+    // Under the emulator no arguments raise a message box; the window tests cover it.
+    {{}, "unknown command\n", "", 0, "", Where::kPosix},
+    // The statistics of a read-only file.
+    {"-S s.bgl ignored", kSmallReport, kIgnored, 0},
+    {"-S e.bgl",
+     "containers:        0\nname list:         0\nnames:             0\n--------------------\n"
+     "cat count:         0\n\nmax strlen:        0\nmax cont size:     0\nairports:          0\n"
+     "airports AI:       0\nvor's:             0\nndb's:             0\n",
+     "", 0},
+    // The link's outcomes without an output.
+    {"-R base.bgl nos.bgl o.bgl", "cannot open:\"nos.bgl\"\n", no_file("nos.bgl"), 2},
+    {"-R bad.bgl nos.bgl o.bgl", "cannot open:\"nos.bgl\"\n", no_file("nos.bgl"), 2},
+    {"-R base.bgl text.txt o.bgl", "",
+     "quarnel: warning: text.txt has problems that \"quarnel -V text.txt\" lists; only what "
+     "could be read is used\nquarnel: no airport of text.txt has the name of an airport in "
+     "base.bgl, so there is nothing to link; \"quarnel -P base.bgl text.txt\" shows them\n",
+     5},
+    // The extract: only airports are selected, and seven levels may nest.
+    {"-C none.bgl XRAY", "cannot open:\"none.bgl\"\n", no_file("none.bgl"), 2},
+    {"-C in.bgl xray NOWHERE EU", "",
+     "quarnel: no airport named \"xray\" in in.bgl\nquarnel: no airport named \"NOWHERE\" in "
+     "in.bgl\nquarnel: no airport named \"EU\" in in.bgl\nquarnel: none of the names selects an "
+     "airport; names are compared byte for byte and case-sensitively, and \"quarnel -L in.bgl\" "
+     "lists them\n",
+     4},
+    {"-C nest.bgl DEEP",
+     "NameList\n  Region:          R\n    Country:       C\n      State:       S\n"
+     "        City:      T\n          Airport: DEEP\n          NDB:     N1\n          VOR:     "
+     "N2\n",
+     "", 0, "afdtmp.bgl"},
+    // The listing; one of each counts in the singular.
+    {"-L f.bgl", kVariedListing, "", 0},
+    {"-L single.bgl",
+     "offset    kind        latitude   longitude  AI  name\n"
+     "0x0000A8  airport     0.000090    0.000001      A\nNameList at 0x0000EA\n"
+     "          Airport: A  -> airport at 0x0000A8\n1 facility, 1 name list, 1 name\n",
+     "", 0},
+    {"-J f.bgl", kVariedJson, "", 0, "", Where::kBoth, "", false},
+    // -J prints nothing on standard output when it fails.
+    {"-J missing.bgl", "",
+     "cannot open:\"missing.bgl\"\n" + no_file("missing.bgl") +
+         "error processing file:\"missing.bgl\"\n",
+     2, "", Where::kBoth, "", false},
+    {"-J bad.bgl", "", kBadMagic + "error processing file:\"bad.bgl\"\n", 3, "", Where::kBoth, "",
+     false},
+    {"-J", "", "quarnel: too few arguments for -J; usage: quarnel -J file\n", 0, "", Where::kBoth,
+     "", false},
+    // The check: every problem at its offset.
+    {"-V sound.bgl", "no problems found\n", "", 0},
+    {"-v f.bgl",
+     "0x000002: note: the header's bounds do not cover all airports\n"
+     "0x0001D3: a facility of unknown subtype 9: link and extract leave it out\n"
+     "0x000227: note: a facility without a name\n"
+     "0x000227: airport \"\" stands behind the vor at 0x000123: a link never replaces it\n"
+     "0x000327: airport entry \"ODD\" links a facility of kind other (subtype 9) at 0x0001D3\n"
+     "0x000370: name entry \"DANGLING\" links 0x012345, where no facility is\n"
+     "0x000389: airport entry \"UNLINKED\" links no facility\n"
+     "0x0003A2: name entry \"STRANGE\" has the unknown level 0x99999: extract leaves it out\n"
+     "6 problems found, 2 notes\n",
+     "", 8},
+    {"-L bad.bgl", kBadHeader, kBadMagic, 3},
+    // The preview tells what a link would do, and ends as the link would.
+    {"-P pbase.bgl psource.bgl ignored",
+     "left out: BRAVO (the later airport of this name at 0x0001F5 replaces it)\n"
+     "replaced: ALPHA\nleft out: alpha\nleft out: ECHO\nreplaced: BRAVO\n"
+     "2 of 5 source airports replace base airports\n",
+     kIgnored, 0},
+    {"-P nob.bgl nos.bgl", "cannot open:\"nob.bgl\"\ncannot open:\"nos.bgl\"\n",
+     no_file("nob.bgl") + no_file("nos.bgl"), 2},
+    {"-P bad.bgl base.bgl", "", kBadMagic, 3},
+    {"-P base.bgl other.bgl", "left out: B\n0 of 1 source airport replaces a base airport\n", "",
+     5},
+};
+
+TEST_P(CommandLines, AsPrinted) {
+  if (!expect_as_printed(GetParam())) GTEST_SKIP() << "prints otherwise on this system";
 }
 
-TEST_F(CliTest, StatisticsOfAnEmptyFileAreZeros) {
-  put("e.bgl", AfdBuilder().build());
-  const Result r = run({"-S", "e.bgl"});
-  EXPECT_EQ(r.out, std::string(kBanner) +
-                       "containers:        0\nname list:         0\nnames:             0\n"
-                       "--------------------\ncat count:         0\n\nmax strlen:        0\n"
-                       "max cont size:     0\nairports:          0\nairports AI:       0\n"
-                       "vor's:             0\nndb's:             0\n");
-  EXPECT_EQ(r.rc, 0);
-}
-
-TEST_F(CliTest, StatisticsFailures) {
-  AfdBuilder bad;
-  bad.magic = 0;
-  put("bad.bgl", bad.build());
-  Result r = run({"-S", "missing.bgl"});
-  EXPECT_EQ(r.out, std::string(kBanner) +
-                       "cannot open:\"missing.bgl\"\nerror processing file:\"missing.bgl\"\n");
-  EXPECT_EQ(r.rc, 2);
-  r = run({"-S", "bad.bgl"});
-  EXPECT_EQ(r.out, std::string(kBanner) + "error processing file:\"bad.bgl\"\n");
-  EXPECT_EQ(r.rc, 3);
-}
-
-TEST_F(CliTest, ReadOnlyInputIsAccepted) {
-  put("ro.bgl", small_file().build());
-  chmod(dir.file("ro.bgl").c_str(), 0444);
-  const Result r = run({"-S", "ro.bgl"});
-  EXPECT_EQ(r.rc, 0);
-  EXPECT_NE(r.out.find("cat count:         8"), std::string::npos);
-}
+INSTANTIATE_TEST_SUITE_P(Table, CommandLines, ::testing::ValuesIn(kCases), clitest::CaseName());
 
 // ---------------------------------------------------------------- link
 
@@ -210,107 +405,49 @@ LinkPair link_pair() {
   return p;
 }
 
-TEST_F(CliTest, LinkWritesTheBaseWithSourceAirportsReplaced) {
-  LinkPair p = link_pair();
-  put("base.bgl", p.base.build());
-  put("source.bgl", p.source.build());
-  const Result r = run({"-R", "base.bgl", "source.bgl", "new.bgl", "ignored.bgl"});
-  EXPECT_EQ(r.out, kBanner);
-  EXPECT_EQ(r.rc, 0);
-  expect_written_file(file("new.bgl"), p.expected.build());
-  EXPECT_EQ(file("base.bgl"), p.base.build());
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"base.bgl", "new.bgl", "source.bgl"}));
-}
+// A golden row that writes a file, with its inputs and the file it must write
+// (compared but for the stamp).
+struct Written : Case {
+  Written(Case run, std::vector<std::pair<std::string, Bytes>> in, Bytes want)
+      : Case(std::move(run)), inputs(std::move(in)), expected(std::move(want)) {}
+  std::vector<std::pair<std::string, Bytes>> inputs;
+  Bytes expected;
+};
+void PrintTo(const Written& w, std::ostream* os) { clitest::PrintTo(w, os); }
 
-TEST_F(CliTest, LinkTrailerWordDefaults) {
-  struct Case {
-    const char* what;
-    bool with_trailer;
-    int32_t word;
-    uint32_t expected_word;
-  };
-  for (const Case& c : {Case{"no trailer", false, 0, 0x2000033F},
-                        Case{"word -1", true, -1, 0x2000033F}, Case{"word kept", true, 0x7, 0x7}}) {
+std::vector<Written> written_files() {
+  std::vector<Written> rows;
+  // The link, to a new file or over its own base.
+  const LinkPair p = link_pair();
+  const std::vector<std::pair<std::string, Bytes>> pair = {{"base.bgl", p.base.build()},
+                                                           {"source.bgl", p.source.build()}};
+  const std::string replaced =
+      "quarnel: 2 of 5 airports of source.bgl replaced airports of base.bgl; 3 left out (\"quarnel "
+      "-M\" adds 1 of them)\n";
+  rows.push_back({{"-R base.bgl source.bgl new.bgl ignored.bgl", "",
+                   "quarnel: ignored: ignored.bgl\n" + replaced, 0, "new.bgl"},
+                  pair,
+                  p.expected.build()});
+  rows.push_back(
+      {{"-R base.bgl source.bgl base.bgl", "", replaced, 0, "base.bgl"}, pair, p.expected.build()});
+  // The trailer's word: the default where the base has no trailer or -1 there.
+  for (const auto& [with_trailer, word, written_word] :
+       {std::tuple{false, 0, 0x2000033F}, {true, -1, 0x2000033F}, {true, 0x7, 0x7}}) {
     AfdBuilder base;
-    base.with_trailer = c.with_trailer;
-    base.trailer_word = c.word;
+    base.with_trailer = with_trailer;
+    base.trailer_word = word;
     base.add(Facility::airport("A", 1, 1));
-    AfdBuilder source;
-    source.add(Facility::airport("A", 2, 2));
-    put("b.bgl", base.build());
-    put("s.bgl", source.build());
-    ASSERT_EQ(run({"-r", "b.bgl", "s.bgl"}).rc, 0) << c.what;
-    AfdBuilder expected = source;
+    AfdBuilder expected = airports({Facility::airport("A", 2, 2)});
     expected.bounds = base.bounds;
-    expected.with_trailer = true;
-    expected.trailer_word = static_cast<int32_t>(c.expected_word);
-    expected.trailer_box = c.with_trailer ? base.trailer_box : afdtest::kEmptyBox;
-    expect_written_file(file("afdtmp.bgl"), with_empty_chain(expected.build()));
+    expected.trailer_word = written_word;
+    expected.trailer_box = with_trailer ? base.trailer_box : afdtest::kEmptyBox;
+    rows.push_back(
+        {{"-r b.bgl s.bgl", "", "quarnel: 1 of 1 airport of s.bgl replaced an airport of b.bgl\n",
+          0, "afdtmp.bgl"},
+         {{"b.bgl", base.build()}, {"s.bgl", airports({Facility::airport("A", 2, 2)}).build()}},
+         with_empty_chain(expected.build())});
   }
-}
-
-TEST_F(CliTest, LinkFailures) {
-  AfdBuilder base;
-  base.add(Facility::airport("A"));
-  AfdBuilder other;
-  other.add(Facility::airport("B"));
-  AfdBuilder bad = base;
-  bad.format_level = 2;
-  put("base.bgl", base.build());
-  put("other.bgl", other.build());
-  put("bad.bgl", bad.build());
-  put("text.txt", Bytes{'h', 'e', 'l', 'l', 'o'});
-  struct Case {
-    std::vector<std::string> args;
-    std::string out;
-    int rc;
-  };
-  const Case cases[] = {
-      {{"-R", "nob.bgl", "nos.bgl", "o.bgl"},
-       "cannot open:\"nob.bgl\"\ncannot open:\"nos.bgl\"\n",
-       2},
-      {{"-R", "base.bgl", "nos.bgl", "o.bgl"}, "cannot open:\"nos.bgl\"\n", 2},
-      {{"-R", "bad.bgl", "nos.bgl", "o.bgl"}, "cannot open:\"nos.bgl\"\n", 2},
-      {{"-R", "bad.bgl", "base.bgl", "o.bgl"}, "", 3},
-      {{"-R", "base.bgl", "other.bgl", "o.bgl"}, "", 5},
-      {{"-R", "base.bgl", "text.txt", "o.bgl"}, "", 5},
-      {{"-R", "base.bgl", "base.bgl", "no-such-folder/o.bgl"}, "", 6},
-      {{"-R", "base.bgl", "base.bgl", "."}, "", 6},
-  };
-  for (const Case& c : cases) {
-    const Result r = run(c.args);
-    EXPECT_EQ(r.out, kBanner + c.out) << c.args[1] << " " << c.args[2];
-    EXPECT_EQ(r.rc, c.rc) << c.args[1] << " " << c.args[2];
-  }
-  EXPECT_EQ(dir.entries(),
-            (std::vector<std::string>{"bad.bgl", "base.bgl", "other.bgl", "text.txt"}));
-}
-
-TEST_F(CliTest, LinkMayReplaceItsOwnBase) {
-  LinkPair p = link_pair();
-  put("base.bgl", p.base.build());
-  put("source.bgl", p.source.build());
-  ASSERT_EQ(run({"-R", "base.bgl", "source.bgl", "base.bgl"}).rc, 0);
-  expect_written_file(file("base.bgl"), p.expected.build());
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"base.bgl", "source.bgl"}));
-}
-
-TEST_F(CliTest, LinkOfABaseWithoutListsWritesThreeEndMarks) {
-  AfdBuilder base;
-  base.add(Facility::airport("A", 1, 1));
-  AfdBuilder source;
-  source.add(Facility::airport("A", 3, 3));
-  put("b.bgl", base.build());
-  put("s.bgl", source.build());
-  ASSERT_EQ(run({"-R", "b.bgl", "s.bgl", "o.bgl"}).rc, 0);
-  const Bytes out = file("o.bgl");
-  const Bytes record = afdtest::facility_record(source.facilities()[0]);
-  ASSERT_EQ(out.size(), 168 + record.size() + 3 * 8 + 20);
-  EXPECT_EQ(Bytes(out.begin() + 168 + long(record.size()), out.end() - 20), Bytes(24, 0));
-  EXPECT_EQ(afdtest::get32(out, 70), out.size() - 20);
-}
-
-TEST_F(CliTest, LinkDropsLinksToFacilitiesThatAreNotCopied) {
+  // Links to facilities that are not copied are dropped.
   AfdBuilder base;
   base.add(Facility::airport("A", 1, 1));
   Facility odd = Facility::vor("ODD");
@@ -319,67 +456,25 @@ TEST_F(CliTest, LinkDropsLinksToFacilitiesThatAreNotCopied) {
   base.add_list().entries = {NameRef(kCity, "C"), NameRef(kVor, "ODD", o),
                              NameRef(kAirport, "A", 0)};
   base.list(0).entries[0].raw_link = 4;  // a link into the header: names no facility
-  AfdBuilder source;
-  source.add(Facility::airport("A", 2, 2));
   afdtest::Layout at;
-  put("b.bgl", base.build(&at));
-  put("s.bgl", source.build());
-  const Result r = run({"-R", "b.bgl", "s.bgl", "o.bgl"});
+  const Bytes base_bytes = base.build(&at);
   char line[64];
   std::snprintf(line, sizeof line, "unknown object 9 at 0x%06X\n", at.facility_offsets[1]);
-  EXPECT_EQ(r.out, kBanner + std::string(line));
-  ASSERT_EQ(r.rc, 0);
-  AfdBuilder expected;
+  AfdBuilder expected = airports({Facility::airport("A", 2, 2)});
   expected.bounds = base.bounds;
   expected.trailer_box = base.trailer_box;
-  expected.add(source.facilities()[0]);
   expected.add_list().entries = {NameRef(kCity, "C"), NameRef(kVor, "ODD"),
                                  NameRef(kAirport, "A", 0)};
-  expect_written_file(file("o.bgl"), expected.build());
-}
-
-// ---------------------------------------------------------------- extract
-
-AfdBuilder extract_input() {
-  AfdBuilder b;
-  b.bounds = {1, 2, 3, 4};
-  b.trailer_word = 0x55;
-  const int x = b.add(Facility::airport("XRAY", 5600000, 100000));
-  const int y = b.add(Facility::airport("YANKEE", 5400000, -100000, true));
-  const int z = b.add(Facility::airport("ZULU", 0, 0));
-  const int v = b.add(Facility::vor("XRAY"));
-  b.add_list().entries = {
-      NameRef(kRegion, "EU"),    NameRef(kCountry, "DE"),      NameRef(kState, "NORD"),
-      NameRef(kCity, "KIEL"),    NameRef(kAirport, "XRAY", x), NameRef(kVor, "XRAY", v),
-      NameRef(kCity, "LUEBECK"), NameRef(kAirport, "ZULU", z), NameRef(kAirport, "YANKEE", y)};
-  b.add_list().entries = {NameRef(kRegion, "AS"), NameRef(kCity, "NOWHERE"),
-                          NameRef(kAirport, "ZULU", z)};
-  b.add_list().entries = {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"),
-                          NameRef(kAirport, "YANKEE", y)};
-  return b;
-}
-
-TEST_F(CliTest, ExtractCopiesTheNamedAirportsWithTheirAncestry) {
+  rows.push_back(
+      {{"-R b.bgl s.bgl o.bgl", line,
+        "quarnel: 1 of 1 airport of s.bgl replaced an airport of b.bgl\n", 0, "o.bgl"},
+       {{"b.bgl", base_bytes}, {"s.bgl", airports({Facility::airport("A", 2, 2)}).build()}},
+       expected.build()});
+  // The extract copies the named airports with their ancestry, and skips
+  // lists without them entirely.
   const AfdBuilder in = extract_input();
-  put("in.bgl", in.build());
-  const Result r = run({"-C", "in.bgl", "YANKEE", "XRAY", "Zulu", "XRAY"});
-  EXPECT_EQ(r.out, std::string(kBanner) +
-                       "NameList\n"
-                       "  Region:          EU\n"
-                       "    Country:       DE\n"
-                       "      State:       NORD\n"
-                       "        City:      KIEL\n"
-                       "          Airport: XRAY\n"
-                       "        City:      LUEBECK\n"
-                       "          Airport: YANKEE\n"
-                       "NameList\n"
-                       "  Region:          EU\n"
-                       "        City:      ANYWHERE\n"
-                       "          Airport: YANKEE\n");
-  ASSERT_EQ(r.rc, 0);
-  AfdBuilder expected;
+  expected = AfdBuilder();
   expected.bounds = {5605000, 5395000, 107697, -107697};
-  expected.trailer_word = 0x2000033F;
   expected.trailer_box = {5405000, 5395000, -92441, -107559};
   const int x = expected.add(in.facilities()[0]);
   const int y = expected.add(in.facilities()[1]);
@@ -389,118 +484,38 @@ TEST_F(CliTest, ExtractCopiesTheNamedAirportsWithTheirAncestry) {
                                  NameRef(kAirport, "YANKEE", y)};
   expected.add_list().entries = {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"),
                                  NameRef(kAirport, "YANKEE", y)};
-  expect_written_file(file("afdtmp.bgl"), expected.build());
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"afdtmp.bgl", "in.bgl"}));
-}
-
-TEST_F(CliTest, ExtractOutcomesWithoutOutput) {
-  put("in.bgl", extract_input().build());
-  AfdBuilder bad;
-  bad.section_tag = 0;
-  put("bad.bgl", bad.build());
-  struct Case {
-    std::vector<std::string> args;
-    std::string out;
-    int rc;
-  };
-  const std::vector<std::string> many = [] {
-    std::vector<std::string> a{"-C", "in.bgl"};
-    for (int i = 0; i < 65; ++i) a.push_back(afdtest::numbered("N", static_cast<long>(i)));
-    return a;
-  }();
-  const Case cases[] = {
-      {{"-C", "none.bgl", "XRAY"}, "cannot open:\"none.bgl\"\n", 2},
-      {{"-C", "bad.bgl", "XRAY"}, "", 3},
-      {{"-C", "in.bgl", "xray", "NOWHERE", "EU"}, "", 4},
-      {many, "too many names: 65 (at most 64)\n", 7},
-  };
-  for (const Case& c : cases) {
-    const Result r = run(c.args);
-    EXPECT_EQ(r.out, kBanner + c.out) << c.args[1] << " " << c.args[2];
-    EXPECT_EQ(r.rc, c.rc) << c.args[1] << " " << c.args[2];
-  }
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"bad.bgl", "in.bgl"}));
-}
-
-TEST_F(CliTest, ExtractNestingBeyondSixLevelsEndsWith15AndWritesNothing) {
-  auto input = [](int32_t third, int32_t fourth) {
-    AfdBuilder b;
-    const int a = b.add(Facility::airport("DEEP", 1, 1));
-    b.add_list().entries = {NameRef(kRegion, "R"),        NameRef(kCountry, "C"),
-                            NameRef(kState, "S"),         NameRef(kCity, "T"),
-                            NameRef(kAirport, "DEEP", a), NameRef(third, "N1", a),
-                            NameRef(fourth, "N2", a)};
-    return b.build();
-  };
-  afdtest::write_file(dir.file("afdtmp.bgl"), Bytes{'o', 'l', 'd'});
-  put("in.bgl", input(kVor, kNdb));
-  Result r = run({"-C", "in.bgl", "DEEP"});
-  EXPECT_EQ(r.out, std::string(kBanner) +
-                       "NameList\n  Region:          R\n    Country:       C\n"
-                       "      State:       S\n        City:      T\n          Airport: DEEP\n"
-                       "          VOR:     N1\n");
-  EXPECT_EQ(r.rc, 15);
-  EXPECT_EQ(file("afdtmp.bgl"), (Bytes{'o', 'l', 'd'}));  // the earlier file survives
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"afdtmp.bgl", "in.bgl"}));
-
-  put("in.bgl", input(kNdb, kVor));
-  r = run({"-C", "in.bgl", "DEEP"});
-  EXPECT_EQ(r.rc, 0);
-  EXPECT_NE(r.out.find("          NDB:     N1\n          VOR:     N2\n"), std::string::npos);
-}
-
-TEST_F(CliTest, ExtractSkipsListsWithoutSelectedAirportsEntirely) {
-  AfdBuilder in;
-  const int a = in.add(Facility::airport("A", 0, 0));
-  const int b = in.add(Facility::airport("B", 0, 0));
-  in.add_list().entries = {NameRef(kCity, "ONLY B"), NameRef(kAirport, "B", b)};
-  in.add_list().entries = {NameRef(kCity, "HAS A"), NameRef(kAirport, "A", a)};
-  put("in.bgl", in.build());
-  const Result r = run({"-C", "in.bgl", "A"});
-  ASSERT_EQ(r.rc, 0);
-  EXPECT_EQ(r.out,
-            std::string(kBanner) + "NameList\n        City:      HAS A\n          Airport: A\n");
-  AfdBuilder expected;
+  rows.push_back(
+      {{"-C in.bgl YANKEE XRAY Zulu XRAY",
+        "NameList\n  Region:          EU\n    Country:       DE\n      State:       NORD\n"
+        "        City:      KIEL\n          Airport: XRAY\n        City:      LUEBECK\n"
+        "          Airport: YANKEE\nNameList\n  Region:          EU\n"
+        "        City:      ANYWHERE\n          Airport: YANKEE\n",
+        "quarnel: no airport named \"Zulu\" in in.bgl\n", 0, "afdtmp.bgl"},
+       {{"in.bgl", in.build()}},
+       expected.build()});
+  AfdBuilder two = airports({Facility::airport("A", 0, 0), Facility::airport("B", 0, 0)});
+  two.add_list().entries = {NameRef(kCity, "ONLY B"), NameRef(kAirport, "B", 1)};
+  two.add_list().entries = {NameRef(kCity, "HAS A"), NameRef(kAirport, "A", 0)};
+  expected = airports({two.facilities()[0]});
   expected.bounds = {5000, -5000, 5000, -5000};
-  expected.add(in.facilities()[0]);
   expected.add_list().entries = {NameRef(kCity, "HAS A"), NameRef(kAirport, "A", 0)};
   expected.trailer_box = {-2147478648, 2147478647, -2147478648, 2147478647};
-  expect_written_file(file("afdtmp.bgl"), expected.build());
+  rows.push_back({{"-C in.bgl A", "NameList\n        City:      HAS A\n          Airport: A\n", "",
+                   0, "afdtmp.bgl"},
+                  {{"in.bgl", two.build()}},
+                  expected.build()});
+  return rows;
 }
 
-TEST_F(CliTest, ExtractMayReadTheFileItReplaces) {
-  put("afdtmp.bgl", extract_input().build());
-  const Result r = run({"-C", "afdtmp.bgl", "ZULU"});
-  ASSERT_EQ(r.rc, 0);
-  const Bytes out = file("afdtmp.bgl");
-  EXPECT_EQ(afdtest::get32(out, 70), out.size() - 20);
-  EXPECT_EQ(dir.entries(), std::vector<std::string>{"afdtmp.bgl"});
+class WrittenFiles : public CliTest, public ::testing::WithParamInterface<Written> {};
+
+TEST_P(WrittenFiles, AsComposed) {
+  for (const auto& [name, bytes] : GetParam().inputs) put(name, bytes);
+  ASSERT_TRUE(expect_as_printed(GetParam()));
+  expect_written_file(file(GetParam().writes), GetParam().expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, WrittenFiles, ::testing::ValuesIn(written_files()),
+                         clitest::CaseName());
 
 }  // namespace
-
-// ------------------------------------------------------------------ merge
-
-TEST_F(CliTest, MergeAddsKasselUnderHessenAndSaysWhatItDid) {
-  put("base.bgl", afdtest::sample_base().build());
-  AfdBuilder source = afdtest::sample_source();
-  source.add_list().file(
-      {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
-      {kAirport, "KASSEL", 2});
-  put("source.bgl", source.build());
-  const Result r = run({"-m", "base.bgl", "source.bgl"});
-  EXPECT_EQ(r.rc, 0);
-  EXPECT_EQ(r.out, std::string(kBanner) +
-                       "replaced: HAMBURG\nreplaced: FRANKFURT MAIN\nadded: KASSEL\n"
-                       "replaced: HAMBURG VOR\n3 replaced, 1 added, 0 left out\n");
-  const Result listing = run({"-L", "afdtmp.bgl"});
-  EXPECT_NE(listing.out.find("      State:       HESSEN\n"
-                             "        City:      FRANKFURT\n"
-                             "          Airport: FRANKFURT MAIN  -> airport at 0x0001A4\n"
-                             "        City:      KASSEL\n"
-                             "          Airport: KASSEL  -> airport at 0x00027A\n"
-                             "      State:       BAYERN\n"),
-            std::string::npos)
-      << listing.out;
-  EXPECT_EQ(run({"-V", "afdtmp.bgl"}).out, std::string(kBanner) + "no problems found\n");
-}

@@ -18,6 +18,7 @@ using afdtest::Bytes;
 using afdtest::Facility;
 using clitest::kBanner;
 using clitest::Result;
+using Case = clitest::LineCase;
 using namespace afdtest::levels;
 
 // a.bgl replaces the sample base's HAMBURG and adds KASSEL; b.bgl replaces
@@ -69,7 +70,6 @@ class MergeBatchCliTest : public clitest::CliRun {
     put("addons/a.bgl", addon_a().build());
     put("addons/sub/b.bgl", addon_b().build());
   }
-  bool exists(const std::string& name) { return std::filesystem::exists(dir.file(name)); }
 };
 
 constexpr const char* kOneSource =
@@ -82,135 +82,61 @@ std::string two_sources(const std::string& given_a, const std::string& given_b) 
          "2 replaced, 3 added, 0 left out, 1 conflicts\n";
 }
 
-struct Shape {
-  const char* name;
-  std::vector<std::string> args;
-  bool notes_in_folder;  // addons/notes.txt, which is no AFD file
-  int rc;
-  std::string out;  // after the banner
-  std::string err;
-  std::vector<std::string> written;      // files there afterwards
-  std::vector<std::string> not_written;  // files not there afterwards
-};
-
 std::string skipped() {
   return "quarnel: skipped " + found("addons/notes.txt") +
          ": not an AFD file (it holds 8 bytes, fewer than the 168 of the headers)\n";
 }
 
-std::vector<Shape> shapes() {
-  return {
-      {"TwoPaths", {"-M", "base.bgl", "a.bgl"}, false, 0, kOneSource, "", {"afdtmp.bgl"}, {}},
-      {"ThreePaths",
-       {"-m", "base.bgl", "a.bgl", "out.bgl"},
-       false,
-       0,
-       kOneSource,
-       "",
-       {"out.bgl"},
-       {"afdtmp.bgl"}},
-      {"FourPaths",
-       {"-Merge", "base.bgl", "a.bgl", "b.bgl", "out.bgl"},
-       false,
-       0,
-       two_sources("a.bgl", "b.bgl"),
-       "",
-       {"out.bgl"},
-       {"afdtmp.bgl"}},
-      {"AFolder",
-       {"-M", "base.bgl", "addons", "out.bgl"},
-       false,
-       0,
-       two_sources("addons/a.bgl", "addons/sub/b.bgl"),
-       "",
-       {"out.bgl"},
-       {}},
-      {"AFolderAsTheOnlySource",
-       {"-M", "base.bgl", "addons"},
-       false,
-       0,
-       two_sources("addons/a.bgl", "addons/sub/b.bgl"),
-       "",
-       {"afdtmp.bgl"},
-       {}},
-      {"AFolderHoldingANonAfdFile",
-       {"-M", "base.bgl", "addons", "out.bgl"},
-       true,
-       0,
-       two_sources("addons/a.bgl", "addons/sub/b.bgl"),
-       skipped(),
-       {"out.bgl"},
-       {}},
-      {"ANamedNonAfdFile",
-       {"-M", "base.bgl", "a.bgl", "notes.txt", "out.bgl"},
-       false,
-       3,
-       "",
-       "quarnel: notes.txt is not an AFD file: it holds 8 bytes, fewer than the 168 of the "
-       "headers\n",
-       {},
-       {"out.bgl"}},
-      {"AnUnreadableSource",
-       {"-M", "base.bgl", "a.bgl", "gone.bgl", "out.bgl"},
-       false,
-       2,
-       "cannot open:\"gone.bgl\"\n",
-       "quarnel: cannot open gone.bgl: no such file; check its name and folder\n",
-       {},
-       {"out.bgl"}},
-      {"OutputEqualToAnInput",
-       {"-M", "base.bgl", "a.bgl", "b.bgl", "b.bgl"},
-       false,
-       6,
-       "",
-       "quarnel: cannot write b.bgl: it is the source b.bgl; a merge of several sources writes a "
-       "new file\n",
-       {},
-       {"afdtmp.bgl"}},
-      {"OutputEqualToTheBase",
-       {"-M", "base.bgl", "addons", "base.bgl"},
-       false,
-       6,
-       "",
-       "quarnel: cannot write base.bgl: it is the base; a merge of several sources writes a new "
-       "file\n",
-       {},
-       {}},
-      {"OutputInTheSourceFolder",
-       {"-M", "base.bgl", "addons", "addons/sub/out.bgl"},
-       false,
-       6,
-       "",
-       "quarnel: cannot write addons/sub/out.bgl: it lies in the source folder addons, where a "
-       "later run would take it for an add-on; name a file outside it\n",
-       {},
-       {"addons/sub/out.bgl"}},
-  };
-}
+// A golden row of -M, which writes `w` when it succeeds.
+struct Shape : Case {
+  Shape(clitest::Args a, std::string o, std::string e, int r, std::string w = "",
+        bool notes = false)
+      : Case{std::move(a), std::move(o), std::move(e), r, std::move(w)}, notes_in_folder(notes) {}
+  bool notes_in_folder;  // addons/notes.txt, which is no AFD file
+};
+void PrintTo(const Shape& s, std::ostream* os) { clitest::PrintTo(s, os); }
+
+const Shape kShapes[] = {
+    {"-M base.bgl a.bgl", kOneSource, "", 0, "afdtmp.bgl"},
+    {"-m base.bgl a.bgl out.bgl", kOneSource, "", 0, "out.bgl"},
+    {"-Merge base.bgl a.bgl b.bgl out.bgl", two_sources("a.bgl", "b.bgl"), "", 0, "out.bgl"},
+    {"-M base.bgl addons out.bgl", two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", 0,
+     "out.bgl"},
+    {"-M base.bgl addons", two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", 0, "afdtmp.bgl"},
+    {"-M base.bgl addons out.bgl", two_sources("addons/a.bgl", "addons/sub/b.bgl"), skipped(), 0,
+     "out.bgl", true},
+    {"-M base.bgl a.bgl notes.txt out.bgl", "",
+     "quarnel: notes.txt is not an AFD file: it holds 8 bytes, fewer than the 168 of the headers\n",
+     3},
+    {"-M base.bgl a.bgl gone.bgl out.bgl", "cannot open:\"gone.bgl\"\n",
+     "quarnel: cannot open gone.bgl: no such file; check its name and folder\n", 2},
+    {"-M base.bgl a.bgl b.bgl b.bgl", "",
+     "quarnel: cannot write b.bgl: it is the source b.bgl; a merge of several sources writes a new "
+     "file\n",
+     6},
+    {"-M base.bgl addons base.bgl", "",
+     "quarnel: cannot write base.bgl: it is the base; a merge of several sources writes a new "
+     "file\n",
+     6},
+    {"-M base.bgl addons addons/sub/out.bgl", "",
+     "quarnel: cannot write addons/sub/out.bgl: it lies in the source folder addons, where a later "
+     "run would take it for an add-on; name a file outside it\n",
+     6},
+};
 
 class MergeShape : public MergeBatchCliTest, public ::testing::WithParamInterface<Shape> {};
 
+// Inputs are never changed, the output refused included; what is written passes the check.
 TEST_P(MergeShape, EndsAndWritesAsExpected) {
   const Shape& s = GetParam();
   if (s.notes_in_folder) put("addons/notes.txt", kNotes);
-  const Bytes a = afdtest::read_file(dir.file("a.bgl"));
-  const Bytes b = afdtest::read_file(dir.file("b.bgl"));
-  const Result r = run(s.args);
-  EXPECT_EQ(r.rc, s.rc);
-  EXPECT_EQ(r.out, kBanner + s.out);
-  EXPECT_EQ(r.err, s.err);
-  for (const std::string& f : s.written) EXPECT_TRUE(exists(f)) << f;
-  for (const std::string& f : s.not_written) EXPECT_FALSE(exists(f)) << f;
-  // Inputs are never changed, the output refused included.
-  EXPECT_EQ(afdtest::read_file(dir.file("a.bgl")), a);
-  EXPECT_EQ(afdtest::read_file(dir.file("b.bgl")), b);
-  if (s.rc != 0) return;
-  const std::string out = s.written.front();
-  EXPECT_EQ(run({"-V", out}).out, std::string(kBanner) + "no problems found\n");
+  ASSERT_TRUE(expect_as_printed(s));
+  if (s.rc == 0) {
+    EXPECT_EQ(run({"-V", s.writes}).out, std::string(kBanner) + "no problems found\n");
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MergeShape, ::testing::ValuesIn(shapes()),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, MergeShape, ::testing::ValuesIn(kShapes), clitest::CaseName());
 
 // The folder's files in the order a merge takes them, with their counts; the
 // names more than one holds, with the one a merge keeps. Nothing is written.

@@ -120,6 +120,16 @@ struct Sweep {
     }
     json_listing(b, what);
   }
+
+  // all_commands on every cut of `file` from `from` bytes on.
+  void every_cut(const Bytes& file, const Bytes& other, const std::string& what,
+                 std::size_t from = 0) {
+    for (std::size_t n = from; n <= file.size(); ++n) {
+      all_commands(Bytes(file.begin(), file.begin() + static_cast<long>(n)), other,
+                   what + " cut at " + std::to_string(n));
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+  }
 };
 
 using namespace afdtest::levels;
@@ -132,16 +142,10 @@ TEST(Sweep, EveryCutOfTheBundledSamples) {
   Sweep sweep;
   const Bytes base = bundled("base.bgl");
   const Bytes source = bundled("source.bgl");
-  for (std::size_t n = 0; n <= base.size(); ++n) {
-    sweep.all_commands(Bytes(base.begin(), base.begin() + static_cast<long>(n)), source,
-                       "base cut at " + std::to_string(n));
-    if (HasFatalFailure()) return;
-  }
-  for (std::size_t n = 0; n <= source.size(); ++n) {
-    sweep.all_commands(Bytes(source.begin(), source.begin() + static_cast<long>(n)), base,
-                       "source cut at " + std::to_string(n));
-    if (HasFatalFailure()) return;
-  }
+  sweep.every_cut(base, source, "base");
+  if (HasFatalFailure()) return;
+  sweep.every_cut(source, base, "source");
+  if (HasFatalFailure()) return;
   EXPECT_GT(sweep.runs, 4 * static_cast<int>(base.size()));
   EXPECT_GT(sweep.json_documents, static_cast<int>(base.size()));
 }
@@ -165,11 +169,8 @@ TEST(Sweep, JsonOfHostileNamesAtEveryCut) {
   b.list(0).entries.back().padding = {0xFF, 0xFE};
   const Bytes file = b.build();
   const Bytes source = afdtest::sample_source().build();
-  for (std::size_t n = 168; n <= file.size(); ++n) {
-    sweep.all_commands(Bytes(file.begin(), file.begin() + static_cast<long>(n)), source,
-                       "hostile names cut at " + std::to_string(n));
-    if (HasFatalFailure()) return;
-  }
+  sweep.every_cut(file, source, "hostile names", 168);
+  if (HasFatalFailure()) return;
   EXPECT_EQ(sweep.json_documents, static_cast<int>(file.size() - 168 + 1));
 }
 
@@ -225,10 +226,9 @@ TEST(Sweep, SizeAndOffsetFieldsSetToExtremes) {
   Layout layout;
   const Bytes base = afdtest::sample_base().build(&layout);
   const Bytes source = afdtest::sample_source().build();
-  const uint32_t values[] = {0xFFFFFFFFu, 0xFFFFFFF8u, 0xFFFFFFF0u, 0,           1,
-                             7,           8,           168,         63999,       64000,
-                             0x7FFFFFFFu, 0x80000000u, static_cast<uint32_t>(base.size() - 4),
-                             static_cast<uint32_t>(base.size())};
+  const uint32_t end = static_cast<uint32_t>(base.size());
+  const uint32_t values[] = {0xFFFFFFFFu, 0xFFFFFFF8u, 0xFFFFFFF0u, 0,       1,  7, 8, 168, 63999,
+                             64000,       0x7FFFFFFFu, 0x80000000u, end - 4, end};
   const auto fields = size_and_offset_fields(layout, base);
   ASSERT_GT(fields.size(), 40u);
   for (const auto& [name, at] : fields) {

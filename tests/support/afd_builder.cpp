@@ -3,18 +3,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace afdtest {
 
 void put32(Bytes& b, uint32_t v) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void put16(Bytes& b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
 }
 uint32_t get32(const Bytes& b, std::size_t off) {
   return static_cast<uint32_t>(b.at(off)) | static_cast<uint32_t>(b.at(off + 1)) << 8 |
@@ -26,6 +22,11 @@ void set32(Bytes& b, std::size_t off, uint32_t v) {
 }
 
 namespace {
+
+void put16(Bytes& b, uint16_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
 
 void put_sub(Bytes& b, uint32_t type, const Bytes& payload) {
   put32(b, type);
@@ -46,11 +47,23 @@ void put_box(Bytes& b, const Box& box) {
   put32(b, static_cast<uint32_t>(box.lon_min));
 }
 
-Bytes head_record(uint32_t type, int32_t size) {
+// A record: its type, its size (the payload's, unless given) and its payload.
+Bytes record(uint32_t type, std::optional<int32_t> size, const Bytes& payload) {
   Bytes b;
   put32(b, type);
-  put32(b, static_cast<uint32_t>(size));
+  put32(b, static_cast<uint32_t>(size.value_or(static_cast<int32_t>(payload.size()))));
+  b.insert(b.end(), payload.begin(), payload.end());
   return b;
+}
+
+Bytes name_entry_record(const NameRef& e, uint32_t link) {
+  Bytes payload;
+  put32(payload, static_cast<uint32_t>(e.level));
+  put32(payload, link);
+  const Bytes text = text_bytes(e.name);
+  payload.insert(payload.end(), text.begin(), text.end());
+  payload.insert(payload.end(), e.padding.begin(), e.padding.end());
+  return record(e.type, e.size_override, payload);
 }
 
 }  // namespace
@@ -109,21 +122,7 @@ Bytes facility_record(const Facility& f) {
     for (const SubRecord& s : f.extra) put_sub(payload, s.type, s.payload);
     if (f.end_sub_record) put_sub(payload, 0, {});
   }
-  Bytes rec = head_record(f.type, f.size_override.value_or(static_cast<int32_t>(payload.size())));
-  rec.insert(rec.end(), payload.begin(), payload.end());
-  return rec;
-}
-
-Bytes name_entry_record(const NameRef& e, uint32_t link) {
-  Bytes payload;
-  put32(payload, static_cast<uint32_t>(e.level));
-  put32(payload, link);
-  const Bytes text = text_bytes(e.name);
-  payload.insert(payload.end(), text.begin(), text.end());
-  payload.insert(payload.end(), e.padding.begin(), e.padding.end());
-  Bytes rec = head_record(e.type, e.size_override.value_or(static_cast<int32_t>(payload.size())));
-  rec.insert(rec.end(), payload.begin(), payload.end());
-  return rec;
+  return record(f.type, f.size_override, payload);
 }
 
 int AfdBuilder::add(Facility f) {
@@ -131,7 +130,7 @@ int AfdBuilder::add(Facility f) {
   return static_cast<int>(facilities_.size()) - 1;
 }
 
-void NameList::file(const std::vector<NameRef>& path, NameRef entry) {
+std::size_t NameList::open_places(const std::vector<NameRef>& path) const {
   // The entries open at the list's end: each one's nearest earlier entry of a
   // smaller level, up from the last.
   std::vector<const NameRef*> open;
@@ -144,7 +143,12 @@ void NameList::file(const std::vector<NameRef>& path, NameRef entry) {
          open[shared]->level == path[shared].level && open[shared]->name == path[shared].name) {
     ++shared;
   }
-  entries.insert(entries.end(), path.begin() + static_cast<std::ptrdiff_t>(shared), path.end());
+  return shared;
+}
+
+void NameList::file(const std::vector<NameRef>& path, NameRef entry) {
+  entries.insert(entries.end(), path.begin() + static_cast<std::ptrdiff_t>(open_places(path)),
+                 path.end());
   entries.push_back(std::move(entry));
 }
 
@@ -178,10 +182,10 @@ Bytes AfdBuilder::build(Layout* layout) const {
       entries.insert(entries.end(), rec.begin(), rec.end());
     }
     if (list.end_record) put32(entries, 0), put32(entries, 0);
-    const auto size = list.size_override.value_or(static_cast<int32_t>(16 + entries.size()));
-    Bytes head = head_record(0x30001, size);
-    head.resize(20, 0);
-    put32(head, list.entry_count_override.value_or(static_cast<uint32_t>(list.entries.size())));
+    Bytes count(12, 0);
+    put32(count, list.entry_count_override.value_or(static_cast<uint32_t>(list.entries.size())));
+    const Bytes head = record(
+        0x30001, list.size_override.value_or(static_cast<int32_t>(16 + entries.size())), count);
     lists.insert(lists.end(), head.begin(), head.end());
     lists.insert(lists.end(), entries.begin(), entries.end());
   }
@@ -210,9 +214,6 @@ Bytes AfdBuilder::build(Layout* layout) const {
     put32(file, static_cast<uint32_t>(trailer_word));
     put_box(file, trailer_box);
   }
-  where.object_list_offset = object_start;
-  where.name_list_offset = lists_start;
-  where.trailer_offset = with_trailer ? trailer_at : 0;
   if (layout != nullptr) *layout = std::move(where);
   return file;
 }
@@ -225,9 +226,16 @@ void write_file(const std::string& path, const Bytes& bytes) {
 }
 
 Bytes read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // Block reads: some inputs here are tens of megabytes.
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) throw std::runtime_error("cannot read " + path);
+  Bytes out;
+  uint8_t buf[1 << 16];
+  for (std::size_t got; (got = std::fread(buf, 1, sizeof buf, f)) > 0;) {
+    out.insert(out.end(), buf, buf + got);
+  }
+  std::fclose(f);
+  return out;
 }
 
 namespace {
@@ -321,17 +329,11 @@ AfdBuilder sample_source() {
   const int vor = s.add(Facility::vor("HAMBURG VOR"));   // navaids are never taken
   // Filed as add-on files file their airports: KASSEL under
   // EUROPE > GERMANY > HESSEN > KASSEL.
-  s.add_list().entries = {{kRegion, "EUROPE"},
-                          {kCountry, "GERMANY"},
-                          {kState, "HAMBURG"},
-                          {kCity, "HAMBURG"},
-                          {kAirport, "HAMBURG", ham},
-                          {kVor, "HAMBURG VOR", vor},
-                          {kState, "HESSEN"},
-                          {kCity, "FRANKFURT"},
-                          {kAirport, "FRANKFURT MAIN", fra},
-                          {kCity, "KASSEL"},
-                          {kAirport, "KASSEL", kas}};
+  s.add_list().entries = {
+      {kRegion, "EUROPE"}, {kCountry, "GERMANY"},      {kState, "HAMBURG"},
+      {kCity, "HAMBURG"},  {kAirport, "HAMBURG", ham}, {kVor, "HAMBURG VOR", vor},
+      {kState, "HESSEN"},  {kCity, "FRANKFURT"},       {kAirport, "FRANKFURT MAIN", fra},
+      {kCity, "KASSEL"},   {kAirport, "KASSEL", kas}};
   return s;
 }
 

@@ -73,6 +73,8 @@ struct NameList {
   // depth-first order does: the levels that the list's last entries already
   // opened are not repeated.
   void file(const std::vector<NameRef>& path, NameRef entry);
+  // How many places of `path`, from the first, the list's last entries have open.
+  std::size_t open_places(const std::vector<NameRef>& path) const;
 };
 
 // Where the parts of a built file landed.
@@ -80,9 +82,6 @@ struct Layout {
   std::vector<uint32_t> facility_offsets;  // per added object-list record
   std::vector<uint32_t> list_offsets;
   std::vector<std::vector<uint32_t>> entry_offsets;
-  uint32_t object_list_offset = 0;
-  uint32_t name_list_offset = 0;
-  uint32_t trailer_offset = 0;
 };
 
 class AfdBuilder {
@@ -120,9 +119,7 @@ class AfdBuilder {
 
 // Encoders usable on their own.
 Bytes facility_record(const Facility& f);
-Bytes name_entry_record(const NameRef& e, uint32_t link);
 void put32(Bytes& b, uint32_t v);
-void put16(Bytes& b, uint16_t v);
 uint32_t get32(const Bytes& b, std::size_t off);
 void set32(Bytes& b, std::size_t off, uint32_t v);
 

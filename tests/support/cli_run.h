@@ -6,7 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -36,6 +42,17 @@ inline std::string quoted(const std::string& s) {
   return q + "'";
 }
 
+// The emulator, when there is one, followed by a space; else nothing.
+inline std::string runner() {
+  return under_runner() ? std::string(std::getenv("QUARNEL_RUNNER")) + ' ' : std::string();
+}
+
+inline std::string exe() {
+  const char* exe = std::getenv("QUARNEL_EXE");
+  if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
+  return exe != nullptr ? exe : "quarnel";
+}
+
 // The Windows build writes its lines in text mode.
 inline std::string without_cr(const std::string& text) {
   std::string plain;
@@ -45,15 +62,17 @@ inline std::string without_cr(const std::string& text) {
   return plain;
 }
 
-// Wine tells on standard error when it sets up a fresh prefix; those lines
-// are the emulator's, not the program's.
-inline std::string without_runner_notices(const std::string& text) {
+// Lines on standard error that are not the program's: Wine's when it sets up
+// a fresh prefix, and a coverage build's when it cannot write its profile
+// (under a file-size limit, or as another user).
+inline std::string without_foreign_notices(const std::string& text) {
   std::string kept;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
     end = end == std::string::npos ? text.size() : end + 1;
-    if (text.compare(start, 6, "wine: ") != 0) kept += text.substr(start, end - start);
+    const std::string line = text.substr(start, end - start);
+    if (line.rfind("wine: ", 0) != 0 && line.rfind("LLVM Profile Error: ", 0) != 0) kept += line;
     start = end;
   }
   return kept;
@@ -62,46 +81,55 @@ inline std::string without_runner_notices(const std::string& text) {
 // Where a golden line holds: some print otherwise under the emulator.
 enum class Where { kBoth, kPosix, kWindows };
 
+// A run's arguments: the command line as a user types it, split at spaces,
+// or one by one where an argument is empty or holds a space.
+struct Args : std::vector<std::string> {
+  Args(const char* line) : Args(std::string(line)) {}
+  Args(const std::string& line) {
+    for (std::size_t at = 0, end; at < line.size(); at = end + 1) {
+      end = std::min(line.find(' ', at), line.size());
+      push_back(line.substr(at, end - at));
+    }
+  }
+  Args(std::initializer_list<std::string> args) : vector(args) {}
+  Args(std::vector<std::string> args) : vector(std::move(args)) {}
+};
+
 // One row of a golden table: a run's arguments, what it prints on both
-// streams and the ExitCode it ends with.
+// streams, the ExitCode it ends with, and the one file it may write; every
+// other file in the folder stays as it was.
 struct LineCase {
-  LineCase(std::vector<std::string> a, std::string o, std::string e, int r,
-           Where w = Where::kBoth, std::string p = "")
-      : args(std::move(a)), out(std::move(o)), err(std::move(e)), rc(r), where(w),
-        prefix(std::move(p)) {}
-  std::vector<std::string> args;
+  Args args;
   std::string out;  // after the banner
   std::string err;
   int rc;
-  Where where;
-  std::string prefix;  // a shell command before the run
+  std::string writes = "";  // the file the run writes, if any
+  Where where = Where::kBoth;
+  std::string prefix = "";  // a shell command before the run
+  bool banner = true;       // false for the output meant for scripts: no banner before it
 };
-
 // How a failing row is shown: its command line.
 inline void PrintTo(const LineCase& c, std::ostream* os) {
   *os << c.prefix << "quarnel";
   for (const std::string& a : c.args) *os << ' ' << a;
 }
 
-// A name for a parameterised test's case: its place in the table and its
-// arguments' letters and digits ("3_R_base_bgl").
-inline std::string case_name(const std::vector<std::string>& args, std::size_t index) {
-  std::string name = std::to_string(index);
-  for (const std::string& a : args) {
-    name += '_';
-    for (char c : a) {
-      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) name += c;
-      else if (name.back() != '_') name += '_';
-    }
-  }
-  return name.substr(0, 60);
-}
-
-// The same for INSTANTIATE_TEST_SUITE_P over a table of LineCase.
+// A name for a parameterised test's case: the row's own name, or its place in
+// the table and its arguments' letters and digits ("3_R_base_bgl").
 struct CaseName {
   template <typename Info>
   std::string operator()(const Info& row) const {
-    return case_name(row.param.args, row.index);
+    if constexpr (requires { std::string(row.param.name); }) return row.param.name;
+    std::string name = std::to_string(row.index);
+    for (const std::string& a : row.param.args) {
+      name += '_';
+      for (char c : a) {
+        if (std::isalnum(static_cast<unsigned char>(c)) || name.back() != '_') {
+          name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        }
+      }
+    }
+    return name.substr(0, 60);
   }
 };
 
@@ -110,52 +138,74 @@ class CliRun : public ::testing::Test {
   // Runs the program with `args`; `prefix`, when given, is a shell command
   // put before the run (a limit, or a change of user).
   Result run(const std::vector<std::string>& args, const std::string& prefix = "") {
-    const char* exe = std::getenv("QUARNEL_EXE");
-    if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
     // Detached from any terminal, so the no-argument notice stays off the screen.
-    std::string line = prefix + "setsid ";
-    if (under_runner()) line += std::string(std::getenv("QUARNEL_RUNNER")) + ' ';
-    line += quoted(exe != nullptr ? exe : "quarnel");
+    std::string line = prefix + "setsid " + runner() + quoted(exe());
     for (const std::string& a : args) line += ' ' + quoted(a);
-    line += " </dev/null";
     Result r;
-    r.rc = afdtest::run_in(dir.path(), line, &r.out, &r.err);
+    r.rc = afdtest::run_in(dir.path(), line + " </dev/null", &r.out, &r.err);
     r.out = without_cr(r.out);
-    r.err = without_cr(r.err);
-    if (under_runner()) r.err = without_runner_notices(r.err);
+    r.err = without_foreign_notices(without_cr(r.err));
     return r;
   }
 
-  // Runs the row and compares all it printed; false when the row does not
-  // hold on this system.
+  // Runs the row and compares all it printed and the folder after it; false
+  // when the row does not hold on this system.
   bool expect_as_printed(const LineCase& c) {
     if (c.where == (under_runner() ? Where::kPosix : Where::kWindows)) return false;
+    std::map<std::string, std::string> before = files();
     const Result r = run(c.args, c.prefix);
-    EXPECT_EQ(r.out, kBanner + c.out);
+    EXPECT_EQ(r.out, (c.banner ? kBanner : std::string()) + c.out);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.rc, c.rc);
+    std::map<std::string, std::string> after = files();
+    if (!c.writes.empty()) {
+      EXPECT_TRUE(after.count(c.writes)) << c.writes << " is not there";
+      // A file replaced keeps its permissions.
+      if (before.count(c.writes) && after.count(c.writes) && !under_runner()) {
+        EXPECT_EQ(after[c.writes].substr(0, 4), before[c.writes].substr(0, 4)) << c.writes;
+      }
+      before.erase(c.writes);
+      after.erase(c.writes);
+    }
+    for (const auto& [name, was] : after) EXPECT_TRUE(before.count(name)) << name << " is new";
+    for (const auto& [name, was] : before) {
+      EXPECT_TRUE(after.count(name) && after[name] == was) << name << " changed";
+    }
     return true;
+  }
+
+  // Every file, folder and link in the scratch folder, by its path there: a
+  // file's permissions (four octal digits) and bytes, a link's text.
+  std::map<std::string, std::string> files() const {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> all;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
+      std::string& entry = all[e.path().lexically_relative(dir.path()).string()];
+      if (e.is_symlink()) {
+        entry = "-> " + fs::read_symlink(e.path()).string();
+      } else if (e.is_regular_file()) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o ", static_cast<unsigned>(e.status().permissions()));
+        const afdtest::Bytes bytes = afdtest::read_file(e.path());
+        entry = mode + std::string(bytes.begin(), bytes.end());
+      } else {
+        entry = "/";
+      }
+    }
+    return all;
   }
 
   // Runs a shell script in the scratch folder, in which $Q runs the program.
   Result sh(const std::string& script) {
-    const char* exe = std::getenv("QUARNEL_EXE");
-    if (exe == nullptr) ADD_FAILURE() << "QUARNEL_EXE is not set";
-    std::string q = under_runner() ? std::string(std::getenv("QUARNEL_RUNNER")) + " " : "";
-    q += exe != nullptr ? exe : "quarnel";
     Result r;
-    r.rc = afdtest::run_in(dir.path(), "Q=" + clitest::quoted(q) + "; " + script, &r.out);
-    std::string plain;
-    for (char c : r.out) {
-      if (c != '\r') plain += c;
-    }
-    r.out = plain;
+    r.rc = afdtest::run_in(dir.path(), "Q=" + quoted(runner() + exe()) + "; " + script, &r.out);
+    r.out = without_cr(r.out);
     return r;
   }
 
-  std::string put(const std::string& name, const afdtest::Bytes& bytes) {
-    afdtest::write_file(dir.file(name), bytes);
-    return name;
+  void put(const std::string& name, const afdtest::Bytes& bytes) { dir.put(name, bytes); }
+  void put(const std::string& name, const std::string& text) {
+    dir.put(name, afdtest::Bytes(text.begin(), text.end()));
   }
 
   afdtest::ScratchDir dir;

@@ -59,13 +59,6 @@ const Json& Json::operator[](const std::string& key) const {
   return kNone;
 }
 
-bool Json::has(const std::string& key) const {
-  for (const std::string& name : names) {
-    if (name == key) return true;
-  }
-  return false;
-}
-
 bool parse_json(std::string_view text, Json* out, std::string* error) {
   *out = Json{};
   try {

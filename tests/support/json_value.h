@@ -23,7 +23,6 @@ struct Json {
 
   // The member `key` of an object, or a null value when there is none.
   const Json& operator[](const std::string& key) const;
-  bool has(const std::string& key) const;
   bool is_null() const { return type == kNull; }
 };
 

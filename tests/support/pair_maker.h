@@ -85,17 +85,7 @@ class PairMaker {
                               : f.subtype == 2 ? levels::kVor
                                                : levels::kNdb;
         // The places the list's last entries opened are not repeated, but now and then.
-        std::vector<const NameRef*> open;
-        for (const NameRef& e : list.entries) {
-          while (!open.empty() && open.back()->level >= e.level) open.pop_back();
-          open.push_back(&e);
-        }
-        std::size_t shared = 0;
-        while (shared < item.places.size() && shared < open.size() &&
-               open[shared]->level == item.places[shared].level &&
-               open[shared]->name == item.places[shared].name) {
-          ++shared;
-        }
+        std::size_t shared = list.open_places(item.places);
         if (shared > 0 && below(8) == 0)
           shared = static_cast<std::size_t>(below(static_cast<int>(shared)));
         list.entries.insert(list.entries.end(), item.places.begin() + static_cast<long>(shared),

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -47,17 +46,7 @@ std::string ScratchDir::put(const std::string& name, const Bytes& bytes) const {
   return p;
 }
 
-Bytes ScratchDir::get(const std::string& name) const {
-  // Block reads: some inputs here are tens of megabytes.
-  std::FILE* f = std::fopen(file(name).c_str(), "rb");
-  if (f == nullptr) throw std::runtime_error("cannot read " + name);
-  Bytes out;
-  uint8_t buf[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + got);
-  std::fclose(f);
-  return out;
-}
+Bytes ScratchDir::get(const std::string& name) const { return read_file(file(name)); }
 
 bool ScratchDir::exists(const std::string& name) const {
   struct stat st;

@@ -1,28 +1,25 @@
 // Captured standard output and command runs for the tests.
 #include "test_support.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 namespace afdtest {
 
-CapturedStdout::CapturedStdout(int which) : fd_(which) {
+CapturedStdout::CapturedStdout(int which, bool keep) : fd_(which) {
   std::fflush(stdout);
   std::fflush(stderr);
   char name[] = "/tmp/quarnel-stdout-XXXXXX";
-  const int fd = mkstemp(name);
-  if (fd < 0) throw std::runtime_error("mkstemp failed");
-  path_ = name;
+  const int fd = keep ? mkstemp(name) : open("/dev/null", O_WRONLY);
+  if (fd < 0) throw std::runtime_error("cannot redirect the output");
+  if (keep) path_ = name;
   saved_fd_ = dup(fd_);
   dup2(fd, fd_);
   close(fd);
@@ -36,26 +33,14 @@ std::string CapturedStdout::text() {
     std::fflush(stderr);
     dup2(saved_fd_, fd_);
     close(saved_fd_);
-    std::ifstream in(path_, std::ios::binary);
-    text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    unlink(path_.c_str());
+    if (!path_.empty()) {
+      std::ifstream in(path_, std::ios::binary);
+      text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      unlink(path_.c_str());
+    }
     done_ = true;
   }
   return text_;
-}
-
-SilencedStdout::SilencedStdout() {
-  std::fflush(stdout);
-  saved_fd_ = dup(1);
-  const int null_fd = open("/dev/null", O_WRONLY);
-  dup2(null_fd, 1);
-  close(null_fd);
-}
-
-SilencedStdout::~SilencedStdout() {
-  std::fflush(stdout);
-  dup2(saved_fd_, 1);
-  close(saved_fd_);
 }
 
 InFolder::InFolder(const std::string& folder)
@@ -70,29 +55,25 @@ InFolder::~InFolder() {
   close(previous_);
 }
 
-int run_in(const std::string& dir, const std::string& command, std::string* out) {
-  const std::string line = "cd '" + dir + "' && " + command;
-  FILE* pipe = popen(line.c_str(), "r");
-  if (pipe == nullptr) throw std::runtime_error("popen failed");
-  std::string text;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
-  const int status = pclose(pipe);
-  if (out != nullptr) *out = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 int run_in(const std::string& dir, const std::string& command, std::string* out, std::string* err) {
   char name[] = "/tmp/quarnel-stderr-XXXXXX";
   const int fd = mkstemp(name);
   if (fd < 0) throw std::runtime_error("mkstemp failed");
   close(fd);
-  const int rc = run_in(dir, command + " 2>'" + name + "'", out);
-  std::ifstream in(name, std::ios::binary);
-  err->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const std::string line =
+      "cd '" + dir + "' && " + command + (err != nullptr ? " 2>'" + std::string(name) + "'" : "");
+  FILE* pipe = popen(line.c_str(), "r");
+  if (pipe == nullptr) throw std::runtime_error("popen failed");
+  out->clear();
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;) out->append(buf, n);
+  const int status = pclose(pipe);
+  if (err != nullptr) {
+    std::ifstream in(name, std::ios::binary);
+    err->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   unlink(name);
-  return rc;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace afdtest

@@ -17,13 +17,16 @@ inline const std::string kBanner = "QUARNEL 1.2\n";
 // text().
 class CapturedStdout {
  public:
-  explicit CapturedStdout(int fd = 1);
+  explicit CapturedStdout(int fd = 1) : CapturedStdout(fd, true) {}
   ~CapturedStdout();
   CapturedStdout(const CapturedStdout&) = delete;
   CapturedStdout& operator=(const CapturedStdout&) = delete;
 
   // Stops capturing (once) and returns everything written meanwhile.
   std::string text();
+
+ protected:
+  CapturedStdout(int fd, bool keep);  // !keep: to the null device
 
  private:
   int fd_;
@@ -34,15 +37,8 @@ class CapturedStdout {
 };
 
 // Sends the process's standard output to the null device while it exists.
-class SilencedStdout {
- public:
-  SilencedStdout();
-  ~SilencedStdout();
-  SilencedStdout(const SilencedStdout&) = delete;
-  SilencedStdout& operator=(const SilencedStdout&) = delete;
-
- private:
-  int saved_fd_ = -1;
+struct SilencedStdout : CapturedStdout {
+  SilencedStdout() : CapturedStdout(1, false) {}
 };
 
 // Makes `folder` the current directory while it lives, for the runs that
@@ -59,9 +55,9 @@ class InFolder {
 };
 
 // Runs a command line through the shell in `dir`; returns its exit status and
-// fills `out` with its standard output.
-int run_in(const std::string& dir, const std::string& command, std::string* out);
-// The same, and fills `err` with its standard error.
-int run_in(const std::string& dir, const std::string& command, std::string* out, std::string* err);
+// fills `out` with its standard output and `err`, when given, with its
+// standard error.
+int run_in(const std::string& dir, const std::string& command, std::string* out,
+           std::string* err = nullptr);
 
 }  // namespace afdtest
