@@ -65,8 +65,10 @@ class MergeBatchCliTest : public clitest::CliRun {
     put("base.bgl", afdtest::sample_base().build());
     put("a.bgl", addon_a().build());
     put("b.bgl", addon_b().build());
+    put("source.bgl", afdtest::sample_source().build());
     put("notes.txt", kNotes);
     std::filesystem::create_directories(dir.file("addons/sub"));
+    std::filesystem::create_directories(dir.file("empty"));
     put("addons/a.bgl", addon_a().build());
     put("addons/sub/b.bgl", addon_b().build());
   }
@@ -97,6 +99,10 @@ struct Shape : Case {
 void PrintTo(const Shape& s, std::ostream* os) { clitest::PrintTo(s, os); }
 
 const Shape kShapes[] = {
+    {"-M base.bgl source.bgl merged.bgl",
+     "replaced: HAMBURG\nreplaced: FRANKFURT MAIN\nadded: KASSEL\nreplaced: HAMBURG VOR\n"
+     "3 replaced, 1 added, 0 left out\n",
+     "", 0, "merged.bgl"},
     {"-M base.bgl a.bgl", kOneSource, "", 0, "afdtmp.bgl"},
     {"-m base.bgl a.bgl out.bgl", kOneSource, "", 0, "out.bgl"},
     {"-Merge base.bgl a.bgl b.bgl out.bgl", two_sources("a.bgl", "b.bgl"), "", 0, "out.bgl"},
@@ -110,6 +116,12 @@ const Shape kShapes[] = {
      3},
     {"-M base.bgl a.bgl gone.bgl out.bgl", "cannot open:\"gone.bgl\"\n",
      "quarnel: cannot open gone.bgl: no such file; check its name and folder\n", 2},
+    {"-M base.bgl empty out.bgl", "",
+     "quarnel: no AFD file among the sources, so there is nothing to merge\n", 5},
+    {"-M base.bgl a.bgl b.bgl nofolder/out.bgl", "",
+     "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
+     "another\n",
+     6},
     {"-M base.bgl a.bgl b.bgl b.bgl", "",
      "quarnel: cannot write b.bgl: it is the source b.bgl; a merge of several sources writes a new "
      "file\n",
@@ -150,7 +162,8 @@ TEST_F(MergeBatchCliTest, IndexListsAFolder) {
   // A link to a folder is not followed, so no walk runs in a circle.
   const bool links = !clitest::under_runner();
   if (links) std::filesystem::create_directory_symlink("..", dir.file("addons/sub/up"));
-  const std::vector<std::string> before = {"a.bgl", "addons", "b.bgl", "base.bgl", "notes.txt"};
+  const std::vector<std::string> before = {"a.bgl", "addons",    "b.bgl",     "base.bgl",
+                                           "empty", "notes.txt", "source.bgl"};
   const Result r = run({"-i", "addons"});
   EXPECT_EQ(r.rc, 0);
   EXPECT_EQ(r.out, std::string(kBanner) +
