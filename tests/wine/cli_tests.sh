@@ -20,7 +20,7 @@ cli_tests() {
   [ -n "$ran" ] || [ "$CLI_RC" -ne 0 ] || CLI_RC=1
   echo "    golden CLI tests${3:+, once more}: ${ran:-0} ran, ${passed:-0} passed (log: $1)"
   grep -E '^\[  (FAILED|SKIPPED) \] [A-Za-z]' "$1" | sort -u | sed 's/^/    /'
-  CLI_FAILED=$(sed -n 's/^\[  FAILED  \] \([A-Za-z0-9_]*\.[A-Za-z0-9_/]*\).*/\1/p' "$1" | sort -u |
+  CLI_FAILED=$(sed -n 's/^\[  FAILED  \] \([A-Za-z0-9_/]*\.[A-Za-z0-9_/]*\).*/\1/p' "$1" | sort -u |
     paste -sd:)
   CLI_RAN=${ran:-0}
   CLI_PASSED=${passed:-0}
