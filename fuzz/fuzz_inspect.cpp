@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "fuzz_support.h"
-#include "json_value.h"
 
 using namespace quarnel;
 using namespace quarnel::fuzz;
@@ -18,16 +18,14 @@ using namespace quarnel::fuzz;
 namespace {
 
 void check_json(const RunState& rs, const std::string& json) {
-  afdtest::Json doc;
-  std::string error;
-  require(afdtest::parse_json(json, &doc, &error), "the JSON listing is not valid JSON", error);
+  nlohmann::json doc = nlohmann::json::parse(json, nullptr, false);
+  require(!doc.is_discarded(), "the JSON listing is not valid JSON");
   const CatalogueCounts counts = count_catalogue(rs);
-  const auto& lists = doc["name_lists"].items;
+  const nlohmann::json& lists = doc["name_lists"];
   std::size_t entries = 0;
-  for (const afdtest::Json& list : lists) entries += list["entries"].items.size();
-  require(
-      doc["facilities"].items.size() >= static_cast<std::size_t>(counts.facilities_before_lists),
-      "the JSON listing lost facilities");
+  for (const nlohmann::json& list : lists) entries += list.at("entries").size();
+  require(doc["facilities"].size() >= static_cast<std::size_t>(counts.facilities_before_lists),
+          "the JSON listing lost facilities");
   require(lists.size() == static_cast<std::size_t>(counts.heads),
           "the JSON listing lost or gained name lists");
   // Name entries the object list holds belong to no name list; -V reports them.

@@ -4,6 +4,7 @@
 // damaged files.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -122,6 +123,19 @@ Bytes facility_record(const Facility& f);
 void put32(Bytes& b, uint32_t v);
 uint32_t get32(const Bytes& b, std::size_t off);
 void set32(Bytes& b, std::size_t off, uint32_t v);
+
+// The box stored at `off`.
+inline Box box_at(const Bytes& b, std::size_t off) {
+  const auto at = [&](std::size_t k) { return static_cast<int32_t>(get32(b, off + k)); };
+  return {at(0), at(4), at(8), at(12)};
+}
+
+// A written file without its stamp (file id, date and time at 128..143),
+// which differs from one run to the next.
+inline Bytes without_stamp(Bytes b) {
+  if (b.size() >= 144) std::fill(b.begin() + 128, b.begin() + 144, 0);
+  return b;
+}
 
 // "A17" for ("A", 17). Built by appending: g++ 12 at -O3 warns falsely about
 // `"A" + std::to_string(i)`.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,22 @@ class ToolTest : public ::testing::Test {
     const bool banner = r.out.rfind(afdtest::kBanner, 0) == 0;
     if (report != nullptr) *report = r.out.substr(banner ? afdtest::kBanner.size() : 0);
     return r.rc;
+  }
+
+  // The -J document of the file at `path`; a listing that fails or is no
+  // valid JSON fails the test.
+  static nlohmann::json parsed_listing(const std::string& path) {
+    std::string text;
+    EXPECT_EQ(run_command({"-J", path}, &text), 0) << path;
+    return nlohmann::json::parse(text);
+  }
+
+  // Runs -M of `sources` into `base`; `report` as for run_command.
+  static int merge(const std::string& base, std::vector<std::string> sources,
+                   const std::string& out, std::string* report = nullptr) {
+    sources.insert(sources.begin(), {"-M", base});
+    sources.push_back(out);
+    return run_command(sources, report);
   }
 
   afdtest::ScratchDir dir;

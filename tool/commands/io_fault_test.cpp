@@ -82,12 +82,6 @@ Bytes merge_source() {
 
 const Bytes kEarlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
 
-// The section header's file id and creation time differ between two runs.
-Bytes without_run_stamp(Bytes b) {
-  if (b.size() >= 144) std::fill(b.begin() + 128, b.begin() + 144, 0);
-  return b;
-}
-
 struct RunResult {
   int code = -1;
   std::string out;
@@ -167,7 +161,7 @@ TEST_P(FaultSweep, LosesNothingWhicheverCallFails) {
   EXPECT_EQ(clean.err, c.args[0] == "-R" ? "quarnel: 4 of 4 airports of source.bgl replaced "
                                            "airports of base.bgl\n"
                                          : "");
-  const Bytes result = without_run_stamp(afdtest::read_file(dir.file(c.output)));
+  const Bytes result = afdtest::without_stamp(afdtest::read_file(dir.file(c.output)));
   expect_durable_order(clean.calls);
 
   std::map<int, int> outcomes;
@@ -204,7 +198,7 @@ TEST_P(FaultSweep, LosesNothingWhicheverCallFails) {
     EXPECT_EQ(afdtest::read_file(dir.file("source.bgl")), source);
     const Bytes now = afdtest::read_file(dir.file(c.output));
     // Past the rename nothing can be taken back: the whole new file stands.
-    EXPECT_EQ(failing == Call::kSyncFolder ? without_run_stamp(now) : now,
+    EXPECT_EQ(failing == Call::kSyncFolder ? afdtest::without_stamp(now) : now,
               failing == Call::kSyncFolder ? result : kEarlier);
     if (::testing::Test::HasFailure()) break;
   }

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "commands/exit_codes.h"
-#include "json_value.h"
 #include "tool_test_util.h"
 
 namespace quarnel::testing {
@@ -16,15 +15,10 @@ class LinkTest : public InScratchFolderTest {
  protected:
   // The -J document of a written file, which ends with the trailer its
   // header points at.
-  static afdtest::Json listing(const std::string& path) {
+  static nlohmann::json listing(const std::string& path) {
     const Bytes bytes = afdtest::read_file(path);
     EXPECT_EQ(afdtest::get32(bytes, 70), bytes.size() - 20) << "trailer at the end";
-    std::string text;
-    EXPECT_EQ(run_command({"-J", path}, &text), kExitOk);
-    afdtest::Json doc;
-    std::string error;
-    EXPECT_TRUE(afdtest::parse_json(text, &doc, &error)) << error;
-    return doc;
+    return parsed_listing(path);
   }
 };
 
@@ -38,12 +32,11 @@ TEST_F(LinkTest, LinkOfAFullCatalogueKeepsTheChainWhole) {
   put("base.bgl", base.build());
   put("source.bgl", source.build());
   ASSERT_EQ(run_command({"-R", "base.bgl", "source.bgl", "out.bgl"}), kExitOk);
-  const afdtest::Json doc = listing("out.bgl");
-  EXPECT_EQ(doc["facilities"].items.size(), 19999u);
-  ASSERT_EQ(doc["name_lists"].items.size(), 1u);
-  EXPECT_TRUE(doc["name_lists"].items[0]["entries"].items.empty());
-  for (const afdtest::Json& p : doc["problems"].items)
-    EXPECT_TRUE(p["note"].boolean) << p["text"].text;
+  const nlohmann::json doc = listing("out.bgl");
+  EXPECT_EQ(doc.at("facilities").size(), 19999u);
+  ASSERT_EQ(doc.at("name_lists").size(), 1u);
+  EXPECT_TRUE(doc.at("name_lists")[0].at("entries").empty());
+  for (const nlohmann::json& p : doc.at("problems")) EXPECT_EQ(p.at("note"), true) << p.at("text");
 }
 
 // A source airport is matched by its name wherever the name sub-record lies:
@@ -70,9 +63,9 @@ TEST_F(LinkTest, SourceNamesAreFoundWhereverTheyLie) {
     source.add(Facility::airport("NEAR", 8, 8));
     put("source.bgl", source.build());
     ASSERT_EQ(run_command({"-R", "base.bgl", "source.bgl", "out.bgl"}), kExitOk);
-    const afdtest::Json doc = listing("out.bgl");
-    ASSERT_EQ(doc["facilities"].items.size(), 2u);
-    EXPECT_EQ(doc["facilities"].items[1]["name"].text, "NEAR");
+    const nlohmann::json doc = listing("out.bgl");
+    ASSERT_EQ(doc.at("facilities").size(), 2u);
+    EXPECT_EQ(doc.at("facilities")[1].at("name"), "NEAR");
     const Bytes out = afdtest::read_file(dir.file("out.bgl"));
     const auto holds = [&](const Facility& f) {
       const Bytes record = afdtest::facility_record(f);
@@ -96,19 +89,19 @@ TEST_F(LinkTest, ExtractedFileHoldsTheSelectionAndItsAncestry) {
                            NameRef(kAirport, "KEEP", c)};
   put("in.bgl", in.build());
   ASSERT_EQ(run_command({"-C", "in.bgl", "KEEP"}), kExitOk);
-  const afdtest::Json doc = listing("afdtmp.bgl");
-  const std::vector<afdtest::Json>& facilities = doc["facilities"].items;
-  ASSERT_EQ(doc["name_lists"].items.size(), 1u);
-  const std::vector<afdtest::Json>& entries = doc["name_lists"].items[0]["entries"].items;
+  const nlohmann::json doc = listing("afdtmp.bgl");
+  const nlohmann::json& facilities = doc.at("facilities");
+  ASSERT_EQ(doc.at("name_lists").size(), 1u);
+  const nlohmann::json& entries = doc.at("name_lists")[0].at("entries");
   std::vector<std::string> names;
   for (const auto* part : {&facilities, &entries}) {
-    for (const afdtest::Json& e : *part) names.push_back(e["name"].text);
+    for (const nlohmann::json& e : *part) names.push_back(e.at("name"));
   }
   ASSERT_EQ(names, (std::vector<std::string>{"KEEP", "KEEP", "R", "T1", "KEEP", "T3", "KEEP"}));
-  EXPECT_EQ(entries[2]["facility"].number, facilities[0]["offset"].number);
-  EXPECT_EQ(entries[4]["facility"].number, facilities[1]["offset"].number);
-  EXPECT_FALSE(facilities[0]["ai"].boolean);
-  EXPECT_TRUE(facilities[1]["ai"].boolean);
+  EXPECT_EQ(entries[2].at("facility"), facilities[0].at("offset"));
+  EXPECT_EQ(entries[4].at("facility"), facilities[1].at("offset"));
+  EXPECT_EQ(facilities[0].at("ai"), false);
+  EXPECT_EQ(facilities[1].at("ai"), true);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -18,7 +19,6 @@
 #include "commands/commands.h"
 #include "commands/exit_codes.h"
 #include "format/positions.h"
-#include "json_value.h"
 #include "pair_maker.h"
 #include "tool_test_util.h"
 
@@ -273,70 +273,54 @@ FileSet make_set(PairMaker& m, int count) {
 
 class MergePropertyTest : public ToolTest {
  protected:
-  static int merge(const std::string& base, std::vector<std::string> sources,
-                   const std::string& out, std::string* report) {
-    sources.insert(sources.begin(), {"-M", base});
-    sources.push_back(out);
-    return run_command(sources, report);
-  }
-
   static std::string check(const std::string& path) {
     std::string report;
     run_command({"-V", path}, &report);
     return report;
   }
-
-  static afdtest::Json listing(const std::string& path) {
-    std::string text;
-    EXPECT_EQ(run_command({"-J", path}, &text), kExitOk);
-    afdtest::Json doc;
-    std::string error;
-    EXPECT_TRUE(afdtest::parse_json(text, &doc, &error)) << error;
-    return doc;
-  }
 };
 
-int32_t level_code(const afdtest::Json& level) {
+using Json = nlohmann::json;
+
+int32_t level_code(const Json& level) {
   static const std::map<std::string, int32_t> kCodes = {
       {"region", kRegion},   {"country", kCountry}, {"state", kState}, {"city", kCity},
       {"airport", kAirport}, {"vor", kVor},         {"ndb", kNdb}};
-  return level.type == afdtest::Json::kString ? kCodes.at(level.text)
-                                              : static_cast<int32_t>(level.number);
+  return level.is_string() ? kCodes.at(level.get<std::string>()) : level.get<int32_t>();
 }
 
-std::vector<List> lists_of(const afdtest::Json& doc) {
-  std::map<double, Key> at;
-  for (const afdtest::Json& f : doc["facilities"].items) {
-    at[f["offset"].number] = {static_cast<int32_t>(f["subtype"].number), f["name"].text};
+std::vector<List> lists_of(const Json& doc) {
+  std::map<int64_t, Key> at;
+  for (const Json& f : doc.at("facilities")) {
+    at[f.at("offset").get<int64_t>()] = {f.at("subtype").get<int32_t>(),
+                                         f.at("name").get<std::string>()};
   }
   std::vector<List> lists;
-  for (const afdtest::Json& l : doc["name_lists"].items) {
+  for (const Json& l : doc.at("name_lists")) {
     List& list = lists.emplace_back();
-    for (const afdtest::Json& e : l["entries"].items) {
+    for (const Json& e : l.at("entries")) {
       std::optional<Key> files;
-      if (!e["facility"].is_null()) files = at.at(e["facility"].number);
-      list.push_back({level_code(e["level"]), e["name"].text, files});
+      if (!e.at("facility").is_null()) files = at.at(e.at("facility").get<int64_t>());
+      list.push_back({level_code(e.at("level")), e.at("name").get<std::string>(), files});
     }
   }
   return lists;
 }
 
-bool covers(const afdtest::Json& box, double lat, double lon) {
-  return box["lat_max"].number >= lat && box["lat_min"].number <= lat &&
-         box["lon_max"].number >= lon && box["lon_min"].number <= lon;
+bool covers(const Json& box, const Json& lat, const Json& lon) {
+  return box.at("lat_max") >= lat && box.at("lat_min") <= lat && box.at("lon_max") >= lon &&
+         box.at("lon_min") <= lon;
 }
 
-bool covers_box(const afdtest::Json& outer, const afdtest::Json& inner) {
-  return covers(outer, inner["lat_max"].number, inner["lon_max"].number) &&
-         covers(outer, inner["lat_min"].number, inner["lon_min"].number);
+bool covers_box(const Json& outer, const Json& inner) {
+  return covers(outer, inner.at("lat_max"), inner.at("lon_max")) &&
+         covers(outer, inner.at("lat_min"), inner.at("lon_min"));
 }
 
-// A file's bytes with the stamp at 128..143 cleared, and with the boxes at
-// the offsets given.
+// A file's bytes without the stamp, and with the boxes at the offsets given cleared.
 Bytes unstamped(const std::string& path, std::initializer_list<std::size_t> boxes = {}) {
-  Bytes b = afdtest::read_file(path);
+  Bytes b = afdtest::without_stamp(afdtest::read_file(path));
   for (const std::size_t at : boxes) std::fill_n(b.begin() + static_cast<long>(at), 16, 0);
-  if (b.size() >= 144) std::fill_n(b.begin() + 128, 16, 0);
   return b;
 }
 
@@ -375,7 +359,7 @@ TEST_F(MergePropertyTest, FilesAsTheRulesSayAndKeepsItsPromises) {
     std::snprintf(counts, sizeof counts, "%d replaced, %d added, %d left out\n", want.replaced,
                   want.added, want.left_out);
     EXPECT_TRUE(report.ends_with(counts)) << report;
-    const afdtest::Json doc = listing(dir.file("m1.bgl"));
+    Json doc = parsed_listing(dir.file("m1.bgl"));
     const std::vector<List> got = lists_of(doc);
     EXPECT_EQ(got, want.lists);
     added += want.added;
@@ -386,15 +370,15 @@ TEST_F(MergePropertyTest, FilesAsTheRulesSayAndKeepsItsPromises) {
 
     // Sound, with bounds that cover the airports and never shrink.
     EXPECT_EQ(check(dir.file("m1.bgl")), "no problems found\n");
-    const afdtest::Json base_doc = listing(base);
+    Json base_doc = parsed_listing(base);
     EXPECT_TRUE(covers_box(doc["header"]["bounds"], base_doc["header"]["bounds"]));
     EXPECT_TRUE(covers_box(doc["trailer"]["bounds"], base_doc["trailer"]["bounds"]) ||
-                base_doc["trailer"]["bounds"]["lat_max"].number < -2147483647.0);
-    for (const afdtest::Json& f : doc["facilities"].items) {
-      if (f["subtype"].number != 1) continue;
-      EXPECT_TRUE(covers(doc["header"]["bounds"], f["lat_raw"].number, f["lon_raw"].number));
-      if (f["ai"].boolean) {
-        EXPECT_TRUE(covers(doc["trailer"]["bounds"], f["lat_raw"].number, f["lon_raw"].number));
+                base_doc["trailer"]["bounds"]["lat_max"] < -2147483647.0);
+    for (const Json& f : doc["facilities"]) {
+      if (f.at("subtype") != 1) continue;
+      EXPECT_TRUE(covers(doc["header"]["bounds"], f.at("lat_raw"), f.at("lon_raw")));
+      if (f.at("ai").get<bool>()) {
+        EXPECT_TRUE(covers(doc["trailer"]["bounds"], f.at("lat_raw"), f.at("lon_raw")));
       }
     }
 
@@ -411,10 +395,8 @@ TEST_F(MergePropertyTest, FilesAsTheRulesSayAndKeepsItsPromises) {
 }
 
 CoverageBox box_at(const Bytes& file, std::size_t at) {
-  const auto value = [&](std::size_t k) {
-    return static_cast<int32_t>(afdtest::get32(file, at + k));
-  };
-  return {value(0), value(4), value(8), value(12)};
+  const afdtest::Box b = afdtest::box_at(file, at);
+  return {b.lat_max, b.lat_min, b.lon_max, b.lon_min};
 }
 
 // A source of base airports, some moved and some marked AI anew: the link's

@@ -82,14 +82,6 @@ AfdBuilder small_base() {
 
 class MergeTest : public ToolTest {
  protected:
-  // Runs the merge in-process; fills `report` with what it printed.
-  static int merge(const std::string& base, std::vector<std::string> sources,
-                   const std::string& out, std::string* report = nullptr) {
-    sources.insert(sources.begin(), {"-M", base});
-    sources.push_back(out);
-    return run_command(sources, report);
-  }
-
   // The -L listing of `path`: the facilities on one line, then the name
   // lists, each link shown as the name of its facility where that differs
   // from the entry's.
@@ -235,15 +227,9 @@ TEST_F(MergeTest, BoundsCoverAReplacingAirportMarkedFarInto) {
   put("source.bgl", source.build());
   ASSERT_EQ(merge(dir.file("base.bgl"), {dir.file("source.bgl")}, dir.file("out.bgl")), kExitOk);
   const Bytes out = afdtest::read_file(dir.file("out.bgl"));
-  const auto box = [&](std::size_t at) {
-    const auto value = [&](std::size_t k) {
-      return static_cast<int32_t>(afdtest::get32(out, at + k));
-    };
-    return afdtest::Box{value(0), value(4), value(8), value(12)};
-  };
-  EXPECT_EQ(box(2), (afdtest::Box{latitude_raw(51.5), latitude_raw(51.4083), longitude_raw(9.5),
-                                  longitude_raw(9.3775)}));
-  EXPECT_EQ(box(afdtest::get32(out, 70) + 4),
+  EXPECT_EQ(afdtest::box_at(out, 2), (afdtest::Box{latitude_raw(51.5), latitude_raw(51.4083),
+                                                   longitude_raw(9.5), longitude_raw(9.3775)}));
+  EXPECT_EQ(afdtest::box_at(out, afdtest::get32(out, 70) + 4),
             (afdtest::Box{latitude_raw(51.5), latitude_raw(51.5), longitude_raw(9.5),
                           longitude_raw(9.5)}));
 }

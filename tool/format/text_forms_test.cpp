@@ -1,5 +1,6 @@
-// The Windows-1252 form of a name typed in UTF-8, against the decoder that
-// the JSON listing uses.
+// The forms a name is shown in: JSON strings and paths, the terminal's form,
+// and the Windows-1252 form of a name typed in UTF-8, against the decoder
+// that the JSON listing uses.
 #include "format/text_forms.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +11,20 @@
 namespace quarnel {
 namespace {
 
+std::string json_string(std::string_view text) {
+  std::string out;
+  append_json_string(out, text);
+  return out;
+}
+std::string json_path(std::string_view path) {
+  std::string out;
+  append_json_path(out, path);
+  return out;
+}
+
 // The UTF-8 text that append_json_string makes of one byte, without quotes.
 std::string decoded(char byte) {
-  std::string json;
-  append_json_string(json, std::string_view(&byte, 1));
+  const std::string json = json_string(std::string_view(&byte, 1));
   return json.substr(1, json.size() - 2);
 }
 
@@ -53,6 +64,31 @@ TEST(TextFormsTest, TheTerminalsFormIsTheJsonDecodingWithControlsEscaped) {
     EXPECT_EQ(utf8_shown_text(shown_text(byte)), utf8_shown_text(byte)) << b;
   }
   EXPECT_EQ(utf8_shown_text("M\xDCNCHEN \x80\x81\x0A"), "M\xC3\x9CNCHEN \xE2\x82\xAC\\x81\\x0A");
+}
+
+// JSON strings decode Windows-1252 and escape controls; paths keep valid
+// UTF-8 and take anything else as Windows-1252; console names stay on their line.
+TEST(TextFormsTest, EachFormOfAText) {
+  const struct {
+    std::string (*form)(std::string_view);
+    std::string text;
+    std::string shown;
+  } cases[] = {
+      {json_string, "PLAIN", "\"PLAIN\""},
+      {json_string, "", "\"\""},
+      {json_string, "a\"b\\c/", "\"a\\\"b\\\\c/\""},
+      {json_string, "\t\n\r\x01\x1F\x7F", "\"\\t\\n\\r\\u0001\\u001F\\u007F\""},
+      {json_string, "\x80\x8A\x9F", "\"\u20AC\u0160\u0178\""},
+      {json_string, "\x81\x8D\x8F\x90\x9D", "\"\\u0081\\u008D\\u008F\\u0090\\u009D\""},
+      {json_string, "\xA0\xE9\xFF", "\"\u00A0\u00E9\u00FF\""},
+      {json_path, "C:\\scenery\\f.bgl", "\"C:\\\\scenery\\\\f.bgl\""},
+      {json_path, "caf\u00E9.bgl", "\"caf\u00E9.bgl\""},
+      {json_path, "caf\xE9.bgl", "\"caf\u00E9.bgl\""},
+      {json_path, "\xED\xA0\x80", "\"\u00ED\u00A0\u20AC\""},  // an encoded surrogate is not UTF-8
+      {json_path, "a\x01\xC2\x85", "\"a\\u0001\\u0085\""},
+      {shown_text, "A\nB\x7F\xE9", "A\\x0AB\\x7F\xE9"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.form(c.text), c.shown) << c.text;
 }
 
 }  // namespace
