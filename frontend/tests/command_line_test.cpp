@@ -64,7 +64,6 @@ TEST(FormatCommandLineTest, FitsUpToTheLastByteAndNoFurther) {
     if (fits) {
       EXPECT_EQ(std::strlen(buffer), total);
     }
-    EXPECT_EQ(buffer[std::strlen(buffer)], '\0');
     EXPECT_LE(std::strlen(buffer), kCommandLineSize - 1);
     for (std::size_t i = 0; i < 32; ++i) {
       ASSERT_EQ(memory[i], '#') << "written before the buffer, total " << total;
