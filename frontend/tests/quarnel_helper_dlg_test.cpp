@@ -108,16 +108,23 @@ struct PickerCase {
   const char* answer;  // the file the user picks
   const char* chosen;  // what the field then holds
   const char* folder;  // what is remembered
+  Log log;             // of that first pick after reading the controls and picking
 };
 
 const PickerCase kPickers[] = {
+    // Every field but the picked one is empty: only its folder was remembered.
     {"source", &CQuarnelHelperDlg::OnBrowseSource, &CQuarnelHelperDlg::m_strSourceFile,
-     IDC_SOURCE_FILE, "SOURCEDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS"},
+     IDC_SOURCE_FILE, "SOURCEDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS",
+     Joined({Shows("C:\\FS\\MYAFD.BGL", "", "", "mine.bgl"), {"write SOURCEDIR=C:\\FS"}})},
     {"base", &CQuarnelHelperDlg::OnBrowseBase, &CQuarnelHelperDlg::m_strBaseFile, IDC_BASE_FILE,
-     "TARGETDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS"},
-    // Any file of the wanted folder: only its folder is kept.
+     "TARGETDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS",
+     Joined({Shows("", "C:\\FS\\MYAFD.BGL", "", "mine.bgl"), {"write TARGETDIR=C:\\FS"}})},
+    // Any file of the wanted folder: only its folder is kept, shown after the old one.
     {"output", &CQuarnelHelperDlg::OnBrowseOutput, &CQuarnelHelperDlg::m_strOutputDir,
-     IDC_OUTPUT_DIR, "OPATH", kAll, "d:\\out\\x.txt", "D:\\OUT", "D:\\OUT"},
+     IDC_OUTPUT_DIR, "OPATH", kAll, "d:\\out\\x.txt", "D:\\OUT", "D:\\OUT",
+     Joined({Shows("", "", "C:\\FS", "mine.bgl"),
+             {"write OPATH=D:\\OUT"},
+             Shows("", "", "D:\\OUT", "mine.bgl")})},
 };
 
 TEST_F(DialogTest, PickerStartsInTheRememberedFolderAndStoresTheUpperCasedChoice) {
@@ -129,6 +136,7 @@ TEST_F(DialogTest, PickerStartsInTheRememberedFolderAndStoresTheUpperCasedChoice
     Box(IDC_OUTPUT_NAME) = "mine.bgl";  // a typed name survives every picker
     platform_.pick_answers.push_back(c.answer);
     (dialog.*c.handler)();
+    EXPECT_EQ(platform_.log, Joined({Reads(), {"pick C:\\FS"}, c.log}));
     ASSERT_EQ(platform_.picks.size(), 1u);
     EXPECT_EQ(platform_.picks[0].initial_dir, "C:\\FS");
     EXPECT_EQ(platform_.picks[0].filter, c.filter);
@@ -154,6 +162,12 @@ TEST_F(DialogTest, PickerStartsInTheRememberedFolderAndStoresTheUpperCasedChoice
     EXPECT_EQ(dialog.*c.field, before);
     EXPECT_EQ(Box(c.control), before);
     EXPECT_EQ(platform_.profile_write_files.size(), writes);
+
+    // A field longer than the initial folder's buffer (only a corrupted one could be) is cut.
+    Box(c.control) = std::string(600, 'S');
+    platform_.pick_answers.push_back(std::nullopt);
+    (dialog.*c.handler)();
+    EXPECT_EQ(platform_.picks.at(3).initial_dir, std::string(259, 'S'));
   }
 }
 
@@ -169,36 +183,6 @@ TEST_F(DialogTest, PicksSurviveASharedSettingsFileThatCannotBeWritten) {
 
   CQuarnelHelperDlg next_start(platform_);
   EXPECT_EQ(FieldsOf(next_start), (Fields{"C:\\SRC", "C:\\BASE", "D:\\OUT", "NEWAFD.BGL"}));
-}
-
-// Without a settings file every field starts empty but the name.
-TEST_F(DialogTest, InputPickerFollowsTheDataExchangeOrder) {
-  CQuarnelHelperDlg& dialog = Open();
-  platform_.pick_answers.push_back("c:\\a\\b.bgl");
-  dialog.OnBrowseBase();
-  EXPECT_EQ(platform_.log,
-            Joined({Reads(), {"pick "}, Shows("", "C:\\A\\B.BGL", ""), {"write TARGETDIR=C:\\A"}}));
-}
-
-TEST_F(DialogTest, OutputPickerShowsTheOldFolderBeforeTheNewOne) {
-  platform_.StoreSetting("OPATH", "d:\\old");
-  CQuarnelHelperDlg& dialog = Open();
-  platform_.pick_answers.push_back("d:\\out\\x.txt");
-  dialog.OnBrowseOutput();
-  EXPECT_EQ(platform_.log, Joined({Reads(),
-                                   {"pick D:\\OLD"},
-                                   Shows("", "", "D:\\OLD"),
-                                   {"write OPATH=D:\\OUT"},
-                                   Shows("", "", "D:\\OUT")}));
-}
-
-TEST_F(DialogTest, OverlongFieldIsCutToThePickersInitialDirectoryBuffer) {
-  CQuarnelHelperDlg& dialog = Open();
-  Box(IDC_SOURCE_FILE) = std::string(600, 'S');  // only a corrupted field could be this long
-  platform_.pick_answers.push_back(std::nullopt);
-  dialog.OnBrowseSource();
-  ASSERT_EQ(platform_.picks.size(), 1u);
-  EXPECT_EQ(platform_.picks[0].initial_dir, std::string(259, 'S'));
 }
 
 // ---- the merge box ----
