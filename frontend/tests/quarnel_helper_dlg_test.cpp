@@ -233,7 +233,9 @@ TEST_F(DialogTest, ClickingTheMergeBoxRemembersItAtOnceAndNothingElse) {
 
 class StartProcessTest : public DialogTest {
  protected:
+  // A fresh platform, and the dialog on it with all four boxes filled in.
   CQuarnelHelperDlg& OpenWithFiles() {
+    platform_ = FakePlatform();
     platform_.current_dir = "C:\\QUARNEL";
     CQuarnelHelperDlg& dialog = Open();
     Box(IDC_SOURCE_FILE) = "C:\\FS\\MY.BGL";
@@ -243,6 +245,23 @@ class StartProcessTest : public DialogTest {
     return dialog;
   }
   bool ToolRan() const { return !platform_.command_lines.empty(); }
+  // After the confirmation, the box that said why Start Process ended (none
+  // when the user said no). Only a run closes the dialog; none leaves the wait
+  // cursor on.
+  void ExpectEnd(bool ran, const char* why = nullptr, unsigned type = kMbOk | kMbIconHand) {
+    EXPECT_EQ(ToolRan(), ran);
+    ASSERT_EQ(platform_.boxes.size(), why == nullptr ? 1u : 2u);
+    EXPECT_EQ(platform_.boxes[0].text, " Did you select the right files ?");
+    EXPECT_EQ(platform_.boxes[0].type, kMbOkCancel | kMbIconQuestion);
+    if (why != nullptr) {
+      EXPECT_EQ(platform_.boxes[1].text, why);
+      EXPECT_EQ(platform_.boxes[1].type, type);
+    }
+    EXPECT_EQ(platform_.end_dialog_calls, ran ? 1 : 0);
+    EXPECT_EQ(platform_.end_dialog_result, ran ? kIdOk : 0);
+    EXPECT_EQ(platform_.wait_cursor_begins, ran ? 1 : 0);
+    EXPECT_EQ(platform_.wait_cursor_depth, 0);
+  }
 };
 
 TEST_F(StartProcessTest, RunsTheToolThenReportsAndCloses) {
@@ -260,23 +279,18 @@ TEST_F(StartProcessTest, RunsTheToolThenReportsAndCloses) {
                "wait 10000", "exitcode", "release", "box End of process ! Status : Sucess ! "},
               Reads(),
               {"end 1", "cursor off"}}));
-  ASSERT_EQ(platform_.boxes.size(), 2u);
-  EXPECT_EQ(platform_.boxes[0].type, kMbOkCancel | kMbIconQuestion);
-  EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation);
+  ExpectEnd(true, "End of process ! Status : Sucess ! ", kMbOk | kMbIconInformation);
 }
 
 TEST_F(StartProcessTest, CancelledConfirmationRunsNothingButNameIsUpperCased) {
   for (const int answer : {kIdCancel, 0}) {
-    platform_ = FakePlatform();
+    SCOPED_TRACE(answer);
     CQuarnelHelperDlg& dialog = OpenWithFiles();
     platform_.box_answers.push_back(answer);
     dialog.OnOK();
     EXPECT_EQ(Box(IDC_OUTPUT_NAME), "NEW.BGL");
     EXPECT_EQ(dialog.m_strOutputName, "NEW.BGL");
-    EXPECT_FALSE(ToolRan());
-    EXPECT_EQ(platform_.end_dialog_calls, 0);
-    EXPECT_EQ(platform_.wait_cursor_begins, 0);
-    EXPECT_EQ(platform_.boxes.size(), 1u);
+    ExpectEnd(false);
   }
 }
 
@@ -299,19 +313,13 @@ TEST_F(StartProcessTest, OutputNamingAnInputIsRefusedInAnyLetterCase) {
   for (const auto& c : cases) {
     for (const int clash_answer : {kIdOk, 0}) {
       SCOPED_TRACE(::testing::Message() << c.name << ", answer " << clash_answer);
-      platform_ = FakePlatform();
       CQuarnelHelperDlg& dialog = OpenWithFiles();
       Box(IDC_OUTPUT_DIR) = "C:\\FS";
       Box(IDC_OUTPUT_NAME) = c.name;
       platform_.box_answers = {kIdOk, clash_answer};
       dialog.OnOK();
       EXPECT_EQ(ToolRan(), !c.clash);
-      if (!c.clash) continue;
-      ASSERT_EQ(platform_.boxes.size(), 2u);
-      EXPECT_EQ(platform_.boxes[1].text, " Target and/or source must have different names !!!");
-      EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconHand);
-      EXPECT_EQ(platform_.end_dialog_calls, 0);
-      EXPECT_EQ(platform_.wait_cursor_begins, 0);
+      if (c.clash) ExpectEnd(false, " Target and/or source must have different names !!!");
     }
   }
 }
@@ -368,27 +376,20 @@ TEST_F(StartProcessTest, StatusBoxTellsHowTheRunEnded) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    platform_ = FakePlatform();
+    CQuarnelHelperDlg& dialog = OpenWithFiles();
+    platform_.checks[IDC_MERGE] = c.ticked;
     platform_.exit_code = c.code;
     platform_.tool_output = c.output;
     if (c.arrange != nullptr) c.arrange(platform_);
-    CQuarnelHelperDlg& dialog = OpenWithFiles();
-    platform_.checks[IDC_MERGE] = c.ticked;
     dialog.OnOK();
     EXPECT_EQ(platform_.command_lines, (Log{kCommand[c.ticked]}));
     EXPECT_EQ(platform_.captures, (std::vector<bool>{c.ticked}));
     EXPECT_EQ(platform_.output_reads,
               c.ticked ? std::vector<std::size_t>{kReportTailBytes} : std::vector<std::size_t>{});
     EXPECT_EQ(platform_.wait_slices, c.waits);
-    ASSERT_EQ(platform_.boxes.size(), 2u);
-    EXPECT_EQ(platform_.boxes[0].text, " Did you select the right files ?");
-    EXPECT_EQ(platform_.boxes[1].text, c.text);
-    EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation);
     EXPECT_EQ(platform_.releases, platform_.start_succeeds ? 1 : 0);
     EXPECT_TRUE(platform_.profile_write_files.empty());
-    EXPECT_EQ(platform_.end_dialog_calls, 1);
-    EXPECT_EQ(platform_.end_dialog_result, kIdOk);
-    EXPECT_EQ(platform_.wait_cursor_depth, 0);
+    ExpectEnd(true, c.text.c_str(), kMbOk | kMbIconInformation);
   }
 }
 
@@ -397,6 +398,7 @@ TEST_F(StartProcessTest, CommandLineLongerThanItsBufferIsRefusedAndRunsNothing) 
   // empty quotes for the base, and the output goes to the drive's root.
   const std::string fixed = "C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\\"";
   for (const std::size_t total : {std::size_t{1023}, std::size_t{1024}, std::size_t{40000}}) {
+    SCOPED_TRACE(total);
     platform_ = FakePlatform();
     platform_.StoreSetting("SOURCEDIR", "c:\\only\\a\\folder");
     CQuarnelHelperDlg& dialog = Open();
@@ -408,11 +410,7 @@ TEST_F(StartProcessTest, CommandLineLongerThanItsBufferIsRefusedAndRunsNothing) 
                 (Log{"C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\" + name + "\""}));
       continue;
     }
-    EXPECT_FALSE(ToolRan()) << total;
-    ASSERT_EQ(platform_.boxes.size(), 2u);
-    EXPECT_EQ(platform_.boxes[1].text, kCommandTooLongText);
-    EXPECT_EQ(platform_.end_dialog_calls, 0);  // still open for shorter names
-    EXPECT_EQ(platform_.wait_cursor_depth, 0);
+    ExpectEnd(false, kCommandTooLongText);  // still open for shorter names
   }
 }
 
