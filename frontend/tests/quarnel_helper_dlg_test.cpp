@@ -168,21 +168,15 @@ TEST_F(DialogTest, PickerStartsInTheRememberedFolderAndStoresTheUpperCasedChoice
     platform_.pick_answers.push_back(std::nullopt);
     (dialog.*c.handler)();
     EXPECT_EQ(platform_.picks.at(3).initial_dir, std::string(259, 'S'));
+
+    // A shared settings file that cannot be written: the next start finds the pick all the same.
+    platform_.user_settings_folder = "C:\\USERS\\ME\\Quarnel";
+    platform_.unwritable_files.insert("MVT.INI");
+    platform_.pick_answers.push_back("f:\\mine\\y.bgl");
+    (dialog.*c.handler)();
+    EXPECT_EQ(platform_.Setting(c.key), "E:");
+    EXPECT_EQ(CQuarnelHelperDlg(platform_).*c.field, "F:\\MINE");
   }
-}
-
-TEST_F(DialogTest, PicksSurviveASharedSettingsFileThatCannotBeWritten) {
-  platform_.user_settings_folder = "C:\\USERS\\ME\\Quarnel";
-  platform_.unwritable_files.insert("MVT.INI");
-  CQuarnelHelperDlg& dialog = Open();
-  platform_.pick_answers = {"c:\\src\\a.bgl", "c:\\base\\b.bgl", "d:\\out\\c.txt"};
-  dialog.OnBrowseSource();
-  dialog.OnBrowseBase();
-  dialog.OnBrowseOutput();
-  EXPECT_EQ(platform_.Setting("SOURCEDIR"), std::nullopt);
-
-  CQuarnelHelperDlg next_start(platform_);
-  EXPECT_EQ(FieldsOf(next_start), (Fields{"C:\\SRC", "C:\\BASE", "D:\\OUT", "NEWAFD.BGL"}));
 }
 
 // ---- the merge box ----
