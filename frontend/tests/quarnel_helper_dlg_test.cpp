@@ -108,16 +108,23 @@ struct PickerCase {
   const char* answer;  // the file the user picks
   const char* chosen;  // what the field then holds
   const char* folder;  // what is remembered
+  Log log;             // of that first pick after reading the controls and picking
 };
 
 const PickerCase kPickers[] = {
+    // Every field but the picked one is empty: only its folder was remembered.
     {"source", &CQuarnelHelperDlg::OnBrowseSource, &CQuarnelHelperDlg::m_strSourceFile,
-     IDC_SOURCE_FILE, "SOURCEDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS"},
+     IDC_SOURCE_FILE, "SOURCEDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS",
+     Joined({Shows("C:\\FS\\MYAFD.BGL", "", "", "mine.bgl"), {"write SOURCEDIR=C:\\FS"}})},
     {"base", &CQuarnelHelperDlg::OnBrowseBase, &CQuarnelHelperDlg::m_strBaseFile, IDC_BASE_FILE,
-     "TARGETDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS"},
-    // Any file of the wanted folder: only its folder is kept.
+     "TARGETDIR", kBgl, "c:\\fs\\myafd.bgl", "C:\\FS\\MYAFD.BGL", "C:\\FS",
+     Joined({Shows("", "C:\\FS\\MYAFD.BGL", "", "mine.bgl"), {"write TARGETDIR=C:\\FS"}})},
+    // Any file of the wanted folder: only its folder is kept, shown after the old one.
     {"output", &CQuarnelHelperDlg::OnBrowseOutput, &CQuarnelHelperDlg::m_strOutputDir,
-     IDC_OUTPUT_DIR, "OPATH", kAll, "d:\\out\\x.txt", "D:\\OUT", "D:\\OUT"},
+     IDC_OUTPUT_DIR, "OPATH", kAll, "d:\\out\\x.txt", "D:\\OUT", "D:\\OUT",
+     Joined({Shows("", "", "C:\\FS", "mine.bgl"),
+             {"write OPATH=D:\\OUT"},
+             Shows("", "", "D:\\OUT", "mine.bgl")})},
 };
 
 TEST_F(DialogTest, PickerStartsInTheRememberedFolderAndStoresTheUpperCasedChoice) {
@@ -129,6 +136,7 @@ TEST_F(DialogTest, PickerStartsInTheRememberedFolderAndStoresTheUpperCasedChoice
     Box(IDC_OUTPUT_NAME) = "mine.bgl";  // a typed name survives every picker
     platform_.pick_answers.push_back(c.answer);
     (dialog.*c.handler)();
+    EXPECT_EQ(platform_.log, Joined({Reads(), {"pick C:\\FS"}, c.log}));
     ASSERT_EQ(platform_.picks.size(), 1u);
     EXPECT_EQ(platform_.picks[0].initial_dir, "C:\\FS");
     EXPECT_EQ(platform_.picks[0].filter, c.filter);
@@ -154,51 +162,21 @@ TEST_F(DialogTest, PickerStartsInTheRememberedFolderAndStoresTheUpperCasedChoice
     EXPECT_EQ(dialog.*c.field, before);
     EXPECT_EQ(Box(c.control), before);
     EXPECT_EQ(platform_.profile_write_files.size(), writes);
+
+    // A field longer than the initial folder's buffer (only a corrupted one could be) is cut.
+    Box(c.control) = std::string(600, 'S');
+    platform_.pick_answers.push_back(std::nullopt);
+    (dialog.*c.handler)();
+    EXPECT_EQ(platform_.picks.at(3).initial_dir, std::string(259, 'S'));
+
+    // A shared settings file that cannot be written: the next start finds the pick all the same.
+    platform_.user_settings_folder = "C:\\USERS\\ME\\Quarnel";
+    platform_.unwritable_files.insert("MVT.INI");
+    platform_.pick_answers.push_back("f:\\mine\\y.bgl");
+    (dialog.*c.handler)();
+    EXPECT_EQ(platform_.Setting(c.key), "E:");
+    EXPECT_EQ(CQuarnelHelperDlg(platform_).*c.field, "F:\\MINE");
   }
-}
-
-TEST_F(DialogTest, PicksSurviveASharedSettingsFileThatCannotBeWritten) {
-  platform_.user_settings_folder = "C:\\USERS\\ME\\Quarnel";
-  platform_.unwritable_files.insert("MVT.INI");
-  CQuarnelHelperDlg& dialog = Open();
-  platform_.pick_answers = {"c:\\src\\a.bgl", "c:\\base\\b.bgl", "d:\\out\\c.txt"};
-  dialog.OnBrowseSource();
-  dialog.OnBrowseBase();
-  dialog.OnBrowseOutput();
-  EXPECT_EQ(platform_.Setting("SOURCEDIR"), std::nullopt);
-
-  CQuarnelHelperDlg next_start(platform_);
-  EXPECT_EQ(FieldsOf(next_start), (Fields{"C:\\SRC", "C:\\BASE", "D:\\OUT", "NEWAFD.BGL"}));
-}
-
-// Without a settings file every field starts empty but the name.
-TEST_F(DialogTest, InputPickerFollowsTheDataExchangeOrder) {
-  CQuarnelHelperDlg& dialog = Open();
-  platform_.pick_answers.push_back("c:\\a\\b.bgl");
-  dialog.OnBrowseBase();
-  EXPECT_EQ(platform_.log,
-            Joined({Reads(), {"pick "}, Shows("", "C:\\A\\B.BGL", ""), {"write TARGETDIR=C:\\A"}}));
-}
-
-TEST_F(DialogTest, OutputPickerShowsTheOldFolderBeforeTheNewOne) {
-  platform_.StoreSetting("OPATH", "d:\\old");
-  CQuarnelHelperDlg& dialog = Open();
-  platform_.pick_answers.push_back("d:\\out\\x.txt");
-  dialog.OnBrowseOutput();
-  EXPECT_EQ(platform_.log, Joined({Reads(),
-                                   {"pick D:\\OLD"},
-                                   Shows("", "", "D:\\OLD"),
-                                   {"write OPATH=D:\\OUT"},
-                                   Shows("", "", "D:\\OUT")}));
-}
-
-TEST_F(DialogTest, OverlongFieldIsCutToThePickersInitialDirectoryBuffer) {
-  CQuarnelHelperDlg& dialog = Open();
-  Box(IDC_SOURCE_FILE) = std::string(600, 'S');  // only a corrupted field could be this long
-  platform_.pick_answers.push_back(std::nullopt);
-  dialog.OnBrowseSource();
-  ASSERT_EQ(platform_.picks.size(), 1u);
-  EXPECT_EQ(platform_.picks[0].initial_dir, std::string(259, 'S'));
 }
 
 // ---- the merge box ----
@@ -249,7 +227,9 @@ TEST_F(DialogTest, ClickingTheMergeBoxRemembersItAtOnceAndNothingElse) {
 
 class StartProcessTest : public DialogTest {
  protected:
+  // A fresh platform, and the dialog on it with all four boxes filled in.
   CQuarnelHelperDlg& OpenWithFiles() {
+    platform_ = FakePlatform();
     platform_.current_dir = "C:\\QUARNEL";
     CQuarnelHelperDlg& dialog = Open();
     Box(IDC_SOURCE_FILE) = "C:\\FS\\MY.BGL";
@@ -259,6 +239,23 @@ class StartProcessTest : public DialogTest {
     return dialog;
   }
   bool ToolRan() const { return !platform_.command_lines.empty(); }
+  // After the confirmation, the box that said why Start Process ended (none
+  // when the user said no). Only a run closes the dialog; none leaves the wait
+  // cursor on.
+  void ExpectEnd(bool ran, const char* why = nullptr, unsigned type = kMbOk | kMbIconHand) {
+    EXPECT_EQ(ToolRan(), ran);
+    ASSERT_EQ(platform_.boxes.size(), why == nullptr ? 1u : 2u);
+    EXPECT_EQ(platform_.boxes[0].text, " Did you select the right files ?");
+    EXPECT_EQ(platform_.boxes[0].type, kMbOkCancel | kMbIconQuestion);
+    if (why != nullptr) {
+      EXPECT_EQ(platform_.boxes[1].text, why);
+      EXPECT_EQ(platform_.boxes[1].type, type);
+    }
+    EXPECT_EQ(platform_.end_dialog_calls, ran ? 1 : 0);
+    EXPECT_EQ(platform_.end_dialog_result, ran ? kIdOk : 0);
+    EXPECT_EQ(platform_.wait_cursor_begins, ran ? 1 : 0);
+    EXPECT_EQ(platform_.wait_cursor_depth, 0);
+  }
 };
 
 TEST_F(StartProcessTest, RunsTheToolThenReportsAndCloses) {
@@ -276,23 +273,18 @@ TEST_F(StartProcessTest, RunsTheToolThenReportsAndCloses) {
                "wait 10000", "exitcode", "release", "box End of process ! Status : Sucess ! "},
               Reads(),
               {"end 1", "cursor off"}}));
-  ASSERT_EQ(platform_.boxes.size(), 2u);
-  EXPECT_EQ(platform_.boxes[0].type, kMbOkCancel | kMbIconQuestion);
-  EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation);
+  ExpectEnd(true, "End of process ! Status : Sucess ! ", kMbOk | kMbIconInformation);
 }
 
 TEST_F(StartProcessTest, CancelledConfirmationRunsNothingButNameIsUpperCased) {
   for (const int answer : {kIdCancel, 0}) {
-    platform_ = FakePlatform();
+    SCOPED_TRACE(answer);
     CQuarnelHelperDlg& dialog = OpenWithFiles();
     platform_.box_answers.push_back(answer);
     dialog.OnOK();
     EXPECT_EQ(Box(IDC_OUTPUT_NAME), "NEW.BGL");
     EXPECT_EQ(dialog.m_strOutputName, "NEW.BGL");
-    EXPECT_FALSE(ToolRan());
-    EXPECT_EQ(platform_.end_dialog_calls, 0);
-    EXPECT_EQ(platform_.wait_cursor_begins, 0);
-    EXPECT_EQ(platform_.boxes.size(), 1u);
+    ExpectEnd(false);
   }
 }
 
@@ -315,19 +307,13 @@ TEST_F(StartProcessTest, OutputNamingAnInputIsRefusedInAnyLetterCase) {
   for (const auto& c : cases) {
     for (const int clash_answer : {kIdOk, 0}) {
       SCOPED_TRACE(::testing::Message() << c.name << ", answer " << clash_answer);
-      platform_ = FakePlatform();
       CQuarnelHelperDlg& dialog = OpenWithFiles();
       Box(IDC_OUTPUT_DIR) = "C:\\FS";
       Box(IDC_OUTPUT_NAME) = c.name;
       platform_.box_answers = {kIdOk, clash_answer};
       dialog.OnOK();
       EXPECT_EQ(ToolRan(), !c.clash);
-      if (!c.clash) continue;
-      ASSERT_EQ(platform_.boxes.size(), 2u);
-      EXPECT_EQ(platform_.boxes[1].text, " Target and/or source must have different names !!!");
-      EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconHand);
-      EXPECT_EQ(platform_.end_dialog_calls, 0);
-      EXPECT_EQ(platform_.wait_cursor_begins, 0);
+      if (c.clash) ExpectEnd(false, " Target and/or source must have different names !!!");
     }
   }
 }
@@ -384,27 +370,20 @@ TEST_F(StartProcessTest, StatusBoxTellsHowTheRunEnded) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    platform_ = FakePlatform();
+    CQuarnelHelperDlg& dialog = OpenWithFiles();
+    platform_.checks[IDC_MERGE] = c.ticked;
     platform_.exit_code = c.code;
     platform_.tool_output = c.output;
     if (c.arrange != nullptr) c.arrange(platform_);
-    CQuarnelHelperDlg& dialog = OpenWithFiles();
-    platform_.checks[IDC_MERGE] = c.ticked;
     dialog.OnOK();
     EXPECT_EQ(platform_.command_lines, (Log{kCommand[c.ticked]}));
     EXPECT_EQ(platform_.captures, (std::vector<bool>{c.ticked}));
     EXPECT_EQ(platform_.output_reads,
               c.ticked ? std::vector<std::size_t>{kReportTailBytes} : std::vector<std::size_t>{});
     EXPECT_EQ(platform_.wait_slices, c.waits);
-    ASSERT_EQ(platform_.boxes.size(), 2u);
-    EXPECT_EQ(platform_.boxes[0].text, " Did you select the right files ?");
-    EXPECT_EQ(platform_.boxes[1].text, c.text);
-    EXPECT_EQ(platform_.boxes[1].type, kMbOk | kMbIconInformation);
     EXPECT_EQ(platform_.releases, platform_.start_succeeds ? 1 : 0);
     EXPECT_TRUE(platform_.profile_write_files.empty());
-    EXPECT_EQ(platform_.end_dialog_calls, 1);
-    EXPECT_EQ(platform_.end_dialog_result, kIdOk);
-    EXPECT_EQ(platform_.wait_cursor_depth, 0);
+    ExpectEnd(true, c.text.c_str(), kMbOk | kMbIconInformation);
   }
 }
 
@@ -413,6 +392,7 @@ TEST_F(StartProcessTest, CommandLineLongerThanItsBufferIsRefusedAndRunsNothing) 
   // empty quotes for the base, and the output goes to the drive's root.
   const std::string fixed = "C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\\"";
   for (const std::size_t total : {std::size_t{1023}, std::size_t{1024}, std::size_t{40000}}) {
+    SCOPED_TRACE(total);
     platform_ = FakePlatform();
     platform_.StoreSetting("SOURCEDIR", "c:\\only\\a\\folder");
     CQuarnelHelperDlg& dialog = Open();
@@ -424,11 +404,7 @@ TEST_F(StartProcessTest, CommandLineLongerThanItsBufferIsRefusedAndRunsNothing) 
                 (Log{"C:\\QUARNEL\\Quarnel -r \"\" \"C:\\ONLY\\A\\FOLDER\" \"\\" + name + "\""}));
       continue;
     }
-    EXPECT_FALSE(ToolRan()) << total;
-    ASSERT_EQ(platform_.boxes.size(), 2u);
-    EXPECT_EQ(platform_.boxes[1].text, kCommandTooLongText);
-    EXPECT_EQ(platform_.end_dialog_calls, 0);  // still open for shorter names
-    EXPECT_EQ(platform_.wait_cursor_depth, 0);
+    ExpectEnd(false, kCommandTooLongText);  // still open for shorter names
   }
 }
 

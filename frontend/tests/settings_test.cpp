@@ -18,15 +18,6 @@ std::string Load(FakePlatform& platform, const char* key) {
   return LoadSetting(platform, key, buffer, sizeof buffer);
 }
 
-TEST(LoadSettingTest, ReadsFromTheQuarnelSectionOfMvtIni) {
-  FakePlatform platform;
-  platform.profile[{"MVT.INI", "QUARNEL", "TARGETDIR"}] = "c:\\right";
-  platform.profile[{"MVT.INI", "OTHER", "TARGETDIR"}] = "c:\\wrong section";
-  platform.profile[{"OTHER.INI", "QUARNEL", "TARGETDIR"}] = "c:\\wrong file";
-  EXPECT_EQ(Load(platform, kKeyBaseDir), "C:\\RIGHT");
-  EXPECT_EQ(Load(platform, kKeyOutputDir), "");
-}
-
 TEST(LoadSettingTest, OffersTwoHundredSixtyBytesSoValuesStopAt259Characters) {
   for (const std::size_t length : {258, 259, 260, 300, 999, 5000}) {
     FakePlatform platform;
@@ -83,6 +74,9 @@ TEST(UserSettingsTest, LoadPrefersThePerUserCopyUpperCasesAndDropsTheSentinel) {
     FakePlatform platform = WithUserFolder();
     if (c.user) platform.StoreSetting("OPATH", *c.user, kUserFile);
     if (c.shared) platform.StoreSetting("OPATH", *c.shared);
+    // Only the QUARNEL section of MVT.INI counts.
+    platform.profile[{"MVT.INI", "OTHER", "OPATH"}] = "c:\\wrong section";
+    platform.profile[{"OTHER.INI", "QUARNEL", "OPATH"}] = "c:\\wrong file";
     EXPECT_EQ(Load(platform, kKeyOutputDir), c.loaded);
     // Every read offers the same 260 bytes; loading creates nothing.
     for (const unsigned size : platform.profile_read_sizes) EXPECT_EQ(size, 260u);
