@@ -39,8 +39,8 @@ TEST_F(ListingTest, NamesBeyondTheNamePoolAreReadFromTheirRecords) {
   EXPECT_EQ(entries.back().at("facility"), entries.back().at("link"));
 }
 
-// A statistics run over more records than the Catalogue holds says so ahead
-// of its report, and leaves the file closed.
+// A statistics run over more records than the Catalogue holds stops its scan
+// there and says so once, ahead of its report, and leaves the file closed.
 TEST_F(ListingTest, StatisticsOverflowLineComesBeforeTheReport) {
   AfdBuilder b = afdtest::numbered_airports(20000);
   b.add_list().entries = {afdtest::NameRef(kCity, "LOST")};
@@ -50,6 +50,7 @@ TEST_F(ListingTest, StatisticsOverflowLineComesBeforeTheReport) {
   const std::string text = out.text();
   EXPECT_EQ(text.rfind("overflow 20000\ncontainers:     20000\nname list:         0\n", 0), 0u)
       << text;
+  EXPECT_EQ(text.find("overflow", 1), std::string::npos) << "said once";
   EXPECT_NE(text.find("cat count:      20000\n"), std::string::npos);
   EXPECT_NE(text.find("airports:       20000\n"), std::string::npos);
   EXPECT_EQ(rs.airport_box, (CoverageBox{19999, 0, 0, -19999}));

@@ -135,16 +135,6 @@ TEST_F(CatalogueTest, OddRecordsAreSteppedOverWhole) {
   EXPECT_EQ(rs.catalogue.stats.max_cont_size, 8 + 8 + 8 + 64000 + 8 + 5 + 8);
 }
 
-TEST_F(CatalogueTest, FullCatalogueStopsScanAndReportsOverflowOnce) {
-  AfdBuilder b;
-  for (int i = 0; i < 20001; ++i) b.add(Facility::vor("V"));
-  b.add_list().entries = {NameRef(kCity, "X")};
-  EXPECT_EQ(scan(b.build()), "overflow 20000\n");
-  EXPECT_EQ(rs.catalogue.count, kCatalogueCapacity);
-  EXPECT_EQ(rs.catalogue.stats.containers, 20000);
-  EXPECT_EQ(rs.catalogue.stats.name_lists, 0);
-}
-
 TEST_F(CatalogueTest, HeadWithSizeZeroIsCataloguedAndEndsTheChain) {
   AfdBuilder b;
   b.add_list().entries = {NameRef(kCity, "FIRST")};
