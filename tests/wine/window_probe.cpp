@@ -43,15 +43,7 @@ std::wstring Wide(const char* text) {
 
 std::string Escaped(const std::string& text) {
   std::string out;
-  for (const char c : text) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else {
-      out += c;
-    }
-  }
+  for (const char c : text) out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
   return out;
 }
 
@@ -128,24 +120,16 @@ int main(int argc, char** argv) {
     EnumChildWindows(window, PrintControl, 0);
     return 0;
   }
-  if (command == "text" && argc >= 4) {
-    const HWND control = GetDlgItem(window, std::atoi(argv[3]));
-    if (control == nullptr) return 1;
+  if (argc < 4 || (command != "text" && command != "checked" && command != "rect")) return Usage();
+  const HWND control = GetDlgItem(window, std::atoi(argv[3]));
+  RECT r{};
+  if (control == nullptr || (command == "rect" && !GetWindowRect(control, &r))) return 1;
+  if (command == "text") {
     std::printf("%s\n", Escaped(TextOf(control)).c_str());
-    return 0;
-  }
-  if (command == "checked" && argc >= 4) {
-    const HWND control = GetDlgItem(window, std::atoi(argv[3]));
-    if (control == nullptr) return 1;
+  } else if (command == "checked") {
     std::printf("%d\n", SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
-    return 0;
-  }
-  if (command == "rect" && argc >= 4) {
-    const HWND control = GetDlgItem(window, std::atoi(argv[3]));
-    RECT r;
-    if (control == nullptr || !GetWindowRect(control, &r)) return 1;
+  } else {
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
-    return 0;
   }
-  return Usage();
+  return 0;
 }

@@ -254,8 +254,6 @@ TEST_F(CatalogueTest, EntriesAreSearchedOnlyInsideTheirList) {
   EXPECT_STREQ(entry(3).name, "TWO");
 }
 
-namespace chain_test {
-
 // Raw chain records, each its type, declared size and as many payload bytes.
 Bytes chain_bytes(std::initializer_list<std::pair<uint32_t, int32_t>> records, std::size_t cut) {
   Bytes b;
@@ -267,8 +265,6 @@ Bytes chain_bytes(std::initializer_list<std::pair<uint32_t, int32_t>> records, s
   b.resize(b.size() - cut);
   return b;
 }
-
-}  // namespace chain_test
 
 TEST_F(CatalogueTest, NameListChainEndsForEachReasonWhereItsRecordStands) {
   constexpr uint32_t kHead = kTypeNameListHead;
@@ -282,24 +278,21 @@ TEST_F(CatalogueTest, NameListChainEndsForEachReasonWhereItsRecordStands) {
     uint64_t last_entries_limit;  // of the last head seen
   };
   const Case cases[] = {
-      {"head then end record", chain_test::chain_bytes({{kHead, 24}, {0, 0}}, 0), 0, 1,
-       WalkEnd::kEndRecord, 32, 32},
-      {"end record of a size is stepped over", chain_test::chain_bytes({{0, 4}, {0, 0}}, 0), 0, 0,
+      {"head then end record", chain_bytes({{kHead, 24}, {0, 0}}, 0), 0, 1, WalkEnd::kEndRecord, 32,
+       32},
+      {"end record of a size is stepped over", chain_bytes({{0, 4}, {0, 0}}, 0), 0, 0,
        WalkEnd::kEndRecord, 12, 0},
-      {"other record of size 0", chain_test::chain_bytes({{kHead, 16}, {5, 0}}, 0), 0, 1,
-       WalkEnd::kSizeZero, 24, 24},
-      {"negative size", chain_test::chain_bytes({{5, -8}}, 0), 0, 0, WalkEnd::kNegativeSize, 0, 0},
-      {"head cut by the file's end", chain_test::chain_bytes({{kHead, 16}}, 1), 0, 0,
-       WalkEnd::kHeadCut, 0, 0},
-      {"record head cut", chain_test::chain_bytes({{kHead, 16}, {0, 0}}, 3), 0, 1,
-       WalkEnd::kHeadCut, 24, 24},
-      {"start beyond the data", chain_test::chain_bytes({{0, 0}}, 0), 8, 0, WalkEnd::kEndOfData, 8,
-       0},
+      {"other record of size 0", chain_bytes({{kHead, 16}, {5, 0}}, 0), 0, 1, WalkEnd::kSizeZero,
+       24, 24},
+      {"negative size", chain_bytes({{5, -8}}, 0), 0, 0, WalkEnd::kNegativeSize, 0, 0},
+      {"head cut by the file's end", chain_bytes({{kHead, 16}}, 1), 0, 0, WalkEnd::kHeadCut, 0, 0},
+      {"record head cut", chain_bytes({{kHead, 16}, {0, 0}}, 3), 0, 1, WalkEnd::kHeadCut, 24, 24},
+      {"start beyond the data", chain_bytes({{0, 0}}, 0), 8, 0, WalkEnd::kEndOfData, 8, 0},
       // The second record stands for the head's last 16 bytes.
-      {"head of size 0 spans the file", chain_test::chain_bytes({{kHead, 0}, {0, 8}}, 0), 0, 1,
+      {"head of size 0 spans the file", chain_bytes({{kHead, 0}, {0, 8}}, 0), 0, 1,
        WalkEnd::kSizeZero, 0, 24},
-      {"head past the file's end", chain_test::chain_bytes({{kHead, 100}}, 84), 0, 1,
-       WalkEnd::kEndOfData, 108, 24},
+      {"head past the file's end", chain_bytes({{kHead, 100}}, 84), 0, 1, WalkEnd::kEndOfData, 108,
+       24},
   };
   for (const Case& c : cases) {
     InputFile in;
