@@ -18,13 +18,6 @@ using afdtest::Layout;
 
 using namespace afdtest::levels;
 
-class CheckTest : public ToolTest {
- protected:
-  int check(const Bytes& bytes, std::string* out) {
-    return run_command({"-V", put("c.bgl", bytes)}, out);
-  }
-};
-
 std::string at(uint32_t offset, const std::string& text) {
   char head[16];
   std::snprintf(head, sizeof head, "0x%06X: ", offset);
@@ -170,7 +163,7 @@ const Defect kDefects[] = {
 
 void PrintTo(const Defect& d, std::ostream* os) { *os << d.name; }
 
-class PlantedDefect : public CheckTest, public ::testing::WithParamInterface<Defect> {};
+class PlantedDefect : public ToolTest, public ::testing::WithParamInterface<Defect> {};
 
 TEST_P(PlantedDefect, IsReportedAtItsOffset) {
   AfdBuilder b = sound();
@@ -179,7 +172,7 @@ TEST_P(PlantedDefect, IsReportedAtItsOffset) {
   Bytes bytes = b.build(&l);
   const std::string line = GetParam().line(bytes, l);
   std::string out;
-  EXPECT_EQ(check(bytes, &out), GetParam().rc) << out;
+  EXPECT_EQ(run_command({"-V", put("c.bgl", bytes)}, &out), GetParam().rc) << out;
   if (GetParam().whole) {
     EXPECT_EQ(out, line);
   } else {
