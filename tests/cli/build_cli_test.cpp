@@ -2,20 +2,13 @@
 // descriptions it refuses and where it says the fault is, its ExitCodes, and
 // the README's edits of a listing with jq, each run as a user would run it.
 // QUARNEL_EXE and QUARNEL_RUNNER as in cli_test.cpp.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "afd_builder.h"
 #include "cli_run.h"
 
 namespace {
 
-using clitest::kBanner;
-using clitest::Result;
+using namespace clitest;
 
-class BuildCliTest : public clitest::CliRun {
+class BuildCliTest : public CliRun {
  protected:
   std::string text_of(const std::string& name) {
     const afdtest::Bytes b = afdtest::read_file(dir.file(name));

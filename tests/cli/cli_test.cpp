@@ -1,30 +1,18 @@
 // Golden tests of the real program: each runs the built binary in a scratch
 // folder and compares its exit code, both output streams and the files it
 // wrote, byte for byte.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <ctime>
-#include <string>
 #include <tuple>
-#include <utility>
-#include <vector>
 
-#include "afd_builder.h"
 #include "cli_run.h"
 
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using afdtest::NameRef;
-using clitest::kBanner;
-using clitest::Where;
-using Case = clitest::LineCase;
-using namespace afdtest::levels;
+using namespace clitest;
 
-class CliTest : public clitest::CliRun {
+class CliTest : public CliRun {
  protected:
   Bytes file(const std::string& name) { return afdtest::read_file(dir.file(name)); }
 };
@@ -356,7 +344,7 @@ TEST_P(CommandLines, AsPrinted) {
   if (!expect_as_printed(GetParam())) GTEST_SKIP() << "prints otherwise on this system";
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CommandLines, ::testing::ValuesIn(kCases), clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, CommandLines, ::testing::ValuesIn(kCases), CaseName());
 
 // ---------------------------------------------------------------- link
 
@@ -515,7 +503,6 @@ TEST_P(WrittenFiles, AsComposed) {
   expect_written_file(file(GetParam().writes), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, WrittenFiles, ::testing::ValuesIn(written_files()),
-                         clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, WrittenFiles, ::testing::ValuesIn(written_files()), CaseName());
 
 }  // namespace

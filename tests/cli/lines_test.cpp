@@ -6,27 +6,15 @@
 // summaries, several files for -L and -V, the arguments a command ignores and
 // the help. Each case is the real program's exit code and both streams, byte
 // for byte.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "afd_builder.h"
 #include "cli_run.h"
 
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using afdtest::NameRef;
-using clitest::kBanner;
-using clitest::Where;
-using Case = clitest::LineCase;
-using namespace afdtest::levels;
+using namespace clitest;
 
 AfdBuilder airports(const std::vector<std::string>& names) {
   AfdBuilder b;
@@ -61,7 +49,7 @@ AfdBuilder failure_base() {
   return b;
 }
 
-class FailureLines : public clitest::CliRun, public ::testing::WithParamInterface<Case> {
+class FailureLines : public CliRun, public ::testing::WithParamInterface<Case> {
  protected:
   void SetUp() override {
     afdtest::Layout layout;
@@ -216,7 +204,7 @@ TEST_P(FailureLines, SaysWhyOnceOnStandardError) {
   if (!expect_as_printed(GetParam())) GTEST_SKIP() << "a POSIX-only case";
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, FailureLines, ::testing::ValuesIn(kFailures), clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, FailureLines, ::testing::ValuesIn(kFailures), CaseName());
 
 // ----------------------------------------------------------- lines for people
 
@@ -237,7 +225,7 @@ AfdBuilder user_base() {
   return b;
 }
 
-class UserLines : public clitest::CliRun, public ::testing::WithParamInterface<Case> {
+class UserLines : public CliRun, public ::testing::WithParamInterface<Case> {
  protected:
   void SetUp() override {
     afdtest::Layout layout;
@@ -402,14 +390,14 @@ TEST_P(UserLines, AsItPrints) {
   if (!expect_as_printed(GetParam())) GTEST_SKIP() << "prints otherwise on this system";
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, UserLines, ::testing::ValuesIn(kForPeople), clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, UserLines, ::testing::ValuesIn(kForPeople), CaseName());
 
-using UserLinesTest = clitest::CliRun;
+using UserLinesTest = CliRun;
 
 // Started with no arguments from a terminal (`script` gives the run one), the
 // usage goes there, after what standard output always held.
 TEST_F(UserLinesTest, NoArgumentsOnATerminalShowTheHelp) {
-  if (clitest::under_runner()) GTEST_SKIP() << "shows a message box";
+  if (under_runner()) GTEST_SKIP() << "shows a message box";
   EXPECT_EQ(sh("script -qec \"$Q\" /dev/null").out, kBanner + "unknown command\n" + kHelp);
 }
 

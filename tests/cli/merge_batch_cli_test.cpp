@@ -2,24 +2,11 @@
 // real program: each shape of the -M arguments with its exit code, standard
 // output and error, and the files there afterwards; the -I listing of a small
 // folder.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "afd_builder.h"
 #include "cli_run.h"
 
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using clitest::kBanner;
-using clitest::Result;
-using Case = clitest::LineCase;
-using namespace afdtest::levels;
+using namespace clitest;
 
 // a.bgl replaces the sample base's HAMBURG and adds KASSEL; b.bgl replaces
 // KASSEL again and adds SYLT with a VOR.
@@ -55,11 +42,11 @@ const Bytes kNotes = {'r', 'e', 'a', 'd', ' ', 'm', 'e', '\n'};
 // A path the program found in a folder, as it writes it: Windows joins the
 // folder and the names with backslashes.
 std::string found(std::string path) {
-  if (clitest::under_runner()) std::replace(path.begin(), path.end(), '/', '\\');
+  if (under_runner()) std::replace(path.begin(), path.end(), '/', '\\');
   return path;
 }
 
-class MergeBatchCliTest : public clitest::CliRun {
+class MergeBatchCliTest : public CliRun {
  protected:
   void SetUp() override {
     put("base.bgl", afdtest::sample_base().build());
@@ -91,8 +78,7 @@ std::string skipped() {
 
 // A golden row of -M, which writes `w` when it succeeds.
 struct Shape : Case {
-  Shape(clitest::Args a, std::string o, std::string e, int r, std::string w = "",
-        bool notes = false)
+  Shape(Args a, std::string o, std::string e, int r, std::string w = "", bool notes = false)
       : Case{std::move(a), std::move(o), std::move(e), r, std::move(w)}, notes_in_folder(notes) {}
   bool notes_in_folder;  // addons/notes.txt, which is no AFD file
 };
@@ -148,7 +134,7 @@ TEST_P(MergeShape, EndsAndWritesAsExpected) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, MergeShape, ::testing::ValuesIn(kShapes), clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, MergeShape, ::testing::ValuesIn(kShapes), CaseName());
 
 // The folder's files in the order a merge takes them, with their counts; the
 // names more than one holds, with the one a merge keeps. Nothing is written.
@@ -160,7 +146,7 @@ TEST_F(MergeBatchCliTest, IndexListsAFolder) {
   d.add(Facility::airport("KASSEL"));
   put("addons/d.bgl", d.build());
   // A link to a folder is not followed, so no walk runs in a circle.
-  const bool links = !clitest::under_runner();
+  const bool links = !under_runner();
   if (links) std::filesystem::create_directory_symlink("..", dir.file("addons/sub/up"));
   const std::vector<std::string> before = {"a.bgl", "addons",    "b.bgl",     "base.bgl",
                                            "empty", "notes.txt", "source.bgl"};

@@ -3,28 +3,14 @@
 // reached through links and interrupted runs. Each checks the ExitCode, the
 // exact output, that the inputs are unchanged and that no stray or partial
 // file is left.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <ostream>
-#include <string>
-#include <vector>
-
-#include "afd_builder.h"
 #include "cli_run.h"
 
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using clitest::kBanner;
-using clitest::Result;
-using clitest::Where;
-using namespace afdtest::levels;
+using namespace clitest;
 
 // A base whose airports carry `payload` bytes each, so that its output is
 // larger than any buffer on the way to the disk.
@@ -44,7 +30,7 @@ Bytes big_base(int airports, std::size_t payload) {
 
 // The scratch folder holds base.bgl, of 12 airports (about 240 KB),
 // source.bgl, which replaces two of them, and an empty folder far.
-class FaultTest : public clitest::CliRun {
+class FaultTest : public CliRun {
  protected:
   void SetUp() override {
     put("base.bgl", base());
@@ -74,8 +60,8 @@ Bytes without_run_stamp(Bytes b) {
 // A golden row run after `setup`, a shell script in the scratch folder. Where
 // links lead the output elsewhere, `plain` is the file the same run writes
 // where no link stands: the file written through the links must be the same.
-struct FaultCase : clitest::LineCase {
-  FaultCase(const char* n, const char* s, clitest::Args a, std::string o, std::string e, int r,
+struct FaultCase : LineCase {
+  FaultCase(const char* n, const char* s, Args a, std::string o, std::string e, int r,
             std::string pre = "", std::string w = "", const char* p = nullptr, bool b = true)
       : LineCase{std::move(a), std::move(o), std::move(e),   r,
                  std::move(w), Where::kBoth, std::move(pre), b},
@@ -203,7 +189,7 @@ const FaultCase kFaults[] = {
      "", kLinked, 0, "", "out.bgl", "out.bgl"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, Fault, ::testing::ValuesIn(kFaults), clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, Fault, ::testing::ValuesIn(kFaults), CaseName());
 
 // --- An output that is one of the inputs -----------------------------------------
 
@@ -273,6 +259,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 128 + SIGKILL, interrupted("KILL"), "", nullptr, false},
                       FaultCase{"Kill", "", kLink, "", "", 128 + SIGKILL, interrupted("KILL"), "",
                                 nullptr, false}),
-    clitest::CaseName());
+    CaseName());
 
 }  // namespace

@@ -23,7 +23,14 @@
 
 namespace clitest {
 
+// The names every golden test uses: each test file opens with
+// `using namespace clitest;`.
+using afdtest::AfdBuilder;
+using afdtest::Bytes;
+using afdtest::Facility;
 using afdtest::kBanner;
+using afdtest::NameRef;
+using namespace afdtest::levels;
 
 struct Result {
   int rc;
@@ -108,6 +115,7 @@ struct LineCase {
   std::string prefix = "";  // a shell command before the run
   bool banner = true;       // false for the output meant for scripts: no banner before it
 };
+using Case = LineCase;
 // How a failing row is shown: its command line.
 inline void PrintTo(const LineCase& c, std::ostream* os) {
   *os << c.prefix << "quarnel";
