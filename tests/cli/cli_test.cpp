@@ -242,13 +242,8 @@ const std::string kVariedJson = R"({"file": "f.bgl",
  ]}
 )";
 
-std::string no_file(const std::string& name) {
-  return "quarnel: cannot open " + name + ": no such file; check its name and folder\n";
-}
 const std::string kBadHeader = "error processing file:\"bad.bgl\"\n";
-const std::string kBadMagic =
-    "quarnel: bad.bgl is not an AFD file: its magic number is 0x00000000, not 0x87654321\n";
-const std::string kHelpHint = "quarnel: \"quarnel --help\" lists the commands\n";
+const std::string kBadMagic = bad_magic("bad.bgl", "0x00000000");
 const std::string kIgnored = "quarnel: ignored: ignored\n";
 
 const Case kCases[] = {
@@ -279,9 +274,9 @@ const Case kCases[] = {
     {"-R base.bgl nos.bgl o.bgl", "cannot open:\"nos.bgl\"\n", no_file("nos.bgl"), 2},
     {"-R bad.bgl nos.bgl o.bgl", "cannot open:\"nos.bgl\"\n", no_file("nos.bgl"), 2},
     {"-R base.bgl text.txt o.bgl", "",
-     "quarnel: warning: text.txt has problems that \"quarnel -V text.txt\" lists; only what "
-     "could be read is used\nquarnel: no airport of text.txt has the name of an airport in "
-     "base.bgl, so there is nothing to link; \"quarnel -P base.bgl text.txt\" shows them\n",
+     warning("text.txt") +
+         "quarnel: no airport of text.txt has the name of an airport in base.bgl, so there is "
+         "nothing to link; \"quarnel -P base.bgl text.txt\" shows them\n",
      5},
     // The extract: only airports are selected, and seven levels may nest.
     {"-C none.bgl XRAY", "cannot open:\"none.bgl\"\n", no_file("none.bgl"), 2},
@@ -303,16 +298,14 @@ const Case kCases[] = {
      "0x0000A8  airport     0.000090    0.000001      A\nNameList at 0x0000EA\n"
      "          Airport: A  -> airport at 0x0000A8\n1 facility, 1 name list, 1 name\n",
      "", 0},
-    {"-J f.bgl", kVariedJson, "", 0, "", Where::kBoth, "", false},
+    for_scripts({"-J f.bgl", kVariedJson, "", 0}),
     // -J prints nothing on standard output when it fails.
-    {"-J missing.bgl", "",
-     "cannot open:\"missing.bgl\"\n" + no_file("missing.bgl") +
-         "error processing file:\"missing.bgl\"\n",
-     2, "", Where::kBoth, "", false},
-    {"-J bad.bgl", "", kBadMagic + "error processing file:\"bad.bgl\"\n", 3, "", Where::kBoth, "",
-     false},
-    {"-J", "", "quarnel: too few arguments for -J; usage: quarnel -J file\n", 0, "", Where::kBoth,
-     "", false},
+    for_scripts({"-J missing.bgl", "",
+                 "cannot open:\"missing.bgl\"\n" + no_file("missing.bgl") +
+                     "error processing file:\"missing.bgl\"\n",
+                 2}),
+    for_scripts({"-J bad.bgl", "", kBadMagic + "error processing file:\"bad.bgl\"\n", 3}),
+    for_scripts({"-J", "", "quarnel: too few arguments for -J; usage: quarnel -J file\n", 0}),
     // The check: every problem at its offset.
     {"-V sound.bgl", "no problems found\n", "", 0},
     {"-v f.bgl",

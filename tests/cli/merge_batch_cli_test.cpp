@@ -100,14 +100,10 @@ const Shape kShapes[] = {
     {"-M base.bgl a.bgl notes.txt out.bgl", "",
      "quarnel: notes.txt is not an AFD file: it holds 8 bytes, fewer than the 168 of the headers\n",
      3},
-    {"-M base.bgl a.bgl gone.bgl out.bgl", "cannot open:\"gone.bgl\"\n",
-     "quarnel: cannot open gone.bgl: no such file; check its name and folder\n", 2},
+    {"-M base.bgl a.bgl gone.bgl out.bgl", "cannot open:\"gone.bgl\"\n", no_file("gone.bgl"), 2},
     {"-M base.bgl empty out.bgl", "",
      "quarnel: no AFD file among the sources, so there is nothing to merge\n", 5},
-    {"-M base.bgl a.bgl b.bgl nofolder/out.bgl", "",
-     "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
-     "another\n",
-     6},
+    {"-M base.bgl a.bgl b.bgl nofolder/out.bgl", "", kNoFolder, 6},
     {"-M base.bgl a.bgl b.bgl b.bgl", "",
      "quarnel: cannot write b.bgl: it is the source b.bgl; a merge of several sources writes a new "
      "file\n",

@@ -122,6 +122,33 @@ inline void PrintTo(const LineCase& c, std::ostream* os) {
   for (const std::string& a : c.args) *os << ' ' << a;
 }
 
+// A row of the output meant for scripts, which no banner comes before.
+inline LineCase for_scripts(LineCase c) {
+  c.banner = false;
+  return c;
+}
+
+// Lines that more than one table expects.
+inline const std::string kHelpHint = "quarnel: \"quarnel --help\" lists the commands\n";
+inline const std::string kNoFolder =
+    "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
+    "another\n";
+inline std::string no_file(const std::string& name) {
+  return "quarnel: cannot open " + name + ": no such file; check its name and folder\n";
+}
+inline std::string a_folder(const std::string& name) {
+  return "quarnel: cannot write " + name + ": it is a folder; name a file to write\n";
+}
+inline std::string bad_magic(const std::string& file, const std::string& magic) {
+  return "quarnel: " + file + " is not an AFD file: its magic number is " + magic +
+         ", not 0x87654321\n";
+}
+// The warning for an input of which only a part could be read.
+inline std::string warning(const std::string& file) {
+  return "quarnel: warning: " + file + " has problems that \"quarnel -V " + file +
+         "\" lists; only what could be read is used\n";
+}
+
 // A name for a parameterised test's case: the row's own name, or its place in
 // the table and its arguments' letters and digits ("3_R_base_bgl").
 struct CaseName {
