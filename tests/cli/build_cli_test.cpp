@@ -211,13 +211,11 @@ TEST_F(BuildCliTest, NegativeZeroComesBackThroughJq) {
 // link named nothing, without a link; the jq filter it gives drops it.
 TEST_F(BuildCliTest, ARepairedFileKeepsItsDanglingEntriesUntilJqDropsThem) {
   if (sh("command -v jq").rc != 0) FAIL() << "jq is needed (scripts/test installs it)";
-  afdtest::AfdBuilder b;
-  const int a = b.add(afdtest::Facility::airport("A", 1, 2));
-  b.add_list().entries = {{afdtest::levels::kCity, "TOWN"},
-                          {afdtest::levels::kAirport, "A", a},
-                          {afdtest::levels::kAirport, "GONE"}};
+  AfdBuilder b =
+      afd({Facility::airport("A", 1, 2)},
+          {{NameRef(kCity, "TOWN"), NameRef(kAirport, "A", 0), NameRef(kAirport, "GONE")}});
   b.list(0).entries[2].raw_link = 0x12345;
-  afdtest::write_file(dir.file("damaged.bgl"), b.build());
+  put("damaged.bgl", b.build());
   const std::string drop =
       R"(del(.name_lists[].entries[] | select(.facility == null and (.level == "airport" or )"
       R"(.level == "vor" or .level == "ndb"))))";

@@ -56,15 +56,6 @@ Bytes with_empty_chain(Bytes file) {
 
 // ------------------------------------------------------- the files of the table
 
-// The facilities in order, and name lists that file them by their index.
-AfdBuilder afd(const std::vector<Facility>& facilities,
-               const std::vector<std::vector<NameRef>>& lists = {}) {
-  AfdBuilder b;
-  for (const Facility& f : facilities) b.add(f);
-  for (const std::vector<NameRef>& entries : lists) b.add_list().entries = entries;
-  return b;
-}
-
 AfdBuilder extract_input() {
   AfdBuilder b = afd(
       {Facility::airport("XRAY", 5600000, 100000),
@@ -74,8 +65,8 @@ AfdBuilder extract_input() {
         NameRef(kCity, "KIEL"), NameRef(kAirport, "XRAY", 0), NameRef(kVor, "XRAY", 3),
         NameRef(kCity, "LUEBECK"), NameRef(kAirport, "ZULU", 2), NameRef(kAirport, "YANKEE", 1)},
        {NameRef(kRegion, "AS"), NameRef(kCity, "NOWHERE"), NameRef(kAirport, "ZULU", 2)},
-       {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"), NameRef(kAirport, "YANKEE", 1)}});
-  b.bounds = {1, 2, 3, 4};
+       {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"), NameRef(kAirport, "YANKEE", 1)}},
+      {1, 2, 3, 4});
   b.trailer_word = 0x55;
   return b;
 }
@@ -139,8 +130,8 @@ class CommandLines : public CliTest, public ::testing::WithParamInterface<Case> 
     put("single.bgl", afd({Facility::airport("A", 10, 10)}, {{NameRef(kAirport, "A", 0)}}).build());
     AfdBuilder sound =
         afd({Facility::airport("A", 10, 10, true), Facility::vor("V")},
-            {{NameRef(kCity, "C"), NameRef(kAirport, "A", 0), NameRef(kVor, "V", 1)}});
-    sound.bounds = {100, -100, 100, -100};
+            {{NameRef(kCity, "C"), NameRef(kAirport, "A", 0), NameRef(kVor, "V", 1)}},
+            {100, -100, 100, -100});
     sound.trailer_box = {10, 10, 10, 10};
     put("sound.bgl", sound.build());
     // What a link of these would do: the later BRAVO wins, navaids, letter
@@ -343,8 +334,8 @@ LinkPair link_pair() {
           {{NameRef(kRegion, "R1"), NameRef(kCity, "C1"), NameRef(kAirport, "ALPHA", 0),
             NameRef(kAirport, "BRAVO", 1), NameRef(kVor, "VICTOR", 4)},
            {NameRef(kCity, "C2"), NameRef(kAirport, "CHARLIE", 2), NameRef(kAirport, "BRAVO", 3),
-            NameRef(kAirport, "ECHO", 5)}});
-  b.bounds = {600, -600, 700, -700};
+            NameRef(kAirport, "ECHO", 5)}},
+          {600, -600, 700, -700});
   b.trailer_word = 0x11223344;
   b.trailer_box = {50, 40, 30, 20};
 
@@ -439,8 +430,8 @@ std::vector<Written> written_files() {
           {{NameRef(kRegion, "EU"), NameRef(kCountry, "DE"), NameRef(kState, "NORD"),
             NameRef(kCity, "KIEL"), NameRef(kAirport, "XRAY", 0), NameRef(kCity, "LUEBECK"),
             NameRef(kAirport, "YANKEE", 1)},
-           {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"), NameRef(kAirport, "YANKEE", 1)}});
-  expected.bounds = {5605000, 5395000, 107697, -107697};
+           {NameRef(kRegion, "EU"), NameRef(kCity, "ANYWHERE"), NameRef(kAirport, "YANKEE", 1)}},
+          {5605000, 5395000, 107697, -107697});
   expected.trailer_box = {5405000, 5395000, -92441, -107559};
   rows.push_back(
       {{"-C in.bgl YANKEE XRAY Zulu XRAY",
@@ -454,8 +445,8 @@ std::vector<Written> written_files() {
   const AfdBuilder two = afd({Facility::airport("A", 0, 0), Facility::airport("B", 0, 0)},
                              {{NameRef(kCity, "ONLY B"), NameRef(kAirport, "B", 1)},
                               {NameRef(kCity, "HAS A"), NameRef(kAirport, "A", 0)}});
-  expected = afd({two.facilities()[0]}, {{NameRef(kCity, "HAS A"), NameRef(kAirport, "A", 0)}});
-  expected.bounds = {5000, -5000, 5000, -5000};
+  expected = afd({two.facilities()[0]}, {{NameRef(kCity, "HAS A"), NameRef(kAirport, "A", 0)}},
+                 {5000, -5000, 5000, -5000});
   expected.trailer_box = {-2147478648, 2147478647, -2147478648, 2147478647};
   rows.push_back({{"-C in.bgl A", "NameList\n        City:      HAS A\n          Airport: A\n", "",
                    0, "afdtmp.bgl"},

@@ -40,13 +40,10 @@ constexpr const char* kAsNobody =
     "chmod 0755 . && setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
 AfdBuilder failure_base() {
-  AfdBuilder b;
-  b.bounds = {30, 0, 30, 0};
-  const int h = b.add(Facility::airport("HAMBURG", 10, 10));
-  const int s = b.add(Facility::airport(kUmlautInFile, 20, 20));
-  b.add_list().entries = {NameRef(kCity, "C"), NameRef(kAirport, "HAMBURG", h),
-                          NameRef(kAirport, kUmlautInFile, s)};
-  return b;
+  return afd(
+      {Facility::airport("HAMBURG", 10, 10), Facility::airport(kUmlautInFile, 20, 20)},
+      {{NameRef(kCity, "C"), NameRef(kAirport, "HAMBURG", 0), NameRef(kAirport, kUmlautInFile, 1)}},
+      {30, 0, 30, 0});
 }
 
 class FailureLines : public CliRun, public ::testing::WithParamInterface<Case> {
@@ -71,11 +68,11 @@ class FailureLines : public CliRun, public ::testing::WithParamInterface<Case> {
     AfdBuilder level = failure_base();
     level.format_level = 2;
     put("level.bgl", level.build());
-    AfdBuilder deep;
-    const int a = deep.add(Facility::airport("DEEP"));
-    deep.add_list().entries = {{kRegion, "R"},        {kCountry, "C"}, {kState, "S"}, {kCity, "T"},
-                               {kAirport, "DEEP", a}, {kVor, "V", a},  {kNdb, "N", a}};
-    put("deep.bgl", deep.build());
+    put("deep.bgl", afd({Facility::airport("DEEP")},
+                        {{NameRef(kRegion, "R"), NameRef(kCountry, "C"), NameRef(kState, "S"),
+                          NameRef(kCity, "T"), NameRef(kAirport, "DEEP", 0), NameRef(kVor, "V", 0),
+                          NameRef(kNdb, "N", 0)}})
+                        .build());
     mkdir(dir.file("folder").c_str(), 0755);
     put("folder/read-only.bgl", Bytes(10, 0));
     put("empty.bgl", AfdBuilder().build());
@@ -194,14 +191,10 @@ const std::string kUtf8 = "M\xC3\x9CNCHEN";
 const std::string kOdd = "O\x81\x01K";
 
 AfdBuilder user_base() {
-  AfdBuilder b;
-  b.bounds = {40, 0, 40, 0};
-  b.add(Facility::airport("HAMBURG", 10, 10));
-  const int m = b.add(Facility::airport(kInFile, 20, 20));
-  b.add(Facility::airport(kOdd, 30, 30));
-  b.add_list().entries = {NameRef(kState, "BAYERN"), NameRef(kCity, kInFile),
-                          NameRef(kAirport, kInFile, m)};
-  return b;
+  return afd({Facility::airport("HAMBURG", 10, 10), Facility::airport(kInFile, 20, 20),
+              Facility::airport(kOdd, 30, 30)},
+             {{NameRef(kState, "BAYERN"), NameRef(kCity, kInFile), NameRef(kAirport, kInFile, 1)}},
+             {40, 0, 40, 0});
 }
 
 class UserLines : public CliRun, public ::testing::WithParamInterface<Case> {

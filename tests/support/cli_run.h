@@ -122,6 +122,18 @@ inline void PrintTo(const LineCase& c, std::ostream* os) {
   for (const std::string& a : c.args) *os << ' ' << a;
 }
 
+// A file of the facilities in order, of name lists that file them by their
+// index, and with the header's bounds.
+inline AfdBuilder afd(const std::vector<Facility>& facilities,
+                      const std::vector<std::vector<NameRef>>& lists = {},
+                      afdtest::Box bounds = {0, 0, 0, 0}) {
+  AfdBuilder b;
+  b.bounds = bounds;
+  for (const Facility& f : facilities) b.add(f);
+  for (const std::vector<NameRef>& entries : lists) b.add_list().entries = entries;
+  return b;
+}
+
 // A row of the output meant for scripts, which no banner comes before.
 inline LineCase for_scripts(LineCase c) {
   c.banner = false;
