@@ -183,7 +183,7 @@ TEST_F(BuildCliTest, EachDescriptionEndsWithItsExitCodeAtItsPlace) {
     const Result r = sh("$Q -B doc.json out.bgl");
     EXPECT_EQ(r.rc, c.rc) << r.out;
     if (c.rc == 9) {
-      EXPECT_EQ(r.out, std::string(kBanner) + "invalid description: " + c.line + "\n");
+      EXPECT_EQ(r.out, kBanner + "invalid description: " + c.line + "\n");
       EXPECT_EQ(text_of("out.bgl"), "EARLIER");
     } else {
       EXPECT_EQ(r.out, kBanner);
@@ -204,7 +204,7 @@ TEST_F(BuildCliTest, NegativeZeroComesBackThroughJq) {
       sh("$Q -B doc.json z.bgl && $Q -J z.bgl | jq . | tee z.json | $Q -B - again.bgl && "
          "grep -c '\"lon\": -0,' z.json && cmp z.bgl again.bgl && echo same");
   EXPECT_EQ(r.rc, 0) << r.out;
-  EXPECT_EQ(r.out, std::string(kBanner) + kBanner + "1\nsame\n");
+  EXPECT_EQ(r.out, kBanner + kBanner + "1\nsame\n");
 }
 
 // The README's repair: a rebuilt damaged file keeps an airport entry whose

@@ -84,6 +84,8 @@ struct Shape : Case {
 };
 void PrintTo(const Shape& s, std::ostream* os) { clitest::PrintTo(s, os); }
 
+const std::string kNewFile = "; a merge of several sources writes a new file\n";
+
 const Shape kShapes[] = {
     {"-M base.bgl source.bgl merged.bgl",
      "replaced: HAMBURG\nreplaced: FRANKFURT MAIN\nadded: KASSEL\nreplaced: HAMBURG VOR\n"
@@ -105,12 +107,8 @@ const Shape kShapes[] = {
      "quarnel: no AFD file among the sources, so there is nothing to merge\n", 5},
     {"-M base.bgl a.bgl b.bgl nofolder/out.bgl", "", kNoFolder, 6},
     {"-M base.bgl a.bgl b.bgl b.bgl", "",
-     "quarnel: cannot write b.bgl: it is the source b.bgl; a merge of several sources writes a new "
-     "file\n",
-     6},
-    {"-M base.bgl addons base.bgl", "",
-     "quarnel: cannot write base.bgl: it is the base; a merge of several sources writes a new "
-     "file\n",
+     "quarnel: cannot write b.bgl: it is the source b.bgl" + kNewFile, 6},
+    {"-M base.bgl addons base.bgl", "", "quarnel: cannot write base.bgl: it is the base" + kNewFile,
      6},
     {"-M base.bgl addons addons/sub/out.bgl", "",
      "quarnel: cannot write addons/sub/out.bgl: it lies in the source folder addons, where a later "
@@ -126,7 +124,7 @@ TEST_P(MergeShape, EndsAndWritesAsExpected) {
   if (s.notes_in_folder) put("addons/notes.txt", kNotes);
   ASSERT_TRUE(expect_as_printed(s));
   if (s.rc == 0) {
-    EXPECT_EQ(run({"-V", s.writes}).out, std::string(kBanner) + "no problems found\n");
+    EXPECT_EQ(run({"-V", s.writes}).out, kBanner + "no problems found\n");
   }
 }
 
@@ -148,7 +146,7 @@ TEST_F(MergeBatchCliTest, IndexListsAFolder) {
                                            "empty", "notes.txt", "source.bgl"};
   const Result r = run({"-i", "addons"});
   EXPECT_EQ(r.rc, 0);
-  EXPECT_EQ(r.out, std::string(kBanner) +
+  EXPECT_EQ(r.out, kBanner +
                        found("addons/a.bgl: 2 airports, 0 VORs, 0 NDBs\n"
                              "addons/d.bgl: 2 airports, 0 VORs, 1 NDB\n"
                              "addons/sub/b.bgl: 2 airports, 1 VOR, 0 NDBs\n"
@@ -163,9 +161,9 @@ TEST_F(MergeBatchCliTest, IndexListsAFolder) {
   EXPECT_EQ(dir.entries(), before);
   const Result missing = run({"-I", "nowhere"});
   EXPECT_EQ(missing.rc, 2);
-  EXPECT_EQ(missing.out, std::string(kBanner) + "cannot open:\"nowhere\"\n");
+  EXPECT_EQ(missing.out, kBanner + "cannot open:\"nowhere\"\n");
   const Result empty = run({"-I", "addons/sub/c.bgl"});
-  EXPECT_EQ(empty.out, std::string(kBanner) +
+  EXPECT_EQ(empty.out, kBanner +
                            "addons/sub/c.bgl: 2 airports, 0 VORs, 0 NDBs\n"
                            "1 file, 0 airport names held by more than one\n");
 }

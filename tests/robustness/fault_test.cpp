@@ -233,31 +233,28 @@ class Interrupted : public Fault {
 
 TEST_P(Interrupted, OutputPathNeverHoldsAPartialFile) { expect_row(); }
 
-// Runs the command in the background and, once its temporary file has grown
-// past its first megabyte (polled for 60 s at most), sends `sig`, with which
-// the run ends (128 and its number). Standard output into a pipe is
+// The link run in the background and, once its temporary file has grown past
+// its first megabyte (polled for 60 s at most), sent the signal `sig` named
+// `name`, with which the run ends (128 and its number). Standard output into a pipe is
 // buffered: the banner is lost with the run. After SIGKILL nothing can clean
 // up: the temporary file may stay, but never at the output path.
-std::string interrupted(const std::string& sig) {
-  return "sh -c 'env --default-signal \"$@\" & p=$!; n=0; until [ -n \"$(find . -maxdepth 1 "
-         "-name \".quarnel-*\" -size +1024k)\" ] || [ $n -ge 60000 ]; do n=$((n+1)); sleep "
-         "0.001; done; kill -" +
-         sig + " $p; wait $p 2>/dev/null; r=$?; " + (sig == "KILL" ? "rm -f .quarnel-*; " : "") +
-         "exit $r' _ ";
+FaultCase interrupted(const char* row, const char* setup, int sig, const std::string& name) {
+  const std::string run =
+      "sh -c 'env --default-signal \"$@\" & p=$!; n=0; until [ -n \"$(find . -maxdepth 1 -name "
+      "\".quarnel-*\" -size +1024k)\" ] || [ $n -ge 60000 ]; do n=$((n+1)); sleep 0.001; done; "
+      "kill -" +
+      name + " $p; wait $p 2>/dev/null; r=$?; " + (name == "KILL" ? "rm -f .quarnel-*; " : "") +
+      "exit $r' _ ";
+  return {row, setup, kLink, "", "", 128 + sig, run, "", nullptr, false};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signals, Interrupted,
-    ::testing::Values(FaultCase{"Term", "", kLink, "", "", 128 + SIGTERM, interrupted("TERM"), "",
-                                nullptr, false},
-                      FaultCase{"Int", "echo old >out.bgl", kLink, "", "", 128 + SIGINT,
-                                interrupted("INT"), "", nullptr, false},
-                      FaultCase{"Hup", "", kLink, "", "", 128 + SIGHUP, interrupted("HUP"), "",
-                                nullptr, false},
-                      FaultCase{"KillWithOlderOutput", "echo old >out.bgl", kLink, "", "",
-                                128 + SIGKILL, interrupted("KILL"), "", nullptr, false},
-                      FaultCase{"Kill", "", kLink, "", "", 128 + SIGKILL, interrupted("KILL"), "",
-                                nullptr, false}),
-    CaseName());
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
+                         ::testing::Values(interrupted("Term", "", SIGTERM, "TERM"),
+                                           interrupted("Int", "echo old >out.bgl", SIGINT, "INT"),
+                                           interrupted("Hup", "", SIGHUP, "HUP"),
+                                           interrupted("KillWithOlderOutput", "echo old >out.bgl",
+                                                       SIGKILL, "KILL"),
+                                           interrupted("Kill", "", SIGKILL, "KILL")),
+                         CaseName());
 
 }  // namespace
