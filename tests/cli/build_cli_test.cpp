@@ -8,13 +8,7 @@ namespace {
 
 using namespace clitest;
 
-class BuildCliTest : public CliRun {
- protected:
-  std::string text_of(const std::string& name) {
-    const afdtest::Bytes b = afdtest::read_file(dir.file(name));
-    return std::string(b.begin(), b.end());
-  }
-};
+using BuildCliTest = CliRun;
 
 std::string facility(const std::string& more) {
   return R"({"facilities": [{"offset": 1, "kind": "airport", "name": "A", "lat": 1, "lon": 2)" +
@@ -184,7 +178,8 @@ TEST_F(BuildCliTest, EachDescriptionEndsWithItsExitCodeAtItsPlace) {
     EXPECT_EQ(r.rc, c.rc) << r.out;
     if (c.rc == 9) {
       EXPECT_EQ(r.out, kBanner + "invalid description: " + c.line + "\n");
-      EXPECT_EQ(text_of("out.bgl"), "EARLIER");
+      const Bytes kept = file("out.bgl");
+      EXPECT_EQ(std::string(kept.begin(), kept.end()), "EARLIER");
     } else {
       EXPECT_EQ(r.out, kBanner);
       // Bounds that cover every airport: no note of them.
@@ -238,8 +233,7 @@ TEST_F(BuildCliTest, StandardInputAndTheDefaultOutput) {
   EXPECT_EQ(r.rc, 0);
   EXPECT_EQ(r.out, kBanner + kBanner);
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"afdtmp.bgl", "doc.json", "from-stdin.bgl"}));
-  EXPECT_EQ(afdtest::read_file(dir.file("afdtmp.bgl")).size(),
-            afdtest::read_file(dir.file("from-stdin.bgl")).size());
+  EXPECT_EQ(file("afdtmp.bgl").size(), file("from-stdin.bgl").size());
 }
 
 // The README's edits: each is a jq filter over the listing of the bundled

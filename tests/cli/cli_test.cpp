@@ -12,11 +12,6 @@ namespace {
 
 using namespace clitest;
 
-class CliTest : public CliRun {
- protected:
-  Bytes file(const std::string& name) { return afdtest::read_file(dir.file(name)); }
-};
-
 // The bytes of a written file that depend on the moment of writing.
 constexpr std::size_t kStampBegin = 128, kStampEnd = 144;
 
@@ -102,7 +97,7 @@ AfdBuilder varied_file() {
   return b;
 }
 
-class CommandLines : public CliTest, public ::testing::WithParamInterface<Case> {
+class CommandLines : public CliRun, public ::testing::WithParamInterface<Case> {
  protected:
   void SetUp() override {
     put("s.bgl",
@@ -311,9 +306,7 @@ const Case kCases[] = {
      5},
 };
 
-TEST_P(CommandLines, AsPrinted) {
-  if (!expect_as_printed(GetParam())) GTEST_SKIP() << "prints otherwise on this system";
-}
+TEST_P(CommandLines, AsPrinted) { expect_or_skip(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Table, CommandLines, ::testing::ValuesIn(kCases), CaseName());
 
@@ -455,7 +448,7 @@ std::vector<Written> written_files() {
   return rows;
 }
 
-class WrittenFiles : public CliTest, public ::testing::WithParamInterface<Written> {};
+class WrittenFiles : public CliRun, public ::testing::WithParamInterface<Written> {};
 
 TEST_P(WrittenFiles, AsComposed) {
   for (const auto& [name, bytes] : GetParam().inputs) put(name, bytes);

@@ -44,7 +44,6 @@ class FaultTest : public CliRun {
     static const Bytes b = big_base(12, 20000);
     return b;
   }
-  Bytes file(const std::string& name) const { return dir.get(name); }
 };
 
 const std::vector<std::string> kLink = {"-R", "base.bgl", "source.bgl", "out.bgl"};

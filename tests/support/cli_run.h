@@ -221,6 +221,11 @@ class CliRun : public ::testing::Test {
     return true;
   }
 
+  // The same, and the test skipped where the row does not hold.
+  void expect_or_skip(const LineCase& c) {
+    if (!expect_as_printed(c)) GTEST_SKIP() << "prints otherwise on this system";
+  }
+
   // Every file, folder and link in the scratch folder, by its path there: a
   // file's permissions (four octal digits) and bytes, a link's text.
   std::map<std::string, std::string> files() const {
@@ -250,6 +255,7 @@ class CliRun : public ::testing::Test {
     return r;
   }
 
+  Bytes file(const std::string& name) const { return dir.get(name); }
   void put(const std::string& name, const afdtest::Bytes& bytes) { dir.put(name, bytes); }
   void put(const std::string& name, const std::string& text) {
     dir.put(name, afdtest::Bytes(text.begin(), text.end()));
