@@ -372,12 +372,11 @@ std::vector<Written> written_files() {
   const std::string replaced =
       "quarnel: 2 of 5 airports of source.bgl replaced airports of base.bgl; 3 left out (\"quarnel "
       "-M\" adds 1 of them)\n";
-  rows.push_back({{"-R base.bgl source.bgl new.bgl ignored.bgl", "",
-                   "quarnel: ignored: ignored.bgl\n" + replaced, 0, "new.bgl"},
-                  pair,
-                  p.expected.build()});
-  rows.push_back(
-      {{"-R base.bgl source.bgl base.bgl", "", replaced, 0, "base.bgl"}, pair, p.expected.build()});
+  rows.push_back(Written({"-R base.bgl source.bgl new.bgl ignored.bgl", "",
+                          "quarnel: ignored: ignored.bgl\n" + replaced, 0, "new.bgl"},
+                         pair, p.expected.build()));
+  rows.push_back(Written({"-R base.bgl source.bgl base.bgl", "", replaced, 0, "base.bgl"}, pair,
+                         p.expected.build()));
   // A source whose one airport replaces the base's A.
   const AfdBuilder source = afd({Facility::airport("A", 2, 2)});
   const std::string one = "quarnel: 1 of 1 airport of s.bgl replaced an airport of b.bgl\n";
@@ -392,9 +391,9 @@ std::vector<Written> written_files() {
     expected.bounds = base.bounds;
     expected.trailer_word = written_word;
     expected.trailer_box = with_trailer ? base.trailer_box : afdtest::kEmptyBox;
-    rows.push_back({{"-r b.bgl s.bgl", "", one, 0, "afdtmp.bgl"},
-                    {{"b.bgl", base.build()}, {"s.bgl", source.build()}},
-                    with_empty_chain(expected.build())});
+    rows.push_back(Written({"-r b.bgl s.bgl", "", one, 0, "afdtmp.bgl"},
+                           {{"b.bgl", base.build()}, {"s.bgl", source.build()}},
+                           with_empty_chain(expected.build())));
   }
   // Links to facilities that are not copied are dropped.
   Facility odd = Facility::vor("ODD");
@@ -412,9 +411,8 @@ std::vector<Written> written_files() {
   expected.trailer_box = base.trailer_box;
   expected.add_list().entries = {NameRef(kCity, "C"), NameRef(kVor, "ODD"),
                                  NameRef(kAirport, "A", 0)};
-  rows.push_back({{"-R b.bgl s.bgl o.bgl", line, one, 0, "o.bgl"},
-                  {{"b.bgl", base_bytes}, {"s.bgl", source.build()}},
-                  expected.build()});
+  rows.push_back(Written({"-R b.bgl s.bgl o.bgl", line, one, 0, "o.bgl"},
+                         {{"b.bgl", base_bytes}, {"s.bgl", source.build()}}, expected.build()));
   // The extract copies the named airports with their ancestry, and skips
   // lists without them entirely.
   const AfdBuilder in = extract_input();
@@ -427,24 +425,23 @@ std::vector<Written> written_files() {
           {5605000, 5395000, 107697, -107697});
   expected.trailer_box = {5405000, 5395000, -92441, -107559};
   rows.push_back(
-      {{"-C in.bgl YANKEE XRAY Zulu XRAY",
-        "NameList\n  Region:          EU\n    Country:       DE\n      State:       NORD\n"
-        "        City:      KIEL\n          Airport: XRAY\n        City:      LUEBECK\n"
-        "          Airport: YANKEE\nNameList\n  Region:          EU\n"
-        "        City:      ANYWHERE\n          Airport: YANKEE\n",
-        "quarnel: no airport named \"Zulu\" in in.bgl\n", 0, "afdtmp.bgl"},
-       {{"in.bgl", in.build()}},
-       expected.build()});
+      Written({"-C in.bgl YANKEE XRAY Zulu XRAY",
+               "NameList\n  Region:          EU\n    Country:       DE\n      State:       NORD\n"
+               "        City:      KIEL\n          Airport: XRAY\n        City:      LUEBECK\n"
+               "          Airport: YANKEE\nNameList\n  Region:          EU\n"
+               "        City:      ANYWHERE\n          Airport: YANKEE\n",
+               "quarnel: no airport named \"Zulu\" in in.bgl\n", 0, "afdtmp.bgl"},
+              {{"in.bgl", in.build()}}, expected.build()));
   const AfdBuilder two = afd({Facility::airport("A", 0, 0), Facility::airport("B", 0, 0)},
                              {{NameRef(kCity, "ONLY B"), NameRef(kAirport, "B", 1)},
                               {NameRef(kCity, "HAS A"), NameRef(kAirport, "A", 0)}});
   expected = afd({two.facilities()[0]}, {{NameRef(kCity, "HAS A"), NameRef(kAirport, "A", 0)}},
                  {5000, -5000, 5000, -5000});
   expected.trailer_box = {-2147478648, 2147478647, -2147478648, 2147478647};
-  rows.push_back({{"-C in.bgl A", "NameList\n        City:      HAS A\n          Airport: A\n", "",
-                   0, "afdtmp.bgl"},
-                  {{"in.bgl", two.build()}},
-                  expected.build()});
+  rows.push_back(
+      Written({"-C in.bgl A", "NameList\n        City:      HAS A\n          Airport: A\n", "", 0,
+               "afdtmp.bgl"},
+              {{"in.bgl", two.build()}}, expected.build()));
   return rows;
 }
 
