@@ -10,10 +10,9 @@ using namespace clitest;
 
 using BuildCliTest = CliRun;
 
-std::string facility(const std::string& more) {
-  return R"({"facilities": [{"offset": 1, "kind": "airport", "name": "A", "lat": 1, "lon": 2)" +
-         more + "}]";
-}
+// An airport, open for more keys; a document of it alone, open for more after its facilities.
+const std::string kA = R"({"offset": 1, "kind": "airport", "name": "A", "lat": 1, "lon": 2)";
+std::string facility(const std::string& more) { return R"({"facilities": [)" + kA + more + "}]"; }
 std::string facilities(const std::string& inside) { return "{\"facilities\": [" + inside + "]}"; }
 std::string repeated(const std::string& item, int n) {
   std::string text;
@@ -26,7 +25,6 @@ std::string repeated(const std::string& item, int n) {
 // needs, NUL bytes, keys left out, values at the edges of the format. None may
 // abort or leave a file behind; what builds passes the check.
 TEST_F(BuildCliTest, EachDescriptionEndsWithItsExitCodeAtItsPlace) {
-  const std::string airport = R"({"offset": 1, "kind": "airport", "name": "A", "lat": 1, "lon": 2)";
   std::string pooled;
   std::string pooled_entries;
   for (int i = 0; i < 80; ++i) {
@@ -110,11 +108,11 @@ TEST_F(BuildCliTest, EachDescriptionEndsWithItsExitCodeAtItsPlace) {
       {R"({"facilities": [{"kind": "airport", "name": "A", "end": "0g"}]})", 9,
        "facilities[0].end: must be a string of hex digits, two for each byte"},
       // Hex digits written as escapes.
-      {facilities(airport + R"(, "end": "\u0030\u0030"})"), 9,
+      {facilities(kA + R"(, "end": "\u0030\u0030"})"), 9,
        "facilities[0].end: must be a string of hex digits, two for each byte"},
-      {facilities(airport + R"(, "reserved": ")" + std::string(1 << 20, '0') + "\"}"), 9,
+      {facilities(kA + R"(, "reserved": ")" + std::string(1 << 20, '0') + "\"}"), 9,
        "facilities[0].reserved: must be at most 4 bytes (8 hex digits)"},
-      {facilities(airport + R"(, "sub_records": ["10000100e0930400)" + std::string(600000, 'a') +
+      {facilities(kA + R"(, "sub_records": ["10000100e0930400)" + std::string(600000, 'a') +
                   "\"]}"),
        0, "no problems found, 1 note"},
       // Lengths far beyond any file's, which are kept or refused whole.

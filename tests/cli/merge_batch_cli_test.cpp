@@ -9,14 +9,15 @@ namespace {
 using namespace clitest;
 
 // a.bgl replaces the sample base's HAMBURG and adds KASSEL; b.bgl replaces
-// KASSEL again and adds SYLT with a VOR.
+// KASSEL again and adds SYLT with a VOR. Both file KASSEL in one place.
+const std::vector<NameRef> kKassel = {
+    {kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}};
+
 AfdBuilder addon_a() {
   AfdBuilder a;
   const int kassel = a.add(Facility::airport("KASSEL", 611000000, 104000000));
   const int hamburg = a.add(Facility::airport("HAMBURG", 640000000, 112000000));
-  a.add_list().file(
-      {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
-      {kAirport, "KASSEL", kassel});
+  a.add_list().file(kKassel, {kAirport, "KASSEL", kassel});
   a.list(0).file(
       {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HAMBURG"}, {kCity, "HAMBURG"}},
       {kAirport, "HAMBURG", hamburg});
@@ -28,9 +29,7 @@ AfdBuilder addon_b() {
   const int kassel = b.add(Facility::airport("KASSEL", 611100000, 104100000));
   const int sylt = b.add(Facility::airport("SYLT", 655000000, 93000000));
   const int vor = b.add(Facility::vor("SYLT VOR"));
-  b.add_list().file(
-      {{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "HESSEN"}, {kCity, "KASSEL"}},
-      {kAirport, "KASSEL", kassel});
+  b.add_list().file(kKassel, {kAirport, "KASSEL", kassel});
   b.list(0).file({{kRegion, "EUROPE"}, {kCountry, "GERMANY"}, {kState, "SCHLESWIG-HOLSTEIN"}},
                  {kAirport, "SYLT", sylt});
   b.list(0).entries.emplace_back(kVor, "SYLT VOR", vor);
@@ -71,6 +70,8 @@ std::string two_sources(const std::string& given_a, const std::string& given_b) 
          "2 replaced, 3 added, 0 left out, 1 conflicts\n";
 }
 
+const std::string kFromFolder = two_sources("addons/a.bgl", "addons/sub/b.bgl");
+
 std::string skipped() {
   return "quarnel: skipped " + found("addons/notes.txt") +
          ": not an AFD file (it holds 8 bytes, fewer than the 168 of the headers)\n";
@@ -94,11 +95,9 @@ const Shape kShapes[] = {
     {"-M base.bgl a.bgl", kOneSource, "", 0, "afdtmp.bgl"},
     {"-m base.bgl a.bgl out.bgl", kOneSource, "", 0, "out.bgl"},
     {"-Merge base.bgl a.bgl b.bgl out.bgl", two_sources("a.bgl", "b.bgl"), "", 0, "out.bgl"},
-    {"-M base.bgl addons out.bgl", two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", 0,
-     "out.bgl"},
-    {"-M base.bgl addons", two_sources("addons/a.bgl", "addons/sub/b.bgl"), "", 0, "afdtmp.bgl"},
-    {"-M base.bgl addons out.bgl", two_sources("addons/a.bgl", "addons/sub/b.bgl"), skipped(), 0,
-     "out.bgl", true},
+    {"-M base.bgl addons out.bgl", kFromFolder, "", 0, "out.bgl"},
+    {"-M base.bgl addons", kFromFolder, "", 0, "afdtmp.bgl"},
+    {"-M base.bgl addons out.bgl", kFromFolder, skipped(), 0, "out.bgl", true},
     {"-M base.bgl a.bgl notes.txt out.bgl", "",
      "quarnel: notes.txt is not an AFD file: it holds 8 bytes, fewer than the 168 of the headers\n",
      3},

@@ -97,6 +97,7 @@ TEST_P(Fault, EndsAsPrintedAndLeavesEveryOtherFileAlone) { expect_row(); }
 std::string fsize(int bytes, bool ignoring = true) {
   return (ignoring ? "trap '' XFSZ; " : "") + afdtest::numbered("prlimit --fsize=", bytes) + " ";
 }
+constexpr const char* kNoBase = "chmod 0 base.bgl && chmod 0777 .";
 constexpr const char* kNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 const std::string kCannotWriteOut = "cannot write:\"out.bgl\"\n";
 const std::string kTrace =
@@ -139,12 +140,10 @@ const FaultCase kFaults[] = {
      kNobody},
     // Inputs that cannot be read, for a user whom permissions stop (the tests
     // run as root); the folder may be written.
-    {"Statistics", "chmod 0 base.bgl && chmod 0777 .", "-S base.bgl",
-     kOpenBase + "error processing file:\"base.bgl\"\n", no_read("base.bgl"), 2, kNobody},
-    {"Extract", "chmod 0 base.bgl && chmod 0777 .", "-C base.bgl AP1", kOpenBase,
+    {"Statistics", kNoBase, "-S base.bgl", kOpenBase + "error processing file:\"base.bgl\"\n",
      no_read("base.bgl"), 2, kNobody},
-    {"LinkBase", "chmod 0 base.bgl && chmod 0777 .", kLink, kOpenBase, no_read("base.bgl"), 2,
-     kNobody},
+    {"Extract", kNoBase, "-C base.bgl AP1", kOpenBase, no_read("base.bgl"), 2, kNobody},
+    {"LinkBase", kNoBase, kLink, kOpenBase, no_read("base.bgl"), 2, kNobody},
     {"LinkSource", "chmod 0 source.bgl && chmod 0777 .", kLink, kOpenSource, no_read("source.bgl"),
      2, kNobody},
     {"LinkBoth", "chmod 0 base.bgl source.bgl && chmod 0777 .", kLink, kOpenBase + kOpenSource,
