@@ -2,31 +2,17 @@
 // descriptions it refuses and where it says the fault is, its ExitCodes, and
 // the README's edits of a listing with jq, each run as a user would run it.
 // QUARNEL_EXE and QUARNEL_RUNNER as in cli_test.cpp.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-#include "afd_builder.h"
 #include "cli_run.h"
 
 namespace {
 
-using clitest::kBanner;
-using clitest::Result;
+using namespace clitest;
 
-class BuildCliTest : public clitest::CliRun {
- protected:
-  std::string text_of(const std::string& name) {
-    const afdtest::Bytes b = afdtest::read_file(dir.file(name));
-    return std::string(b.begin(), b.end());
-  }
-};
+using BuildCliTest = CliRun;
 
-std::string facility(const std::string& more) {
-  return R"({"facilities": [{"offset": 1, "kind": "airport", "name": "A", "lat": 1, "lon": 2)" +
-         more + "}]";
-}
+// An airport, open for more keys; a document of it alone, open for more after its facilities.
+const std::string kA = R"({"offset": 1, "kind": "airport", "name": "A", "lat": 1, "lon": 2)";
+std::string facility(const std::string& more) { return R"({"facilities": [)" + kA + more + "}]"; }
 std::string facilities(const std::string& inside) { return "{\"facilities\": [" + inside + "]}"; }
 std::string repeated(const std::string& item, int n) {
   std::string text;
@@ -39,7 +25,6 @@ std::string repeated(const std::string& item, int n) {
 // needs, NUL bytes, keys left out, values at the edges of the format. None may
 // abort or leave a file behind; what builds passes the check.
 TEST_F(BuildCliTest, EachDescriptionEndsWithItsExitCodeAtItsPlace) {
-  const std::string airport = R"({"offset": 1, "kind": "airport", "name": "A", "lat": 1, "lon": 2)";
   std::string pooled;
   std::string pooled_entries;
   for (int i = 0; i < 80; ++i) {
@@ -123,11 +108,11 @@ TEST_F(BuildCliTest, EachDescriptionEndsWithItsExitCodeAtItsPlace) {
       {R"({"facilities": [{"kind": "airport", "name": "A", "end": "0g"}]})", 9,
        "facilities[0].end: must be a string of hex digits, two for each byte"},
       // Hex digits written as escapes.
-      {facilities(airport + R"(, "end": "\u0030\u0030"})"), 9,
+      {facilities(kA + R"(, "end": "\u0030\u0030"})"), 9,
        "facilities[0].end: must be a string of hex digits, two for each byte"},
-      {facilities(airport + R"(, "reserved": ")" + std::string(1 << 20, '0') + "\"}"), 9,
+      {facilities(kA + R"(, "reserved": ")" + std::string(1 << 20, '0') + "\"}"), 9,
        "facilities[0].reserved: must be at most 4 bytes (8 hex digits)"},
-      {facilities(airport + R"(, "sub_records": ["10000100e0930400)" + std::string(600000, 'a') +
+      {facilities(kA + R"(, "sub_records": ["10000100e0930400)" + std::string(600000, 'a') +
                   "\"]}"),
        0, "no problems found, 1 note"},
       // Lengths far beyond any file's, which are kept or refused whole.
@@ -190,8 +175,9 @@ TEST_F(BuildCliTest, EachDescriptionEndsWithItsExitCodeAtItsPlace) {
     const Result r = sh("$Q -B doc.json out.bgl");
     EXPECT_EQ(r.rc, c.rc) << r.out;
     if (c.rc == 9) {
-      EXPECT_EQ(r.out, std::string(kBanner) + "invalid description: " + c.line + "\n");
-      EXPECT_EQ(text_of("out.bgl"), "EARLIER");
+      EXPECT_EQ(r.out, kBanner + "invalid description: " + c.line + "\n");
+      const Bytes kept = file("out.bgl");
+      EXPECT_EQ(std::string(kept.begin(), kept.end()), "EARLIER");
     } else {
       EXPECT_EQ(r.out, kBanner);
       // Bounds that cover every airport: no note of them.
@@ -211,20 +197,18 @@ TEST_F(BuildCliTest, NegativeZeroComesBackThroughJq) {
       sh("$Q -B doc.json z.bgl && $Q -J z.bgl | jq . | tee z.json | $Q -B - again.bgl && "
          "grep -c '\"lon\": -0,' z.json && cmp z.bgl again.bgl && echo same");
   EXPECT_EQ(r.rc, 0) << r.out;
-  EXPECT_EQ(r.out, std::string(kBanner) + kBanner + "1\nsame\n");
+  EXPECT_EQ(r.out, kBanner + kBanner + "1\nsame\n");
 }
 
 // The README's repair: a rebuilt damaged file keeps an airport entry whose
 // link named nothing, without a link; the jq filter it gives drops it.
 TEST_F(BuildCliTest, ARepairedFileKeepsItsDanglingEntriesUntilJqDropsThem) {
   if (sh("command -v jq").rc != 0) FAIL() << "jq is needed (scripts/test installs it)";
-  afdtest::AfdBuilder b;
-  const int a = b.add(afdtest::Facility::airport("A", 1, 2));
-  b.add_list().entries = {{afdtest::levels::kCity, "TOWN"},
-                          {afdtest::levels::kAirport, "A", a},
-                          {afdtest::levels::kAirport, "GONE"}};
+  AfdBuilder b =
+      afd({Facility::airport("A", 1, 2)},
+          {{NameRef(kCity, "TOWN"), NameRef(kAirport, "A", 0), NameRef(kAirport, "GONE")}});
   b.list(0).entries[2].raw_link = 0x12345;
-  afdtest::write_file(dir.file("damaged.bgl"), b.build());
+  put("damaged.bgl", b.build());
   const std::string drop =
       R"(del(.name_lists[].entries[] | select(.facility == null and (.level == "airport" or )"
       R"(.level == "vor" or .level == "ndb"))))";
@@ -247,8 +231,7 @@ TEST_F(BuildCliTest, StandardInputAndTheDefaultOutput) {
   EXPECT_EQ(r.rc, 0);
   EXPECT_EQ(r.out, kBanner + kBanner);
   EXPECT_EQ(dir.entries(), (std::vector<std::string>{"afdtmp.bgl", "doc.json", "from-stdin.bgl"}));
-  EXPECT_EQ(afdtest::read_file(dir.file("afdtmp.bgl")).size(),
-            afdtest::read_file(dir.file("from-stdin.bgl")).size());
+  EXPECT_EQ(file("afdtmp.bgl").size(), file("from-stdin.bgl").size());
 }
 
 // The README's edits: each is a jq filter over the listing of the bundled

@@ -6,27 +6,15 @@
 // summaries, several files for -L and -V, the arguments a command ignores and
 // the help. Each case is the real program's exit code and both streams, byte
 // for byte.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "afd_builder.h"
 #include "cli_run.h"
 
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using afdtest::NameRef;
-using clitest::kBanner;
-using clitest::Where;
-using Case = clitest::LineCase;
-using namespace afdtest::levels;
+using namespace clitest;
 
 AfdBuilder airports(const std::vector<std::string>& names) {
   AfdBuilder b;
@@ -52,16 +40,13 @@ constexpr const char* kAsNobody =
     "chmod 0755 . && setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
 AfdBuilder failure_base() {
-  AfdBuilder b;
-  b.bounds = {30, 0, 30, 0};
-  const int h = b.add(Facility::airport("HAMBURG", 10, 10));
-  const int s = b.add(Facility::airport(kUmlautInFile, 20, 20));
-  b.add_list().entries = {NameRef(kCity, "C"), NameRef(kAirport, "HAMBURG", h),
-                          NameRef(kAirport, kUmlautInFile, s)};
-  return b;
+  return afd(
+      {Facility::airport("HAMBURG", 10, 10), Facility::airport(kUmlautInFile, 20, 20)},
+      {{NameRef(kCity, "C"), NameRef(kAirport, "HAMBURG", 0), NameRef(kAirport, kUmlautInFile, 1)}},
+      {30, 0, 30, 0});
 }
 
-class FailureLines : public clitest::CliRun, public ::testing::WithParamInterface<Case> {
+class FailureLines : public CliRun, public ::testing::WithParamInterface<Case> {
  protected:
   void SetUp() override {
     afdtest::Layout layout;
@@ -83,11 +68,11 @@ class FailureLines : public clitest::CliRun, public ::testing::WithParamInterfac
     AfdBuilder level = failure_base();
     level.format_level = 2;
     put("level.bgl", level.build());
-    AfdBuilder deep;
-    const int a = deep.add(Facility::airport("DEEP"));
-    deep.add_list().entries = {{kRegion, "R"},        {kCountry, "C"}, {kState, "S"}, {kCity, "T"},
-                               {kAirport, "DEEP", a}, {kVor, "V", a},  {kNdb, "N", a}};
-    put("deep.bgl", deep.build());
+    put("deep.bgl", afd({Facility::airport("DEEP")},
+                        {{NameRef(kRegion, "R"), NameRef(kCountry, "C"), NameRef(kState, "S"),
+                          NameRef(kCity, "T"), NameRef(kAirport, "DEEP", 0), NameRef(kVor, "V", 0),
+                          NameRef(kNdb, "N", 0)}})
+                        .build());
     mkdir(dir.file("folder").c_str(), 0755);
     put("folder/read-only.bgl", Bytes(10, 0));
     put("empty.bgl", AfdBuilder().build());
@@ -98,21 +83,19 @@ class FailureLines : public clitest::CliRun, public ::testing::WithParamInterfac
 };
 
 const std::string trace = "NameList\n        City:      C\n          Airport: HAMBURG\n";
+const std::string kPreviewed = "replaced: HAMBURG\n1 of 1 source airport replaces a base airport\n";
 
 const Case kFailures[] = {
     // 2: the input and the system's reason.
     {"-S missing.bgl", "cannot open:\"missing.bgl\"\nerror processing file:\"missing.bgl\"\n",
-     "quarnel: cannot open missing.bgl: no such file; check its name and folder\n", 2},
+     no_file("missing.bgl"), 2},
     {"-L folder", "cannot open:\"folder\"\nerror processing file:\"folder\"\n",
      "quarnel: cannot open folder: it is a folder; name an AFD file\n", 2},
     {"-R missing.bgl nowhere.bgl out.bgl",
      "cannot open:\"missing.bgl\"\ncannot open:\"nowhere.bgl\"\n",
-     "quarnel: cannot open missing.bgl: no such file; check its name and folder\n"
-     "quarnel: cannot open nowhere.bgl: no such file; check its name and folder\n",
-     2},
+     no_file("missing.bgl") + no_file("nowhere.bgl"), 2},
     // 3: which header test failed.
-    {"-R notes.txt source.bgl out.bgl", "",
-     "quarnel: notes.txt is not an AFD file: its magic number is 0x78787878, not 0x87654321\n", 3},
+    {"-R notes.txt source.bgl out.bgl", "", bad_magic("notes.txt", "0x78787878"), 3},
     {"-V t100.bgl", "error processing file:\"t100.bgl\"\n",
      "quarnel: t100.bgl is not an AFD file: it holds 100 bytes, fewer than the 168 of the "
      "headers\n",
@@ -140,12 +123,8 @@ const Case kFailures[] = {
      "empty.bgl\" lists it\n",
      5},
     // 6 before writing: which check failed.
-    {"-R base.bgl source.bgl nofolder/out.bgl", "",
-     "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
-     "another\n",
-     6},
-    {"-R base.bgl source.bgl folder", "",
-     "quarnel: cannot write folder: it is a folder; name a file to write\n", 6},
+    {"-R base.bgl source.bgl nofolder/out.bgl", "", kNoFolder, 6},
+    {"-R base.bgl source.bgl folder", "", a_folder("folder"), 6},
     {"-R base.bgl source.bgl /dev/null", "",
      "quarnel: cannot write /dev/null: it is not a regular file (a device or a pipe); name a "
      "file\n",
@@ -160,12 +139,8 @@ const Case kFailures[] = {
      "another\n",
      6, "", Where::kPosix, kAsNobody},
     // -B names the refused output on standard output too, and says why like the others.
-    {"-B doc.json nofolder/out.bgl", "cannot write:\"nofolder/out.bgl\"\n",
-     "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
-     "another\n",
-     6},
-    {"-B doc.json folder", "cannot write:\"folder\"\n",
-     "quarnel: cannot write folder: it is a folder; name a file to write\n", 6},
+    {"-B doc.json nofolder/out.bgl", "cannot write:\"nofolder/out.bgl\"\n", kNoFolder, 6},
+    {"-B doc.json folder", "cannot write:\"folder\"\n", a_folder("folder"), 6},
     // 6 while writing says why on standard output already.
     {"-B doc.json out.bgl", "cannot write:\"out.bgl\"\n", "", 6, "", Where::kPosix,
      "ulimit -f 0; "},
@@ -187,36 +162,22 @@ const Case kFailures[] = {
      15},
     // Damaged inputs: the same outcome, and the warning.
     {"-R damaged.bgl source.bgl out.bgl", "",
-     "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
-     "what could be read is used\n"
-     "quarnel: 1 of 1 airport of source.bgl replaced an airport of damaged.bgl\n",
+     warning("damaged.bgl") +
+         "quarnel: 1 of 1 airport of source.bgl replaced an airport of damaged.bgl\n",
      0, "out.bgl"},
     {"-M base.bgl damaged_source.bgl out.bgl",
-     "replaced: HAMBURG\n1 replaced, 0 added, 0 left out\n",
-     "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
-     "lists; only what could be read is used\n",
-     0, "out.bgl"},
-    {"-C damaged.bgl HAMBURG", "",
-     "quarnel: warning: damaged.bgl has problems that \"quarnel -V damaged.bgl\" lists; only "
-     "what could be read is used\n",
-     0, "afdtmp.bgl"},
-    {"-P base.bgl damaged_source.bgl",
-     "replaced: HAMBURG\n1 of 1 source airport replaces a base airport\n",
-     "quarnel: warning: damaged_source.bgl has problems that \"quarnel -V damaged_source.bgl\" "
-     "lists; only what could be read is used\n",
-     0},
+     "replaced: HAMBURG\n1 replaced, 0 added, 0 left out\n", warning("damaged_source.bgl"), 0,
+     "out.bgl"},
+    {"-C damaged.bgl HAMBURG", "", warning("damaged.bgl"), 0, "afdtmp.bgl"},
+    {"-P base.bgl damaged_source.bgl", kPreviewed, warning("damaged_source.bgl"), 0},
     // A command without its arguments still does nothing, and says what it needs.
     {"-r base.bgl", "",
-     "quarnel: too few arguments for -r; usage: quarnel -R base "
-     "source [output]\n",
-     0},
+     "quarnel: too few arguments for -r; usage: quarnel -R base source [output]\n", 0},
 };
 
-TEST_P(FailureLines, SaysWhyOnceOnStandardError) {
-  if (!expect_as_printed(GetParam())) GTEST_SKIP() << "a POSIX-only case";
-}
+TEST_P(FailureLines, SaysWhyOnceOnStandardError) { expect_or_skip(GetParam()); }
 
-INSTANTIATE_TEST_SUITE_P(Table, FailureLines, ::testing::ValuesIn(kFailures), clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, FailureLines, ::testing::ValuesIn(kFailures), CaseName());
 
 // ----------------------------------------------------------- lines for people
 
@@ -227,17 +188,13 @@ const std::string kUtf8 = "M\xC3\x9CNCHEN";
 const std::string kOdd = "O\x81\x01K";
 
 AfdBuilder user_base() {
-  AfdBuilder b;
-  b.bounds = {40, 0, 40, 0};
-  b.add(Facility::airport("HAMBURG", 10, 10));
-  const int m = b.add(Facility::airport(kInFile, 20, 20));
-  b.add(Facility::airport(kOdd, 30, 30));
-  b.add_list().entries = {NameRef(kState, "BAYERN"), NameRef(kCity, kInFile),
-                          NameRef(kAirport, kInFile, m)};
-  return b;
+  return afd({Facility::airport("HAMBURG", 10, 10), Facility::airport(kInFile, 20, 20),
+              Facility::airport(kOdd, 30, 30)},
+             {{NameRef(kState, "BAYERN"), NameRef(kCity, kInFile), NameRef(kAirport, kInFile, 1)}},
+             {40, 0, 40, 0});
 }
 
-class UserLines : public clitest::CliRun, public ::testing::WithParamInterface<Case> {
+class UserLines : public CliRun, public ::testing::WithParamInterface<Case> {
  protected:
   void SetUp() override {
     afdtest::Layout layout;
@@ -260,11 +217,6 @@ class UserLines : public clitest::CliRun, public ::testing::WithParamInterface<C
   }
 };
 
-std::string warning(const std::string& file) {
-  return "quarnel: warning: " + file + " has problems that \"quarnel -V " + file +
-         "\" lists; only what could be read is used\n";
-}
-
 // -L of the base, with MÜNCHEN and the odd name as the terminal shows them.
 std::string base_listing(const std::string& m, const std::string& odd) {
   return "offset    kind        latitude   longitude  AI  name\n"
@@ -275,7 +227,6 @@ std::string base_listing(const std::string& m, const std::string& odd) {
          "\n          Airport: " + m +
          "  -> airport at 0x0000E8\n3 facilities, 1 name list, 3 names\n";
 }
-const std::string kHelpHint = "quarnel: \"quarnel --help\" lists the commands\n";
 const std::string kHelp =
     "Usage: quarnel COMMAND ARGUMENTS...\n"
     "  quarnel -S file                  print the statistics of file\n"
@@ -347,8 +298,7 @@ const Case kForPeople[] = {
      0, "p2.bgl", Where::kPosix},
     {"-B one.json one.json", "",
      "quarnel: cannot write one.json: it is the description being read; name another output\n", 6},
-    {"-B nosuch.json x.bgl", "cannot open:\"nosuch.json\"\n",
-     "quarnel: cannot open nosuch.json: no such file; check its name and folder\n", 2},
+    {"-B nosuch.json x.bgl", "cannot open:\"nosuch.json\"\n", no_file("nosuch.json"), 2},
     // The link's summary, by what became of the airports it left out (where
     // none is, below with the arguments a link ignores).
     {"-R base.bgl source.bgl x.bgl", "",
@@ -373,43 +323,40 @@ const Case kForPeople[] = {
     {"--versions", "unknown command\n", kHelpHint, 0},
     {"-help", "unknown command\n", kHelpHint, 0},
     {"help base.bgl", "unknown command\n", kHelpHint, 0},
-    {"--help", kHelp, "", 0, "", Where::kBoth, "", false},
-    {"--version ignored",
-     "quarnel 1.2\nCopyright (c) 2026 The Quarnel developers. MIT licence; no warranty.\n", "", 0,
-     "", Where::kBoth, "", false},
+    for_scripts({"--help", kHelp, "", 0}),
+    for_scripts(
+        {"--version ignored",
+         "quarnel 1.2\nCopyright (c) 2026 The Quarnel developers. MIT licence; no warranty.\n", "",
+         0}),
     // Several files: a block each, every file checked, the worst outcome.
     {"-V one.bgl missing.bgl twice.bgl",
      "==> one.bgl <==\nno problems found\n\n==> missing.bgl <==\ncannot open:\"missing.bgl\"\n"
      "error processing file:\"missing.bgl\"\n\n" +
          kTwice,
-     "quarnel: cannot open missing.bgl: no such file; check its name and folder\n", 2},
+     no_file("missing.bgl"), 2},
     {"-V twice.bgl notes.txt",
      kTwice + "\n==> notes.txt <==\nerror processing file:\"notes.txt\"\n",
-     "quarnel: notes.txt is not an AFD file: its magic number is 0x78787878, not 0x87654321\n", 3},
+     bad_magic("notes.txt", "0x78787878"), 3},
     {"-l one.bgl one.bgl", kOne + "\n" + kOne, "", 0},
     // Arguments beyond those a command takes are named.
     {"-S one.bgl b c", report("0", "0", "1"), "quarnel: ignored: b\nquarnel: ignored: c\n", 0},
-    {"-P base.bgl one.bgl extra",
-     "replaced: HAMBURG\n1 of 1 source airport replaces a base airport\n",
-     "quarnel: ignored: extra\n", 0},
+    {"-P base.bgl one.bgl extra", kPreviewed, "quarnel: ignored: extra\n", 0},
     {"-R base.bgl one.bgl x.bgl extra", "",
      "quarnel: ignored: extra\n"
      "quarnel: 1 of 1 airport of one.bgl replaced an airport of base.bgl\n",
      0, "x.bgl"},
 };
 
-TEST_P(UserLines, AsItPrints) {
-  if (!expect_as_printed(GetParam())) GTEST_SKIP() << "prints otherwise on this system";
-}
+TEST_P(UserLines, AsItPrints) { expect_or_skip(GetParam()); }
 
-INSTANTIATE_TEST_SUITE_P(Table, UserLines, ::testing::ValuesIn(kForPeople), clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, UserLines, ::testing::ValuesIn(kForPeople), CaseName());
 
-using UserLinesTest = clitest::CliRun;
+using UserLinesTest = CliRun;
 
 // Started with no arguments from a terminal (`script` gives the run one), the
 // usage goes there, after what standard output always held.
 TEST_F(UserLinesTest, NoArgumentsOnATerminalShowTheHelp) {
-  if (clitest::under_runner()) GTEST_SKIP() << "shows a message box";
+  if (under_runner()) GTEST_SKIP() << "shows a message box";
   EXPECT_EQ(sh("script -qec \"$Q\" /dev/null").out, kBanner + "unknown command\n" + kHelp);
 }
 
@@ -426,8 +373,8 @@ TEST_F(UserLinesTest, EveryBuildAndMergeGetsAFileIdOfItsOwn) {
     ASSERT_EQ(run({"-M", "base.bgl", "source.bgl", merged}).rc, 0);
     ASSERT_EQ(run({"-B", "one.json", built}).rc, 0);
     for (const std::string& name : {merged, built}) {
-      const Bytes file = afdtest::read_file(dir.file(name));
-      ids.insert(std::string(file.begin() + 128, file.begin() + 134));
+      const Bytes bytes = file(name);
+      ids.insert(std::string(bytes.begin() + 128, bytes.begin() + 134));
     }
   }
   EXPECT_EQ(ids.size(), 8u);

@@ -3,28 +3,14 @@
 // reached through links and interrupted runs. Each checks the ExitCode, the
 // exact output, that the inputs are unchanged and that no stray or partial
 // file is left.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <ostream>
-#include <string>
-#include <vector>
-
-#include "afd_builder.h"
 #include "cli_run.h"
 
 namespace {
 
-using afdtest::AfdBuilder;
-using afdtest::Bytes;
-using afdtest::Facility;
-using clitest::kBanner;
-using clitest::Result;
-using clitest::Where;
-using namespace afdtest::levels;
+using namespace clitest;
 
 // A base whose airports carry `payload` bytes each, so that its output is
 // larger than any buffer on the way to the disk.
@@ -44,7 +30,7 @@ Bytes big_base(int airports, std::size_t payload) {
 
 // The scratch folder holds base.bgl, of 12 airports (about 240 KB),
 // source.bgl, which replaces two of them, and an empty folder far.
-class FaultTest : public clitest::CliRun {
+class FaultTest : public CliRun {
  protected:
   void SetUp() override {
     put("base.bgl", base());
@@ -58,7 +44,6 @@ class FaultTest : public clitest::CliRun {
     static const Bytes b = big_base(12, 20000);
     return b;
   }
-  Bytes file(const std::string& name) const { return dir.get(name); }
 };
 
 const std::vector<std::string> kLink = {"-R", "base.bgl", "source.bgl", "out.bgl"};
@@ -74,8 +59,8 @@ Bytes without_run_stamp(Bytes b) {
 // A golden row run after `setup`, a shell script in the scratch folder. Where
 // links lead the output elsewhere, `plain` is the file the same run writes
 // where no link stands: the file written through the links must be the same.
-struct FaultCase : clitest::LineCase {
-  FaultCase(const char* n, const char* s, clitest::Args a, std::string o, std::string e, int r,
+struct FaultCase : LineCase {
+  FaultCase(const char* n, const char* s, Args a, std::string o, std::string e, int r,
             std::string pre = "", std::string w = "", const char* p = nullptr, bool b = true)
       : LineCase{std::move(a), std::move(o), std::move(e),   r,
                  std::move(w), Where::kBoth, std::move(pre), b},
@@ -112,6 +97,7 @@ TEST_P(Fault, EndsAsPrintedAndLeavesEveryOtherFileAlone) { expect_row(); }
 std::string fsize(int bytes, bool ignoring = true) {
   return (ignoring ? "trap '' XFSZ; " : "") + afdtest::numbered("prlimit --fsize=", bytes) + " ";
 }
+constexpr const char* kNoBase = "chmod 0 base.bgl && chmod 0777 .";
 constexpr const char* kNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 const std::string kCannotWriteOut = "cannot write:\"out.bgl\"\n";
 const std::string kTrace =
@@ -147,19 +133,17 @@ const FaultCase kFaults[] = {
     // golden failure lines hold the missing and read-only folders and files).
     {"Fifo", "mkfifo pipe", "-R base.bgl source.bgl pipe", "",
      "quarnel: cannot write pipe: it is not a regular file (a device or a pipe); name a file\n", 6},
-    {"ExtractOutputIsADirectory", "mkdir afdtmp.bgl", "-C base.bgl AP1", "",
-     "quarnel: cannot write afdtmp.bgl: it is a folder; name a file to write\n", 6},
+    {"ExtractOutputIsADirectory", "mkdir afdtmp.bgl", "-C base.bgl AP1", "", a_folder("afdtmp.bgl"),
+     6},
     {"ExtractInAReadOnlyFolder", "chmod 0555 .", "-C base.bgl AP1", "",
      "quarnel: cannot write afdtmp.bgl: the folder . may not be written; name another\n", 6,
      kNobody},
     // Inputs that cannot be read, for a user whom permissions stop (the tests
     // run as root); the folder may be written.
-    {"Statistics", "chmod 0 base.bgl && chmod 0777 .", "-S base.bgl",
-     kOpenBase + "error processing file:\"base.bgl\"\n", no_read("base.bgl"), 2, kNobody},
-    {"Extract", "chmod 0 base.bgl && chmod 0777 .", "-C base.bgl AP1", kOpenBase,
+    {"Statistics", kNoBase, "-S base.bgl", kOpenBase + "error processing file:\"base.bgl\"\n",
      no_read("base.bgl"), 2, kNobody},
-    {"LinkBase", "chmod 0 base.bgl && chmod 0777 .", kLink, kOpenBase, no_read("base.bgl"), 2,
-     kNobody},
+    {"Extract", kNoBase, "-C base.bgl AP1", kOpenBase, no_read("base.bgl"), 2, kNobody},
+    {"LinkBase", kNoBase, kLink, kOpenBase, no_read("base.bgl"), 2, kNobody},
     {"LinkSource", "chmod 0 source.bgl && chmod 0777 .", kLink, kOpenSource, no_read("source.bgl"),
      2, kNobody},
     {"LinkBoth", "chmod 0 base.bgl source.bgl && chmod 0777 .", kLink, kOpenBase + kOpenSource,
@@ -193,8 +177,7 @@ const FaultCase kFaults[] = {
      "quarnel: cannot write out.bgl: its symbolic links lead nowhere (a loop, or too long a "
      "chain)\n",
      6},
-    {"LinkToAFolder", "ln -s far out.bgl", kLink, "",
-     "quarnel: cannot write out.bgl: it is a folder; name a file to write\n", 6},
+    {"LinkToAFolder", "ln -s far out.bgl", kLink, "", a_folder("out.bgl"), 6},
     {"BuildThroughALink",
      "printf '{\"facilities\": []}' >doc.json && echo earlier >real.bgl && ln -s real.bgl link.bgl",
      "-B doc.json link.bgl", "", "", 0, "", "real.bgl"},
@@ -203,7 +186,7 @@ const FaultCase kFaults[] = {
      "", kLinked, 0, "", "out.bgl", "out.bgl"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, Fault, ::testing::ValuesIn(kFaults), clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Table, Fault, ::testing::ValuesIn(kFaults), CaseName());
 
 // --- An output that is one of the inputs -----------------------------------------
 
@@ -248,31 +231,28 @@ class Interrupted : public Fault {
 
 TEST_P(Interrupted, OutputPathNeverHoldsAPartialFile) { expect_row(); }
 
-// Runs the command in the background and, once its temporary file has grown
-// past its first megabyte (polled for 60 s at most), sends `sig`, with which
-// the run ends (128 and its number). Standard output into a pipe is
+// The link run in the background and, once its temporary file has grown past
+// its first megabyte (polled for 60 s at most), sent the signal `sig` named
+// `name`, with which the run ends (128 and its number). Standard output into a pipe is
 // buffered: the banner is lost with the run. After SIGKILL nothing can clean
 // up: the temporary file may stay, but never at the output path.
-std::string interrupted(const std::string& sig) {
-  return "sh -c 'env --default-signal \"$@\" & p=$!; n=0; until [ -n \"$(find . -maxdepth 1 "
-         "-name \".quarnel-*\" -size +1024k)\" ] || [ $n -ge 60000 ]; do n=$((n+1)); sleep "
-         "0.001; done; kill -" +
-         sig + " $p; wait $p 2>/dev/null; r=$?; " + (sig == "KILL" ? "rm -f .quarnel-*; " : "") +
-         "exit $r' _ ";
+FaultCase interrupted(const char* row, const char* setup, int sig, const std::string& name) {
+  const std::string run =
+      "sh -c 'env --default-signal \"$@\" & p=$!; n=0; until [ -n \"$(find . -maxdepth 1 -name "
+      "\".quarnel-*\" -size +1024k)\" ] || [ $n -ge 60000 ]; do n=$((n+1)); sleep 0.001; done; "
+      "kill -" +
+      name + " $p; wait $p 2>/dev/null; r=$?; " + (name == "KILL" ? "rm -f .quarnel-*; " : "") +
+      "exit $r' _ ";
+  return {row, setup, kLink, "", "", 128 + sig, run, "", nullptr, false};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Signals, Interrupted,
-    ::testing::Values(FaultCase{"Term", "", kLink, "", "", 128 + SIGTERM, interrupted("TERM"), "",
-                                nullptr, false},
-                      FaultCase{"Int", "echo old >out.bgl", kLink, "", "", 128 + SIGINT,
-                                interrupted("INT"), "", nullptr, false},
-                      FaultCase{"Hup", "", kLink, "", "", 128 + SIGHUP, interrupted("HUP"), "",
-                                nullptr, false},
-                      FaultCase{"KillWithOlderOutput", "echo old >out.bgl", kLink, "", "",
-                                128 + SIGKILL, interrupted("KILL"), "", nullptr, false},
-                      FaultCase{"Kill", "", kLink, "", "", 128 + SIGKILL, interrupted("KILL"), "",
-                                nullptr, false}),
-    clitest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
+                         ::testing::Values(interrupted("Term", "", SIGTERM, "TERM"),
+                                           interrupted("Int", "echo old >out.bgl", SIGINT, "INT"),
+                                           interrupted("Hup", "", SIGHUP, "HUP"),
+                                           interrupted("KillWithOlderOutput", "echo old >out.bgl",
+                                                       SIGKILL, "KILL"),
+                                           interrupted("Kill", "", SIGKILL, "KILL")),
+                         CaseName());
 
 }  // namespace

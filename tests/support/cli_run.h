@@ -23,7 +23,14 @@
 
 namespace clitest {
 
+// The names every golden test uses: each test file opens with
+// `using namespace clitest;`.
+using afdtest::AfdBuilder;
+using afdtest::Bytes;
+using afdtest::Facility;
 using afdtest::kBanner;
+using afdtest::NameRef;
+using namespace afdtest::levels;
 
 struct Result {
   int rc;
@@ -108,10 +115,50 @@ struct LineCase {
   std::string prefix = "";  // a shell command before the run
   bool banner = true;       // false for the output meant for scripts: no banner before it
 };
+using Case = LineCase;
 // How a failing row is shown: its command line.
 inline void PrintTo(const LineCase& c, std::ostream* os) {
   *os << c.prefix << "quarnel";
   for (const std::string& a : c.args) *os << ' ' << a;
+}
+
+// A file of the facilities in order, of name lists that file them by their
+// index, and with the header's bounds.
+inline AfdBuilder afd(const std::vector<Facility>& facilities,
+                      const std::vector<std::vector<NameRef>>& lists = {},
+                      afdtest::Box bounds = {0, 0, 0, 0}) {
+  AfdBuilder b;
+  b.bounds = bounds;
+  for (const Facility& f : facilities) b.add(f);
+  for (const std::vector<NameRef>& entries : lists) b.add_list().entries = entries;
+  return b;
+}
+
+// A row of the output meant for scripts, which no banner comes before.
+inline LineCase for_scripts(LineCase c) {
+  c.banner = false;
+  return c;
+}
+
+// Lines that more than one table expects.
+inline const std::string kHelpHint = "quarnel: \"quarnel --help\" lists the commands\n";
+inline const std::string kNoFolder =
+    "quarnel: cannot write nofolder/out.bgl: there is no folder nofolder; create it or name "
+    "another\n";
+inline std::string no_file(const std::string& name) {
+  return "quarnel: cannot open " + name + ": no such file; check its name and folder\n";
+}
+inline std::string a_folder(const std::string& name) {
+  return "quarnel: cannot write " + name + ": it is a folder; name a file to write\n";
+}
+inline std::string bad_magic(const std::string& file, const std::string& magic) {
+  return "quarnel: " + file + " is not an AFD file: its magic number is " + magic +
+         ", not 0x87654321\n";
+}
+// The warning for an input of which only a part could be read.
+inline std::string warning(const std::string& file) {
+  return "quarnel: warning: " + file + " has problems that \"quarnel -V " + file +
+         "\" lists; only what could be read is used\n";
 }
 
 // A name for a parameterised test's case: the row's own name, or its place in
@@ -174,6 +221,11 @@ class CliRun : public ::testing::Test {
     return true;
   }
 
+  // The same, and the test skipped where the row does not hold.
+  void expect_or_skip(const LineCase& c) {
+    if (!expect_as_printed(c)) GTEST_SKIP() << "prints otherwise on this system";
+  }
+
   // Every file, folder and link in the scratch folder, by its path there: a
   // file's permissions (four octal digits) and bytes, a link's text.
   std::map<std::string, std::string> files() const {
@@ -203,6 +255,7 @@ class CliRun : public ::testing::Test {
     return r;
   }
 
+  Bytes file(const std::string& name) const { return dir.get(name); }
   void put(const std::string& name, const afdtest::Bytes& bytes) { dir.put(name, bytes); }
   void put(const std::string& name, const std::string& text) {
     dir.put(name, afdtest::Bytes(text.begin(), text.end()));
