@@ -175,12 +175,11 @@ TEST_F(HelperResourceTest, VersionRecordNamesTheProgram) {
   ASSERT_NE(entry, nullptr);
   const auto version = ParseVersionInfo(entry->data);
   ASSERT_TRUE(version.has_value());
-  EXPECT_EQ(version->file_version_ms, 0x00010000u);
-  EXPECT_EQ(version->file_version_ls, 0x00000001u);
-  EXPECT_EQ(version->product_version_ms, 0x00010000u);
-  EXPECT_EQ(version->product_version_ls, 0x00000001u);
-  EXPECT_EQ(version->file_os, 0x4u);    // 32-bit Windows
-  EXPECT_EQ(version->file_type, 0x1u);  // application
+  // Version 1.0.0.1 of an application (1) for 32-bit Windows (4).
+  EXPECT_EQ(
+      std::tuple(version->file_version_ms, version->file_version_ls, version->product_version_ms,
+                 version->product_version_ls, version->file_os, version->file_type),
+      std::tuple(0x00010000u, 1u, 0x00010000u, 1u, 4u, 1u));
   const std::map<std::string, std::string> wanted = {
       {"040704b0/FileDescription", "QuarnelHelper, Dialog for Quarnel"},
       {"040704b0/FileVersion", "1, 0, 0, 1"},

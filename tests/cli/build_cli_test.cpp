@@ -169,7 +169,7 @@ TEST_F(BuildCliTest, EachDescriptionEndsWithItsExitCodeAtItsPlace) {
   };
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
-    SCOPED_TRACE(afdtest::numbered("row ", static_cast<long>(i)) + ": " + c.line);
+    SCOPED_TRACE(afdtest::numbered("row ", i) + ": " + c.line);
     put("doc.json", c.doc);
     put("out.bgl", "EARLIER");
     const Result r = sh("$Q -B doc.json out.bgl");

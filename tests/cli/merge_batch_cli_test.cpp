@@ -77,7 +77,7 @@ std::string skipped() {
          ": not an AFD file (it holds 8 bytes, fewer than the 168 of the headers)\n";
 }
 
-// A golden row of -M, which writes `w` when it succeeds.
+// A golden row of -M (or -I), which writes `w` when it succeeds.
 struct Shape : Case {
   Shape(Args a, std::string o, std::string e, int r, std::string w = "", bool notes = false)
       : Case{std::move(a), std::move(o), std::move(e), r, std::move(w)}, notes_in_folder(notes) {}
@@ -113,6 +113,7 @@ const Shape kShapes[] = {
      "quarnel: cannot write addons/sub/out.bgl: it lies in the source folder addons, where a later "
      "run would take it for an add-on; name a file outside it\n",
      6},
+    {"-I nowhere", "cannot open:\"nowhere\"\n", no_file("nowhere"), 2},
 };
 
 class MergeShape : public MergeBatchCliTest, public ::testing::WithParamInterface<Shape> {};
@@ -158,9 +159,6 @@ TEST_F(MergeBatchCliTest, IndexListsAFolder) {
                                         "which is not followed\n"
                                       : ""));
   EXPECT_EQ(dir.entries(), before);
-  const Result missing = run({"-I", "nowhere"});
-  EXPECT_EQ(missing.rc, 2);
-  EXPECT_EQ(missing.out, kBanner + "cannot open:\"nowhere\"\n");
   const Result empty = run({"-I", "addons/sub/c.bgl"});
   EXPECT_EQ(empty.out, kBanner +
                            "addons/sub/c.bgl: 2 airports, 0 VORs, 0 NDBs\n"

@@ -12,20 +12,11 @@ namespace {
 
 using namespace clitest;
 
-// A base whose airports carry `payload` bytes each, so that its output is
+// Runway data of `n` bytes for each airport of a base, so that its output is
 // larger than any buffer on the way to the disk.
-Bytes big_base(int airports, std::size_t payload) {
-  AfdBuilder b;
-  auto& list = b.add_list();
-  list.entries.push_back({kRegion, "REGION"});
-  for (int i = 0; i < airports; ++i) {
-    Facility f = Facility::airport("AP" + std::to_string(i), 1000 * i, -1000 * i, i % 2 == 0);
-    f.extra.push_back({0x10010, Bytes(payload, static_cast<uint8_t>(i))});
-    const int index = b.add(f);
-    list.entries.push_back({kCity, "CITY" + std::to_string(i)});
-    list.entries.push_back({kAirport, "AP" + std::to_string(i), index});
-  }
-  return b.build();
+template <std::size_t n>
+std::size_t runway(int) {
+  return n;
 }
 
 // The scratch folder holds base.bgl, of 12 airports (about 240 KB),
@@ -41,18 +32,12 @@ class FaultTest : public CliRun {
     std::filesystem::create_directory(dir.file("far"));
   }
   static const Bytes& base() {
-    static const Bytes b = big_base(12, 20000);
+    static const Bytes b = afdtest::filed_airports(12, runway<20000>, 2).build();
     return b;
   }
 };
 
 const std::vector<std::string> kLink = {"-R", "base.bgl", "source.bgl", "out.bgl"};
-
-// The section header's file id and creation time differ between two runs.
-Bytes without_run_stamp(Bytes b) {
-  if (b.size() >= 144) std::fill(b.begin() + 128, b.begin() + 144, 0);
-  return b;
-}
 
 // --- Disks that fill, outputs that cannot be written, inputs that cannot be read
 
@@ -80,13 +65,13 @@ class Fault : public FaultTest, public ::testing::WithParamInterface<FaultCase> 
     Bytes plain;
     if (c.plain != nullptr) {
       ASSERT_EQ(run(c.args).rc, 0);
-      plain = without_run_stamp(file(c.plain));
+      plain = afdtest::without_stamp(file(c.plain));
       ASSERT_EQ(unlink(dir.file(c.plain).c_str()), 0);
     }
     ASSERT_EQ(sh(c.setup).rc, 0);
     expect_as_printed(c);
     if (c.plain != nullptr) {
-      EXPECT_EQ(without_run_stamp(file(c.writes)), plain);
+      EXPECT_EQ(afdtest::without_stamp(file(c.writes)), plain);
     }
   }
 };
@@ -196,7 +181,8 @@ TEST_F(FaultTest, LinkOverItsSourceGivesTheSameFileAsElsewhere) {
   const Result r = run({"-R", "base.bgl", "source.bgl", "source.bgl"});
   EXPECT_EQ(r.rc, 0);
   EXPECT_EQ(r.out, kBanner);
-  EXPECT_EQ(without_run_stamp(file("source.bgl")), without_run_stamp(file("reference.bgl")));
+  EXPECT_EQ(afdtest::without_stamp(file("source.bgl")),
+            afdtest::without_stamp(file("reference.bgl")));
   EXPECT_TRUE(file("base.bgl") == base());
   EXPECT_EQ(dir.entries(),
             (std::vector<std::string>{"base.bgl", "far", "reference.bgl", "source.bgl"}));
@@ -205,13 +191,13 @@ TEST_F(FaultTest, LinkOverItsSourceGivesTheSameFileAsElsewhere) {
 TEST_F(FaultTest, ExtractFromAfdtmp) {
   const Result first = run({"-C", "base.bgl", "AP2"});
   ASSERT_EQ(first.rc, 0);
-  const Bytes expected = without_run_stamp(file("afdtmp.bgl"));
+  const Bytes expected = afdtest::without_stamp(file("afdtmp.bgl"));
   // The same extract, with the input at the output's own path.
   put("afdtmp.bgl", base());
   const Result r = run({"-C", "afdtmp.bgl", "AP2"});
   EXPECT_EQ(r.rc, 0);
   EXPECT_EQ(r.out, first.out);
-  EXPECT_EQ(without_run_stamp(file("afdtmp.bgl")), expected);
+  EXPECT_EQ(afdtest::without_stamp(file("afdtmp.bgl")), expected);
   EXPECT_TRUE(file("base.bgl") == base());
   EXPECT_EQ(dir.entries(),
             (std::vector<std::string>{"afdtmp.bgl", "base.bgl", "far", "source.bgl"}));
@@ -224,7 +210,7 @@ class Interrupted : public Fault {
  protected:
   void SetUp() override {
     Fault::SetUp();
-    static const Bytes big = big_base(32, 1000000);
+    static const Bytes big = afdtest::filed_airports(32, runway<1000000>, 2).build();
     put("base.bgl", big);
   }
 };

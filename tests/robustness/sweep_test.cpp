@@ -44,7 +44,7 @@ struct Sweep {
 
   int run(const std::vector<std::string>& args, quarnel::RunState& rs) {
     // What the commands print is the golden tests' business; here it is noise.
-    afdtest::SilencedStdout quiet;
+    afdtest::CapturedStdout quiet;
     ++runs;
     return afdtest::run_in_process(rs, args);
   }

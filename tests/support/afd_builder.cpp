@@ -343,4 +343,18 @@ AfdBuilder numbered_airports(int n) {
   return b;
 }
 
+AfdBuilder filed_airports(int n, std::size_t (*payload)(int), int ai_every) {
+  AfdBuilder b;
+  auto& list = b.add_list();
+  list.entries.push_back({levels::kRegion, "REGION"});
+  for (int i = 0; i < n; ++i) {
+    Facility f = Facility::airport(numbered("AP", i), 1000 * i, -1000 * i, i % ai_every == 0);
+    f.extra.push_back({0x10010, Bytes(payload(i), static_cast<uint8_t>(i))});
+    const int index = b.add(f);
+    list.entries.push_back({levels::kCity, numbered("CITY", i)});
+    list.entries.push_back({levels::kAirport, numbered("AP", i), index});
+  }
+  return b;
+}
+
 }  // namespace afdtest

@@ -50,6 +50,11 @@ struct Facility {
 };
 
 // One record of a name list: a NameEntry, or a raw record of another type.
+// The level of the name entry that files `f`.
+inline int32_t entry_level(const Facility& f) {
+  return f.subtype == 1 ? levels::kAirport : f.subtype == 2 ? levels::kVor : levels::kNdb;
+}
+
 struct NameRef {
   NameRef() = default;
   NameRef(int32_t lvl, std::string text, int fac = -1)
@@ -139,10 +144,9 @@ inline Bytes without_stamp(Bytes b) {
 
 // "A17" for ("A", 17). Built by appending: g++ 12 at -O3 warns falsely about
 // `"A" + std::to_string(i)`.
-inline std::string numbered(const char* prefix, long i) {
-  std::string s(prefix);
-  s += std::to_string(i);
-  return s;
+template <typename Number>
+std::string numbered(const char* prefix, Number i) {
+  return prefix + std::to_string(i);
 }
 
 // The bundled sample pair (samples/, written by make_samples): a base of six
@@ -155,6 +159,11 @@ AfdBuilder sample_source();
 // A base of `n` airports named A0, A1, ... at latitude i, longitude -i, and
 // no name lists.
 AfdBuilder numbered_airports(int n);
+
+// Airports AP0, AP1, ... each under a city of its own in one list under
+// REGION, airport i with `payload(i)` bytes of runway data and an AI airport
+// where i is a multiple of `ai_every`: bases whose records are far apart.
+AfdBuilder filed_airports(int n, std::size_t (*payload)(int), int ai_every);
 
 // Files on disk for tests that run the real program.
 void write_file(const std::string& path, const Bytes& bytes);

@@ -81,16 +81,14 @@ class PairMaker {
       NameList& list = b.add_list();
       for (const Item& item : list_items) {
         const Facility& f = b.facilities()[static_cast<std::size_t>(item.facility)];
-        const int32_t level = f.subtype == 1   ? levels::kAirport
-                              : f.subtype == 2 ? levels::kVor
-                                               : levels::kNdb;
+
         // The places the list's last entries opened are not repeated, but now and then.
         std::size_t shared = list.open_places(item.places);
         if (shared > 0 && below(8) == 0)
           shared = static_cast<std::size_t>(below(static_cast<int>(shared)));
         list.entries.insert(list.entries.end(), item.places.begin() + static_cast<long>(shared),
                             item.places.end());
-        list.entries.emplace_back(level, *f.name, item.facility);
+        list.entries.emplace_back(entry_level(f), *f.name, item.facility);
       }
     }
     quarnel::CoverageBox all = quarnel::kEmptyBox, ai = quarnel::kEmptyBox;

@@ -13,13 +13,13 @@
 
 namespace afdtest {
 
-CapturedStdout::CapturedStdout(int which, bool keep) : fd_(which) {
+CapturedStdout::CapturedStdout(int which) : fd_(which) {
   std::fflush(stdout);
   std::fflush(stderr);
   char name[] = "/tmp/quarnel-stdout-XXXXXX";
-  const int fd = keep ? mkstemp(name) : open("/dev/null", O_WRONLY);
+  const int fd = mkstemp(name);
   if (fd < 0) throw std::runtime_error("cannot redirect the output");
-  if (keep) path_ = name;
+  path_ = name;
   saved_fd_ = dup(fd_);
   dup2(fd, fd_);
   close(fd);
@@ -33,11 +33,9 @@ std::string CapturedStdout::text() {
     std::fflush(stderr);
     dup2(saved_fd_, fd_);
     close(saved_fd_);
-    if (!path_.empty()) {
-      std::ifstream in(path_, std::ios::binary);
-      text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      unlink(path_.c_str());
-    }
+    std::ifstream in(path_, std::ios::binary);
+    text_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    unlink(path_.c_str());
     done_ = true;
   }
   return text_;

@@ -17,7 +17,7 @@ inline const std::string kBanner = "QUARNEL 1.2\n";
 // text().
 class CapturedStdout {
  public:
-  explicit CapturedStdout(int fd = 1) : CapturedStdout(fd, true) {}
+  explicit CapturedStdout(int fd = 1);
   ~CapturedStdout();
   CapturedStdout(const CapturedStdout&) = delete;
   CapturedStdout& operator=(const CapturedStdout&) = delete;
@@ -25,20 +25,12 @@ class CapturedStdout {
   // Stops capturing (once) and returns everything written meanwhile.
   std::string text();
 
- protected:
-  CapturedStdout(int fd, bool keep);  // !keep: to the null device
-
  private:
   int fd_;
   int saved_fd_ = -1;
   std::string path_;
   std::string text_;
   bool done_ = false;
-};
-
-// Sends the process's standard output to the null device while it exists.
-struct SilencedStdout : CapturedStdout {
-  SilencedStdout() : CapturedStdout(1, false) {}
 };
 
 // Makes `folder` the current directory while it lives, for the runs that

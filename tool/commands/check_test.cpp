@@ -139,7 +139,7 @@ const Defect kDefects[] = {
      [](AfdBuilder& b) {
        b = AfdBuilder();
        for (std::size_t i = 0; i <= kCatalogueCapacity; ++i) {
-         b.add(Facility::airport(afdtest::numbered("A", static_cast<long>(i))));
+         b.add(Facility::airport(afdtest::numbered("A", i)));
        }
      },
      [](Bytes&, const Layout& l) {

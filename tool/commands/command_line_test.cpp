@@ -12,20 +12,13 @@
 namespace quarnel {
 namespace {
 
+// The golden command-line tests run the rest: no option, one without its
+// dash, unknown letters, lower case and longer words after the letter.
 TEST(ParseCommandTest, OnlyALetterAfterOneDashNamesACommand) {
-  struct Case {
-    std::vector<const char*> argv;
-    Command expected;
-  };
-  // The golden command-line tests run the rest: no option, one without its
-  // dash, unknown letters, lower case and longer words after the letter.
-  const Case cases[] = {
-      {{"quarnel", "--S"}, Command::kNone},
-      {{"quarnel", "-{"}, Command::kNone},  // the character after 'z' is not a letter
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(parse_command(static_cast<int>(c.argv.size()), c.argv.data()), c.expected)
-        << (c.argv.size() > 1 ? c.argv[1] : "(none)");
+  // The character after 'z' is not a letter.
+  for (const char* given : {"--S", "-{"}) {
+    const char* argv[] = {"quarnel", given};
+    EXPECT_EQ(parse_command(2, argv), Command::kNone) << given;
   }
 }
 

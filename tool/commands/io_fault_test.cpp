@@ -46,20 +46,10 @@ bool is_input_call(Call c) {
 
 // A base with records far apart and one larger than the record buffer, so
 // that the reads go through the window, the blocks and the piecewise copy.
-Bytes sweep_base() {
-  AfdBuilder b;
-  auto& list = b.add_list();
-  list.entries.push_back({kRegion, "REGION"});
-  for (int i = 0; i < 24; ++i) {
-    Facility f = Facility::airport("AP" + std::to_string(i), 1000 * i, -1000 * i, i % 3 == 0);
-    const std::size_t payload = i == 5 ? 70000 : 3000 + 500 * static_cast<std::size_t>(i);
-    f.extra.push_back({0x10010, Bytes(payload, static_cast<uint8_t>(i))});
-    const int index = b.add(f);
-    list.entries.push_back({kCity, "CITY" + std::to_string(i)});
-    list.entries.push_back({kAirport, "AP" + std::to_string(i), index});
-  }
-  return b.build();
+std::size_t sweep_payload(int i) {
+  return i == 5 ? 70000 : 3000 + 500 * static_cast<std::size_t>(i);
 }
+Bytes sweep_base() { return afdtest::filed_airports(24, sweep_payload, 3).build(); }
 
 Bytes sweep_source() {
   AfdBuilder s;

@@ -459,7 +459,7 @@ TEST_F(MergePropertyTest, SeveralSourcesMergeAsTheChainOfSingleMergesDoes) {
     std::vector<std::string> paths;
     for (std::size_t k = 0; k < set.sources.size(); ++k) {
       paths.push_back(
-          put(afdtest::numbered("s", static_cast<long>(k)) + ".bgl", set.sources[k].build()));
+          put(afdtest::numbered("s", k) + ".bgl", set.sources[k].build()));
     }
     // The chain: each run's output is the next one's base; a source without
     // facilities ends its run with 5, and the chain goes on without it.
@@ -467,7 +467,7 @@ TEST_F(MergePropertyTest, SeveralSourcesMergeAsTheChainOfSingleMergesDoes) {
     std::vector<std::string> chain_lines;
     int chain_replaced = 0, chain_added = 0, chain_left_out = 0;
     for (std::size_t k = 0; k < paths.size(); ++k) {
-      const std::string next = dir.file(afdtest::numbered("c", static_cast<long>(k)) + ".bgl");
+      const std::string next = dir.file(afdtest::numbered("c", k) + ".bgl");
       std::string report;
       const int rc = merge(chain, {paths[k]}, next, &report);
       if (rc == kExitNoMatch) {

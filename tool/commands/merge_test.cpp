@@ -36,10 +36,6 @@ Facility at(const std::string& name, double lat, double lon, bool ai = false) {
   return Facility::airport(name, latitude_raw(lat), longitude_raw(lon), ai);
 }
 
-int32_t entry_level(const Facility& f) {
-  return f.subtype == 1 ? kAirport : f.subtype == 2 ? kVor : kNdb;
-}
-
 // One list filing the facilities in the order given, as the level rule reads
 // a list written depth first.
 AfdBuilder filed_file(const std::vector<Filed>& facilities) {
@@ -49,7 +45,7 @@ AfdBuilder filed_file(const std::vector<Filed>& facilities) {
     const int index = b.add(f.facility);
     if (!f.path) continue;
     if (list == nullptr) list = &b.add_list();
-    list->file(*f.path, NameRef(entry_level(f.facility), *f.facility.name, index));
+    list->file(*f.path, NameRef(afdtest::entry_level(f.facility), *f.facility.name, index));
   }
   return b;
 }

@@ -23,16 +23,12 @@ using afdtest::NameList;
 class DocumentRoundTripTest : public ToolTest {
  protected:
   std::string listing(const std::string& path) {
-    const afdtest::InProcessRun r = afdtest::run_in_process({"-J", path});
-    return r.rc == kExitOk ? r.out : std::string();
+    std::string text;
+    return run_command({"-J", path}, &text) == kExitOk ? text : std::string();
   }
 
   int build(const std::string& doc, const std::string& out, std::string* printed = nullptr) {
-    const std::string doc_path = dir.file("doc.json");
-    afdtest::write_file(doc_path, Bytes(doc.begin(), doc.end()));
-    const afdtest::InProcessRun r = afdtest::run_in_process({"-B", doc_path, out});
-    if (printed != nullptr) *printed = r.out;
-    return r.rc;
+    return run_command({"-B", put("doc.json", Bytes(doc.begin(), doc.end())), out}, printed);
   }
 
   // Both promises for one file; false when -J does not list it at all.
@@ -215,7 +211,7 @@ TEST_F(DocumentRoundTripTest, BothPromisesHoldOverBuiltSampleAndRandomFiles) {
 TEST_F(DocumentRoundTripTest, DamagedFilesBuildAsTheirListingSays) {
   const Bytes whole = sound_file().build();
   for (std::size_t cut = kHeaderImageSize; cut < whole.size(); ++cut) {
-    round_trip(afdtest::numbered("cut at ", static_cast<long>(cut)),
+    round_trip(afdtest::numbered("cut at ", cut),
                Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)));
   }
   std::mt19937 rng(1919);

@@ -11,15 +11,14 @@
 namespace quarnel::testing {
 namespace {
 
-class FilesTest : public ToolTest {
- protected:
-  Bytes random_bytes(std::size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (uint8_t& v : b) v = static_cast<uint8_t>(rng());
-    return b;
-  }
-};
+using FilesTest = ToolTest;
+
+Bytes random_bytes(std::size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b(n);
+  for (uint8_t& v : b) v = static_cast<uint8_t>(rng());
+  return b;
+}
 
 // Whatever the window's size, the block cache's size and the pattern of reads
 // (runs through the file, jumps back and forth, small reads far apart, reads

@@ -16,10 +16,6 @@ using namespace afdtest::levels;
 
 constexpr int32_t kHead = 0x30001, kEntry = 0x30002;
 
-std::string numbered(const char* prefix, std::size_t i) {
-  return afdtest::numbered(prefix, static_cast<long>(i));
-}
-
 // What the lookups mean: walks from the first entry. The indexes must give
 // these answers for every catalogue, however odd.
 const CatalogueEntry* walk_by_name(const RunState& rs, int32_t kind, std::string_view name) {
@@ -112,7 +108,7 @@ TEST_F(LookupTest, RandomCataloguesGiveTheWalksAnswers) {
     const bool rising = round % 3 == 0;
     const std::size_t step = round % 2 == 0 ? 1 : 2;
     std::vector<std::string> names;
-    for (int k = 0; k < distinct; ++k) names.push_back(numbered("N", static_cast<std::size_t>(k)));
+    for (int k = 0; k < distinct; ++k) names.push_back(afdtest::numbered("N", k));
     // Names alike others, which the exact lookups must tell apart.
     for (const char* alike :
          {"n1", " N2", "N3\t", "LONGER NAME 1", "longer name 1 ", "\xE9t\xE9", "\xC9T\xC9"}) {
@@ -131,13 +127,13 @@ TEST_F(LookupTest, RandomCataloguesGiveTheWalksAnswers) {
       if (i == n / 2) (void)find_airport_by_name(rs.catalogue, 1, name);
     }
     expect_walk_answers(names, rising ? static_cast<uint32_t>(168 + 10 * n) : max_offset,
-                        numbered("round ", static_cast<std::size_t>(round)));
+                        afdtest::numbered("round ", round));
   }
 }
 
 TEST_F(LookupTest, FullCatalogueOfDistinctAndOfEqualNames) {
   std::vector<std::string> names;
-  for (std::size_t i = 0; i < kCatalogueCapacity; ++i) names.push_back(numbered("A", i));
+  for (std::size_t i = 0; i < kCatalogueCapacity; ++i) names.push_back(afdtest::numbered("A", i));
   clear();
   for (std::size_t i = 0; i + 1 < kCatalogueCapacity; ++i) {
     append(1, names[i].c_str(), static_cast<uint32_t>(168 + 8 * i));
@@ -188,7 +184,7 @@ TEST_F(LookupTest, NamesSharingAHashAreToldApart) {
   seen.reserve(1 << 20);
   std::string a, b;
   for (int i = 0; a.empty() && i < 2000000; ++i) {
-    std::string name = numbered("C", static_cast<std::size_t>(i));
+    std::string name = afdtest::numbered("C", i);
     const auto [it, fresh] = seen.emplace(lookup_name_hash(name), name);
     if (!fresh) a = it->second, b = name;
   }
