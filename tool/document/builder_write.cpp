@@ -178,7 +178,7 @@ void FileBuilder::write_trailer_and_header(uint64_t total) {
                                    ? covering(header_.bounds.value, target_.airport_box)
                                    : widen_box_saturating(target_.airport_box, kBoundsMargin));
   if (trailer_given_ && !trailer_.present) {
-    set_trailer_offset(target_.header_image.data(), 0);
+    set_trailer_offset(image, 0);
   } else {
     // Written here, not by write_trailer: any word the document gives stands,
     // the one that means "none known" to the link included.
@@ -187,7 +187,7 @@ void FileBuilder::write_trailer_and_header(uint64_t total) {
     store_box(bytes + kTrailerBox,
               trailer_.bounds.has() ? covering(trailer_.bounds.value, target_.ai_airport_box)
                                     : widen_box_saturating(target_.ai_airport_box, kBoundsMargin));
-    set_trailer_offset(target_.header_image.data(), static_cast<uint32_t>(total));
+    set_trailer_offset(image, static_cast<uint32_t>(total));
     target_.output.write(bytes, kTrailerSize);
   }
   rewrite_header(target_.output, target_.header_image);
@@ -208,13 +208,13 @@ FileBuilder::Outcome FileBuilder::write(std::string* message) {
   for (const HeaderBytes& run : h.other_bytes) {
     std::memcpy(image + run.at, run.bytes.data(), run.bytes.size());
   }
-  set_object_list_offset(target_.header_image.data(), kHeaderImageSize);
+  set_object_list_offset(image, kHeaderImageSize);
   uint64_t total = 0;
   PoolFill pool;
   if (!write_objects(message, &total, pool)) {
     return message->empty() ? Outcome::kCannotWrite : Outcome::kInvalid;
   }
-  set_name_list_offset(target_.header_image.data(), static_cast<uint32_t>(total));
+  set_name_list_offset(image, static_cast<uint32_t>(total));
   if (!write_lists(message, &total, pool)) {
     return message->empty() ? Outcome::kCannotWrite : Outcome::kInvalid;
   }
