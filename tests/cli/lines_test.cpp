@@ -46,19 +46,27 @@ AfdBuilder failure_base() {
       {30, 0, 30, 0});
 }
 
-class FailureLines : public CliRun, public ::testing::WithParamInterface<Case> {
+// base.bgl, cut inside its second airport (the walk stops there; the name list
+// and trailer are gone), and notes.txt, no AFD file: in both tables' folders.
+class LineTable : public CliRun, public ::testing::WithParamInterface<Case> {
+ protected:
+  Bytes put_base(const AfdBuilder& b, const std::string& cut_name) {
+    const Bytes base = b.build(&layout);
+    put("base.bgl", base);
+    put(cut_name, cut(base, layout.facility_offsets[1] + 12));
+    put("notes.txt", Bytes(200, 'x'));
+    return base;
+  }
+  afdtest::Layout layout;
+};
+
+class FailureLines : public LineTable {
  protected:
   void SetUp() override {
-    afdtest::Layout layout;
-    const Bytes base = failure_base().build(&layout);
-    put("base.bgl", base);
+    const Bytes base = put_base(failure_base(), "damaged.bgl");
     put("source.bgl", airports({"HAMBURG"}).build());
     put("other.bgl", airports({"OTHER"}).build());
-    put("notes.txt", Bytes(200, 'x'));
     put("t100.bgl", cut(base, 100));
-    // Cut inside the second airport: the object list's walk stops there, the
-    // name list and the trailer are gone.
-    put("damaged.bgl", cut(base, layout.facility_offsets[1] + 12));
     // Without its end record and trailer.
     const Bytes source = airports({"HAMBURG"}).build();
     put("damaged_source.bgl", cut(source, source.size() - 28));
@@ -194,21 +202,16 @@ AfdBuilder user_base() {
              {40, 0, 40, 0});
 }
 
-class UserLines : public CliRun, public ::testing::WithParamInterface<Case> {
+class UserLines : public LineTable {
  protected:
   void SetUp() override {
-    afdtest::Layout layout;
-    const Bytes base = user_base().build(&layout);
-    put("base.bgl", base);
-    put("cut.bgl", cut(base, layout.facility_offsets[1] + 12));
-    Bytes flipped = base;
+    Bytes flipped = put_base(user_base(), "cut.bgl");
     flipped[layout.facility_offsets[1] + 7] ^= 0x80;  // the record's size turns negative
     put("flipped.bgl", flipped);
     put("one.bgl", airports({"HAMBURG"}).build());
     put("source.bgl", airports({kInFile, "KASSEL"}).build());
     put("twice.bgl", airports({"HAMBURG", "HAMBURG"}).build());
     put("mixed.bgl", airports({"HAMBURG", "KASSEL", "KASSEL"}).build());
-    put("notes.txt", Bytes(200, 'x'));
     const std::string vor = R"({"kind": "vor", "name": "V"}, )";
     const std::string airport =
         R"({"kind": "airport", "name": "M\u00dcNCHEN", "lat": 1, "lon": 1})";
